@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what Corvalin needs to build, run and test on Debian 12.
+# Safe to run again: only missing packages are installed.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  qt6-base-dev libgl-dev
+  # tests, sanitizers and fuzzing
+  libgtest-dev clang libclang-rt-14-dev
+  # independent reference tools used by the tests
+  imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs
+  # window tests and screenshots
+  xvfb xauth x11-apps
+  # benchmarks
+  time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -1,0 +1,37 @@
+// Windows bitmap file data: the header description the reader fills before
+// any pixel is touched, and the run-length decoder.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "picture/Raster.h"
+
+namespace corvalin {
+
+enum BmpCompression : uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 3 };
+
+struct BmpHeader {
+    uint32_t headerSize = 0;
+    int32_t width = 0;
+    int32_t height = 0;  // negative: rows stored top-down
+    uint16_t planes = 0;
+    uint16_t bitsPerPixel = 0;
+    uint32_t compression = 0;
+    uint32_t imageSize = 0;
+    int32_t xPelsPerMeter = 0;
+    int32_t yPelsPerMeter = 0;
+    uint32_t colorsUsed = 0;
+    uint32_t importantColors = 0;
+    std::array<uint32_t, 3> masks{};
+    bool os2 = false;
+};
+
+// Decodes RLE8 or RLE4 pixel data into a 32-bit raster whose rows are
+// already allocated; pixels the data skips stay as they are. Reads never
+// leave `data`, writes never leave the raster.
+void DecodeBmpRle(std::span<const uint8_t> data, uint32_t compression,
+                  const std::vector<TColor>& palette, bool bottomUp, TRaster& raster);
+
+}  // namespace corvalin

@@ -1,0 +1,53 @@
+// The pixel store that pictures share. Rows are kept top row first in memory,
+// each padded to a multiple of 4 bytes; `topDown` only records which order a
+// BMP file had, so that writing gives the same order back.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "picture/Color.h"
+#include "picture/PixelFormat.h"
+
+namespace corvalin {
+
+struct TRaster {
+    int32_t width = 0;
+    int32_t height = 0;
+    TPixelFormat format = TPixelFormat::pfDevice;
+    int bitsPerPixel = 32;
+    // Red, green, blue masks of a 16- or 32-bit raster with bit fields (all 0 without).
+    std::array<uint32_t, 3> masks{};
+    size_t stride = 0;
+    std::vector<uint8_t> pixels;
+    std::vector<TColor> palette;
+
+    // What a BMP file said about the raster, kept so that writing reproduces it.
+    bool topDown = false;
+    bool os2 = false;
+    int32_t xPelsPerMeter = 0;
+    int32_t yPelsPerMeter = 0;
+    uint32_t importantColors = 0;
+
+    // The bytes of a run-length-encoded BMP file, written back while unchanged.
+    std::shared_ptr<const std::vector<uint8_t>> keptFileData;
+
+    bool HasMasks() const { return masks[0] != 0 || masks[1] != 0 || masks[2] != 0; }
+    uint8_t* Row(int y) { return pixels.data() + size_t(y) * stride; }
+    const uint8_t* Row(int y) const { return pixels.data() + size_t(y) * stride; }
+
+    // A zero-filled raster; checks the size against the raster limit first.
+    static std::shared_ptr<TRaster> Create(int32_t width, int32_t height, TPixelFormat format,
+                                           int bitsPerPixel = 0);
+};
+
+// Reads and writes one pixel of any layout as a colour value.
+TColor ReadRasterPixel(const TRaster& raster, int x, int y);
+void WriteRasterPixel(TRaster& raster, int x, int y, TColor color);
+
+// Colour of a 16- or 32-bit pixel value under the raster's masks (or 5-5-5 without).
+TColor ColorFromMaskedValue(const TRaster& raster, uint32_t value);
+
+}  // namespace corvalin

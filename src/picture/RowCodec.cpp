@@ -1,0 +1,140 @@
+#include "picture/RowCodec.h"
+
+#include <cstring>
+
+#include "picture/Palettes.h"
+
+namespace corvalin {
+
+namespace {
+
+void DecodeIndexed(const TRaster& raster, const uint8_t* row, uint8_t* bgr)
+{
+    const int bits = raster.bitsPerPixel;
+    const uint32_t mask = (1u << bits) - 1;
+    for (int x = 0; x < raster.width; ++x) {
+        const size_t bit = size_t(x) * bits;
+        const uint32_t index = (row[bit / 8] >> (8 - bits - int(bit % 8))) & mask;
+        const TColor c = index < raster.palette.size() ? raster.palette[index] : clBlack;
+        bgr[3 * x] = BlueOf(c);
+        bgr[3 * x + 1] = GreenOf(c);
+        bgr[3 * x + 2] = RedOf(c);
+    }
+}
+
+void DecodeMasked(const TRaster& raster, int y, uint8_t* bgr)
+{
+    for (int x = 0; x < raster.width; ++x) {
+        const TColor c = ReadRasterPixel(raster, x, y);
+        bgr[3 * x] = BlueOf(c);
+        bgr[3 * x + 1] = GreenOf(c);
+        bgr[3 * x + 2] = RedOf(c);
+    }
+}
+
+bool IsPlain32(const TRaster& raster)
+{
+    return raster.bitsPerPixel == 32 && !(raster.format == TPixelFormat::pfCustom && raster.HasMasks());
+}
+
+void PackIndexes(uint8_t* row, int width, int bits, const uint8_t* indexes)
+{
+    if (bits == 8) {
+        std::memcpy(row, indexes, size_t(width));
+        return;
+    }
+    const int perByte = 8 / bits;
+    for (int x = 0; x < width; x += perByte) {
+        uint8_t byte = 0;
+        for (int k = 0; k < perByte; ++k) {
+            const uint8_t v = x + k < width ? indexes[x + k] : 0;
+            byte = uint8_t(byte | (v << (8 - bits * (k + 1))));
+        }
+        row[x / perByte] = byte;
+    }
+}
+
+uint8_t MatchIndex(const TRaster& raster, TPaletteMatch match, uint8_t b, uint8_t g, uint8_t r)
+{
+    if (match == TPaletteMatch::Luminance)
+        return (r * 299 + g * 587 + b * 114) >= 128 * 1000 ? 1 : 0;
+    return NearestIndex(raster.palette, RGB(r, g, b));
+}
+
+void EncodeIndexed(TRaster& raster, uint8_t* row, const uint8_t* bgr, TPaletteMatch match)
+{
+    thread_local std::vector<uint8_t> indexes;
+    indexes.resize(size_t(raster.width));
+    const bool halftone = raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette);
+    const bool fixed16 = raster.bitsPerPixel == 4 && raster.palette.size() == 16 &&
+                         std::memcmp(raster.palette.data(), FixedPalette16().data(), 16 * sizeof(TColor)) == 0;
+    for (int x = 0; x < raster.width; ++x) {
+        const uint8_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
+        if (halftone)
+            indexes[x] = NearestHalftone(r, g, b);
+        else if (fixed16)
+            indexes[x] = NearestFixed16(r, g, b);
+        else
+            indexes[x] = MatchIndex(raster, match, b, g, r);
+    }
+    PackIndexes(row, raster.width, raster.bitsPerPixel, indexes.data());
+}
+
+}  // namespace
+
+void DecodeRowToBgr(const TRaster& raster, int y, uint8_t* bgr)
+{
+    const uint8_t* row = raster.Row(y);
+    switch (raster.bitsPerPixel) {
+    case 24:
+        std::memcpy(bgr, row, size_t(raster.width) * 3);
+        return;
+    case 32:
+        if (IsPlain32(raster)) {
+            for (int x = 0; x < raster.width; ++x) {
+                bgr[3 * x] = row[4 * x];
+                bgr[3 * x + 1] = row[4 * x + 1];
+                bgr[3 * x + 2] = row[4 * x + 2];
+            }
+            return;
+        }
+        DecodeMasked(raster, y, bgr);
+        return;
+    case 16:
+        DecodeMasked(raster, y, bgr);
+        return;
+    default:
+        DecodeIndexed(raster, row, bgr);
+        return;
+    }
+}
+
+void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr, TPaletteMatch match)
+{
+    uint8_t* row = raster.Row(y);
+    switch (raster.bitsPerPixel) {
+    case 24:
+        std::memcpy(row, bgr, size_t(raster.width) * 3);
+        return;
+    case 32:
+        if (IsPlain32(raster)) {
+            for (int x = 0; x < raster.width; ++x) {
+                row[4 * x] = bgr[3 * x];
+                row[4 * x + 1] = bgr[3 * x + 1];
+                row[4 * x + 2] = bgr[3 * x + 2];
+                row[4 * x + 3] = 0;
+            }
+            return;
+        }
+        [[fallthrough]];
+    case 16:
+        for (int x = 0; x < raster.width; ++x)
+            WriteRasterPixel(raster, x, y, RGB(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]));
+        return;
+    default:
+        EncodeIndexed(raster, row, bgr, match);
+        return;
+    }
+}
+
+}  // namespace corvalin

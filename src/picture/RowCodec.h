@@ -1,0 +1,22 @@
+// Whole-row conversion between any raster layout and plain BGR triples, the
+// common currency of the hot paths (scaling, rotation, pixel-format changes).
+#pragma once
+
+#include <cstdint>
+
+#include "picture/Raster.h"
+
+namespace corvalin {
+
+enum class TPaletteMatch {
+    Nearest,    // nearest palette entry by squared distance
+    Luminance,  // black/white by luminance, threshold at the middle
+};
+
+// Writes raster.width BGR triples for row y.
+void DecodeRowToBgr(const TRaster& raster, int y, uint8_t* bgr);
+// Sets row y from raster.width BGR triples, each to the nearest representable colour.
+void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr,
+                      TPaletteMatch match = TPaletteMatch::Nearest);
+
+}  // namespace corvalin

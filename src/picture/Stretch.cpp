@@ -1,0 +1,117 @@
+#include "picture/Stretch.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "picture/RowCodec.h"
+
+namespace corvalin {
+
+namespace {
+
+// First source position of each target position: floor(t * sourceSize / targetSize).
+std::vector<int> SourcePositions(int targetSize, int sourceSize)
+{
+    std::vector<int> map(size_t(targetSize) + 1);
+    for (int t = 0; t <= targetSize; ++t)
+        map[t] = int(int64_t(t) * sourceSize / targetSize);
+    return map;
+}
+
+int BitAt(const uint8_t* row, int x)
+{
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+// Index of the 1-bit source block [x0, x1) x [y0, y1) combined with AND.
+int AndOfBlock(const TRaster& source, int x0, int x1, int y0, int y1)
+{
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* row = source.Row(y);
+        for (int x = x0; x < x1; ++x)
+            if (BitAt(row, x) == 0)
+                return 0;
+    }
+    return 1;
+}
+
+void SampleOneBitRow(const TRaster& source, const std::vector<int>& xs, int y0, int y1,
+                     int left, int width, uint8_t* bgr)
+{
+    for (int tx = 0; tx < width; ++tx) {
+        const int sx = xs[left + tx];
+        const int sxEnd = std::max(sx + 1, xs[left + tx + 1]);
+        const int index = AndOfBlock(source, sx, sxEnd, y0, y1);
+        const TColor c = size_t(index) < source.palette.size() ? source.palette[index] : clBlack;
+        bgr[3 * tx] = BlueOf(c);
+        bgr[3 * tx + 1] = GreenOf(c);
+        bgr[3 * tx + 2] = RedOf(c);
+    }
+}
+
+}  // namespace
+
+void StretchRaster(TRaster& target, const TRect& rect, const TRaster& source,
+                   std::optional<TColor> transparent)
+{
+    const int rw = rect.Width(), rh = rect.Height();
+    if (rw <= 0 || rh <= 0 || source.width == 0 || source.height == 0)
+        return;
+    const std::vector<int> xs = SourcePositions(rw, source.width);
+    const std::vector<int> ys = SourcePositions(rh, source.height);
+
+    // The visible part of the rectangle, in rectangle coordinates.
+    const int tx0 = std::max(0, -rect.left), tx1 = std::min(rw, target.width - rect.left);
+    const int ty0 = std::max(0, -rect.top), ty1 = std::min(rh, target.height - rect.top);
+    if (tx0 >= tx1 || ty0 >= ty1)
+        return;
+
+    std::vector<uint8_t> sourceRow(size_t(source.width) * 3);
+    std::vector<uint8_t> sampled(size_t(tx1 - tx0) * 3);
+    std::vector<uint8_t> targetRow(size_t(target.width) * 3);
+    int decodedRow = -1;
+    const bool direct24 = source.bitsPerPixel == 24;
+
+    for (int ty = ty0; ty < ty1; ++ty) {
+        const int sy = ys[ty];
+        if (source.bitsPerPixel == 1) {
+            SampleOneBitRow(source, xs, sy, std::max(sy + 1, ys[ty + 1]), tx0, tx1 - tx0, sampled.data());
+        } else {
+            const uint8_t* src = source.Row(sy);
+            if (!direct24) {
+                if (decodedRow != sy) {
+                    DecodeRowToBgr(source, sy, sourceRow.data());
+                    decodedRow = sy;
+                }
+                src = sourceRow.data();
+            }
+            for (int tx = tx0; tx < tx1; ++tx) {
+                const uint8_t* p = src + 3 * size_t(xs[tx]);
+                uint8_t* q = sampled.data() + 3 * size_t(tx - tx0);
+                q[0] = p[0];
+                q[1] = p[1];
+                q[2] = p[2];
+            }
+        }
+
+        const int y = rect.top + ty;
+        const bool wholeRow = !transparent && tx0 == 0 && rect.left == 0 && tx1 - tx0 == target.width;
+        if (wholeRow) {
+            EncodeRowFromBgr(target, y, sampled.data());
+            continue;
+        }
+        DecodeRowToBgr(target, y, targetRow.data());
+        for (int tx = tx0; tx < tx1; ++tx) {
+            const uint8_t* q = sampled.data() + 3 * size_t(tx - tx0);
+            if (transparent && RGB(q[2], q[1], q[0]) == *transparent)
+                continue;
+            uint8_t* t = targetRow.data() + 3 * size_t(rect.left + tx);
+            t[0] = q[0];
+            t[1] = q[1];
+            t[2] = q[2];
+        }
+        EncodeRowFromBgr(target, y, targetRow.data());
+    }
+}
+
+}  // namespace corvalin

@@ -1,0 +1,267 @@
+#include "picture/TextRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <tuple>
+#include <vector>
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include "common/Exceptions.h"
+
+namespace corvalin {
+
+namespace {
+
+struct FaceKey {
+    std::string name;
+    bool bold;
+    bool italic;
+    auto operator<=>(const FaceKey&) const = default;
+};
+
+struct LoadedFace {
+    FT_Face face = nullptr;
+    bool fakeBold = false;    // the matched face is lighter than asked for
+    bool fakeItalic = false;  // the matched face is upright
+};
+
+// FreeType library and the faces opened so far; lives for the whole program.
+class FontLibrary {
+public:
+    static FontLibrary& Instance()
+    {
+        static FontLibrary library;
+        return library;
+    }
+
+    LoadedFace Face(const TFont& font)
+    {
+        const FaceKey key{font.Name, font.Bold, font.Italic};
+        auto found = faces_.find(key);
+        if (found != faces_.end())
+            return found->second;
+        LoadedFace loaded = Open(key);
+        faces_.emplace(key, loaded);
+        return loaded;
+    }
+
+    ~FontLibrary()
+    {
+        for (auto& [key, loaded] : faces_)
+            FT_Done_Face(loaded.face);
+        if (library_ != nullptr)
+            FT_Done_FreeType(library_);
+    }
+
+private:
+    FontLibrary()
+    {
+        if (FT_Init_FreeType(&library_) != 0)
+            throw EOutOfResources(msg::OutOfResources);
+    }
+
+    LoadedFace Open(const FaceKey& key)
+    {
+        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(""));
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(key.name.c_str()));
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+        FcPatternAddInteger(pattern, FC_WEIGHT, key.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, key.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+        FcPatternDestroy(pattern);
+        if (match == nullptr)
+            throw EOutOfResources(msg::OutOfResources);
+
+        FcChar8* file = nullptr;
+        int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
+        FcPatternGetString(match, FC_FILE, 0, &file);
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+        LoadedFace loaded;
+        const bool opened = file != nullptr &&
+                            FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &loaded.face) == 0;
+        FcPatternDestroy(match);
+        if (!opened)
+            throw EOutOfResources(msg::OutOfResources);
+        loaded.fakeBold = key.bold && weight < FC_WEIGHT_DEMIBOLD;
+        loaded.fakeItalic = key.italic && slant == FC_SLANT_ROMAN;
+        return loaded;
+    }
+
+    FT_Library library_ = nullptr;
+    std::map<FaceKey, LoadedFace> faces_;
+};
+
+// Decodes UTF-8; a malformed byte stands for itself (Latin-1).
+std::vector<char32_t> CodePoints(const std::string& text)
+{
+    std::vector<char32_t> out;
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+        char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+        bool valid = i + extra < text.size() && (c < 0x80 || extra > 0);
+        for (int k = 1; valid && k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        if (!valid) {
+            out.push_back(c);
+            ++i;
+        } else {
+            out.push_back(cp);
+            i += extra + 1;
+        }
+    }
+    return out;
+}
+
+struct SizedFace {
+    LoadedFace loaded;
+    int ascent = 0;
+    int descent = 0;
+};
+
+SizedFace SizeFace(const TFont& font)
+{
+    SizedFace sized{FontLibrary::Instance().Face(font)};
+    FT_Face face = sized.loaded.face;
+    const int height = std::max(1, std::abs(font.Height));
+    if (font.Height < 0 || !FT_IS_SCALABLE(face) || face->ascender - face->descender <= 0) {
+        FT_Set_Pixel_Sizes(face, 0, FT_UInt(height));
+    } else {
+        // A positive height is the whole cell: scale the em so that ascent + descent fit it.
+        const double em = double(height) * face->units_per_EM / double(face->ascender - face->descender);
+        FT_Set_Char_Size(face, 0, FT_F26Dot6(std::lround(em * 64)), 72, 72);
+    }
+    FT_Matrix shear{0x10000, font.Italic && sized.loaded.fakeItalic ? 0x0366A : 0, 0, 0x10000};
+    FT_Set_Transform(face, &shear, nullptr);
+    sized.ascent = int((face->size->metrics.ascender + 63) >> 6);
+    sized.descent = int((-face->size->metrics.descender + 63) >> 6);
+    if (font.Height > 0)
+        sized.descent = std::max(0, font.Height - sized.ascent);
+    return sized;
+}
+
+bool LoadGlyph(const SizedFace& sized, char32_t cp, bool render)
+{
+    FT_Face face = sized.loaded.face;
+    const FT_UInt index = FT_Get_Char_Index(face, cp);
+    if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0)
+        return false;
+    if (sized.loaded.fakeBold && face->glyph->format == FT_GLYPH_FORMAT_OUTLINE)
+        FT_Outline_Embolden(&face->glyph->outline, face->size->metrics.y_ppem * 4);
+    return !render || FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0;
+}
+
+int Advance(const SizedFace& sized)
+{
+    const FT_Pos extra = sized.loaded.fakeBold ? sized.loaded.face->size->metrics.y_ppem * 2 : 0;
+    return int((sized.loaded.face->glyph->advance.x + extra + 32) >> 6);
+}
+
+bool IsTrueColour(const TRaster& raster)
+{
+    return raster.bitsPerPixel == 24 ||
+           (raster.bitsPerPixel == 32 && !(raster.format == TPixelFormat::pfCustom && raster.HasMasks()));
+}
+
+class Painter {
+public:
+    Painter(TRaster& raster, TColor color) : raster_(raster), color_(color) {}
+
+    void Fill(int x0, int y0, int x1, int y1, TColor color)
+    {
+        for (int y = std::max(0, y0); y < std::min(raster_.height, y1); ++y)
+            for (int x = std::max(0, x0); x < std::min(raster_.width, x1); ++x)
+                WriteRasterPixel(raster_, x, y, color);
+    }
+
+    void Blend(int x, int y, uint8_t coverage)
+    {
+        if (coverage == 0 || x < 0 || y < 0 || x >= raster_.width || y >= raster_.height)
+            return;
+        if (!IsTrueColour(raster_)) {
+            if (coverage >= 128)
+                WriteRasterPixel(raster_, x, y, color_);
+            return;
+        }
+        const TColor under = ReadRasterPixel(raster_, x, y);
+        auto mix = [coverage](uint8_t fg, uint8_t bg) {
+            return uint8_t((fg * coverage + bg * (255 - coverage) + 127) / 255);
+        };
+        WriteRasterPixel(raster_, x, y,
+                         RGB(mix(RedOf(color_), RedOf(under)), mix(GreenOf(color_), GreenOf(under)),
+                             mix(BlueOf(color_), BlueOf(under))));
+    }
+
+private:
+    TRaster& raster_;
+    TColor color_;
+};
+
+}  // namespace
+
+TTextExtent MeasureText(const std::string& text, const TFont& font)
+{
+    const SizedFace sized = SizeFace(font);
+    TTextExtent extent;
+    extent.ascent = sized.ascent;
+    extent.height = sized.ascent + sized.descent;
+    for (char32_t cp : CodePoints(text))
+        if (LoadGlyph(sized, cp, false))
+            extent.width += Advance(sized);
+    return extent;
+}
+
+void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFont& font, const TBrush& brush)
+{
+    const TTextExtent extent = MeasureText(text, font);
+    const SizedFace sized = SizeFace(font);
+    Painter painter(raster, font.Color);
+    if (brush.Style == TBrushStyle::bsSolid)
+        painter.Fill(x, y, x + extent.width, y + extent.height, brush.Color);
+
+    const int baseline = y + sized.ascent;
+    int penX = x;
+    FT_Face face = sized.loaded.face;
+    for (char32_t cp : CodePoints(text)) {
+        if (!LoadGlyph(sized, cp, true))
+            continue;
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        const int left = penX + face->glyph->bitmap_left;
+        const int top = baseline - face->glyph->bitmap_top;
+        for (unsigned row = 0; row < bitmap.rows; ++row) {
+            const unsigned char* coverage = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
+            for (unsigned col = 0; col < bitmap.width; ++col)
+                painter.Blend(left + int(col), top + int(row), coverage[col]);
+        }
+        penX += Advance(sized);
+    }
+
+    const int thickness = std::max(1, int(std::lround(double(face->underline_thickness) *
+                                                      face->size->metrics.y_scale / 65536.0 / 64.0)));
+    if (font.Underline) {
+        const int offset = std::max(1, int(std::lround(-double(face->underline_position) *
+                                                       face->size->metrics.y_scale / 65536.0 / 64.0)));
+        painter.Fill(x, baseline + offset, x + extent.width, baseline + offset + thickness, font.Color);
+    }
+    if (font.StrikeOut) {
+        const int rise = sized.ascent / 3;
+        painter.Fill(x, baseline - rise, x + extent.width, baseline - rise + thickness, font.Color);
+    }
+}
+
+}  // namespace corvalin

@@ -1,0 +1,132 @@
+#include "TestSupport.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "corvalin-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string Quote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+CommandResult RunCommand(const std::string& command)
+{
+    CommandResult result;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    std::array<char, 4096> buffer{};
+    size_t n;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.output.append(buffer.data(), n);
+    const int status = ::pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+uint32_t RgbPicture::At(int x, int y) const
+{
+    const size_t i = (size_t(y) * width + x) * 3;
+    return uint32_t(rgb[i]) << 16 | uint32_t(rgb[i + 1]) << 8 | rgb[i + 2];
+}
+
+namespace {
+
+// Parses "P6 w h 255" binary PPM output.
+RgbPicture ParsePpm(const std::string& data)
+{
+    RgbPicture picture;
+    std::istringstream in(data);
+    std::string magic;
+    int maxValue = 0;
+    in >> magic >> picture.width >> picture.height >> maxValue;
+    in.get();
+    if (magic != "P6" || maxValue != 255)
+        return RgbPicture{};
+    picture.rgb.resize(size_t(picture.width) * picture.height * 3);
+    in.read(reinterpret_cast<char*>(picture.rgb.data()), std::streamsize(picture.rgb.size()));
+    return picture;
+}
+
+}  // namespace
+
+RgbPicture DecodeWithPillow(const std::string& path)
+{
+    const std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.load()\nim = im.convert('RGB')\n"
+        "sys.stdout.buffer.write(b'P6 %d %d 255\\n' % im.size + im.tobytes())\n";
+    const CommandResult result = RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(path));
+    EXPECT_EQ(result.status, 0) << "Pillow could not decode " << path;
+    return ParsePpm(result.output);
+}
+
+RgbPicture DecodeWithImageMagick(const std::string& path)
+{
+    const CommandResult result = RunCommand("/usr/bin/convert " + Quote(path + "[0]") + " -depth 8 ppm:-");
+    EXPECT_EQ(result.status, 0) << "ImageMagick could not decode " << path;
+    return ParsePpm(result.output);
+}
+
+void ImageMagick(const std::string& arguments)
+{
+    const CommandResult result = RunCommand("/usr/bin/convert " + arguments);
+    ASSERT_EQ(result.status, 0) << "convert " << arguments;
+}
+
+void Pillow(const std::string& script)
+{
+    const CommandResult result = RunCommand("/usr/bin/python3 -c " + Quote("from PIL import Image\n" + script));
+    ASSERT_EQ(result.status, 0) << script;
+}
+
+bool HaveTool(const std::string& path)
+{
+    return ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace testsupport

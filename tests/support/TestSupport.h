@@ -1,0 +1,56 @@
+// Helpers shared by the tests: temporary folders, running programs, and
+// decoding pictures with independent tools (Pillow, ImageMagick).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+struct CommandResult {
+    int status = -1;
+    std::string output;  // standard output
+};
+
+// Runs a shell command; standard error goes to the test log.
+CommandResult RunCommand(const std::string& command);
+std::string Quote(const std::string& text);
+
+std::vector<uint8_t> ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A picture decoded by an independent tool: 8-bit RGB triples, top row first.
+struct RgbPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;
+    uint32_t At(int x, int y) const;  // 0xRRGGBB
+};
+
+// Decodes any file with Pillow (/usr/bin/python3), converted to RGB.
+RgbPicture DecodeWithPillow(const std::string& path);
+// Decodes any file with ImageMagick (/usr/bin/convert), converted to 8-bit RGB.
+RgbPicture DecodeWithImageMagick(const std::string& path);
+// Runs /usr/bin/convert with the given arguments; fails the test on error.
+void ImageMagick(const std::string& arguments);
+// Runs /usr/bin/python3 with a Pillow script given as text; fails the test on error.
+void Pillow(const std::string& script);
+
+bool HaveTool(const std::string& path);
+
+}  // namespace testsupport
