@@ -1,0 +1,30 @@
+// The batch run: the search that fills the selection window, and the run
+// loop that converts the ticked files and writes the result list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Session.h"
+
+namespace corvalin {
+
+// "&Umwandeln...": empties the selection and result lists, searches once per
+// ticked file type, ticks every entry; with AutoConvert runs at once,
+// otherwise shows the selection window.
+void btnConvertClick(TSession& session);
+
+// Converts every ticked entry of the selection window, writing one line per
+// file and the summary; stops between files when the progress window was
+// closed. Never throws; the summary is always written. With AutoConvert it
+// asks the program to end.
+void RunConversion(TSession& session);
+
+// Texts of the result list.
+inline constexpr const char* kSeparatorLine =
+    "___________________________________________________________";
+std::string SearchLine(const std::string& folderText, const std::string& mask);
+std::string FileLine(const std::string& path, int64_t before, int64_t after);
+std::string FailureLine(const std::string& path);
+
+}  // namespace corvalin

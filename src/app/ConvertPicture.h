@@ -1,0 +1,48 @@
+// The conversion of one picture file, and the two file routines around it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/Session.h"
+
+namespace corvalin {
+
+// Loads fileName, turns it, fits it, changes its colour depth, stamps the
+// overlay text, shows the preview and saves it. Reads TextEnabled (from the
+// front end), the session's overlay record and Preview at the moment they
+// are used. On return fileName names the file written (or the one that was
+// to be written when saving failed). Does nothing (no error, fileName
+// unchanged) when the file does not exist or width or height is not > 0.
+// Every other failure raises.
+void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
+                    int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
+                    int32_t colorDepth, int32_t quality, bool saveAsCopy);
+
+// Folder part (up to and including the last "/") + "Neu_" + name.
+std::string MakeCopyName(const std::string& fileName);
+
+// Size in bytes measured with stat; 0 when nothing of that name exists.
+// Raises EInOutError when the path exists but cannot be measured or is no
+// regular file.
+int64_t GetFileSizeOf(const std::string& fileName);
+
+struct TTargetSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// The fit table: the target size of a (sw x sh) picture for fitMode 0..4
+// and the requested width and height. Raises ERangeError for a side outside
+// signed 32 bits and for an undefined fit mode.
+TTargetSize FitTargetSize(int32_t fitMode, int32_t sourceWidth, int32_t sourceHeight,
+                          int32_t width, int32_t height);
+
+// Cuts towards zero; raises ERangeError outside signed 32 bits (or for NaN).
+int32_t TruncToInt32(long double value);
+
+// Name with its extension replaced by "." + the extension of formatIndex
+// (appended when the name has none).
+std::string ReplaceExtension(const std::string& fileName, int formatIndex);
+
+}  // namespace corvalin

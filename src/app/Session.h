@@ -1,0 +1,44 @@
+// The state the main window owns besides its controls: the Preview and
+// AutoConvert flags, the overlay record, and what the last run counted.
+// Every operation of the engine takes the session; the session reaches the
+// windows only through its front end.
+#pragma once
+
+#include <cstdint>
+
+#include "app/FrontEnd.h"
+#include "common/Const.h"
+
+namespace corvalin {
+
+struct TRunTotals {
+    int32_t converted = 0;   // files without error (skipped ones included)
+    int32_t failed = 0;      // failure lines written
+    int64_t bytesBefore = 0;
+    int64_t bytesAfter = 0;
+};
+
+class TSession {
+public:
+    explicit TSession(TFrontEnd& frontEnd) : frontEnd_(frontEnd) {}
+    TSession(const TSession&) = delete;
+    TSession& operator=(const TSession&) = delete;
+
+    TFrontEnd& FrontEnd() { return frontEnd_; }
+
+    // Shown as the preview menu's check mark and the progress window's
+    // preview box; the progress window's box writes it back here.
+    bool Preview = true;
+    // Set by "/auto"; never stored.
+    bool AutoConvert = false;
+    // The overlay record (text, border and alignment come from the store;
+    // the font from the overlay dialog before each run).
+    TCopyrightText Overlay{"Beispieltext", 5, kAlignBottomLeft, nullptr};
+    // Totals of the most recent RunConversion.
+    TRunTotals LastRun;
+
+private:
+    TFrontEnd& frontEnd_;
+};
+
+}  // namespace corvalin
