@@ -3,6 +3,8 @@
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
+#include "picture/JpegImage.h"
+#include "picture/TiffWriter.h"
 
 namespace corvalin {
 
@@ -52,7 +54,7 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
     const uint8_t index = FormatIndexOf(fileName);
     switch (index) {
     case fiGif: NotSupported("GIF", "gelesen");
-    case fiJpg: NotSupported("JPEG", "gelesen");
+    case fiJpg: LoadJpegFile(*this, fileName); break;
     case fiPcd: NotSupported("Photo-CD", "gelesen");
     case fiPsd: NotSupported("Photoshop", "gelesen");
     case fiPcx: NotSupported("PCX", "gelesen");
@@ -69,9 +71,9 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
     const uint8_t index = FormatIndexOf(fileName);
     switch (index) {
     case fiGif: NotSupported("GIF", "geschrieben");
-    case fiJpg: CheckJpegQuality(quality); NotSupported("JPEG", "geschrieben");
+    case fiJpg: CheckJpegQuality(quality); SaveJpegFile(*this, fileName, quality); break;
     case fiPng: NotSupported("PNG", "geschrieben");
-    case fiTif: NotSupported("TIFF", "geschrieben");
+    case fiTif: SaveTiffFile(*this, fileName); break;
     case fiWmf: NotSupported("Metadatei", "geschrieben");
     default: {
         // bmp, ico, pcd, psd, pcx and unknown extensions hold BMP data.

@@ -1,0 +1,42 @@
+// The libjpeg sessions behind TJPEGImage: reading a header, decoding a whole
+// file into a raster, encoding a raster into JFIF bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "common/Exceptions.h"
+#include "picture/Raster.h"
+
+namespace corvalin {
+
+// A fatal libjpeg error; the message carries libjpeg's message code.
+class EJPEG : public EInvalidGraphic {
+public:
+    explicit EJPEG(int messageCode);
+};
+
+// What the header of a JPEG file says, before any pixel is decoded.
+struct TJpegHeader {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool grayscale = false;       // one-component file
+    bool multipleScans = false;   // progressive (or otherwise multi-scan) file
+};
+
+// Parses the header; throws EJPEG for data libjpeg rejects and
+// EOutOfResources when the picture would break the raster limit.
+TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
+
+// Decodes at full size with block smoothing: a 24-bit raster for colour
+// (also CMYK/YCCK) files, an 8-bit raster with at most 236 grey levels in
+// its palette for greyscale files. Damaged or truncated data decodes as far
+// as it goes.
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data);
+
+// Encodes the raster, whatever its layout, as a baseline JFIF file.
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality);
+
+}  // namespace corvalin

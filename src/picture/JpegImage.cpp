@@ -1,0 +1,110 @@
+#include "picture/JpegImage.h"
+
+#include "common/FileIO.h"
+#include "common/Stream.h"
+
+namespace corvalin {
+
+namespace {
+
+constexpr const char* kResizeText = "Die Größe einer JPEG-Grafik kann nicht verändert werden";
+
+}  // namespace
+
+int32_t TJPEGImage::Width() const
+{
+    if (!bitmap_.Empty())
+        return bitmap_.Width();
+    return data_ ? data_->header.width : 0;
+}
+
+int32_t TJPEGImage::Height() const
+{
+    if (!bitmap_.Empty())
+        return bitmap_.Height();
+    return data_ ? data_->header.height : 0;
+}
+
+void TJPEGImage::SetWidth(int32_t)
+{
+    throw EInvalidGraphicOperation(kResizeText);
+}
+
+void TJPEGImage::SetHeight(int32_t)
+{
+    throw EInvalidGraphicOperation(kResizeText);
+}
+
+void TJPEGImage::SetCompressionQuality(int quality)
+{
+    if (quality < 1 || quality > 100)
+        throw ERangeError(msg::RangeError);
+    quality_ = quality;
+}
+
+void TJPEGImage::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    auto data = std::make_shared<TJPEGData>();
+    data->bytes = std::move(bytes);
+    data->header = ReadJpegHeader(data->bytes);
+    data_ = std::move(data);
+    bitmap_.Clear();
+}
+
+void TJPEGImage::LoadFromStream(TStream& stream)
+{
+    const int64_t remaining = stream.Remaining();
+    std::vector<uint8_t> bytes(size_t(remaining > 0 ? remaining : 0));
+    stream.ReadBuffer(bytes.data(), bytes.size());
+    LoadFromBytes(std::move(bytes));
+}
+
+void TJPEGImage::Assign(const TBitmap& picture)
+{
+    data_.reset();
+    bitmap_.AssignPicture(&picture);
+}
+
+void TJPEGImage::SaveToStream(TStream& stream)
+{
+    if (data_ == nullptr) {
+        if (bitmap_.Empty())
+            return;
+        auto data = std::make_shared<TJPEGData>();
+        data->bytes = EncodeJpeg(*bitmap_.Raster(), quality_);
+        data->header = {bitmap_.Width(), bitmap_.Height(), false, false};
+        data_ = std::move(data);
+    }
+    stream.WriteBuffer(data_->bytes);
+}
+
+const TBitmap& TJPEGImage::Bitmap() const
+{
+    if (bitmap_.Empty() && data_ != nullptr)
+        bitmap_.AdoptRaster(DecodeJpeg(data_->bytes));
+    return bitmap_;
+}
+
+void TJPEGImage::AssignTo(TBitmap& target) const
+{
+    Bitmap().AssignTo(target);
+}
+
+void LoadJpegFile(TBitmap& picture, const std::string& fileName)
+{
+    TJPEGImage image;
+    image.LoadFromBytes(ReadWholeFile(fileName));
+    picture.AssignPicture(&image);
+}
+
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int quality)
+{
+    TJPEGImage image;
+    image.Assign(picture);
+    image.SetCompressionQuality(quality);
+    TAtomicFileStream file(fileName);
+    image.SaveToStream(file);
+    file.Commit();
+}
+
+}  // namespace corvalin

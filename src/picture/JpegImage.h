@@ -1,0 +1,70 @@
+// The JPEG picture: a file's compressed bytes with their parsed header,
+// decoded into a raster on first demand; or an imported raster picture,
+// encoded as baseline JFIF when it is written.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Exceptions.h"
+#include "picture/Bitmap.h"
+#include "picture/JpegCodec.h"
+
+namespace corvalin {
+
+class TStream;
+
+class EInvalidGraphicOperation : public Exception {
+public:
+    explicit EInvalidGraphicOperation(const std::string& message) : Exception(message) {}
+};
+
+// A JPEG file's bytes and what its header says; shared, never changed.
+struct TJPEGData {
+    std::vector<uint8_t> bytes;
+    TJpegHeader header;
+};
+
+class TJPEGImage : public TGraphic {
+public:
+    static constexpr int kDefaultQuality = 90;
+
+    int32_t Width() const override;
+    int32_t Height() const override;
+    // Refused: a JPEG picture keeps the size it was decoded or imported with.
+    void SetWidth(int32_t width);
+    void SetHeight(int32_t height);
+
+    int CompressionQuality() const { return quality_; }
+    // Throws ERangeError "Fehler bei Bereichsprüfung" outside 1..100.
+    void SetCompressionQuality(int quality);
+    // Whether the file read has several scans.
+    bool ProgressiveEncoding() const { return data_ != nullptr && data_->header.multipleScans; }
+
+    // Keeps the bytes and parses the header; nothing is decoded yet.
+    void LoadFromBytes(std::vector<uint8_t> bytes);
+    void LoadFromStream(TStream& stream);
+    // Drops any compressed data and shares the picture's raster.
+    void Assign(const TBitmap& picture);
+    // Writes the compressed data, encoding the held raster first when there
+    // is none; an empty picture writes nothing.
+    void SaveToStream(TStream& stream);
+
+    // The decoded raster, made on the first request.
+    const TBitmap& Bitmap() const;
+    void AssignTo(TBitmap& target) const override;
+
+private:
+    std::shared_ptr<const TJPEGData> data_;
+    mutable TBitmap bitmap_;
+    int quality_ = kDefaultQuality;
+};
+
+// LoadFromFileEx's JPEG row: the picture takes the file's decoded raster.
+void LoadJpegFile(TBitmap& picture, const std::string& fileName);
+// SaveToFileEx's JPEG row: the picture encoded at the given quality replaces the file.
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int quality);
+
+}  // namespace corvalin

@@ -1,0 +1,23 @@
+// Writing a raster picture as a baseline TIFF file: Intel byte order, one
+// directory, one uncompressed strip; bilevel, palette or RGB by the picture's
+// bits per pixel.
+#pragma once
+
+#include <string>
+
+namespace corvalin {
+
+class TBitmap;
+class TStream;
+
+// Writes the picture from the stream's current position. An empty picture
+// writes nothing. 1 bit gives a bilevel file, 4 and 8 bits a palette file
+// (4-bit width rounded down to a multiple of 4), every other layout an RGB
+// file. Throws EInvalidGraphic before writing anything when the picture is
+// wider or higher than 65535 pixels.
+void WriteTiffToStream(TStream& stream, const TBitmap& picture);
+
+// Replaces the file with the picture as TIFF; a failure leaves the file as it was.
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName);
+
+}  // namespace corvalin
