@@ -1,0 +1,40 @@
+// Feeds arbitrary bytes through the JPEG load path: header, full decode, and
+// for small pictures a fresh encode of what was decoded.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "common/Exceptions.h"
+#include "common/Stream.h"
+#include "picture/JpegImage.h"
+
+namespace {
+
+// Large declared pictures are legal but only cost time here.
+constexpr int64_t kMaxFuzzPixels = 4 << 20;
+constexpr int64_t kMaxReencodePixels = 1 << 16;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace corvalin;
+    try {
+        TJPEGImage image;
+        image.LoadFromBytes(std::vector<uint8_t>(data, data + size));
+        const int64_t pixels = int64_t(image.Width()) * image.Height();
+        if (pixels > kMaxFuzzPixels)
+            return 0;
+        TBitmap picture;
+        picture.AssignPicture(&image);
+        if (pixels > kMaxReencodePixels)
+            return 0;
+        TJPEGImage copy;
+        copy.Assign(picture);
+        TMemoryStream out;
+        copy.SaveToStream(out);
+    } catch (const Exception&) {
+        // Rejecting bad data is the expected outcome.
+    }
+    return 0;
+}
