@@ -1,0 +1,339 @@
+// JPEG reading and writing, checked against libjpeg's own tools, Pillow and
+// ImageMagick.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "../picture/PictureTestUtil.h"
+#include "TestSupport.h"
+#include "common/FileIO.h"
+#include "picture/JpegImage.h"
+
+using namespace corvalin;
+using namespace testsupport;
+using namespace picturetest;
+
+namespace {
+
+// A smooth picture with some detail: what JPEG is made for.
+TColor Scene(int x, int y)
+{
+    const int r = (x * 255) / 95;
+    const int g = (y * 255) / 71;
+    const int b = ((x / 16 + y / 16) % 2) ? 200 : 40;
+    return RGB(uint8_t(r), uint8_t(g), uint8_t(b));
+}
+
+// A PNG of many colours and edges for the encoders to work on.
+std::string MakeSource(const TempDir& dir)
+{
+    const std::string png = dir.File("source.png");
+    ImageMagick("-size 96x72 gradient:red-blue -fill yellow -draw 'circle 48,36 60,50' "
+                "-fill black -draw 'rectangle 5,5 30,20' " + Quote(png));
+    return png;
+}
+
+struct Difference {
+    double mean = 0;
+    int max = 0;
+};
+
+Difference Compare(TBitmap& ours, const RgbPicture& theirs)
+{
+    Difference d;
+    EXPECT_EQ(ours.Width(), theirs.width);
+    EXPECT_EQ(ours.Height(), theirs.height);
+    if (ours.Width() != theirs.width || ours.Height() != theirs.height)
+        return {1e9, 255};
+    double total = 0;
+    for (int y = 0; y < theirs.height; ++y)
+        for (int x = 0; x < theirs.width; ++x) {
+            const TColor c = ours.Canvas().ReadPixel(x, y);
+            const uint32_t t = theirs.At(x, y);
+            for (int k = 0; k < 3; ++k) {
+                const int mine = int((c >> (8 * k)) & 0xFF);
+                const int other = int((t >> (16 - 8 * k)) & 0xFF);
+                const int diff = std::abs(mine - other);
+                total += diff;
+                d.max = std::max(d.max, diff);
+            }
+        }
+    d.mean = total / (3.0 * theirs.width * theirs.height);
+    return d;
+}
+
+// libjpeg's own decoder with the same settings as ours.
+RgbPicture DecodeWithDjpeg(const TempDir& dir, const std::string& jpeg, const std::string& options = "")
+{
+    const std::string out = dir.File("djpeg.bmp");
+    EXPECT_EQ(RunCommand("/usr/bin/djpeg " + options + " -bmp -outfile " + Quote(out) + " " + Quote(jpeg)).status, 0);
+    return DecodeWithPillow(out);
+}
+
+std::string ExpectJpegError(const std::string& path)
+{
+    TBitmapEx picture;
+    try {
+        picture.LoadFromFileEx(path);
+    } catch (const EJPEG& e) {
+        return e.what();
+    }
+    ADD_FAILURE() << path << " loaded";
+    return {};
+}
+
+std::string JpegErrorText(int code)
+{
+    return "JPEG-Fehler #" + std::to_string(code);
+}
+
+// Offset of the first marker with this code, or npos.
+size_t FindMarker(const std::vector<uint8_t>& bytes, uint8_t code)
+{
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == code)
+            return i;
+    return std::string::npos;
+}
+
+}  // namespace
+
+TEST(JpegRead, ColourFilesOfEveryEncoderDecodeLikeLibjpegItself)
+{
+    TempDir dir;
+    const std::string png = MakeSource(dir);
+    const std::string ppm = dir.File("source.ppm");
+    ImageMagick(Quote(png) + " " + Quote(ppm));
+    struct Case {
+        const char* name;
+        std::string command;
+    };
+    const std::vector<Case> cases = {
+        {"im420.jpg", "/usr/bin/convert " + Quote(png) + " -sampling-factor 2x2 -quality 85 "},
+        {"im444.jpg", "/usr/bin/convert " + Quote(png) + " -sampling-factor 1x1 -quality 92 "},
+        {"restart.jpg", "/usr/bin/cjpeg -restart 2B -quality 75 " + Quote(ppm) + " > "},
+        {"arith.jpg", "/usr/bin/cjpeg -arithmetic " + Quote(ppm) + " > "},
+        {"pil_progressive.jpg", "/usr/bin/python3 -c " +
+                                    Quote("import sys\nfrom PIL import Image\nImage.open(sys.argv[1])"
+                                          ".save(sys.argv[2], quality=80, progressive=True)") +
+                                    " " + Quote(png) + " "},
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir.File(c.name);
+        ASSERT_EQ(RunCommand(c.command + Quote(path)).status, 0) << c.name;
+        TBitmapEx picture;
+        EXPECT_EQ(picture.LoadFromFileEx(path), fiJpg);
+        EXPECT_EQ(picture.PixelFormat(), TPixelFormat::pf24bit) << c.name;
+        // Same library, same parameters: the very same pixels.
+        EXPECT_EQ(Compare(picture, DecodeWithDjpeg(dir, path)).max, 0) << c.name;
+        // And close to what Pillow makes of it.
+        EXPECT_LT(Compare(picture, DecodeWithPillow(path)).mean, 1.0) << c.name;
+    }
+}
+
+TEST(JpegRead, HeaderIsParsedBeforeAnyPixelIsDecoded)
+{
+    TempDir dir;
+    const std::string path = dir.File("p.jpg");
+    ImageMagick(Quote(MakeSource(dir)) + " -interlace JPEG " + Quote(path));
+    TJPEGImage image;
+    image.LoadFromBytes(ReadWholeFile(path));
+    EXPECT_EQ(image.Width(), 96);
+    EXPECT_EQ(image.Height(), 72);
+    EXPECT_TRUE(image.ProgressiveEncoding());
+    try {
+        image.SetWidth(10);
+        FAIL();
+    } catch (const EInvalidGraphicOperation& e) {
+        EXPECT_STREQ(e.what(), "Die Größe einer JPEG-Grafik kann nicht verändert werden");
+    }
+    EXPECT_EQ(image.Bitmap().PixelFormat(), TPixelFormat::pf24bit);
+}
+
+TEST(JpegRead, GreyscaleGivesAnEightBitPictureOfAtMost236Greys)
+{
+    TempDir dir;
+    const std::string path = dir.File("grey.jpg");
+    ASSERT_EQ(RunCommand("/usr/bin/convert -size 64x300 gradient:white-black ppm:- | /usr/bin/cjpeg -grayscale "
+                         "-progressive > " + Quote(path)).status, 0);
+    TBitmapEx picture;
+    picture.LoadFromFileEx(path);
+    ASSERT_EQ(picture.PixelFormat(), TPixelFormat::pf8bit);
+    const auto& palette = picture.Palette();
+    EXPECT_GT(palette.size(), 200u);
+    EXPECT_LE(palette.size(), 236u);
+    for (TColor c : palette)
+        EXPECT_TRUE(RedOf(c) == GreenOf(c) && GreenOf(c) == BlueOf(c));
+    // djpeg quantises greyscale files the same way (one pass, Floyd-Steinberg).
+    EXPECT_EQ(Compare(picture, DecodeWithDjpeg(dir, path, "-colors 236")).max, 0);
+    // Dithering keeps it close to the unquantised greys.
+    EXPECT_LT(Compare(picture, DecodeWithPillow(path)).mean, 1.5);
+}
+
+TEST(JpegRead, CmykFilesBecomeRgbIncludingAdobeInvertedInk)
+{
+    TempDir dir;
+    const std::string path = dir.File("cmyk.jpg");
+    ImageMagick(Quote(MakeSource(dir)) + " -colorspace CMYK -quality 95 " + Quote(path));
+    ASSERT_NE(FindMarker(ReadBytes(path), 0xEE), std::string::npos) << "expected an Adobe marker";
+    TBitmapEx picture;
+    picture.LoadFromFileEx(path);
+    EXPECT_EQ(picture.PixelFormat(), TPixelFormat::pf24bit);
+    const Difference d = Compare(picture, DecodeWithPillow(path));
+    EXPECT_LE(d.max, 2);
+    // The black rectangle stays black and the yellow circle yellow.
+    EXPECT_LT(picture.Canvas().ReadPixel(15, 12) & 0xF0F0F0, 0x101010u);
+    const TColor centre = picture.Canvas().ReadPixel(48, 36);
+    EXPECT_GT(RedOf(centre), 230);
+    EXPECT_GT(GreenOf(centre), 230);
+    EXPECT_LT(BlueOf(centre), 30);
+}
+
+TEST(JpegRead, TruncatedFileDecodesAsFarAsItsDataGoes)
+{
+    TempDir dir;
+    const std::string whole = dir.File("whole.jpg");
+    ImageMagick("-size 96x400 gradient:red-blue -quality 90 " + Quote(whole));
+    std::vector<uint8_t> bytes = ReadBytes(whole);
+    TBitmapEx full;
+    full.LoadFromFileEx(whole);
+    const std::string cut = dir.File("cut.jpg");
+    bytes.resize(bytes.size() / 2);
+    WriteBytes(cut, bytes);
+    TBitmapEx picture;
+    picture.LoadFromFileEx(cut);
+    ASSERT_EQ(picture.Width(), 96);
+    ASSERT_EQ(picture.Height(), 400);
+    // The top rows came from real data.
+    for (int x = 0; x < 96; x += 7)
+        EXPECT_EQ(picture.Canvas().ReadPixel(x, 20), full.Canvas().ReadPixel(x, 20));
+    // Cut inside the header: nothing to show, and that is an error.
+    bytes.resize(30);
+    WriteBytes(cut, bytes);
+    EXPECT_EQ(ExpectJpegError(cut).rfind("JPEG-Fehler #", 0), 0u);
+}
+
+TEST(JpegRead, NonJpegDataFailsWithLibjpegsMessageCode)
+{
+    TempDir dir;
+    WriteBytes(dir.File("text.jpg"), {'H', 'a', 'l', 'l', 'o'});
+    EXPECT_EQ(ExpectJpegError(dir.File("text.jpg")), JpegErrorText(JERR_NO_SOI));
+    WriteBytes(dir.File("empty.jpg"), {});
+    EXPECT_EQ(ExpectJpegError(dir.File("empty.jpg")), JpegErrorText(JERR_INPUT_EMPTY));
+}
+
+TEST(JpegRead, PictureBeyondTheRasterLimitFailsBeforeAllocation)
+{
+    TempDir dir;
+    const std::string path = dir.File("huge.jpg");
+    ImageMagick("-size 16x16 xc:gray -quality 50 " + Quote(path));
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    const size_t sof = FindMarker(bytes, 0xC0);
+    ASSERT_NE(sof, std::string::npos);
+    // Height and width 65000: some 12 GB of 24-bit raster.
+    bytes[sof + 5] = bytes[sof + 7] = 0xFD;
+    bytes[sof + 6] = bytes[sof + 8] = 0xE8;
+    WriteBytes(path, bytes);
+    TBitmapEx picture;
+    Fill(picture, 2, 2, Noise);
+    try {
+        picture.LoadFromFileEx(path);
+        FAIL();
+    } catch (const EOutOfResources& e) {
+        EXPECT_STREQ(e.what(), "Systemressourcen erschöpft.");
+    }
+    EXPECT_EQ(picture.Width(), 2);
+}
+
+TEST(JpegRead, EndlessScansAreCutShort)
+{
+    TempDir dir;
+    const std::string path = dir.File("scans.jpg");
+    ImageMagick("-size 256x256 gradient:red-blue -interlace JPEG " + Quote(path));
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    // Repeat the last scan (from its SOS to the end marker) thousands of times.
+    size_t lastScan = 0;
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        if (bytes[i] == 0xFF && bytes[i + 1] == 0xDA)
+            lastScan = i;
+    const std::vector<uint8_t> scan(bytes.begin() + long(lastScan), bytes.end() - 2);
+    bytes.resize(bytes.size() - 2);
+    for (int i = 0; i < 5000; ++i)
+        bytes.insert(bytes.end(), scan.begin(), scan.end());
+    bytes.insert(bytes.end(), {0xFF, 0xD9});
+    WriteBytes(path, bytes);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ExpectJpegError(path), JpegErrorText(JERR_BAD_PROGRESSION));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(JpegWrite, BaselineJfifThatOtherDecodersRead)
+{
+    TempDir dir;
+    TBitmapEx picture;
+    Fill(picture, 96, 72, Scene);
+    const std::string path = dir.File("out.jpg");
+    picture.SaveToFileEx(path, 95);
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    ASSERT_GT(bytes.size(), 20u);
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 4), (std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0}));
+    EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 10), "JFIF");
+    EXPECT_NE(FindMarker(bytes, 0xC0), std::string::npos) << "baseline frame";
+    EXPECT_EQ(FindMarker(bytes, 0xC2), std::string::npos) << "no progressive frame";
+    for (const RgbPicture& decoded : {DecodeWithPillow(path), DecodeWithImageMagick(path)}) {
+        const Difference d = Compare(picture, decoded);
+        EXPECT_LT(d.mean, 5.0);  // 4:2:0 chroma at the checkerboard's sharp blue edges
+        EXPECT_LT(d.max, 80);
+    }
+    // libjpeg's own encoder with the same quality and defaults writes the same bytes.
+    picture.SaveToFileEx(dir.File("source.bmp"), 0);
+    ASSERT_EQ(RunCommand("/usr/bin/cjpeg -quality 95 " + Quote(dir.File("source.bmp")) + " > " +
+                         Quote(dir.File("cjpeg.jpg"))).status, 0);
+    EXPECT_EQ(ReadBytes(dir.File("cjpeg.jpg")), bytes);
+}
+
+TEST(JpegWrite, LowerQualityGivesSmallerFiles)
+{
+    TempDir dir;
+    TBitmapEx picture;
+    Fill(picture, 96, 72, [](int x, int y) { return (Scene(x, y) + Noise(x, y) / 8) & 0xFFFFFF; });
+    picture.SaveToFileEx(dir.File("q10.jpg"), 10);
+    picture.SaveToFileEx(dir.File("q100.jpg"), 100);
+    EXPECT_LT(std::filesystem::file_size(dir.File("q10.jpg")) * 2, std::filesystem::file_size(dir.File("q100.jpg")));
+    for (const char* name : {"q10.jpg", "q100.jpg"})
+        EXPECT_EQ(DecodeWithPillow(dir.File(name)).width, 96) << name;
+}
+
+TEST(JpegWrite, PaletteAndSixteenBitPicturesBecomeColourFilesOfTheirColours)
+{
+    TempDir dir;
+    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf8bit, TPixelFormat::pf16bit,
+                                TPixelFormat::pf32bit}) {
+        TBitmapEx picture;
+        Fill(picture, 64, 48, Scene);
+        picture.ChangePixelFormat(format);
+        const std::string path = dir.File("p.jpg");
+        picture.SaveToFileEx(path, 100);
+        const std::vector<uint8_t> bytes = ReadBytes(path);
+        const size_t sof = FindMarker(bytes, 0xC0);
+        ASSERT_NE(sof, std::string::npos);
+        EXPECT_EQ(bytes[sof + 9], 3) << "three components";
+        EXPECT_LT(Compare(picture, DecodeWithImageMagick(path)).mean, 6.0) << int(format);
+    }
+}
+
+TEST(JpegWrite, EmptyPictureWritesAZeroLengthFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("e.jpg");
+    WriteBytes(path, {1, 2, 3});
+    TBitmapEx picture;
+    picture.SaveToFileEx(path, 75);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
