@@ -1,8 +1,66 @@
-// Corvalin's program start.
+// Corvalin's program start: the desktop windows when a display exists, and a
+// run without windows otherwise.
 #include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
-int main()
+#include "app/CommandLine.h"
+#include "app/ConsoleFrontEnd.h"
+#include "app/Session.h"
+#include "app/Settings.h"
+
+#ifdef CORVALIN_WITH_GUI
+#include "app/windows/Desktop.h"
+#endif
+
+namespace {
+
+#ifdef CORVALIN_WITH_GUI
+bool HaveDisplay()
 {
-    std::puts("Corvalin " CORVALIN_VERSION);
-    return 0;
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0')
+            return true;
+    }
+    return false;
+}
+#endif
+
+bool AsksForHelp(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments)
+        if (corvalin::IsHelpSwitch(argument))
+            return true;
+    return false;
+}
+
+// Without windows only the automatic run and the help have anything to do:
+// the settings come from the store and the switches, exactly as in the
+// window; the result lines go to standard output, messages and the reason of
+// each failed file to standard error. Exit status 1 when any file failed.
+int RunHeadless(const std::vector<std::string>& arguments)
+{
+    corvalin::TConsoleFrontEnd frontEnd;
+    corvalin::TSession session(frontEnd);
+    corvalin::LoadSettings(session);
+    corvalin::ParseCommandLine(session, arguments);
+    if (session.AutoConvert)
+        return session.LastRun.failed == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    if (AsksForHelp(arguments))
+        return EXIT_SUCCESS;
+    std::fputs("Ohne Anzeige arbeitet Corvalin nur mit /auto=1 (Hilfe: /?).\n", stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef CORVALIN_WITH_GUI
+    if (HaveDisplay())
+        return corvalin::RunDesktop(argc, argv);
+#endif
+    return RunHeadless(std::vector<std::string>(argv + 1, argv + argc));
 }

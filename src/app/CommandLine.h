@@ -9,14 +9,12 @@
 
 namespace corvalin {
 
-// Applies every parameter (the program's arguments without the program
-// name, one parameter per argument) and starts the automatic run when
-// "/auto" asked for it.
-void ParseCommandLine(TSession& session, const std::vector<std::string>& parameters);
-
-// Splits a whole command line: runs of characters up to code 32 separate
-// parameters, double quotation marks group blanks and are dropped.
-std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+// Applies every parameter, first to last, and starts the automatic run when
+// "/auto" asked for it. The shell has already split the command line: each
+// argument (without the program name) is one parameter, and double quotation
+// marks left inside an argument are dropped as the command line's own
+// grouping marks.
+void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments);
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName);
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName);

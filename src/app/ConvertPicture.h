@@ -22,9 +22,9 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
 // Folder part (up to and including the last "/") + "Neu_" + name.
 std::string MakeCopyName(const std::string& fileName);
 
-// Size in bytes measured with stat; 0 when nothing of that name exists.
-// Raises EInOutError when the path exists but cannot be measured or is no
-// regular file.
+// Size in bytes measured with stat (never opened); 0 when no file of that
+// name exists (a folder counts as none). Raises EInOutError when the path
+// cannot be examined (e.g. a folder on the way without search permission).
 int64_t GetFileSizeOf(const std::string& fileName);
 
 struct TTargetSize {

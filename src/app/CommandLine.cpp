@@ -1,0 +1,146 @@
+#include "app/CommandLine.h"
+
+#include <algorithm>
+#include <exception>
+#include <iterator>
+
+#include "app/BatchRun.h"
+#include "app/SettingsStore.h"
+#include "common/Tools.h"
+
+namespace corvalin {
+
+namespace {
+
+std::string WithoutQuotationMarks(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
+    return text;
+}
+
+// The index switches count their control's entries from 1.
+int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchName,
+                        int32_t entries, int32_t currentIndex)
+{
+    return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+}
+
+// Every switch a parameter begins with acts, in this order.
+void ApplyParameter(TSession& session, const std::string& p)
+{
+    TFrontEnd& frontEnd = session.FrontEnd();
+    if (IsHelpSwitch(p)) {
+        frontEnd.ShowHelp(HelpText());
+        frontEnd.RequestQuit();
+    }
+    if (StartsWithText(p, "/auto"))
+        session.AutoConvert = ReadFlagSwitch(p, "/auto");
+
+    TConversionSettings s = frontEnd.CurrentSettings();
+    if (StartsWithText(p, "/recursiv"))
+        s.SearchSubfolders = ReadFlagSwitch(p, "/recursiv");
+    if (StartsWithText(p, "/copy"))
+        s.SaveAsCopy = ReadFlagSwitch(p, "/copy");
+    if (StartsWithText(p, "/dir"))
+        s.Directory = ReadTextSwitch(p, "/dir");
+    if (StartsWithText(p, "/height"))
+        s.Height = ReadNumberSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
+    if (StartsWithText(p, "/width"))
+        s.Width = ReadNumberSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
+    if (StartsWithText(p, "/quality"))
+        s.Quality = ReadNumberSwitch(p, "/quality", 1, 100, s.Quality);
+    if (StartsWithText(p, "/adapt"))
+        s.FitMode = ReadIndexSwitch(p, "/adapt", 5, s.FitMode);
+    if (StartsWithText(p, "/rotate"))
+        s.Rotation = ReadIndexSwitch(p, "/rotate", 4, s.Rotation);
+    if (StartsWithText(p, "/format"))
+        s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
+    if (StartsWithText(p, "/colors"))
+        s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
+    if (StartsWithText(p, "/text")) {
+        session.Overlay.Text = ReadTextSwitch(p, "/text");
+        s.TextEnabled = !session.Overlay.Text.empty();
+    }
+    if (!(s == frontEnd.CurrentSettings()))
+        frontEnd.ApplySettings(s);
+}
+
+}  // namespace
+
+bool IsHelpSwitch(const std::string& parameter)
+{
+    return StartsWithText(parameter, "/?") || StartsWithText(parameter, "-?") ||
+           StartsWithText(parameter, "/help") || StartsWithText(parameter, "-help");
+}
+
+bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
+{
+    const size_t valuePosition = switchName.size() + 1;  // behind the separator
+    if (parameter.size() <= valuePosition)
+        return true;
+    return parameter[valuePosition] == '1';
+}
+
+std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
+{
+    const size_t valuePosition = switchName.size() + 1;
+    if (parameter.size() <= valuePosition)
+        return "";
+    return parameter.substr(valuePosition);
+}
+
+int32_t ReadNumberSwitch(const std::string& parameter, const std::string& switchName,
+                         int32_t minimum, int32_t maximum, int32_t current)
+{
+    const int32_t value = ParseInteger(ReadTextSwitch(parameter, switchName)).value_or(current);
+    return (value < minimum || value > maximum) ? current : value;
+}
+
+std::string HelpText()
+{
+    static const char* const lines[] = {
+        "/?\t\t\tHilfe",
+        "/auto=[1|0]\t\tAutomatisch konvertieren",
+        "/dir=\"C:\\Pfad\"\t\tVerzeichnis",
+        "/recursiv=[1|0]\t\tUnterverzeichnisse durchsuchen",
+        "/copy=[1|0]\t\tKopie erstellen",
+        "/height=[Zahl]\t\tHöhe",
+        "/width=[Zahl]\t\tBreite",
+        "/quality=[1-100]\tQualität",
+        "/adapt=[1-5]\t\tAnpassen an (Index des Eintrags)",
+        "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
+        "/format=[1-8]\t\tBildformat (Index des Eintrags)",
+        "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/text=\"(c) Hestrad\"\tCopyright-Text",
+        "",
+        "",
+        "Beispiel:",
+        "",
+        "Corvalin.exe /auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
+        "/copy=0 /adapt=4 /width=300",
+    };
+    std::string text = lines[0];
+    for (size_t i = 1; i < std::size(lines); ++i)
+        text += std::string("\r") + lines[i];
+    return text;
+}
+
+void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments)
+{
+    session.AutoConvert = false;
+    for (const std::string& argument : arguments) {
+        const std::string parameter = WithoutQuotationMarks(argument);
+        try {
+            ApplyParameter(session, parameter);
+        } catch (const std::exception&) {
+            session.FrontEnd().ShowMessage("Ungültiger Kommandozeilenparameter \"" + parameter +
+                                           "\"\r\r" + HelpText());
+        }
+    }
+    if (session.AutoConvert) {
+        session.FrontEnd().HideMainWindow();
+        btnConvertClick(session);
+    }
+}
+
+}  // namespace corvalin

@@ -1,0 +1,96 @@
+#include "app/ConversionSettings.h"
+
+#include <algorithm>
+
+#include "picture/BitmapEx.h"
+
+namespace corvalin {
+
+const std::vector<std::string>& FitModeEntries()
+{
+    static const std::vector<std::string> entries = {"Keine Änderung", "Breite", "Höhe",
+                                                     "Minimum", "Maximum"};
+    return entries;
+}
+
+const std::vector<std::string>& RotationEntries()
+{
+    static const std::vector<std::string> entries = {"Keine Änderung", "90°", "180°", "270°"};
+    return entries;
+}
+
+const std::vector<std::string>& ColorDepthEntries()
+{
+    static const std::vector<std::string> entries = {
+        "Keine Änderung",    "1 Bit (Schwarz-Weiß)", "4 Bit (16 Farben)", "8 Bit (256 Farben)",
+        "16 Bit (Foto)",     "24 Bit (Foto)",        "32 Bit (Foto)"};
+    return entries;
+}
+
+const std::vector<std::string>& TargetFormatEntries()
+{
+    static const std::vector<std::string> entries = [] {
+        std::vector<std::string> list = {"Keine Änderung"};
+        for (const char* extension : FormatExtensions) {
+            std::string upper = extension;
+            std::transform(upper.begin(), upper.end(), upper.begin(),
+                           [](char c) { return char(c - 'a' + 'A'); });
+            list.push_back("Nach " + upper + " konvertieren");
+        }
+        return list;
+    }();
+    return entries;
+}
+
+namespace {
+
+// Format indexes in the list's alphabetical order of their masks.
+const std::vector<int>& AlphabeticalFormatIndexes()
+{
+    static const std::vector<int> order = [] {
+        std::vector<int> indexes;
+        for (int i = 1; i <= kFormatCount; ++i)
+            indexes.push_back(i);
+        std::sort(indexes.begin(), indexes.end(), [](int a, int b) {
+            return std::string(FormatExtensions[size_t(a - 1)]) <
+                   std::string(FormatExtensions[size_t(b - 1)]);
+        });
+        return indexes;
+    }();
+    return order;
+}
+
+}  // namespace
+
+const std::vector<std::string>& FileTypeEntries()
+{
+    static const std::vector<std::string> entries = [] {
+        std::vector<std::string> list;
+        for (int index : AlphabeticalFormatIndexes())
+            list.push_back(std::string("*.") + FormatExtensions[size_t(index - 1)]);
+        return list;
+    }();
+    return entries;
+}
+
+int FileTypeFormatIndex(int position)
+{
+    return AlphabeticalFormatIndexes().at(size_t(position));
+}
+
+TControlStates ComputeControlStates(const TConversionSettings& settings, bool preview)
+{
+    TControlStates states;
+    const auto ticked = std::count(settings.FileTypes.begin(), settings.FileTypes.end(), true);
+    states.MarkAll = ticked == 0              ? TCheckState::Unchecked
+                     : ticked == kFormatCount ? TCheckState::Checked
+                                              : TCheckState::Grayed;
+    states.WidthVisible = settings.FitMode != 0 && settings.FitMode != 2;
+    states.HeightVisible = settings.FitMode != 0 && settings.FitMode != 1;
+    states.QualityEnabled = settings.TargetFormat == fiJpg ||
+                            (settings.TargetFormat == 0 && settings.FileTypes[fiJpg - 1]);
+    states.PreviewChecked = preview;
+    return states;
+}
+
+}  // namespace corvalin

@@ -1,0 +1,177 @@
+#include "app/ConvertPicture.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <limits>
+
+#include "common/Exceptions.h"
+#include "common/Tools.h"
+#include "picture/BitmapEx.h"
+#include "picture/Canvas.h"
+#include "picture/Rotate.h"
+
+namespace corvalin {
+
+namespace {
+
+int32_t CheckedInt32(int64_t value)
+{
+    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
+        throw EIntOverflow(msg::IntOverflow);
+    return int32_t(value);
+}
+
+// A file exists when something that is no folder has that name (a link
+// counts as what it points to).
+bool FileExists(const std::string& fileName)
+{
+    struct stat info {};
+    return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void RotateClockwise(TSession& session, TBitmapEx& source, TBitmapEx& target, int32_t turns)
+{
+    for (int32_t turn = 0; turn < turns; ++turn) {
+        RotateQuarterClockwise(source, target);
+        source.AssignPicture(&target);
+        // Large pictures take a while per pass: keep the windows responsive.
+        session.FrontEnd().ProcessMessages();
+    }
+}
+
+void ScaleInto(const TBitmapEx& source, TBitmapEx& target, TTargetSize size)
+{
+    target.SetPictureWidth(size.width);
+    target.SetPictureHeight(size.height);
+    target.Canvas().DrawStretched(TRect{0, 0, size.width, size.height}, source);
+}
+
+void ChangeColorDepth(TBitmapEx& target, int32_t colorDepth)
+{
+    switch (colorDepth) {
+    case 1: target.ChangePixelFormat(TPixelFormat::pf1bit); break;
+    case 2: target.ChangePixelFormat(TPixelFormat::pf4bit); break;
+    case 3: target.ChangePixelFormat(TPixelFormat::pf8bit); break;
+    case 4: target.ChangePixelFormat(TPixelFormat::pf16bit); break;
+    case 5: target.ChangePixelFormat(TPixelFormat::pf24bit); break;
+    case 6: target.ChangePixelFormat(TPixelFormat::pf32bit); break;
+    default: break;  // 0 and anything else: unchanged
+    }
+}
+
+void StampOverlay(TSession& session, TBitmapEx& target)
+{
+    const TCopyrightText& overlay = session.Overlay;
+    if (!session.FrontEnd().CurrentSettings().TextEnabled || overlay.Text.empty() ||
+        overlay.Font == nullptr)
+        return;
+    const int32_t x = overlay.Border;
+    // At the bottom the text's top lies Border + |font height| above the
+    // bottom edge for a font chosen by size (negative height).
+    const int32_t y = (overlay.Align & kAlignFlagTop) != 0
+                          ? overlay.Border
+                          : CheckedInt32(int64_t(target.Height()) -
+                                         CheckedInt32(int64_t(overlay.Border) - overlay.Font->Height));
+    TCanvas& canvas = target.Canvas();
+    canvas.AssignFont(*overlay.Font);
+    canvas.DrawTextAt(x, y, overlay.Text);
+}
+
+int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
+{
+    if (targetFormat < 0 || targetFormat > kFormatCount)
+        throw ERangeError(msg::RangeError);
+    const int index = targetFormat != 0 ? targetFormat : loadedFormat;
+    if (index < 1 || index > kFormatCount)
+        throw ERangeError(msg::RangeError);
+    return index;
+}
+
+}  // namespace
+
+int32_t TruncToInt32(long double value)
+{
+    // The range test also refuses NaN.
+    if (!(value > -2147483649.0L && value < 2147483648.0L))
+        throw ERangeError(msg::RangeError);
+    return int32_t(value);
+}
+
+TTargetSize FitTargetSize(int32_t fitMode, int32_t sourceWidth, int32_t sourceHeight,
+                          int32_t width, int32_t height)
+{
+    const long double sw = sourceWidth;
+    const long double sh = sourceHeight;
+    long double ratio = 0;
+    switch (fitMode) {
+    case 0: return {sourceWidth, sourceHeight};
+    case 1: ratio = sw / width; break;
+    case 2: ratio = sh / height; break;
+    case 3: ratio = MinValue(sh, sw) / (long double)MinValue(height, width); break;
+    case 4: ratio = MaxValue(sh, sw) / (long double)MaxValue(height, width); break;
+    default: throw ERangeError(msg::RangeError);  // no fit mode selected
+    }
+    if (ratio == 0)
+        ratio = 1;  // an empty source picture
+    switch (fitMode) {
+    case 1: return {width, TruncToInt32(sh / ratio)};
+    case 2: return {TruncToInt32(sw / ratio), height};
+    default: return {TruncToInt32(sw / ratio), TruncToInt32(sh / ratio)};
+    }
+}
+
+std::string MakeCopyName(const std::string& fileName)
+{
+    const size_t slash = fileName.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return fileName.substr(0, nameStart) + kCopyPrefix + fileName.substr(nameStart);
+}
+
+std::string ReplaceExtension(const std::string& fileName, int formatIndex)
+{
+    const size_t dot = fileName.find_last_of("./");
+    const std::string stem =
+        (dot != std::string::npos && fileName[dot] == '.') ? fileName.substr(0, dot) : fileName;
+    return stem + "." + FormatExtensions.at(size_t(formatIndex - 1));
+}
+
+int64_t GetFileSizeOf(const std::string& fileName)
+{
+    struct stat info {};
+    if (::stat(fileName.c_str(), &info) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return 0;
+        throw EInOutError(FormatText("E/A-Fehler %d: %s",
+                                     {std::to_string(errno), SystemErrorText(errno)}));
+    }
+    if (S_ISDIR(info.st_mode))
+        return 0;  // a folder is no file of that name
+    return int64_t(info.st_size);
+}
+
+void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
+                    int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
+                    int32_t colorDepth, int32_t quality, bool saveAsCopy)
+{
+    if (!FileExists(fileName) || width <= 0 || height <= 0)
+        return;
+
+    TBitmapEx source;
+    TBitmapEx target;
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName);
+    RotateClockwise(session, source, target, rotation);
+    ScaleInto(source, target,
+              FitTargetSize(fitMode, source.Width(), source.Height(), width, height));
+    ChangeColorDepth(target, colorDepth);
+    StampOverlay(session, target);
+    if (session.Preview)
+        session.FrontEnd().ShowPreviewPicture(target);
+
+    if (saveAsCopy)
+        fileName = MakeCopyName(fileName);
+    fileName = ReplaceExtension(fileName, TargetFormatIndex(targetFormat, loadedFormat));
+    target.SaveToFileEx(fileName, quality);
+}
+
+}  // namespace corvalin
