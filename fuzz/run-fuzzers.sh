@@ -10,10 +10,15 @@ shift || true
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVALIN_FUZZ=ON -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 >/dev/null
 names=("$@")
 if [ ${#names[@]} -eq 0 ]; then
   for f in fuzz/targets/*.cpp; do names+=("$(basename "$f" .cpp)"); done
+fi
+targets=()
+for name in "${names[@]}"; do targets+=("fuzz_$name"); done
+if ! cmake --build "$build" -j2 --target "${targets[@]}" >"$build/build.log" 2>&1; then
+  tail -n 30 "$build/build.log"
+  exit 2
 fi
 status=0
 for name in "${names[@]}"; do
@@ -25,7 +30,7 @@ for name in "${names[@]}"; do
   dict=()
   [ -f "fuzz/dictionaries/$name.dict" ] && dict=(-dict="fuzz/dictionaries/$name.dict")
   echo "== $name for ${seconds}s"
-  if ! "$build/fuzz_$name" "$work/corpus" "${seeds[@]}" "${dict[@]}" -max_total_time="$seconds" \
+  if ! "$build/fuzz/fuzz_$name" "$work/corpus" "${seeds[@]}" "${dict[@]}" -max_total_time="$seconds" \
       -rss_limit_mb=4096 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1 2>"$work/log"; then
     echo "!! $name found a failure; see $work/log"
     status=1
