@@ -1,5 +1,6 @@
 #include "picture/BitmapEx.h"
 
+#include "codecs/GifImage.h"
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
@@ -53,7 +54,14 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
 {
     const uint8_t index = FormatIndexOf(fileName);
     switch (index) {
-    case fiGif: NotSupported("GIF", "gelesen");
+    case fiGif: {
+        const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+        TSpanStream stream(bytes);
+        TGIFImage gif;
+        gif.LoadFromStream(stream);
+        AssignPicture(&gif);
+        break;
+    }
     case fiJpg: LoadJpegFile(*this, fileName); break;
     case fiPcd: NotSupported("Photo-CD", "gelesen");
     case fiPsd: NotSupported("Photoshop", "gelesen");
@@ -70,7 +78,14 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
 {
     const uint8_t index = FormatIndexOf(fileName);
     switch (index) {
-    case fiGif: NotSupported("GIF", "geschrieben");
+    case fiGif: {
+        TGIFImage gif;
+        gif.ImportBitmap(*this);
+        TAtomicFileStream file(fileName);
+        gif.SaveToStream(file);
+        file.Commit();
+        break;
+    }
     case fiJpg: CheckJpegQuality(quality); SaveJpegFile(*this, fileName, quality); break;
     case fiPng: NotSupported("PNG", "geschrieben");
     case fiTif: SaveTiffFile(*this, fileName); break;

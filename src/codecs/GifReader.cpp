@@ -1,0 +1,284 @@
+#include "codecs/GifReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "codecs/GifLzw.h"
+
+namespace corvalin {
+
+namespace {
+
+constexpr uint8_t kExtensionIntroducer = 0x21;  // "!"
+constexpr uint8_t kImageSeparator = 0x2C;       // ","
+constexpr uint8_t kTrailer = 0x3B;              // ";"
+constexpr uint8_t kPlainTextLabel = 0x01;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kCommentLabel = 0xFE;
+constexpr uint8_t kApplicationLabel = 0xFF;
+constexpr uint8_t kColorTableFlag = 0x80;
+constexpr uint8_t kInterlaceFlag = 0x40;
+
+uint16_t LittleEndian16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+bool StartsWithGif(std::span<const uint8_t> bytes)
+{
+    return std::toupper(bytes[0]) == 'G' && std::toupper(bytes[1]) == 'I' && std::toupper(bytes[2]) == 'F';
+}
+
+// Row of the image that the stream's row `r` fills: interlaced images store
+// every 8th row from 0, every 8th from 4, every 4th from 2, every 2nd from 1.
+int32_t DeinterlacedRow(int32_t r, int32_t height)
+{
+    const int32_t pass1 = (height + 7) / 8;
+    const int32_t pass2 = (height + 3) / 8;
+    const int32_t pass3 = (height + 1) / 4;
+    if (r < pass1)
+        return 8 * r;
+    r -= pass1;
+    if (r < pass2)
+        return 8 * r + 4;
+    r -= pass2;
+    if (r < pass3)
+        return 4 * r + 2;
+    return 2 * (r - pass3) + 1;
+}
+
+// The one state object of a read: the bytes and the position in them.
+class TGifReader {
+public:
+    explicit TGifReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+
+    TGifContents Read();
+
+private:
+    bool AtEnd() const { return pos_ >= bytes_.size(); }
+    uint8_t Peek() const { return bytes_[pos_]; }
+    size_t Remaining() const { return bytes_.size() - pos_; }
+    uint8_t Byte();
+    const uint8_t* Take(size_t count);
+
+    void ReadSignature();
+    void ReadScreenDescriptor(TGIFHeader& header);
+    std::vector<TColor> ReadColorMap(uint8_t packed);
+    TGIFSubImage ReadImage(const TGIFHeader& header, bool keepPixels);
+    void ReadExtension(TGIFSubImage& image);
+    void ReadGraphicControl(TGIFSubImage& image);
+    void SkipSubBlocks();
+    void ReadImageDescriptor(const TGIFHeader& header, TGIFSubImage& image);
+    void ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels);
+    std::vector<uint8_t> JoinDataSubBlocks();
+
+    std::span<const uint8_t> bytes_;
+    size_t pos_ = 0;
+};
+
+uint8_t TGifReader::Byte()
+{
+    if (AtEnd())
+        throw GIFException(gifmsg::PrematureEnd);
+    return bytes_[pos_++];
+}
+
+const uint8_t* TGifReader::Take(size_t count)
+{
+    if (count > Remaining())
+        throw GIFException(gifmsg::PrematureEnd);
+    const uint8_t* p = bytes_.data() + pos_;
+    pos_ += count;
+    return p;
+}
+
+TGifContents TGifReader::Read()
+{
+    TGifContents contents;
+    ReadSignature();
+    ReadScreenDescriptor(contents.header);
+
+    auto skipZeros = [this] {
+        while (!AtEnd() && Peek() == 0)
+            ++pos_;
+    };
+    skipZeros();
+    // Any byte but an extension or an image ends the blocks, keeping the
+    // images read so far.
+    while (!AtEnd() && (Peek() == kExtensionIntroducer || Peek() == kImageSeparator)) {
+        contents.images.push_back(ReadImage(contents.header, contents.images.empty()));
+        skipZeros();
+    }
+    // The trailer: whatever byte stands here is accepted.
+    if (!AtEnd())
+        ++pos_;
+    contents.consumed = pos_;
+    return contents;
+}
+
+void TGifReader::ReadSignature()
+{
+    // Some files carry four bytes in front of the signature.
+    if (!StartsWithGif({Take(6), 6})) {
+        pos_ = 4;
+        if (!StartsWithGif({Take(6), 6}))
+            throw GIFException(gifmsg::BadSignature);
+    }
+    // The version is not checked: every version is read the same way.
+}
+
+void TGifReader::ReadScreenDescriptor(TGIFHeader& header)
+{
+    const uint8_t* p = Take(7);
+    header.width = LittleEndian16(p);
+    header.height = LittleEndian16(p + 2);
+    header.background = p[5];
+    header.aspectRatio = p[6];
+    header.globalMap = ReadColorMap(p[4]);
+}
+
+std::vector<TColor> TGifReader::ReadColorMap(uint8_t packed)
+{
+    if ((packed & kColorTableFlag) == 0)
+        return {};
+    const size_t entries = size_t(2) << (packed & 7);
+    const uint8_t* p = Take(3 * entries);
+    std::vector<TColor> map(entries);
+    for (size_t i = 0; i < entries; ++i)
+        map[i] = RGB(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
+    return map;
+}
+
+TGIFSubImage TGifReader::ReadImage(const TGIFHeader& header, bool keepPixels)
+{
+    TGIFSubImage image;
+    while (!AtEnd() && Peek() == kExtensionIntroducer)
+        ReadExtension(image);
+    // Extensions that no image follows still make an image, one without data.
+    if (AtEnd() || Peek() == kTrailer || Peek() == 0)
+        return image;
+    ReadImageDescriptor(header, image);
+    ReadImageData(header, image, keepPixels);
+    return image;
+}
+
+void TGifReader::ReadExtension(TGIFSubImage& image)
+{
+    ++pos_;  // the "!"
+    switch (Byte()) {
+    case kGraphicControlLabel:
+        ReadGraphicControl(image);
+        break;
+    case kPlainTextLabel:
+    case kCommentLabel:
+        SkipSubBlocks();
+        break;
+    case kApplicationLabel: {
+        const uint8_t blockSize = Byte();
+        if (blockSize < 10)
+            throw GIFException(gifmsg::BadAppExtensionSize);
+        Take(blockSize);  // identifier and authentication code
+        SkipSubBlocks();
+        break;
+    }
+    default:
+        throw GIFException(gifmsg::UnknownExtension);
+    }
+}
+
+void TGifReader::ReadGraphicControl(TGIFSubImage& image)
+{
+    // Block size, packed byte, delay (2), transparent index, terminator; the
+    // block size is not checked. An extension cut short is dropped silently.
+    if (Remaining() < 6) {
+        pos_ = bytes_.size();
+        return;
+    }
+    const uint8_t* p = Take(6);
+    image.transparent = (p[1] & 1) != 0;
+    image.transparentIndex = p[4];
+}
+
+void TGifReader::SkipSubBlocks()
+{
+    for (uint8_t length = Byte(); length != 0; length = Byte())
+        Take(length);
+}
+
+void TGifReader::ReadImageDescriptor(const TGIFHeader& header, TGIFSubImage& image)
+{
+    const uint8_t* p = Take(10);  // p[0] is the image separator
+    image.left = LittleEndian16(p + 1);
+    image.top = LittleEndian16(p + 3);
+    image.width = LittleEndian16(p + 5);
+    image.height = LittleEndian16(p + 7);
+    if (image.width == 0 || image.height == 0) {
+        image.width = header.width;
+        image.height = header.height;
+    }
+    image.interlaced = (p[9] & kInterlaceFlag) != 0;
+    image.localMap = ReadColorMap(p[9]);
+    image.hasData = true;
+}
+
+std::vector<uint8_t> TGifReader::JoinDataSubBlocks()
+{
+    // Up to the zero-length block; a block longer than the data is taken as
+    // far as the data go.
+    std::vector<uint8_t> joined;
+    while (!AtEnd()) {
+        const size_t length = std::min<size_t>(bytes_[pos_++], Remaining());
+        if (length == 0)
+            break;
+        joined.insert(joined.end(), bytes_.begin() + pos_, bytes_.begin() + pos_ + length);
+        pos_ += length;
+    }
+    return joined;
+}
+
+// The part of the first image that rendering can show (see TGIFSubImage).
+std::shared_ptr<TRaster> CreateKeptPixels(const TGIFHeader& header, const TGIFSubImage& image)
+{
+    const bool covers = image.width == header.width && image.height == header.height;
+    const int32_t keptWidth = covers ? image.width : std::clamp(header.width - image.left, 0, int(image.width));
+    const int32_t keptHeight = covers ? image.height : std::clamp(header.height - image.top, 0, int(image.height));
+    if (keptWidth == 0 || keptHeight == 0)
+        return nullptr;
+    auto pixels = CreateGifRaster(keptWidth, keptHeight, TPixelFormat::pf8bit);
+    pixels->palette = PaddedGifPalette(image.ActiveMap(header));
+    if (image.transparent)
+        std::memset(pixels->pixels.data(), image.transparentIndex, pixels->pixels.size());
+    return pixels;
+}
+
+void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels)
+{
+    if (keepPixels)
+        image.pixels = CreateKeptPixels(header, image);
+    if (AtEnd())
+        return;  // no code size: the image keeps its fill
+    const int minCodeSize = bytes_[pos_++];
+    const std::vector<uint8_t> data = JoinDataSubBlocks();
+    // Code sizes the decoder cannot take leave the image at its fill value.
+    if (minCodeSize > kGifMaxMinCodeSize)
+        return;
+
+    TGifRowSink sink;
+    if (TRaster* pixels = image.pixels.get()) {
+        const int32_t height = image.height;
+        const bool interlaced = image.interlaced;
+        sink = [pixels, height, interlaced](int32_t row, const uint8_t* indices, int32_t count) {
+            const int32_t y = interlaced ? DeinterlacedRow(row, height) : row;
+            if (y < pixels->height)
+                std::memcpy(pixels->Row(y), indices, size_t(std::min(count, pixels->width)));
+        };
+    }
+    DecodeGifLzw(data, minCodeSize, image.width, image.height, sink);
+}
+
+}  // namespace
+
+TGifContents ReadGif(std::span<const uint8_t> bytes)
+{
+    return TGifReader(bytes).Read();
+}
+
+}  // namespace corvalin
