@@ -1,0 +1,54 @@
+#include "app/windows/Desktop.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "app/windows/MainWindow.h"
+#include "common/windows/WindowSupport.h"
+
+namespace corvalin {
+namespace {
+
+// Errors that no command handled reach the program's general error report:
+// a message box with the error's text, and the program goes on.
+class TCorvalinApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& error) {
+            QMessageBox::critical(nullptr, QStringLiteral("Corvalin"), Q(error.what()));
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+int RunDesktop(int argc, char** argv)
+{
+    TCorvalinApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvalin"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Corvalin"));
+    QApplication::setFont(DefaultWindowFont());
+
+    TfrmCorvalin frmCorvalin;
+    frmCorvalin.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
+    if (frmCorvalin.QuitRequested()) {
+        const bool anyFailed = frmCorvalin.Session().AutoConvert &&
+                               frmCorvalin.Session().LastRun.failed > 0;
+        return anyFailed ? 1 : 0;
+    }
+    frmCorvalin.show();
+    CenterOnScreen(&frmCorvalin);
+    return application.exec();
+}
+
+}  // namespace corvalin

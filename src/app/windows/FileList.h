@@ -1,0 +1,56 @@
+// The selection window "Dateien markieren...": every picture the search
+// found, each with a tick; "&Weiter" converts the ticked ones.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QDialog>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QStatusBar;
+
+namespace corvalin {
+
+class TfrmFileList : public QDialog {
+public:
+    // The window is modal for mainWindow only, so the progress window shown
+    // beside it during a run stays usable.
+    explicit TfrmFileList(QWidget* mainWindow);
+
+    void Clear();
+    void Add(const std::string& path);
+    void TickAll(bool ticked);
+    int Count() const;
+    std::string Entry(int index) const;
+    bool Ticked(int index) const;
+
+    // "&Weiter": runs the conversion to its end, then closes the window.
+    void btnConvertClick();
+    void lbxResultClick();
+    // The status text shown whenever the list changes or the window shows.
+    void ShowEntryCount();
+
+    // What "&Weiter" runs (the main window's RunConversion).
+    std::function<void()> runConversion;
+
+    QLabel* labTitle = nullptr;
+    QListWidget* lbxResult = nullptr;
+    QPushButton* btnConvert = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnMarkAll = nullptr;
+    QPushButton* btnMarkNone = nullptr;
+    QStatusBar* pnlStatusBar = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};
+
+// Created on first use, never destroyed before the program ends; null until then.
+TfrmFileList* FileListWindow();
+// Creates the window if needed; a failure shows its text and returns null.
+TfrmFileList* EnsureFileList(QWidget* mainWindow);
+
+}  // namespace corvalin

@@ -1,0 +1,123 @@
+#include "app/windows/Progress.h"
+
+#include <exception>
+
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+
+#include "app/FitPath.h"
+#include "common/Const.h"
+#include "common/windows/BitmapImage.h"
+#include "common/windows/WindowSupport.h"
+
+namespace corvalin {
+namespace {
+
+TfrmProgress* frmProgress = nullptr;
+
+constexpr int kBarHeight = 41;
+constexpr int kPanelHeight = 40;
+constexpr int kPreviewHeight = 275;
+
+}  // namespace
+
+TfrmProgress::TfrmProgress()
+{
+    setWindowTitle(QStringLiteral("Bitte warten..."));
+    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFont(DefaultWindowFont());
+
+    pnlProgressBar = new QProgressBar(this);
+    pnlProgressBar->setGeometry(0, 0, kClientWidth, kBarHeight);
+    pnlProgressBar->setTextVisible(false);
+
+    pnlMain = new QWidget(this);
+    pnlMain->setGeometry(0, kBarHeight, kClientWidth, kPanelHeight);
+    labFilenameTitle = new QLabel(QStringLiteral("Aktuelle Datei:"), pnlMain);
+    labFilenameTitle->setGeometry(6, 3, 80, 16);
+    labFilename = new QLabel(pnlMain);
+    labFilename->setGeometry(88, 3, kProgressLabelWidth + 12, 16);
+    cbxPreview = new QCheckBox(QStringLiteral("Vorschau (schlechtere Performance)"), pnlMain);
+    cbxPreview->setGeometry(6, 20, 230, 18);
+    btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
+                                QStringLiteral("&Abbrechen"), pnlMain);
+    btnCancel->setGeometry(kClientWidth - 100, 7, 92, 26);
+
+    imgPreview = new QLabel(this);
+    imgPreview->setGeometry(0, kBarHeight + kPanelHeight, kClientWidth, kPreviewHeight);
+    imgPreview->setAlignment(Qt::AlignCenter);
+
+    connect(cbxPreview, &QCheckBox::clicked, this, [this] { cbxPreviewClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, &QWidget::close);
+    CloseOnEscape(this);
+    ApplyLayout();
+}
+
+void TfrmProgress::Reset()
+{
+    pnlProgressBar->setMinimum(0);
+    pnlProgressBar->setValue(0);
+}
+
+void TfrmProgress::SetFile(const std::string& path)
+{
+    const QFontMetrics metrics(labFilename->font());
+    const TTextMeasure measure = [&metrics](const std::string& text) {
+        return metrics.horizontalAdvance(Q(text));
+    };
+    labFilename->setText(path.empty() ? QString()
+                                      : Q(FitPathToWidth(path, measure, kProgressLabelWidth)));
+}
+
+void TfrmProgress::SetPreviewBox(bool ticked)
+{
+    cbxPreview->setChecked(ticked);
+    ApplyLayout();
+}
+
+void TfrmProgress::ShowPicture(const TBitmap& picture)
+{
+    QImage image = ToQImage(picture);
+    if (image.width() > imgPreview->width() || image.height() > imgPreview->height())
+        image = image.scaled(imgPreview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    imgPreview->setPixmap(QPixmap::fromImage(image));
+    repaint();
+}
+
+void TfrmProgress::ApplyLayout()
+{
+    setFixedSize(kClientWidth, cbxPreview->isChecked() ? kLargeHeight : kSmallHeight);
+}
+
+void TfrmProgress::cbxPreviewClick()
+{
+    if (previewChanged)
+        previewChanged(cbxPreview->isChecked());
+    ApplyLayout();
+}
+
+TfrmProgress* ProgressWindow()
+{
+    return frmProgress;
+}
+
+TfrmProgress* EnsureProgress()
+{
+    if (frmProgress != nullptr)
+        return frmProgress;
+    try {
+        frmProgress = new TfrmProgress();
+        CenterOnScreen(frmProgress);
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Corvalin"), QString::fromStdString(error.what()));
+        frmProgress = nullptr;
+    }
+    return frmProgress;
+}
+
+}  // namespace corvalin
