@@ -1,6 +1,7 @@
 #include "picture/BitmapEx.h"
 
 #include "codecs/GifImage.h"
+#include "codecs/PngImage.h"
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
@@ -66,7 +67,14 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
     case fiPcd: NotSupported("Photo-CD", "gelesen");
     case fiPsd: NotSupported("Photoshop", "gelesen");
     case fiPcx: NotSupported("PCX", "gelesen");
-    case fiPng: NotSupported("PNG", "gelesen");
+    case fiPng: {
+        const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+        TSpanStream stream(bytes);
+        TPNGImage png;
+        png.LoadFromStream(stream);
+        AssignPicture(&png);
+        break;
+    }
     case fiTif: NotSupported("TIFF", "gelesen");
     case fiWmf: NotSupported("Metadatei", "gelesen");
     default: LoadBmpFile(*this, fileName); break;
@@ -87,7 +95,14 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
         break;
     }
     case fiJpg: CheckJpegQuality(quality); SaveJpegFile(*this, fileName, quality); break;
-    case fiPng: NotSupported("PNG", "geschrieben");
+    case fiPng: {
+        TPNGImage png;
+        png.Assign(*this);
+        TAtomicFileStream file(fileName);
+        png.SaveToStream(file);
+        file.Commit();
+        break;
+    }
     case fiTif: SaveTiffFile(*this, fileName); break;
     case fiWmf: NotSupported("Metadatei", "geschrieben");
     default: {

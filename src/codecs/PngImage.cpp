@@ -1,0 +1,312 @@
+#include "codecs/PngImage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codecs/PngErrors.h"
+#include "codecs/PngIdat.h"
+#include "common/Exceptions.h"
+#include "common/Stream.h"
+#include "picture/Bitmap.h"
+#include "picture/RowCodec.h"
+
+namespace corvalin {
+
+namespace {
+
+constexpr uint8_t kSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+constexpr TChunkType kIHDR = MakeChunkType("IHDR");
+constexpr TChunkType kIDAT = MakeChunkType("IDAT");
+constexpr TChunkType kIEND = MakeChunkType("IEND");
+constexpr TChunkType kcHRM = MakeChunkType("cHRM");
+
+TGammaTable IdentityTable()
+{
+    TGammaTable table;
+    for (int i = 0; i < 256; ++i)
+        table[i] = uint8_t(i);
+    return table;
+}
+
+bool IsCritical(const TChunkType& type)
+{
+    return (type[0] & 0x20) == 0;
+}
+
+// Reads a chunk's length and type; a stream that ends anywhere in them is
+// an unexpected end of the file.
+bool ReadChunkHead(TStream& stream, uint32_t& length, TChunkType& type)
+{
+    uint8_t head[8];
+    if (stream.Read(head, 8) != 8)
+        return false;
+    length = ReadBigEndian32(head);
+    std::memcpy(type.data(), head + 4, 4);
+    return true;
+}
+
+std::shared_ptr<TRaster> PictureFromBitmap(const TRaster& source, bool indexed)
+{
+    if (indexed || source.bitsPerPixel == 24)
+        return std::make_shared<TRaster>(source);
+    auto picture = TRaster::Create(source.width, source.height, TPixelFormat::pf24bit);
+    for (int y = 0; y < source.height; ++y)
+        DecodeRowToBgr(source, y, picture->Row(y));
+    return picture;
+}
+
+}  // namespace
+
+TPNGImage::TPNGImage() : GammaTable(IdentityTable()), InverseGammaTable(IdentityTable()) {}
+
+TPNGImage::~TPNGImage() = default;
+
+int32_t TPNGImage::Width() const
+{
+    return chunks_.empty() ? 0 : int32_t(Header().Width);
+}
+
+int32_t TPNGImage::Height() const
+{
+    return chunks_.empty() ? 0 : int32_t(Header().Height);
+}
+
+void TPNGImage::SetWidth(int32_t)
+{
+    throw EPngError(pngmsg::CannotResize);
+}
+
+void TPNGImage::SetHeight(int32_t)
+{
+    throw EPngError(pngmsg::CannotResize);
+}
+
+void TPNGImage::SetMaxIdatSize(int32_t size)
+{
+    maxIdatSize_ = std::max(size, 65535);
+}
+
+void TPNGImage::Clear()
+{
+    chunks_.clear();
+    GammaTable = IdentityTable();
+    InverseGammaTable = IdentityTable();
+}
+
+TChunkIHDR& TPNGImage::Header() const
+{
+    auto* header = chunks_.empty() ? nullptr : dynamic_cast<TChunkIHDR*>(chunks_.front().get());
+    if (header == nullptr)
+        throw EPNGHeaderNotPresent();
+    return *header;
+}
+
+TChunk& TPNGImage::Append(std::unique_ptr<TChunk> chunk)
+{
+    chunks_.push_back(std::move(chunk));
+    return *chunks_.back();
+}
+
+// ---- loading ----------------------------------------------------------------
+
+void TPNGImage::LoadFromStream(TStream& stream)
+{
+    Clear();
+    uint8_t signature[8];
+    if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+        throw EPNGInvalidFileHeader();
+    ReadChunks(stream);
+    CheckComplete();
+    Header().PublishPalette();
+}
+
+void TPNGImage::ReadChunks(TStream& stream)
+{
+    bool imageRead = false;
+    for (;;) {
+        uint32_t length = 0;
+        TChunkType type{};
+        if (!ReadChunkHead(stream, length, type))
+            throw EPngUnexpectedEnd();
+        if (chunks_.empty() && type != kIHDR)
+            throw EPNGIHDRNotFirst();
+        if (type == kcHRM || (type == kIDAT && imageRead)) {
+            stream.Seek(stream.Position() + int64_t(length) + 4);
+            continue;
+        }
+        std::unique_ptr<TChunk> chunk = CreateChunk(type, *this);
+        if (chunk->ChunkTypeName() == nullptr && IsCritical(type))
+            throw EPNGUnknownCriticalChunk();
+        // A chunk that fails to read stays in the list.
+        Append(std::move(chunk)).ReadChunk(stream, type, length);
+        if (type == kIDAT)
+            imageRead = true;
+        if (type == kIEND)
+            break;
+    }
+    if (!imageRead)
+        throw EPNGNoImageData();
+}
+
+// A palette picture without its palette would decode to black; it is
+// refused like any other broken palette.
+void TPNGImage::CheckComplete() const
+{
+    if (Header().ColorType == ctPalette && FindChunk<TChunkPLTE>() == nullptr)
+        throw EPNGInvalidPalette();
+}
+
+// ---- transparency -----------------------------------------------------------
+
+TPngTransparency TPNGImage::TransparencyMode() const
+{
+    const TChunkIHDR& header = Header();
+    const TChunktRNS* transparency = FindChunk<TChunktRNS>();
+    switch (header.ColorType) {
+    case ctGrey:
+    case ctRgb: return transparency ? TPngTransparency::Bit : TPngTransparency::None;
+    case ctPalette:
+        if (transparency == nullptr)
+            return TPngTransparency::None;
+        return transparency->BitTransparency ? TPngTransparency::Bit : TPngTransparency::Partial;
+    default: return TPngTransparency::Partial;
+    }
+}
+
+// The colour the picture shows for the transparent sample, so that exactly
+// the pixels the file marks transparent match it: grey levels through the
+// grey ramp, 16-bit samples by their high byte, colours through the gamma
+// table; for a palette, the one entry that is not opaque.
+TColor TPNGImage::TransparentColor() const
+{
+    const TChunkIHDR& header = Header();
+    const TChunktRNS* transparency = FindChunk<TChunktRNS>();
+    if (transparency == nullptr)
+        return clBlack;
+    const auto& a = transparency->AlphaValues;
+    auto sample = [&](int i) -> uint8_t {
+        return header.BitDepth == 16 ? a[2 * i] : a[2 * i + 1];
+    };
+    switch (header.ColorType) {
+    case ctGrey: {
+        const uint8_t level = a[1] & uint8_t((1u << std::min<int>(header.BitDepth, 8)) - 1);
+        const uint8_t index = header.BitDepth == 16 ? a[0] : header.BitDepth == 2 ? uint8_t(level * 5) : level;
+        return header.ColorTable[index];
+    }
+    case ctRgb:
+        return RGB(GammaTable[sample(0)], GammaTable[sample(1)], GammaTable[sample(2)]);
+    case ctPalette: {
+        const auto entry = std::find_if(a.begin(), a.end(), [](uint8_t alpha) { return alpha != 255; });
+        const size_t index = entry == a.end() ? 0 : size_t(entry - a.begin());
+        const TChunkPLTE* palette = FindChunk<TChunkPLTE>();
+        if (palette == nullptr || index >= palette->Colors.size())
+            throw EPngError(pngmsg::NoSuchPaletteEntry);
+        return palette->Colors[index];
+    }
+    default: return clBlack;
+    }
+}
+
+// ---- hand-over to a bitmap --------------------------------------------------
+
+void TPNGImage::AssignTo(TBitmap& target) const
+{
+    const TChunkIHDR* header = chunks_.empty() ? nullptr : dynamic_cast<const TChunkIHDR*>(chunks_.front().get());
+    if (header == nullptr || header->Picture == nullptr)
+        throw EConvertError("TPNGImage kann nicht zu TBitmap zugewiesen werden.");
+    // Everything that can fail is done before the bitmap changes.
+    const bool bitMode = TransparencyMode() == TPngTransparency::Bit;
+    const TColor transparent = bitMode ? TransparentColor() : clBlack;
+    target.AdoptRaster(header->Picture);
+    target.Transparent = bitMode;
+    if (bitMode)
+        target.SetTransparentColor(transparent);
+    else
+        target.TransparentMode = TTransparentMode::tmAuto;
+}
+
+// ---- copying ----------------------------------------------------------------
+
+void TPNGImage::Assign(const TPNGImage& source)
+{
+    if (&source == this)
+        return;
+    Clear();
+    GammaTable = source.GammaTable;
+    InverseGammaTable = source.InverseGammaTable;
+    FilterSet = source.FilterSet;
+    CompressionLevel = source.CompressionLevel;
+    InterlaceMethod = source.InterlaceMethod;
+    maxIdatSize_ = source.maxIdatSize_;
+    for (const auto& chunk : source.chunks_)
+        Append(CreateChunk(chunk->Type, *this)).CopyFrom(*chunk);
+}
+
+void TPNGImage::Assign(const TBitmap& source)
+{
+    Clear();
+    const TRaster* raster = source.Raster();
+    if (raster == nullptr)
+        return;
+    const int bits = raster->bitsPerPixel;
+    const bool indexed = bits == 1 || bits == 4 || bits == 8;
+
+    auto& header = static_cast<TChunkIHDR&>(Append(std::make_unique<TChunkIHDR>(*this)));
+    header.Type = kIHDR;
+    header.Width = uint32_t(raster->width);
+    header.Height = uint32_t(raster->height);
+    header.BitDepth = indexed ? uint8_t(bits) : 8;
+    header.ColorType = indexed ? ctPalette : ctRgb;
+    header.Picture = PictureFromBitmap(*raster, indexed);
+    if (indexed) {
+        const size_t entries = size_t(1) << bits;
+        std::copy_n(raster->palette.begin(), std::min(entries, raster->palette.size()), header.ColorTable.begin());
+        header.PublishPalette();
+        auto& palette = static_cast<TChunkPLTE&>(Append(std::make_unique<TChunkPLTE>(*this)));
+        palette.Type = MakeChunkType("PLTE");
+        palette.Colors.assign(header.ColorTable.begin(), header.ColorTable.begin() + ptrdiff_t(entries));
+    }
+    if (source.Transparent)
+        AddTransparency(source.TransparentColor());
+    Append(std::make_unique<TChunkIDAT>(*this)).Type = kIDAT;
+    Append(std::make_unique<TChunkIEND>(*this)).Type = kIEND;
+}
+
+// tRNS for a transparent bitmap: the colour as three 16-bit samples, or the
+// palette entry that holds it. A colour no palette entry holds marks no
+// pixel, so it adds no chunk.
+void TPNGImage::AddTransparency(TColor color)
+{
+    const TChunkIHDR& header = Header();
+    std::vector<uint8_t> data;
+    if (header.ColorType == ctRgb) {
+        for (uint8_t sample : {RedOf(color), GreenOf(color), BlueOf(color)})
+            AppendBigEndian16(data, sample);
+    } else {
+        const auto& colors = FindChunk<TChunkPLTE>()->Colors;
+        const auto entry = std::find(colors.begin(), colors.end(), color);
+        if (entry == colors.end())
+            return;
+        data.assign(size_t(entry - colors.begin()), 255);
+        data.push_back(0);
+    }
+    auto& transparency = static_cast<TChunktRNS&>(Append(std::make_unique<TChunktRNS>(*this)));
+    transparency.Type = MakeChunkType("tRNS");
+    transparency.Data = data;
+    transparency.AlphaValues.fill(255);
+    std::copy(data.begin(), data.end(), transparency.AlphaValues.begin());
+    transparency.BitTransparency = true;
+}
+
+// ---- writing ----------------------------------------------------------------
+
+void TPNGImage::SaveToStream(TStream& stream) const
+{
+    if (chunks_.empty())
+        return;
+    stream.WriteBuffer(kSignature, sizeof kSignature);
+    for (const auto& chunk : chunks_)
+        chunk->WriteChunk(stream);
+}
+
+}  // namespace corvalin

@@ -1,0 +1,92 @@
+// TPNGImage: a PNG file held as its list of chunks, with the decoded picture
+// in the header chunk. Loading hands the picture to a bitmap; saving builds
+// the chunks from a bitmap and writes them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <typeinfo>
+#include <vector>
+
+#include "codecs/PngChunks.h"
+#include "codecs/PngFilters.h"
+#include "codecs/PngPixels.h"
+#include "picture/Graphic.h"
+
+namespace corvalin {
+
+class TBitmap;
+class TStream;
+
+using TPNGList = std::vector<std::unique_ptr<TChunk>>;
+
+enum class TPngTransparency { None, Bit, Partial };
+
+class TPNGImage : public TGraphic {
+public:
+    TPNGImage();
+    ~TPNGImage() override;
+    TPNGImage(const TPNGImage&) = delete;
+    TPNGImage& operator=(const TPNGImage&) = delete;
+
+    // 0 for an empty picture.
+    int32_t Width() const override;
+    int32_t Height() const override;
+    // A PNG picture cannot be resized; both always throw EPngError.
+    [[noreturn]] void SetWidth(int32_t width);
+    [[noreturn]] void SetHeight(int32_t height);
+
+    // Hands the picture to a bitmap: 1, 4, 8 or 24 bits, the transparent
+    // colour set in bit transparency mode, the alpha channel left out.
+    void AssignTo(TBitmap& target) const override;
+    // Deep copy of another PNG picture.
+    void Assign(const TPNGImage& source);
+    // Builds the chunks (IHDR, PLTE, tRNS, IDAT, IEND) from a bitmap.
+    void Assign(const TBitmap& source);
+
+    void LoadFromStream(TStream& stream);
+    // Writes the signature and every chunk; an empty picture writes nothing.
+    void SaveToStream(TStream& stream) const;
+    // Frees all chunks and resets both gamma tables.
+    void Clear();
+
+    const TPNGList& Chunks() const { return chunks_; }
+    // The header (list item 0); EPNGHeaderNotPresent without one.
+    TChunkIHDR& Header() const;
+    template <class T>
+    T* FindChunk() const
+    {
+        for (const auto& chunk : chunks_)
+            if (auto* typed = dynamic_cast<T*>(chunk.get()); typed != nullptr && typeid(*typed) == typeid(T))
+                return typed;
+        return nullptr;
+    }
+
+    TPngTransparency TransparencyMode() const;
+    // The colour the bitmap treats as transparent in bit transparency mode.
+    TColor TransparentColor() const;
+
+    // Maps file samples to picture samples, and back for writing.
+    TGammaTable GammaTable{};
+    TGammaTable InverseGammaTable{};
+
+    // Filters the encoder may choose from, one bit per TPngFilter.
+    uint8_t FilterSet = 1u << pfSub;
+    int CompressionLevel = 7;
+    // 0 none, 1 Adam7; taken from the header on load.
+    uint8_t InterlaceMethod = 0;
+    int32_t MaxIdatSize() const { return maxIdatSize_; }
+    // Sizes below 65535 are raised to 65535.
+    void SetMaxIdatSize(int32_t size);
+
+private:
+    void ReadChunks(TStream& stream);
+    void CheckComplete() const;
+    void AddTransparency(TColor color);
+    TChunk& Append(std::unique_ptr<TChunk> chunk);
+
+    TPNGList chunks_;
+    int32_t maxIdatSize_ = 65535;
+};
+
+}  // namespace corvalin
