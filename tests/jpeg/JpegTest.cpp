@@ -118,6 +118,8 @@ TEST(JpegRead, ColourFilesOfEveryEncoderDecodeLikeLibjpegItself)
         {"im444.jpg", "/usr/bin/convert " + Quote(png) + " -sampling-factor 1x1 -quality 92 "},
         {"restart.jpg", "/usr/bin/cjpeg -restart 2B -quality 75 " + Quote(ppm) + " > "},
         {"arith.jpg", "/usr/bin/cjpeg -arithmetic " + Quote(ppm) + " > "},
+        {"rgb422.jpg", "/usr/bin/cjpeg -sample 2x1 " + Quote(ppm) + " > "},
+        {"stored_rgb.jpg", "/usr/bin/cjpeg -rgb " + Quote(ppm) + " > "},
         {"pil_progressive.jpg", "/usr/bin/python3 -c " +
                                     Quote("import sys\nfrom PIL import Image\nImage.open(sys.argv[1])"
                                           ".save(sys.argv[2], quality=80, progressive=True)") +
