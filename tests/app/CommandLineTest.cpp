@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include "FakeFrontEnd.h"
+#include "app/CommandLine.h"
+#include "app/Session.h"
+
+using namespace corvalin;
+
+TEST(Switches, ReadRules)
+{
+    EXPECT_TRUE(ReadFlagSwitch("/auto", "/auto"));
+    EXPECT_TRUE(ReadFlagSwitch("/auto=", "/auto"));
+    EXPECT_TRUE(ReadFlagSwitch("/auto=1", "/auto"));
+    EXPECT_TRUE(ReadFlagSwitch("/auto=10", "/auto"));
+    EXPECT_TRUE(ReadFlagSwitch("/auto:1", "/auto"));  // the separator is not examined
+    EXPECT_FALSE(ReadFlagSwitch("/auto=0", "/auto"));
+    EXPECT_FALSE(ReadFlagSwitch("/auto=no", "/auto"));
+    EXPECT_FALSE(ReadFlagSwitch("/recursive=1", "/recursiv"));  // examines "="
+    EXPECT_FALSE(ReadFlagSwitch("/copyright=1", "/copy"));      // examines "r"
+    EXPECT_EQ(ReadTextSwitch("/dir=", "/dir"), "");
+    EXPECT_EQ(ReadTextSwitch("/dir", "/dir"), "");
+    EXPECT_EQ(ReadTextSwitch("/dir=/a b/", "/dir"), "/a b/");
+    EXPECT_EQ(ReadNumberSwitch("/width=20", "/width", 1, 10000, 7), 20);
+    EXPECT_EQ(ReadNumberSwitch("/width=+20", "/width", 1, 10000, 7), 20);
+    EXPECT_EQ(ReadNumberSwitch("/width=0", "/width", 1, 10000, 7), 7);
+    EXPECT_EQ(ReadNumberSwitch("/width=20000", "/width", 1, 10000, 7), 7);
+    EXPECT_EQ(ReadNumberSwitch("/width=abc", "/width", 1, 10000, 7), 7);
+    EXPECT_EQ(ReadNumberSwitch("/width=12x", "/width", 1, 10000, 7), 7);
+    EXPECT_EQ(ReadNumberSwitch("/width=99999999999", "/width", 1, 10000, 7), 7);
+    EXPECT_EQ(ReadNumberSwitch("/width=", "/width", 1, 10000, 7), 7);
+}
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    FakeFrontEnd frontEnd;
+    TSession session{frontEnd};
+
+    const TConversionSettings& Parse(std::vector<std::string> parameters)
+    {
+        ParseCommandLine(session, parameters);
+        return frontEnd.settings;
+    }
+};
+
+TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
+{
+    struct Case {
+        std::vector<std::string> parameters;
+        std::function<bool(const TConversionSettings&, const TSession&)> holds;
+        const char* what;
+    } cases[] = {
+        {{"/recursive=1"}, [](auto& s, auto&) { return !s.SearchSubfolders; }, "recursive off"},
+        {{"/RECURSIV"}, [](auto& s, auto&) { return s.SearchSubfolders; }, "case ignored"},
+        {{"/copyright=1"}, [](auto& s, auto&) { return !s.SaveAsCopy; }, "copyright turns copy off"},
+        {{"/width=0"}, [](auto& s, auto&) { return s.Width == 400; }, "width 0 ignored"},
+        {{"/width=20000"}, [](auto& s, auto&) { return s.Width == 400; }, "width too big"},
+        {{"/width=abc"}, [](auto& s, auto&) { return s.Width == 400; }, "width not a number"},
+        {{"/Width=10000", "/height=1"},
+         [](auto& s, auto&) { return s.Width == 10000 && s.Height == 1; }, "bounds"},
+        {{"/quality=0"}, [](auto& s, auto&) { return s.Quality == 85; }, "quality 0"},
+        {{"/quality=100"}, [](auto& s, auto&) { return s.Quality == 100; }, "quality 100"},
+        {{"/adapt=4"}, [](auto& s, auto&) { return s.FitMode == 3; }, "adapt 4 is Minimum"},
+        {{"/adapt=0"}, [](auto& s, auto&) { return s.FitMode == 2; }, "adapt 0"},
+        {{"/adapt=6"}, [](auto& s, auto&) { return s.FitMode == 2; }, "adapt 6"},
+        {{"/rotate=4"}, [](auto& s, auto&) { return s.Rotation == 3; }, "rotate 4"},
+        {{"/format=8"}, [](auto& s, auto&) { return s.TargetFormat == 7; }, "format 8 is PCX"},
+        {{"/format=9"}, [](auto& s, auto&) { return s.TargetFormat == 0; }, "format 9"},
+        {{"/colors=7"}, [](auto& s, auto&) { return s.ColorDepth == 6; }, "colors 7"},
+        {{"/dir="}, [](auto& s, auto&) { return s.Directory.empty(); }, "dir empties"},
+        {{"/dir=\"/a b/c\""}, [](auto& s, auto&) { return s.Directory == "/a b/c"; }, "quotes dropped"},
+        {{"/text="}, [](auto& s, auto& ss) { return !s.TextEnabled && ss.Overlay.Text.empty(); },
+         "text empty unticks"},
+        {{"/text=(c) Hestrad"},
+         [](auto& s, auto& ss) { return s.TextEnabled && ss.Overlay.Text == "(c) Hestrad"; },
+         "text with blank"},
+        {{"/unknown", "dir=x"}, [](auto& s, auto&) { return s == TConversionSettings{}; }, "ignored"},
+    };
+    for (const Case& c : cases) {
+        FakeFrontEnd fresh;
+        TSession freshSession(fresh);
+        freshSession.Overlay.Text = "vorher";
+        ParseCommandLine(freshSession, c.parameters);
+        EXPECT_TRUE(c.holds(fresh.settings, freshSession)) << c.what;
+        EXPECT_TRUE(fresh.messages.empty()) << c.what;
+        EXPECT_FALSE(freshSession.AutoConvert) << c.what;
+    }
+}
+
+TEST_F(CommandLineTest, AutoFlagAndHelp)
+{
+    frontEnd.settings.FileTypes = {};  // search nothing
+    Parse({"/Auto=1"});
+    EXPECT_TRUE(session.AutoConvert);
+    EXPECT_TRUE(frontEnd.progressShown);  // the run took place
+    EXPECT_TRUE(frontEnd.quitRequested);
+
+    frontEnd.quitRequested = false;
+    Parse({"/auto=no"});
+    EXPECT_FALSE(session.AutoConvert);
+    EXPECT_FALSE(frontEnd.quitRequested);
+
+    // Help first, the automatic run still follows.
+    frontEnd.progressShown = false;
+    Parse({"-help", "/auto"});
+    ASSERT_EQ(frontEnd.helps.size(), 1u);
+    EXPECT_EQ(frontEnd.helps[0], HelpText());
+    EXPECT_TRUE(frontEnd.progressShown);
+    EXPECT_TRUE(frontEnd.quitRequested);
+    for (const char* help : {"/?", "-?", "/HELP", "/helpme"})
+        EXPECT_TRUE(IsHelpSwitch(help)) << help;
+    EXPECT_FALSE(IsHelpSwitch("/hel"));
+}
+
+TEST(HelpText, EighteenLines)
+{
+    const std::string help = HelpText();
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 17);
+    EXPECT_EQ(help.find('\n'), std::string::npos);
+    EXPECT_EQ(help.back(), '0');
+    EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
+    EXPECT_NE(help.find("\r/quality=[1-100]\tQualität\r"), std::string::npos);
+    EXPECT_NE(help.find("\r/text=\"(c) Hestrad\"\tCopyright-Text\r\r\rBeispiel:\r\rCorvalin.exe "
+                        "/auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
+                        "/copy=0 /adapt=4 /width=300"),
+              std::string::npos);
+}

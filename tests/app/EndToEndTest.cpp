@@ -1,0 +1,248 @@
+// Runs the built program without a display on folders made here.
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "AppTestUtil.h"
+#include "TestSupport.h"
+#include "app/BatchRun.h"
+#include "app/CommandLine.h"
+#include "common/Tools.h"
+
+using namespace corvalin;
+using testsupport::Quote;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::vector<std::string> out;  // lines of standard output
+    std::string err;
+};
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string ReadText(const std::string& path)
+{
+    const auto bytes = testsupport::ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// A quadrant pattern, so scaling and turning can be checked by colour.
+TColor Quadrant(int x, int y, int w, int h)
+{
+    const bool right = x >= w / 2;
+    const bool bottom = y >= h / 2;
+    return bottom ? (right ? RGB(255, 255, 0) : RGB(0, 0, 255))
+                  : (right ? RGB(0, 255, 0) : RGB(255, 0, 0));
+}
+
+void WriteQuadrantBmp(const std::string& path, int w, int h)
+{
+    WriteTestBmp(path, w, h, [w, h](int x, int y) { return Quadrant(x, y, w, h); });
+}
+
+}  // namespace
+
+class EndToEnd : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string pics = dir.File("Bilder");
+    std::string config = dir.File("config");
+    std::string store = config + "/Corvalin/Corvalin.conf";
+
+    void SetUp() override
+    {
+        fs::create_directories(pics);
+        SetRegionalSeparators({",", "."});  // what the C locale of the runs gives
+    }
+
+    RunResult Run(const std::string& arguments)
+    {
+        const std::string errFile = dir.File("stderr.txt");
+        const auto result = testsupport::RunCommand(
+            "cd " + Quote(dir.Path()) + " && env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 "
+            "XDG_CONFIG_HOME=" + Quote(config) + " " + Quote(CORVALIN_BINARY) + " " + arguments +
+            " 2>" + Quote(errFile));
+        return {result.status, SplitLines(result.output), ReadText(errFile)};
+    }
+
+    void WriteStore(const std::string& body)
+    {
+        fs::create_directories(config + "/Corvalin");
+        std::ofstream(store) << "[Corvalin]\n" << body;
+    }
+
+    std::vector<std::string> Summary(int files, int64_t before, int64_t after)
+    {
+        return {kSeparatorLine, "", "Zusammenfassung:", "",
+                InsertThousandSeparators(std::to_string(files)) + " Dateien gesamt",
+                FormatByteSize(before) + " vorher", FormatByteSize(after) + " nachher"};
+    }
+};
+
+TEST_F(EndToEnd, RecursiveCopiesFitToTheHeight)
+{
+    fs::create_directories(pics + "/Urlaub");
+    fs::create_directories(pics + "/.cache");
+    WriteQuadrantBmp(pics + "/a.bmp", 800, 600);
+    WriteQuadrantBmp(pics + "/Urlaub/b.BMP", 600, 800);
+    WriteQuadrantBmp(pics + "/.c.bmp", 40, 30);
+    WriteQuadrantBmp(pics + "/.cache/d.bmp", 40, 30);
+    WriteStore("fremd=1\nmode=0\n");
+    const std::string storeBefore = ReadText(store);
+
+    const RunResult run = Run("/auto=1 " + Quote("/dir=" + pics) +
+                              " /recursiv=1 /copy=1 /adapt=3 /width=400 /height=300");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    // Results: the hidden file is found, the dot-folder is not searched.
+    const auto a = testsupport::DecodeWithPillow(pics + "/Neu_a.bmp");
+    EXPECT_EQ(a.width, 400);
+    EXPECT_EQ(a.height, 300);
+    EXPECT_EQ(a.At(10, 10), 0xFF0000u);
+    EXPECT_EQ(a.At(390, 10), 0x00FF00u);
+    EXPECT_EQ(a.At(10, 290), 0x0000FFu);
+    EXPECT_EQ(a.At(390, 290), 0xFFFF00u);
+    // "/adapt=3" is the third entry, "Höhe": every picture gets height 300.
+    const auto b = testsupport::DecodeWithPillow(pics + "/Urlaub/Neu_b.bmp");
+    EXPECT_EQ(b.width, 225);
+    EXPECT_EQ(b.height, 300);
+    EXPECT_EQ(b.At(5, 295), 0x0000FFu);
+    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/Neu_.c.bmp").width, 400);
+    EXPECT_FALSE(fs::exists(pics + "/.cache/Neu_d.bmp"));
+
+    std::vector<std::string> expected;
+    for (const std::string& mask : FileTypeEntries())
+        expected.push_back(SearchLine(pics, mask));
+    expected.push_back(kSeparatorLine);
+    expected.push_back("");
+    int64_t before = 0, after = 0;
+    for (const auto& [source, result] :
+         std::vector<std::pair<std::string, std::string>>{{"/.c.bmp", "/Neu_.c.bmp"},
+                                                          {"/a.bmp", "/Neu_a.bmp"},
+                                                          {"/Urlaub/b.BMP", "/Urlaub/Neu_b.bmp"}}) {
+        const int64_t s = fs::file_size(pics + source), r = fs::file_size(pics + result);
+        expected.push_back(FileLine(pics + result, s, r));
+        before += s;
+        after += r;
+    }
+    for (const std::string& line : Summary(3, before, after))
+        expected.push_back(line);
+    EXPECT_EQ(run.out, expected);
+
+    // An automatic run does not store its switches.
+    EXPECT_EQ(ReadText(store), storeBefore);
+}
+
+TEST_F(EndToEnd, StoredSettingsApplyAndSwitchesOverrideThem)
+{
+    WriteQuadrantBmp(pics + "/a.bmp", 100, 50);
+    WriteQuadrantBmp(pics + "/b.bmp", 100, 50);
+    WriteStore("path=" + pics + "/\ncopy=0\nmode=1\nwidth=40\nrotate=1\n"
+               "bmp=1\ngif=0\nico=0\njpg=0\npcd=0\npsd=0\npcx=0\npng=0\ntif=0\nwmf=0\n");
+    const RunResult run = Run("/auto=1 /height=7");
+    EXPECT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.out.size(), 1u + 2 + 2 + 7);
+    EXPECT_EQ(run.out[0], SearchLine(pics + "/", "*.bmp"));
+    // In place (no copy), turned, then fitted to width 40: 50x100 -> 40x80.
+    const auto a = testsupport::DecodeWithPillow(pics + "/a.bmp");
+    EXPECT_EQ(a.width, 40);
+    EXPECT_EQ(a.height, 80);
+    EXPECT_EQ(a.At(39, 0), 0xFF0000u);  // the red top-left went to the top right
+    EXPECT_FALSE(fs::exists(pics + "/Neu_a.bmp"));
+}
+
+TEST_F(EndToEnd, FailedFilesGiveTheirReasonAndExitStatusOne)
+{
+    testsupport::WriteBytes(pics + "/kaputt.bmp", {'B', 'M', 0, 0});
+    WriteQuadrantBmp(pics + "/gut.bmp", 20, 20);
+    WriteQuadrantBmp(pics + "/voll.bmp", 20, 20);
+    fs::create_directory(pics + "/Neu_voll.bmp");  // the copy cannot be written
+    const auto fullBytes = testsupport::ReadBytes(pics + "/voll.bmp");
+
+    const RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " /format=1 /adapt=1 /width=10");
+    EXPECT_EQ(run.status, 1);
+    const std::string failedCopy = FailureLine(pics + "/Neu_voll.bmp");
+    const std::string corrupt = FailureLine(pics + "/kaputt.bmp");
+    ASSERT_GE(run.out.size(), 15u);
+    EXPECT_EQ(run.out[12], FileLine(pics + "/Neu_gut.bmp", fs::file_size(pics + "/gut.bmp"),
+                                    fs::file_size(pics + "/Neu_gut.bmp")));
+    EXPECT_EQ(run.out[13], corrupt);
+    EXPECT_EQ(run.out[14], failedCopy);
+    EXPECT_EQ(run.out[run.out.size() - 3], "1 Dateien gesamt");
+    // Each failure line appears on standard error with its reason behind it.
+    for (const std::string& line : {corrupt, failedCopy}) {
+        const size_t at = run.err.find(line + " ");
+        ASSERT_NE(at, std::string::npos) << run.err;
+        EXPECT_NE(run.err[at + line.size() + 1], '\n');
+    }
+    EXPECT_EQ(testsupport::ReadBytes(pics + "/voll.bmp"), fullBytes);
+    EXPECT_TRUE(fs::is_directory(pics + "/Neu_voll.bmp"));
+}
+
+TEST_F(EndToEnd, MissingFolderAndEmptyStore)
+{
+    const RunResult run = Run("/auto=1 /dir=" + Quote(pics + "/fehlt"));
+    EXPECT_EQ(run.status, 0);
+    const std::string message = "Das Verzeichnis \"" + pics + "/fehlt/\" existiert nicht!\n";
+    size_t count = 0;
+    for (size_t at = run.err.find(message); at != std::string::npos;
+         at = run.err.find(message, at + 1))
+        ++count;
+    EXPECT_EQ(count, 10u);
+    ASSERT_EQ(run.out.size(), 10u + 2 + 7);
+    EXPECT_EQ(run.out[16], "0 Dateien gesamt");
+    EXPECT_FALSE(fs::exists(store));  // nothing is written by a run
+}
+
+TEST_F(EndToEnd, HelpAndNothingToDo)
+{
+    RunResult run = Run("/?");
+    EXPECT_EQ(run.status, 0);
+    std::string help = HelpText();
+    std::replace(help.begin(), help.end(), '\r', '\n');
+    EXPECT_EQ(run.out, SplitLines(help));
+    EXPECT_EQ(run.out.size(), 18u);
+
+    run = Run("/width=5");
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_FALSE(run.err.empty());
+}
+
+TEST_F(EndToEnd, OtherFormatsAsSourceAndTarget)
+{
+    testsupport::ImageMagick("-size 64x48 xc:'rgb(250,10,10)' " + Quote(pics + "/foto.jpg"));
+    WriteQuadrantBmp(pics + "/q.bmp", 64, 48);
+    // JPEG in, JPEG out under the copy's name.
+    RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " /adapt=3 /height=24 /recursiv=0");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto jpg = testsupport::DecodeWithImageMagick(pics + "/Neu_foto.jpg");
+    EXPECT_EQ(jpg.width, 32);
+    EXPECT_EQ(jpg.height, 24);
+    EXPECT_GT(jpg.At(16, 12) >> 16, 200u);
+
+    // Everything to GIF in place: written beside each source, which stays.
+    run = Run("/auto=1 /dir=" + Quote(pics) + " /format=3 /copy=0 /adapt=2 /width=16");
+    EXPECT_EQ(run.status, 0) << run.err;
+    for (const char* name : {"/foto.gif", "/q.gif", "/Neu_q.gif", "/Neu_foto.gif"}) {
+        const auto gif = testsupport::DecodeWithPillow(pics + name);
+        EXPECT_EQ(gif.width, 16) << name;
+        EXPECT_EQ(gif.height, 12) << name;
+    }
+    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/q.gif").At(0, 0), 0xFF0000u);
+    EXPECT_TRUE(fs::exists(pics + "/foto.jpg"));
+}

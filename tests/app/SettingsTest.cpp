@@ -1,0 +1,219 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "FakeFrontEnd.h"
+#include "TestSupport.h"
+#include "app/ConversionSettings.h"
+#include "app/Session.h"
+#include "app/Settings.h"
+#include "app/SettingsStore.h"
+#include "common/Tools.h"
+
+using namespace corvalin;
+using testsupport::TempDir;
+
+namespace {
+
+void WriteStore(const std::string& path, const std::string& body)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "[Corvalin]\n" << body;
+}
+
+std::string ReadText(const std::string& path)
+{
+    const auto bytes = testsupport::ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+}  // namespace
+
+class SettingsTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string store = dir.File("Corvalin/Corvalin.conf");
+    FakeFrontEnd frontEnd;
+    TSession session{frontEnd};
+};
+
+TEST_F(SettingsTest, FirstStartGivesTheDefaults)
+{
+    frontEnd.settings.Width = -7;  // whatever the controls held before
+    LoadSettings(session, store);
+    const TConversionSettings& s = frontEnd.settings;
+    EXPECT_EQ(s.Directory, CurrentDirectory());
+    EXPECT_TRUE(s.SearchSubfolders);
+    EXPECT_EQ(s.Width, 400);
+    EXPECT_EQ(s.Height, 300);
+    EXPECT_EQ(s.Quality, 85);
+    EXPECT_EQ(s.FitMode, 2);
+    EXPECT_EQ(s.Rotation, 0);
+    EXPECT_TRUE(s.SaveAsCopy);
+    EXPECT_FALSE(s.TextEnabled);
+    EXPECT_EQ(s.TargetFormat, 0);
+    EXPECT_EQ(s.ColorDepth, 0);
+    for (bool tick : s.FileTypes)
+        EXPECT_TRUE(tick);
+    EXPECT_TRUE(session.Preview);
+    EXPECT_EQ(session.Overlay.Text, "Beispieltext");
+    EXPECT_EQ(session.Overlay.Border, 5);
+    EXPECT_EQ(session.Overlay.Align, 9);
+    EXPECT_EQ(frontEnd.states.MarkAll, TCheckState::Checked);
+    EXPECT_FALSE(frontEnd.states.WidthVisible);
+    EXPECT_TRUE(frontEnd.states.HeightVisible);
+    EXPECT_TRUE(frontEnd.states.QualityEnabled);
+    EXPECT_TRUE(frontEnd.states.PreviewChecked);
+    EXPECT_FALSE(std::filesystem::exists(store));  // loading writes nothing
+}
+
+TEST_F(SettingsTest, MalformedAndOutOfRangeValues)
+{
+    WriteStore(store,
+               "mode=x7\nrotate=9\nconvert=11\ncolordepth=-3\nquality=150\nwidth=abc\n"
+               "subfolder=0\ncopy=yes\npreview=2\nnot a value line\n=5\npath=/Bilder\n");
+    LoadSettings(session, store);
+    const TConversionSettings& s = frontEnd.settings;
+    EXPECT_EQ(s.FitMode, 2);        // "x7" reads as the default
+    EXPECT_EQ(s.Rotation, 3);       // beyond the last entry: the last
+    EXPECT_EQ(s.TargetFormat, -1);  // names no entry: no selection
+    EXPECT_EQ(s.ColorDepth, -1);
+    EXPECT_EQ(s.Quality, 100);      // the box keeps to 0..100
+    EXPECT_EQ(s.Width, 400);
+    EXPECT_FALSE(s.SearchSubfolders);
+    EXPECT_TRUE(s.SaveAsCopy);      // "yes" is no number: the default
+    EXPECT_TRUE(session.Preview);   // any number but 0 is yes
+    EXPECT_EQ(s.Directory, "/Bilder");
+    EXPECT_EQ(frontEnd.folderDialogFileName, "/Bilder/verzeichnis.dir");
+
+    SaveSettings(session, store);
+    const std::string text = ReadText(store);
+    EXPECT_NE(text.find("\nconvert=-1\n"), std::string::npos);
+    EXPECT_NE(text.find("\ncolordepth=-1\n"), std::string::npos);
+    EXPECT_NE(text.find("\npath=/Bilder/\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ModeSevenSelectsMaximumAndNegativeSelectsNone)
+{
+    WriteStore(store, "mode=7\nrotate=-1\n");
+    LoadSettings(session, store);
+    EXPECT_EQ(frontEnd.settings.FitMode, 4);
+    EXPECT_EQ(frontEnd.settings.Rotation, -1);
+}
+
+TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
+{
+    TConversionSettings s;
+    s.Directory = "/srv/Bilder mit Leerzeichen";
+    s.SearchSubfolders = false;
+    s.FileTypes = {};
+    s.FileTypes[6] = true;  // pcx
+    s.FileTypes[5] = true;  // psd
+    s.Width = -3;
+    s.Height = 77;
+    s.Quality = 12;
+    s.FitMode = 4;
+    s.Rotation = 3;
+    s.SaveAsCopy = false;
+    s.TextEnabled = true;
+    s.TargetFormat = 10;
+    s.ColorDepth = 6;
+    frontEnd.settings = s;
+    session.Preview = false;
+    session.Overlay = {"(c) Hestrad", -10, 5, nullptr};
+    SaveSettings(session, store);
+
+    const std::string expected =
+        "[Corvalin]\npath=/srv/Bilder mit Leerzeichen/\ncopyright=1\nsubfolder=0\ncopy=0\n"
+        "preview=0\nwidth=-3\nheight=77\nquality=12\nmode=4\nrotate=3\nconvert=10\n"
+        "colordepth=6\ncopyright_text=(c) Hestrad\ncopyright_border=-10\ncopyright_align=5\n"
+        "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n";
+    EXPECT_EQ(ReadText(store), expected);
+
+    FakeFrontEnd other;
+    TSession again(other);
+    LoadSettings(again, store);
+    s.Directory += "/";
+    EXPECT_EQ(other.settings, s);
+    EXPECT_FALSE(again.Preview);
+    EXPECT_EQ(again.Overlay.Text, "(c) Hestrad");
+    EXPECT_EQ(again.Overlay.Border, -10);
+    EXPECT_EQ(again.Overlay.Align, 5);
+    EXPECT_EQ(other.states.MarkAll, TCheckState::Grayed);
+    EXPECT_FALSE(other.states.QualityEnabled);
+}
+
+TEST_F(SettingsTest, UnreadableStoreGivesDefaultsAndIsNotWritten)
+{
+    // A folder where the file should be cannot be read as a store.
+    std::filesystem::create_directories(store);
+    frontEnd.settings.Width = 1;
+    LoadSettings(session, store);
+    EXPECT_EQ(frontEnd.settings.Width, 400);
+    SaveSettings(session, store);  // no message, nothing thrown
+    EXPECT_TRUE(std::filesystem::is_directory(store));
+    EXPECT_TRUE(frontEnd.messages.empty());
+}
+
+TEST_F(SettingsTest, SavingKeepsForeignValuesAndFollowsXdgConfigHome)
+{
+    WriteStore(store, "fremd=42\nwidth=1\n");
+    SaveSettings(session, store);
+    const std::string text = ReadText(store);
+    EXPECT_NE(text.find("fremd=42\n"), std::string::npos);
+    EXPECT_NE(text.find("width=400\n"), std::string::npos);
+
+    ::setenv("XDG_CONFIG_HOME", dir.Path().c_str(), 1);
+    EXPECT_EQ(SettingsStorePath(), store);
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(ControlStates, FollowTheChoices)
+{
+    TConversionSettings s;
+    s.FitMode = 0;
+    TControlStates st = ComputeControlStates(s, false);
+    EXPECT_FALSE(st.WidthVisible);
+    EXPECT_FALSE(st.HeightVisible);
+    EXPECT_FALSE(st.PreviewChecked);
+    s.FitMode = 1;
+    st = ComputeControlStates(s, true);
+    EXPECT_TRUE(st.WidthVisible);
+    EXPECT_FALSE(st.HeightVisible);
+    s.FitMode = -1;
+    st = ComputeControlStates(s, true);
+    EXPECT_TRUE(st.WidthVisible && st.HeightVisible);
+
+    s.TargetFormat = 8;  // PNG: never quality
+    EXPECT_FALSE(ComputeControlStates(s, true).QualityEnabled);
+    s.TargetFormat = 4;
+    s.FileTypes = {};
+    EXPECT_TRUE(ComputeControlStates(s, true).QualityEnabled);
+    EXPECT_EQ(ComputeControlStates(s, true).MarkAll, TCheckState::Unchecked);
+    s.TargetFormat = 0;
+    EXPECT_FALSE(ComputeControlStates(s, true).QualityEnabled);  // "*.jpg" unticked
+    s.FileTypes[3] = true;
+    EXPECT_TRUE(ComputeControlStates(s, true).QualityEnabled);
+}
+
+TEST(ListTexts, EntriesInTheirOrder)
+{
+    EXPECT_EQ(FileTypeEntries(),
+              (std::vector<std::string>{"*.bmp", "*.gif", "*.ico", "*.jpg", "*.pcd", "*.pcx",
+                                        "*.png", "*.psd", "*.tif", "*.wmf"}));
+    EXPECT_EQ(FileTypeFormatIndex(5), 7);  // pcx
+    EXPECT_EQ(FileTypeFormatIndex(7), 6);  // psd
+    ASSERT_EQ(TargetFormatEntries().size(), 11u);
+    EXPECT_EQ(TargetFormatEntries()[0], "Keine Änderung");
+    EXPECT_EQ(TargetFormatEntries()[1], "Nach BMP konvertieren");
+    EXPECT_EQ(TargetFormatEntries()[4], "Nach JPG konvertieren");
+    EXPECT_EQ(TargetFormatEntries()[10], "Nach WMF konvertieren");
+    ASSERT_EQ(ColorDepthEntries().size(), 7u);
+    EXPECT_EQ(ColorDepthEntries()[1], "1 Bit (Schwarz-Weiß)");
+    EXPECT_EQ(ColorDepthEntries()[4], "16 Bit (Foto)");
+    EXPECT_EQ(FitModeEntries()[2], "Höhe");
+    EXPECT_EQ(RotationEntries()[3], "270°");
+}
