@@ -24,8 +24,8 @@ uint32_t Get32(const uint8_t* p)
 
 uint32_t Crc(const std::string& type, const std::vector<uint8_t>& data)
 {
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
-    return uint32_t(crc32(crc, data.data(), uInt(data.size())));
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
+    return data.empty() ? uint32_t(crc) : uint32_t(crc32(crc, data.data(), uInt(data.size())));
 }
 
 }  // namespace
