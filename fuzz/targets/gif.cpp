@@ -1,0 +1,70 @@
+// Feeds arbitrary bytes to the GIF reader and renders the first image. A
+// rendered 8-bit picture is written as GIF and read back, which must give the
+// same indices and palette.
+#include <cctype>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "codecs/GifImage.h"
+#include "common/Exceptions.h"
+#include "common/Stream.h"
+#include "picture/Bitmap.h"
+
+namespace {
+
+// The logical screen bounds everything the reader keeps; very large screens
+// only spend the fuzzer's time on filling memory.
+bool ScreenTooLarge(const uint8_t* data, size_t size)
+{
+    const bool prefixed = size < 3 || std::toupper(data[0]) != 'G';
+    const size_t at = prefixed ? 10 : 6;
+    if (size < at + 4)
+        return false;
+    const uint32_t width = data[at] | data[at + 1] << 8;
+    const uint32_t height = data[at + 2] | data[at + 3] << 8;
+    return uint64_t(width) * height > (1u << 18);
+}
+
+bool SameIndices(const corvalin::TBitmap& a, const corvalin::TBitmap& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height() || a.Palette() != b.Palette())
+        return false;
+    for (int y = 0; y < a.Height(); ++y)
+        if (std::memcmp(a.ScanLine(y), b.ScanLine(y), size_t(a.Width())) != 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    using namespace corvalin;
+    if (ScreenTooLarge(data, size))
+        return 0;
+    TBitmap picture;
+    try {
+        TSpanStream input({data, size});
+        TGIFImage gif;
+        gif.LoadFromStream(input);
+        picture.AssignPicture(&gif);
+    } catch (const Exception&) {
+        return 0;
+    }
+    if (picture.Empty() || picture.PixelFormat() != TPixelFormat::pf8bit)
+        return 0;
+
+    TMemoryStream written;
+    TGIFImage out;
+    out.ImportBitmap(picture);
+    out.SaveToStream(written);
+    written.Seek(0);
+    TGIFImage again;
+    again.LoadFromStream(written);
+    TBitmap reread;
+    reread.AssignPicture(&again);
+    if (!SameIndices(picture, reread))
+        __builtin_trap();
+    return 0;
+}
