@@ -71,7 +71,13 @@ public:
         cinfo_.progress = &progress_;
         cinfo_.mem->max_memory_to_use = kMaxLibjpegMemory;
         // Reads stop at the end of the buffer; libjpeg then sees an end marker.
-        jpeg_mem_src(&cinfo_, data.data(), static_cast<unsigned long>(data.size()));
+        // It refuses an empty buffer here, before the destructor would run.
+        try {
+            jpeg_mem_src(&cinfo_, data.data(), static_cast<unsigned long>(data.size()));
+        } catch (...) {
+            jpeg_destroy_decompress(&cinfo_);
+            throw;
+        }
     }
     ~Decompressor() { jpeg_destroy_decompress(&cinfo_); }
     Decompressor(const Decompressor&) = delete;
