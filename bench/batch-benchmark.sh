@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# The canonical batch: COUNT pictures of 1600 x 1200 (24-bit) converted by a
+# headless "corvalin /auto=1 /adapt=3 /height=300 /width=400 /copy=1" against
+# ImageMagick's "mogrify -resize 400x300" on the same files in the same run,
+# both on one thread. Prints files per second, their ratio and Corvalin's
+# peak resident memory.
+# Usage: bench/batch-benchmark.sh [FORMAT] [COUNT]
+#   FORMAT: one of the ten extensions, default bmp (a format whose codec is
+#   not built makes every file fail, which the script reports).
+#   COUNT: number of pictures, default 48.
+set -euo pipefail
+format=${1:-bmp}
+count=${2:-48}
+cd "$(dirname "$0")/.."
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
+  -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench -j2 --target corvalin >/dev/null
+program=$PWD/build-bench/corvalin
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/source" "$work/corvalin" "$work/magick" "$work/config/Corvalin"
+
+# One photograph-like picture in the format, copied under COUNT names.
+case $format in
+  bmp|ico|pcd|psd|pcx) encode=(-type TrueColor "BMP3:$work/base.$format") ;;
+  jpg) encode=(-quality 90 "$work/base.jpg") ;;
+  *) encode=("$work/base.$format") ;;
+esac
+/usr/bin/convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 "${encode[@]}"
+for i in $(seq -w 1 "$count"); do
+  cp "$work/base.$format" "$work/source/bild$i.$format"
+  cp "$work/base.$format" "$work/corvalin/bild$i.$format"
+done
+
+# Only the benchmark's file type is searched; everything else from the switches.
+{
+  echo "[Corvalin]"
+  for ext in bmp gif ico jpg pcd psd pcx png tif wmf; do
+    [ "$ext" = "$format" ] && echo "$ext=1" || echo "$ext=0"
+  done
+} > "$work/config/Corvalin/Corvalin.conf"
+
+now() { date +%s.%N; }
+
+start=$(now)
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
+  /usr/bin/time -v -o "$work/time.txt" \
+  "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 /adapt=3 /height=300 /width=400 /copy=1 \
+  > "$work/result.txt" 2> "$work/errors.txt" || status=$?
+corvalin_s=$(echo "$(now) - $start" | bc -l)
+
+start=$(now)
+MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" -resize 400x300 "$work"/source/*."$format"
+magick_s=$(echo "$(now) - $start" | bc -l)
+
+written=$(ls "$work/corvalin" | grep -c '^Neu_' || true)
+rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+# Two pictures of one conversion: the 1600x1200 source and the 400x300 result.
+limit_kb=$(( (1600 * 1200 * 3 + 400 * 300 * 3) / 1024 + 30 * 1024 ))
+
+echo "format: $format, pictures: $count (1600x1200), written by corvalin: $written, exit status $status"
+[ "$status" -eq 0 ] || { echo "corvalin reported failures:"; head -5 "$work/errors.txt"; }
+tail -3 "$work/result.txt"
+printf 'corvalin:    %6.2f s  %7.2f files/s\n' "$corvalin_s" "$(echo "$count / $corvalin_s" | bc -l)"
+printf 'imagemagick: %6.2f s  %7.2f files/s\n' "$magick_s" "$(echo "$count / $magick_s" | bc -l)"
+printf 'ratio corvalin/imagemagick (files/s): %.2f (target >= 5)\n' "$(echo "$magick_s / $corvalin_s" | bc -l)"
+printf 'corvalin peak RSS: %d KB (limit %d KB: two pictures + 30 MB)\n' "$rss_kb" "$limit_kb"
