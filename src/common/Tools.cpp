@@ -114,11 +114,29 @@ std::string CurrentDirectory()
     return buffer.data();
 }
 
+// Byte offset where the last `count` characters of UTF-8 text begin, or
+// npos when the text has no more than count characters.
+static size_t StartOfLastCharacters(const std::string& text, size_t count)
+{
+    size_t characters = 0;
+    size_t start = text.size();
+    for (size_t i = text.size(); i > 0; --i) {
+        if ((static_cast<unsigned char>(text[i - 1]) & 0xC0) == 0x80)
+            continue;
+        if (++characters > count)
+            return start;
+        start = i - 1;
+    }
+    return std::string::npos;
+}
+
 std::string ShortenPath(const std::string& path, int32_t count)
 {
-    if (count < 0 || size_t(count) >= path.size())
+    // Counted in characters, so that a cut never splits a UTF-8 sequence.
+    const size_t start = count < 0 ? std::string::npos : StartOfLastCharacters(path, size_t(count));
+    if (start == std::string::npos)
         return path;
-    const std::string tail = path.substr(path.size() - size_t(count));
+    const std::string tail = path.substr(start);
     const size_t slash = tail.find('/');
     return "..." + (slash == std::string::npos ? tail : tail.substr(slash));
 }

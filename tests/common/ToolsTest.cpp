@@ -61,6 +61,15 @@ TEST(ShortenPath, CutsAtAFolderBoundary)
     EXPECT_EQ(ShortenPath(path, 10), "...strand.jpg");
 }
 
+TEST(ShortenPath, CountsCharactersNotBytes)
+{
+    const std::string path = "/Bilder/Übersicht/Öl.jpg";  // 24 characters, 26 bytes
+    EXPECT_EQ(ShortenPath(path, 24), path);
+    EXPECT_EQ(ShortenPath(path, 23), ".../Übersicht/Öl.jpg");
+    EXPECT_EQ(ShortenPath(path, 6), "...Öl.jpg");
+    EXPECT_EQ(ShortenPath(path, 5), "...l.jpg");
+}
+
 TEST(StartsWithText, IgnoresTheCaseOfAsciiLettersOnly)
 {
     EXPECT_TRUE(StartsWithText("/DIR=x", "/dir="));
