@@ -3,7 +3,11 @@
 # same run: Corvalin's load + save (full size, quality 85) of each file
 # against `djpeg | cjpeg -quality 85`. Both run pinned to one core, so the
 # two halves of the pipe cannot overlap; seconds per file include process
-# start on both sides. CPU seconds are the steadier figure on a busy machine.
+# start on both sides. CPU seconds are the steadier figure on a busy machine:
+# there the scheduler favours the pipe, whose two halves keep waking each
+# other, over the single busy process. BENCH_RT=1 (as root) runs both sides
+# under a real-time FIFO priority so that wall-clock times mean something
+# while others use the machine.
 # Usage: bench/jpeg-bench.sh CORPUS_DIR [COUNT]
 #   CORPUS_DIR as made by make-photo-corpus.sh (its A/ folder holds the
 #   12-megapixel photographs); COUNT limits the number of files (default all).
@@ -23,6 +27,8 @@ mkdir -p "$out/corvalin" "$out/libjpeg"
 files=("$corpus"/A/*.jpg)
 [ "$count" -gt 0 ] && files=("${files[@]:0:$count}")
 core=$(( $(nproc) - 1 ))
+pin=(taskset -c "$core")
+[ "${BENCH_RT:-0}" = 1 ] && pin=(chrt -f 10 "${pin[@]}")
 
 # Runs a command and prints its wall-clock and CPU (user + system, all
 # processes of the pipe) seconds.
@@ -40,8 +46,8 @@ printf '%-16s %21s %21s %15s\n' "" "corvalin" "djpeg | cjpeg" "ratio"
 printf '%-16s %10s %10s %10s %10s %7s %7s\n' file wall cpu wall cpu wall cpu
 for f in "${files[@]}"; do
   name=$(basename "$f")
-  read -r wc cc <<<"$(measure taskset -c "$core" "$driver" 85 "$out/corvalin" "$f")"
-  read -r wl cl <<<"$(measure taskset -c "$core" bash -c 'djpeg "$1" | cjpeg -quality 85 > "$2"' _ "$f" "$out/libjpeg/$name")"
+  read -r wc cc <<<"$(measure "${pin[@]}" "$driver" 85 "$out/corvalin" "$f")"
+  read -r wl cl <<<"$(measure "${pin[@]}" bash -c 'djpeg "$1" | cjpeg -quality 85 > "$2"' _ "$f" "$out/libjpeg/$name")"
   printf '%-16s %10.3f %10.3f %10.3f %10.3f %7.3f %7.3f\n' "$name" "$wc" "$cc" "$wl" "$cl" \
     "$(ratio "$wc" "$wl")" "$(ratio "$cc" "$cl")"
   wall_c=$(sum "$wall_c" "$wc"); wall_l=$(sum "$wall_l" "$wl")
