@@ -60,6 +60,24 @@ void ExpectLibtiffAccepts(const std::string& path)
     EXPECT_EQ(dump.status, 0) << dump.output;
 }
 
+// ImageMagick decodes the file to the picture's colours in the first
+// `columns` columns, each component within `tolerance`.
+void ExpectImageMagickSees(TBitmap& picture, const std::string& path, int columns, int tolerance)
+{
+    const RgbPicture decoded = DecodeWithImageMagick(path);
+    ASSERT_EQ(decoded.width, columns);
+    ASSERT_EQ(decoded.height, picture.Height());
+    for (int y = 0; y < decoded.height; ++y)
+        for (int x = 0; x < columns; ++x) {
+            const TColor c = picture.Canvas().ReadPixel(x, y);
+            const uint32_t got = decoded.At(x, y);
+            const int diffs[3] = {int(got >> 16) - RedOf(c), int((got >> 8) & 0xFF) - GreenOf(c),
+                                  int(got & 0xFF) - BlueOf(c)};
+            for (int d : diffs)
+                ASSERT_LE(std::abs(d), tolerance) << path << " at " << x << "," << y;
+        }
+}
+
 std::vector<uint8_t> Save(const TBitmap& picture, const TempDir& dir, const std::string& name = "t.tif")
 {
     SaveTiffFile(picture, dir.File(name));
@@ -108,15 +126,7 @@ TEST(TiffWriter, RgbFilesOfEveryTrueColourLayoutDecodeToThePicturesPixels)
         EXPECT_EQ(file.size(), 40u + 37 * 23 * 3 + 186) << int(format);
         EXPECT_EQ(Le32(file, 4), 40u + 37 * 23 * 3);
         ExpectLibtiffAccepts(dir.File("t.tif"));
-        const RgbPicture decoded = DecodeWithImageMagick(dir.File("t.tif"));
-        ASSERT_EQ(decoded.width, 37);
-        ASSERT_EQ(decoded.height, 23);
-        for (int y = 0; y < 23; ++y)
-            for (int x = 0; x < 37; ++x) {
-                const TColor c = picture.Canvas().ReadPixel(x, y);
-                ASSERT_EQ(decoded.At(x, y), uint32_t(RedOf(c)) << 16 | uint32_t(GreenOf(c)) << 8 | BlueOf(c))
-                    << int(format) << " at " << x << "," << y;
-            }
+        ExpectImageMagickSees(picture, dir.File("t.tif"), 37, 0);
     }
 }
 
@@ -141,17 +151,8 @@ TEST(TiffWriter, PaletteFilesCarryTheColourMapTimes256)
         ASSERT_EQ(Le16(file, 8 + 1024 + 2 * i), uint32_t(BlueOf(c)) * 256);
     }
     ExpectLibtiffAccepts(dir.File("t.tif"));
-    const RgbPicture decoded = DecodeWithImageMagick(dir.File("t.tif"));
-    ASSERT_EQ(decoded.width, 10);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 10; ++x) {
-            const TColor c = picture.Canvas().ReadPixel(x, y);
-            // 255 * 256 = 65280 reads back as 254 in eight bits.
-            const uint32_t got = decoded.At(x, y);
-            EXPECT_LE(std::abs(int(got >> 16) - RedOf(c)), 1);
-            EXPECT_LE(std::abs(int((got >> 8) & 0xFF) - GreenOf(c)), 1);
-            EXPECT_LE(std::abs(int(got & 0xFF) - BlueOf(c)), 1);
-        }
+    // 255 * 256 = 65280 reads back as 254 in eight bits.
+    ExpectImageMagickSees(picture, dir.File("t.tif"), 10, 1);
 }
 
 TEST(TiffWriter, FourBitWidthIsRoundedDownToAMultipleOfFour)
@@ -168,12 +169,7 @@ TEST(TiffWriter, FourBitWidthIsRoundedDownToAMultipleOfFour)
         EXPECT_EQ(Find(entries, 279).value, written / 2 * 5);
         EXPECT_EQ(Find(entries, 273).value, 34u + 96);
         ExpectLibtiffAccepts(dir.File("t.tif"));
-        const RgbPicture decoded = DecodeWithImageMagick(dir.File("t.tif"));
-        ASSERT_EQ(decoded.width, int(written));
-        for (int x = 0; x < int(written); ++x) {
-            const TColor c = picture.Canvas().ReadPixel(x, 4);
-            EXPECT_LE(std::abs(int(decoded.At(x, 4) >> 16) - RedOf(c)), 1) << x;
-        }
+        ExpectImageMagickSees(picture, dir.File("t.tif"), int(written), 1);
     }
 }
 
