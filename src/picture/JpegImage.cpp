@@ -51,14 +51,6 @@ void TJPEGImage::LoadFromBytes(std::vector<uint8_t> bytes)
     bitmap_.Clear();
 }
 
-void TJPEGImage::LoadFromStream(TStream& stream)
-{
-    const int64_t remaining = stream.Remaining();
-    std::vector<uint8_t> bytes(size_t(remaining > 0 ? remaining : 0));
-    stream.ReadBuffer(bytes.data(), bytes.size());
-    LoadFromBytes(std::move(bytes));
-}
-
 void TJPEGImage::Assign(const TBitmap& picture)
 {
     data_.reset();

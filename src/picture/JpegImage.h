@@ -45,7 +45,6 @@ public:
 
     // Keeps the bytes and parses the header; nothing is decoded yet.
     void LoadFromBytes(std::vector<uint8_t> bytes);
-    void LoadFromStream(TStream& stream);
     // Drops any compressed data and shares the picture's raster.
     void Assign(const TBitmap& picture);
     // Writes the compressed data, encoding the held raster first when there
