@@ -1,0 +1,63 @@
+// Times GIF decoding (reading the file, decoding and rendering the first
+// image) and encoding (building the GIF from the decoded picture and writing
+// it) of one file, best of several runs, in milliseconds.
+// Usage: bench_gif FILE.gif [OUT.gif]   (OUT receives the written GIF)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "codecs/GifImage.h"
+#include "common/FileIO.h"
+#include "common/Stream.h"
+#include "picture/Bitmap.h"
+
+using namespace corvalin;
+
+namespace {
+
+double BestMilliseconds(const std::function<void()>& work, int repeats = 7)
+{
+    double best = 1e12;
+    for (int i = 0; i < repeats; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
+    }
+    return best;
+}
+
+void Decode(const char* path, TBitmap& picture)
+{
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    TSpanStream stream(bytes);
+    TGIFImage gif;
+    gif.LoadFromStream(stream);
+    picture.AssignPicture(&gif);
+}
+
+void Encode(const TBitmap& picture, const char* path)
+{
+    TGIFImage gif;
+    gif.ImportBitmap(picture);
+    TAtomicFileStream file(path);
+    gif.SaveToStream(file);
+    file.Commit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE.gif [OUT.gif]\n", argv[0]);
+        return 2;
+    }
+    const char* out = argc > 2 ? argv[2] : "/dev/null";
+    TBitmap picture;
+    const double decode = BestMilliseconds([&] { Decode(argv[1], picture); });
+    const double encode = BestMilliseconds([&] { Encode(picture, out); });
+    std::printf("%d %d %.3f %.3f\n", picture.Width(), picture.Height(), decode, encode);
+    return 0;
+}
