@@ -4,13 +4,24 @@
 # ImageMagick's "mogrify -resize 400x300" on the same files in the same run,
 # both on one thread. Prints files per second, their ratio and Corvalin's
 # peak resident memory.
-# Usage: bench/batch-benchmark.sh [FORMAT] [COUNT]
+# Usage: bench/batch-benchmark.sh [FORMAT] [COUNT] [TARGET]
 #   FORMAT: one of the ten extensions, default bmp (a format whose codec is
 #   not built makes every file fail, which the script reports).
 #   COUNT: number of pictures, default 48.
+#   TARGET: an output format other than the source's, one of bmp gif ico jpg
+#   pcd psd pcx (Corvalin's "/format=N", ImageMagick's "-format"); for
+#   example "bmp 48 gif" writes GIF files. Default: the source's format.
 set -euo pipefail
 format=${1:-bmp}
 count=${2:-48}
+target=${3:-}
+target_switch=() magick_target=()
+if [ -n "$target" ]; then
+  entries=(- bmp gif ico jpg pcd psd pcx)  # "/format" entries 2..8; 1 keeps the format
+  for i in "${!entries[@]}"; do [ "${entries[$i]}" = "$target" ] && target_switch=("/format=$((i + 1))"); done
+  [ ${#target_switch[@]} -eq 1 ] || { echo "TARGET must be one of: ${entries[*]:1}" >&2; exit 2; }
+  magick_target=(-format "$target")
+fi
 cd "$(dirname "$0")/.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
   -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
@@ -48,11 +59,11 @@ status=0
 env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
   /usr/bin/time -v -o "$work/time.txt" \
   "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 /adapt=3 /height=300 /width=400 /copy=1 \
-  > "$work/result.txt" 2> "$work/errors.txt" || status=$?
+  "${target_switch[@]}" > "$work/result.txt" 2> "$work/errors.txt" || status=$?
 corvalin_s=$(echo "$(now) - $start" | bc -l)
 
 start=$(now)
-MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" -resize 400x300 "$work"/source/*."$format"
+MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" -resize 400x300 "$work"/source/*."$format"
 magick_s=$(echo "$(now) - $start" | bc -l)
 
 written=$(ls "$work/corvalin" | grep -c '^Neu_' || true)
@@ -60,7 +71,7 @@ rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
 # Two pictures of one conversion: the 1600x1200 source and the 400x300 result.
 limit_kb=$(( (1600 * 1200 * 3 + 400 * 300 * 3) / 1024 + 30 * 1024 ))
 
-echo "format: $format, pictures: $count (1600x1200), written by corvalin: $written, exit status $status"
+echo "format: $format${target:+ -> $target}, pictures: $count (1600x1200), written by corvalin: $written, exit status $status"
 [ "$status" -eq 0 ] || { echo "corvalin reported failures:"; head -5 "$work/errors.txt"; }
 tail -3 "$work/result.txt"
 printf 'corvalin:    %6.2f s  %7.2f files/s\n' "$corvalin_s" "$(echo "$count / $corvalin_s" | bc -l)"
