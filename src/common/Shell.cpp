@@ -43,8 +43,9 @@ std::string BrowserProgramName(const std::string& command)
         const size_t closing = command.find('"', 1);
         return closing == std::string::npos ? std::string() : command.substr(1, closing - 1);
     }
-    const size_t blank = command.find(' ', 1);
-    return blank == std::string::npos ? command : command.substr(0, blank);
+    // Only the first blank counts: one in front keeps the whole text.
+    const size_t blank = command.find(' ');
+    return (blank == std::string::npos || blank == 0) ? command : command.substr(0, blank);
 }
 
 std::string BrowserFromEnvironment()

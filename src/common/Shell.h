@@ -28,8 +28,8 @@ bool OpenUrlInBrowser(const std::string& url);
 int32_t GetWindowsVersion();
 
 // The program part of a browser command: a leading double quote keeps what
-// stands before the next quote; otherwise a blank at the second position or
-// later ends the name; otherwise the text is kept whole.
+// stands before the next quote; otherwise, when the first blank is not the
+// first character, the name ends there; otherwise the text is kept whole.
 std::string BrowserProgramName(const std::string& command);
 
 // The browser command from BROWSER: its first entry when it is a

@@ -72,6 +72,12 @@ TfrmFileList::TfrmFileList(QWidget* mainWindow) : QDialog(mainWindow)
     CloseOnEscape(this);
 }
 
+TfrmFileList::~TfrmFileList()
+{
+    if (frmFileList == this)
+        frmFileList = nullptr;
+}
+
 void TfrmFileList::Clear()
 {
     lbxResult->clear();

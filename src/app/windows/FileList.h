@@ -19,6 +19,7 @@ public:
     // The window is modal for mainWindow only, so the progress window shown
     // beside it during a run stays usable.
     explicit TfrmFileList(QWidget* mainWindow);
+    ~TfrmFileList() override;
 
     void Clear();
     void Add(const std::string& path);

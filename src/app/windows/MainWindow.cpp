@@ -50,6 +50,25 @@ QString LinesOf(const std::string& text)
     return Q(text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
+// Lines holding tabs (the command-line help) become a two-column table, so
+// the explanations line up whatever the font's width.
+QString AsTable(const QString& lines)
+{
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"1\">");
+    for (const QString& line : lines.split(QLatin1Char('\n'))) {
+        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+        const QString left = (tab < 0 ? line : line.left(tab)).toHtmlEscaped();
+        if (tab < 0) {
+            html += QStringLiteral("<tr><td colspan=\"2\">%1&nbsp;</td></tr>").arg(left);
+            continue;
+        }
+        const QString right = line.mid(tab).remove(QLatin1Char('\t')).toHtmlEscaped();
+        html += QStringLiteral("<tr><td style=\"padding-right:16px\">%1</td><td>%2</td></tr>")
+                    .arg(left, right);
+    }
+    return html + QStringLiteral("</table>");
+}
+
 QLabel* Label(const QString& caption, QWidget* parent, const QRect& geometry)
 {
     auto* label = new QLabel(caption, parent);
@@ -170,8 +189,11 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
         return S(dialog.selectedFiles().first());
     };
     showMessageBox = [this](const std::string& text) {
-        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Corvalin"), LinesOf(text),
+        const QString lines = LinesOf(text);
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Corvalin"),
+                        lines.contains(QLatin1Char('\t')) ? AsTable(lines) : lines,
                         QMessageBox::Ok, isVisible() ? this : nullptr);
+        box.setTextFormat(lines.contains(QLatin1Char('\t')) ? Qt::RichText : Qt::PlainText);
         box.exec();
     };
 }
@@ -535,7 +557,10 @@ void TfrmCorvalin::btnShowImageClick()
     // everything before the last ":".
     const QString front = line.left(arrow).chopped(arrow > 0 ? 1 : 0);
     const qsizetype colon = front.lastIndexOf(QLatin1Char(':'));
-    ShellOpen(S(colon < 0 ? QString() : front.left(colon)), "");
+    const QString path = colon < 0 ? QString() : front.left(colon);
+    // A path shortened to "..." names no file; there is nothing to open.
+    if (!path.isEmpty() && !path.startsWith(QStringLiteral("...")))
+        ShellOpen(S(path), "");
 }
 
 void TfrmCorvalin::btnOrderPicturesClick()

@@ -39,9 +39,9 @@ TfrmProgress::TfrmProgress()
     pnlMain = new QWidget(this);
     pnlMain->setGeometry(0, kBarHeight, kClientWidth, kPanelHeight);
     labFilenameTitle = new QLabel(QStringLiteral("Aktuelle Datei:"), pnlMain);
-    labFilenameTitle->setGeometry(6, 3, 80, 16);
+    labFilenameTitle->setGeometry(6, 3, 88, 16);
     labFilename = new QLabel(pnlMain);
-    labFilename->setGeometry(88, 3, kProgressLabelWidth + 12, 16);
+    labFilename->setGeometry(98, 3, kProgressLabelWidth + 12, 16);
     cbxPreview = new QCheckBox(QStringLiteral("Vorschau (schlechtere Performance)"), pnlMain);
     cbxPreview->setGeometry(6, 20, 230, 18);
     btnCancel = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),

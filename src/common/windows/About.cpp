@@ -130,11 +130,11 @@ TfrmAbout::TfrmAbout()
 
     btnEmail = FlatLinkButton(pnlMain, QStringLiteral("Email an den Autor senden"),
                               QStyle::SP_FileDialogContentsView);
-    btnEmail->setGeometry(128, 112, 193, 22);
+    btnEmail->setGeometry(128, 112, 245, 22);
     btnEmail->setToolTip(QStringLiteral("Senden Sie uns eine Email"));
     btnWebsite = FlatLinkButton(pnlMain, QStringLiteral("Homepage des Autors besuchen"),
                                 QStyle::SP_DirHomeIcon);
-    btnWebsite->setGeometry(128, 134, 193, 22);
+    btnWebsite->setGeometry(128, 134, 245, 22);
     btnWebsite->setToolTip(QStringLiteral("Besuchen Sie unsere Webseite"));
 
     btnClose = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton),

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Starts Corvalin under Xvfb and saves screenshots of its windows into a
+# folder outside the repository (default: /tmp/corvalin-screenshots).
+#   scripts/screenshots.sh [OUTPUT_FOLDER] [BUILD_FOLDER]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=${1:-/tmp/corvalin-screenshots}
+build=${2:-build-screenshots}
+mkdir -p "$out"
+
+cmake -S . -B "$build" -G Ninja -DCORVALIN_BUILD_GUI=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" --target corvalin corvalin_screenshots >/dev/null
+
+export LC_ALL=C.UTF-8
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+export XDG_CONFIG_HOME="$config"
+
+# The program itself as a user starts it: the whole screen a moment later.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+  "$1" & pid=$!
+  sleep 3
+  import -window root "$2/0-program-start.png"
+  kill "$pid"
+' _ "$build/corvalin" "$out"
+echo "$out/0-program-start.png"
+
+# Every window with sample content, each grabbed from the X server.
+xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/windows/corvalin_screenshots" "$out"

@@ -1,0 +1,144 @@
+// An interactive batch run driven through the windows: "&Umwandeln...", the
+// selection window, "&Weiter", the progress window and the summary.
+#include <filesystem>
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "WindowTestSupport.h"
+#include "app/windows/FileList.h"
+#include "app/windows/MainWindow.h"
+#include "app/windows/Progress.h"
+#include "picture/BitmapEx.h"
+
+using namespace corvalin;
+namespace fs = std::filesystem;
+
+namespace {
+
+QStringList ResultLines(const TfrmCorvalin& window)
+{
+    QStringList lines;
+    for (int i = 0; i < window.lbxResult->count(); ++i)
+        lines << window.lbxResult->item(i)->text();
+    return lines;
+}
+
+class BatchRunWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder = dir.Path() + "/Bilder Übersicht/";
+        fs::create_directories(folder + "unten");
+        windowtest::WriteBmp(folder + "a.bmp", 64, 48, 0x3366CC);
+        windowtest::WriteBmp(folder + "b.bmp", 40, 30, 0xCC3333);
+        windowtest::WriteBmp(folder + "unten/c.bmp", 32, 64, 0x33CC33);
+        testsupport::WriteBytes(folder + "kaputt.bmp", {'B', 'M', 0, 0, 0, 0});
+        // Height 24, fit to the height, copies, only *.bmp.
+        window.FormCreate({"/dir=" + folder, "/height=24", "/adapt=3", "/copy=1", "/recursiv=1"});
+        for (int i = 0; i < window.lbxFileTypes->count(); ++i)
+            window.lbxFileTypes->item(i)->setCheckState(i == 0 ? Qt::Checked : Qt::Unchecked);
+        window.show();
+    }
+
+    testsupport::TempDir dir;
+    windowtest::PrivateSettings settings;
+    std::string folder;
+    TfrmCorvalin window;
+};
+
+}  // namespace
+
+TEST_F(BatchRunWindowsTest, SelectedFilesAreConvertedWithPreviewAndSummarised)
+{
+    QString status;
+    int listed = 0;
+    windowtest::OnNextModal([&](QWidget* modal) {
+        auto* list = dynamic_cast<TfrmFileList*>(modal);
+        ASSERT_NE(list, nullptr);
+        status = list->pnlStatusBar->currentMessage();
+        listed = list->Count();
+        for (int i = 0; i < list->Count(); ++i)
+            if (list->Entry(i).ends_with("/b.bmp"))
+                list->lbxResult->item(i)->setCheckState(Qt::Unchecked);
+        QTest::mouseClick(list->btnConvert, Qt::LeftButton);
+        EXPECT_FALSE(list->isVisible());
+    });
+    QTest::mouseClick(window.btnConvert, Qt::LeftButton);
+
+    EXPECT_EQ(listed, 4);
+    EXPECT_EQ(status, QStringLiteral("4 Bilddateien gefunden"));
+    const QStringList lines = ResultLines(window);
+    ASSERT_GE(lines.size(), 12) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Suche ")));
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("*.bmp")));
+    EXPECT_EQ(lines[1], QString(59, QLatin1Char('_')));
+    EXPECT_EQ(lines.filter(QStringLiteral("b.bmp")).size(), 0);
+    EXPECT_EQ(lines.filter(QStringLiteral("Neu_a.bmp: ")).size(), 1);
+    EXPECT_EQ(lines.filter(QStringLiteral("Neu_c.bmp: ")).size(), 1);
+    const QStringList failed = lines.filter(QStringLiteral("konnte nicht konvertiert werden!"));
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_TRUE(failed[0].contains(QStringLiteral("kaputt.bmp")));
+    const int failedRow = lines.indexOf(failed[0]);
+    EXPECT_FALSE(window.lbxResult->item(failedRow)->toolTip().isEmpty());
+    EXPECT_EQ(lines.last(), window.labResultSizeAfter->text());
+    EXPECT_TRUE(lines.contains(QStringLiteral("2 Dateien gesamt")));
+    EXPECT_EQ(window.labResultFiles->text(), QStringLiteral("2 Dateien"));
+
+    TBitmapEx converted;
+    converted.LoadFromFileEx(folder + "Neu_a.bmp");
+    EXPECT_EQ(converted.Width(), 32);
+    EXPECT_EQ(converted.Height(), 24);
+    EXPECT_TRUE(fs::exists(folder + "unten/Neu_c.bmp"));
+    EXPECT_FALSE(fs::exists(folder + "Neu_b.bmp"));
+
+    TfrmProgress* progress = ProgressWindow();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(progress->pnlProgressBar->maximum(), 4);
+    EXPECT_TRUE(progress->cbxPreview->isChecked());
+    EXPECT_EQ(progress->height(), TfrmProgress::kLargeHeight);
+    EXPECT_FALSE(progress->imgPreview->pixmap().isNull());
+}
+
+TEST_F(BatchRunWindowsTest, ClosingTheProgressWindowStopsTheRunBetweenFiles)
+{
+    windowtest::OnNextModal([](QWidget* modal) {
+        auto* list = static_cast<TfrmFileList*>(modal);
+        // Fires at the first delivery of messages inside the run, while the
+        // first file is about to be converted.
+        QTimer::singleShot(0, [] { QTest::mouseClick(ProgressWindow()->btnCancel, Qt::LeftButton); });
+        QTest::mouseClick(list->btnConvert, Qt::LeftButton);
+    });
+    window.btnConvertClick();
+    const QStringList lines = ResultLines(window);
+    EXPECT_EQ(lines.filter(QStringLiteral(" ==> ")).size() + lines.filter(QStringLiteral("konnte nicht")).size(), 1)
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Zusammenfassung:")));
+}
+
+TEST_F(BatchRunWindowsTest, UntickingThePreviewShrinksTheWindowAndStopsPreviews)
+{
+    windowtest::OnNextModal([](QWidget* modal) {
+        auto* list = static_cast<TfrmFileList*>(modal);
+        QTimer::singleShot(0, [] {
+            ProgressWindow()->cbxPreview->click();  // during the run
+        });
+        QTest::mouseClick(list->btnConvert, Qt::LeftButton);
+    });
+    window.btnConvertClick();
+    EXPECT_FALSE(window.Session().Preview);
+    EXPECT_FALSE(window.mniPreview->isChecked());
+    EXPECT_EQ(ProgressWindow()->height(), TfrmProgress::kSmallHeight);
+    EXPECT_TRUE(ProgressWindow()->imgPreview->pixmap().isNull());
+}
