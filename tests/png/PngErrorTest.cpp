@@ -70,8 +70,9 @@ void ExpectLoadFails(const std::vector<uint8_t>& file, const std::string& messag
         LoadInto(bitmap, file);
         ADD_FAILURE() << "the file loaded";
     } catch (const E& e) {
-        if (!message.empty())
+        if (!message.empty()) {
             EXPECT_EQ(e.what(), message);
+        }
     } catch (const std::exception& e) {
         ADD_FAILURE() << "wrong error: " << e.what();
     }
