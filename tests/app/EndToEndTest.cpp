@@ -246,3 +246,22 @@ TEST_F(EndToEnd, OtherFormatsAsSourceAndTarget)
     EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/q.gif").At(0, 0), 0xFF0000u);
     EXPECT_TRUE(fs::exists(pics + "/foto.jpg"));
 }
+
+TEST_F(EndToEnd, TextSwitchStampsWithTheDialogFont)
+{
+    WriteSolidBmp(pics + "/a.bmp", 120, 60, clBlack);
+    const RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " " + Quote("/text=(c) Hestrad") +
+                              " /adapt=1 /width=120");
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto a = testsupport::DecodeWithPillow(pics + "/Neu_a.bmp");
+    ASSERT_EQ(a.height, 60);
+    // Bottom left with the stored defaults: border 5, font height -11, so
+    // the text box's top row is 60 - (5 + 11) = 44, its left column 5.
+    EXPECT_EQ(a.At(5, 44), 0xFFFFFFu);
+    EXPECT_EQ(a.At(5, 43), 0x000000u);
+    EXPECT_EQ(a.At(4, 44), 0x000000u);
+    bool inked = false;  // some glyph pixels darker than the white box
+    for (int x = 5; x < 60; ++x)
+        inked = inked || a.At(x, 50) != 0xFFFFFFu;
+    EXPECT_TRUE(inked);
+}
