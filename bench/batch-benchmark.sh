@@ -36,6 +36,7 @@ mkdir -p "$work/source" "$work/corvalin" "$work/magick" "$work/config/Corvalin"
 case $format in
   bmp|ico|pcd|psd|pcx) encode=(-type TrueColor "BMP3:$work/base.$format") ;;
   jpg) encode=(-quality 90 "$work/base.jpg") ;;
+  png) encode=(-strip -define png:color-type=2 "$work/base.png") ;;  # 24-bit RGB in, PNG out
   *) encode=("$work/base.$format") ;;
 esac
 /usr/bin/convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 "${encode[@]}"
