@@ -142,3 +142,40 @@ TEST_F(BatchRunWindowsTest, UntickingThePreviewShrinksTheWindowAndStopsPreviews)
     EXPECT_EQ(ProgressWindow()->height(), TfrmProgress::kSmallHeight);
     EXPECT_TRUE(ProgressWindow()->imgPreview->pixmap().isNull());
 }
+
+TEST(SelectionWindow, ClickedEntryIsShortenedToTheWindowsWidth)
+{
+    TfrmFileList* list = EnsureFileList(nullptr);
+    ASSERT_NE(list, nullptr);
+    list->Clear();
+    EXPECT_EQ(list->pnlStatusBar->currentMessage(), QStringLiteral("0 Bilddateien gefunden"));
+    const QString path = QStringLiteral("/home/anna/Bilder/Urlaub in Südtirol/2004/Tag 3/Seiser Alm.bmp");
+    list->Add(path.toStdString());
+    list->show();
+    list->resize(220, 300);
+    list->lbxResult->setCurrentRow(0);
+    list->lbxResultClick();
+    const QString narrow = list->pnlStatusBar->currentMessage();
+    EXPECT_TRUE(narrow.startsWith(QStringLiteral("/.../")) || narrow == QStringLiteral("Seiser Alm.bmp"))
+        << narrow.toStdString();
+    EXPECT_TRUE(narrow.endsWith(QStringLiteral("Seiser Alm.bmp")));
+    list->resize(900, 300);
+    list->lbxResultClick();
+    EXPECT_EQ(list->pnlStatusBar->currentMessage(), path);
+    QTest::keyClick(list->lbxResult, Qt::Key_Escape);
+}
+
+TEST_F(BatchRunWindowsTest, AutomaticRunWithADisplayConvertsEverythingAndEndsWithoutSaving)
+{
+    testsupport::TempDir config;
+    const std::string command = "DISPLAY=:99 QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" +
+                                testsupport::Quote(config.Path()) + " " +
+                                testsupport::Quote(CORVALIN_BINARY) + " /auto=1 " +
+                                testsupport::Quote("/dir=" + folder) + " /height=24 /adapt=3";
+    const testsupport::CommandResult result = testsupport::RunCommand(command);
+    EXPECT_EQ(result.status, 1);  // kaputt.bmp failed
+    EXPECT_TRUE(fs::exists(folder + "Neu_a.bmp"));
+    EXPECT_TRUE(fs::exists(folder + "Neu_b.bmp"));
+    EXPECT_TRUE(fs::exists(folder + "unten/Neu_c.bmp"));
+    EXPECT_FALSE(fs::exists(config.Path() + "/Corvalin/Corvalin.conf"));
+}

@@ -77,7 +77,7 @@ int main(int argc, char** argv)
         QTest::mouseClick(list->btnConvert, Qt::LeftButton);
     });
     window.btnConvertClick();
-    window.lbxResult->setCurrentRow(4);
+    window.lbxResult->setCurrentRow(12);
     window.lbxResultClick();
     Shoot(&window, QStringLiteral("3-main-after-run"));
 
