@@ -201,7 +201,7 @@ TColor TPNGImage::TransparentColor() const
         const TChunkPLTE* palette = FindChunk<TChunkPLTE>();
         if (palette == nullptr || index >= palette->Colors.size())
             throw EPngError(pngmsg::NoSuchPaletteEntry);
-        return palette->Colors[index];
+        return header.ColorTable[index];  // the colours the pixels show
     }
     default: return clBlack;
     }
