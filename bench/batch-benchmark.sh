@@ -11,10 +11,17 @@
 #   TARGET: an output format other than the source's, one of bmp gif ico jpg
 #   pcd psd pcx (Corvalin's "/format=N", ImageMagick's "-format"); for
 #   example "bmp 48 gif" writes GIF files. Default: the source's format.
+# JPEG photographs: PHOTOS=DIR bench/batch-benchmark.sh jpg [COUNT] takes the
+#   first COUNT JPEG files of DIR (the A/ folder of 12-megapixel or the B/
+#   folder of 2-megapixel photographs that make-photo-corpus.sh makes) and runs
+#   "/adapt=3 /height=300 /quality=85" against "mogrify -resize x300 -quality 85"
+#   and "vipsthumbnail --size x300" (quality 85), all on one thread.
 set -euo pipefail
 format=${1:-bmp}
 count=${2:-48}
 target=${3:-}
+photos=${PHOTOS:-}
+[ -z "$photos" ] || [ "$format" = jpg ] || { echo "PHOTOS needs the format jpg" >&2; exit 2; }
 target_switch=() magick_target=()
 if [ -n "$target" ]; then
   entries=(- bmp gif ico jpg pcd psd pcx)  # "/format" entries 2..8; 1 keeps the format
@@ -39,11 +46,24 @@ case $format in
   png) encode=(-strip -define png:color-type=2 "$work/base.png") ;;  # 24-bit RGB in, PNG out
   *) encode=("$work/base.$format") ;;
 esac
-/usr/bin/convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 "${encode[@]}"
-for i in $(seq -w 1 "$count"); do
-  cp "$work/base.$format" "$work/source/bild$i.$format"
-  cp "$work/base.$format" "$work/corvalin/bild$i.$format"
-done
+if [ -n "$photos" ]; then
+  mapfile -t chosen < <(ls "$photos"/*.jpg | head -n "$count")
+  count=${#chosen[@]}
+  cp "${chosen[@]}" "$work/source/"
+  cp "${chosen[@]}" "$work/corvalin/"
+  read -r width height < <(/usr/bin/identify -format '%w %h\n' "${chosen[0]}")
+  size_switches=(/adapt=3 /height=300 /quality=85)
+  magick_size=(-resize x300 -quality 85)
+else
+  /usr/bin/convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 "${encode[@]}"
+  for i in $(seq -w 1 "$count"); do
+    cp "$work/base.$format" "$work/source/bild$i.$format"
+    cp "$work/base.$format" "$work/corvalin/bild$i.$format"
+  done
+  width=1600 height=1200
+  size_switches=(/adapt=3 /height=300 /width=400)
+  magick_size=(-resize 400x300)
+fi
 
 # Only the benchmark's file type is searched; everything else from the switches.
 {
@@ -59,23 +79,36 @@ start=$(now)
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
   /usr/bin/time -v -o "$work/time.txt" \
-  "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 /adapt=3 /height=300 /width=400 /copy=1 \
+  "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 "${size_switches[@]}" /copy=1 \
   "${target_switch[@]}" > "$work/result.txt" 2> "$work/errors.txt" || status=$?
 corvalin_s=$(echo "$(now) - $start" | bc -l)
 
 start=$(now)
-MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" -resize 400x300 "$work"/source/*."$format"
+MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" "${magick_size[@]}" "$work"/source/*."$format"
 magick_s=$(echo "$(now) - $start" | bc -l)
+
+vips_s=
+if [ -n "$photos" ] && command -v vipsthumbnail >/dev/null; then
+  mkdir -p "$work/vips"
+  start=$(now)
+  VIPS_CONCURRENCY=1 vipsthumbnail --size x300 -o "$work/vips/%s.jpg[Q=85]" "$work"/source/*.jpg
+  vips_s=$(echo "$(now) - $start" | bc -l)
+fi
 
 written=$(ls "$work/corvalin" | grep -c '^Neu_' || true)
 rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
-# Two pictures of one conversion: the 1600x1200 source and the 400x300 result.
-limit_kb=$(( (1600 * 1200 * 3 + 400 * 300 * 3) / 1024 + 30 * 1024 ))
+# Two pictures of one conversion: the source and the result 300 pixels high.
+limit_kb=$(( (width * height * 3 + (300 * width / height) * 300 * 3) / 1024 + 30 * 1024 ))
 
-echo "format: $format${target:+ -> $target}, pictures: $count (1600x1200), written by corvalin: $written, exit status $status"
+echo "format: $format${target:+ -> $target}, pictures: $count (${width}x$height), written by corvalin: $written, exit status $status"
 [ "$status" -eq 0 ] || { echo "corvalin reported failures:"; head -5 "$work/errors.txt"; }
 tail -3 "$work/result.txt"
 printf 'corvalin:    %6.2f s  %7.2f files/s\n' "$corvalin_s" "$(echo "$count / $corvalin_s" | bc -l)"
 printf 'imagemagick: %6.2f s  %7.2f files/s\n' "$magick_s" "$(echo "$count / $magick_s" | bc -l)"
 printf 'ratio corvalin/imagemagick (files/s): %.2f (target >= 5)\n' "$(echo "$magick_s / $corvalin_s" | bc -l)"
+if [ -n "$vips_s" ]; then
+  printf 'vipsthumbnail: %6.2f s  %7.2f files/s\n' "$vips_s" "$(echo "$count / $vips_s" | bc -l)"
+  printf 'ratio corvalin/vipsthumbnail (files/s): %.2f\n' "$(echo "$vips_s / $corvalin_s" | bc -l)"
+  echo "JPEG targets: >= 8 x imagemagick on 12-megapixel photographs, >= 1.2 x vipsthumbnail on 2-megapixel ones"
+fi
 printf 'corvalin peak RSS: %d KB (limit %d KB: two pictures + 30 MB)\n' "$rss_kb" "$limit_kb"
