@@ -270,15 +270,3 @@ TEST(GifWrite, SidesAbove65535AreARangeError)
         EXPECT_STREQ(e.what(), "Fehler bei Bereichsprüfung");
     }
 }
-
-TEST(GifWrite, AGifReadFromAFileIsNotWritten)
-{
-    Bytes file = Header(1, 1, {0, 0xFFFFFF});
-    Descriptor(file, 0, 0, 1, 1);
-    ImageData(file, 2, LiteralLzw({1}, 2));
-    TSpanStream in(file);
-    TGIFImage gif;
-    gif.LoadFromStream(in);
-    TMemoryStream out;
-    EXPECT_THROW(gif.SaveToStream(out), GIFException);
-}
