@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "common/Exceptions.h"
@@ -229,6 +230,18 @@ void WritePalette(TiffOutput& out, const TRaster& raster)
     out.FinishWithDirectory(entries);
 }
 
+// A 4-bit picture narrower than 4 pixels would keep no column at all after
+// the width is rounded down; it is written with 8 bits per pixel instead.
+std::shared_ptr<TRaster> WidenedToEightBits(const TRaster& raster)
+{
+    auto wide = TRaster::Create(raster.width, raster.height, TPixelFormat::pf8bit);
+    wide->palette = raster.palette;
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x)
+            wide->Row(y)[x] = uint8_t((raster.Row(y)[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F);
+    return wide;
+}
+
 // One row as red, green, blue triples, whatever the raster's layout.
 void RowToRgb(const TRaster& raster, int y, uint8_t* rgb)
 {
@@ -293,6 +306,11 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture)
     switch (raster->bitsPerPixel) {
     case 1: WriteBilevel(out, *raster); break;
     case 4:
+        if (raster->width < 4)
+            WritePalette(out, *WidenedToEightBits(*raster));
+        else
+            WritePalette(out, *raster);
+        break;
     case 8: WritePalette(out, *raster); break;
     default: WriteRgb(out, *raster); break;
     }

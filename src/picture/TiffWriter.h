@@ -12,7 +12,8 @@ class TStream;
 
 // Writes the picture from the stream's current position. An empty picture
 // writes nothing. 1 bit gives a bilevel file, 4 and 8 bits a palette file
-// (4-bit width rounded down to a multiple of 4), every other layout an RGB
+// (4-bit width rounded down to a multiple of 4; a 4-bit picture narrower than
+// 4 pixels is written with 8 bits), every other layout an RGB
 // file. Throws EInvalidGraphic before writing anything when the picture is
 // wider or higher than 65535 pixels.
 void WriteTiffToStream(TStream& stream, const TBitmap& picture);

@@ -158,16 +158,19 @@ TEST(TiffWriter, PaletteFilesCarryTheColourMapTimes256)
 TEST(TiffWriter, FourBitWidthIsRoundedDownToAMultipleOfFour)
 {
     TempDir dir;
-    for (int width : {7, 8}) {
+    for (int width : {7, 8, 3}) {
         TBitmapEx picture;
         Fill(picture, width, 5, Noise);
         picture.ChangePixelFormat(TPixelFormat::pf4bit);
         const std::vector<uint8_t> file = Save(picture, dir);
         const auto entries = DirectoryOf(file);
-        const uint32_t written = width / 4 * 4;
+        // Narrower than 4 pixels nothing would be left: such a picture goes out with 8 bits.
+        const bool widened = width < 4;
+        const uint32_t written = widened ? uint32_t(width) : uint32_t(width) / 4 * 4;
         EXPECT_EQ(Find(entries, 256).value, written);
-        EXPECT_EQ(Find(entries, 279).value, written / 2 * 5);
-        EXPECT_EQ(Find(entries, 273).value, 34u + 96);
+        EXPECT_EQ(Find(entries, 258).value, widened ? 8u : 4u);
+        EXPECT_EQ(Find(entries, 279).value, (widened ? written : written / 2) * 5);
+        EXPECT_EQ(Find(entries, 273).value, 34u + (widened ? 1536 : 96));
         ExpectLibtiffAccepts(dir.File("t.tif"));
         ExpectImageMagickSees(picture, dir.File("t.tif"), int(written), 1);
     }
