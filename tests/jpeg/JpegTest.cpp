@@ -250,6 +250,19 @@ TEST(JpegRead, PictureBeyondTheRasterLimitFailsBeforeAllocation)
         EXPECT_STREQ(e.what(), "Systemressourcen erschöpft.");
     }
     EXPECT_EQ(picture.Width(), 2);
+
+    // 30000 x 20000 fits the raster limit, but a progressive 4:4:4 file would
+    // need twice that for libjpeg's coefficients: refused before allocation.
+    ImageMagick("-size 16x16 gradient:red-blue -sampling-factor 1x1 -interlace JPEG " + Quote(path));
+    bytes = ReadBytes(path);
+    const size_t sof2 = FindMarker(bytes, 0xC2);
+    ASSERT_NE(sof2, std::string::npos);
+    bytes[sof2 + 5] = 20000 >> 8;
+    bytes[sof2 + 6] = 20000 & 0xFF;
+    bytes[sof2 + 7] = 30000 >> 8;
+    bytes[sof2 + 8] = 30000 & 0xFF;
+    WriteBytes(path, bytes);
+    EXPECT_EQ(ExpectJpegError(path), JpegErrorText(JERR_NO_BACKING_STORE));
 }
 
 TEST(JpegRead, EndlessScansAreCutShort)
