@@ -225,7 +225,8 @@ std::vector<uint8_t> TGifReader::JoinDataSubBlocks()
     // far as the data go.
     std::vector<uint8_t> joined;
     while (!AtEnd()) {
-        const size_t length = std::min<size_t>(bytes_[pos_++], Remaining());
+        const size_t declared = bytes_[pos_++];
+        const size_t length = std::min(declared, Remaining());
         if (length == 0)
             break;
         joined.insert(joined.end(), bytes_.begin() + pos_, bytes_.begin() + pos_ + length);

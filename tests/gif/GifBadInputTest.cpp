@@ -111,6 +111,7 @@ TEST(GifBadInput, SubBlockLongerThanTheDataIsReadAsFarAsItGoes)
     Descriptor(file, 0, 0, 4, 2);
     Append(file, {2, 250});
     file.insert(file.end(), code.begin(), code.end());
+    file.shrink_to_fit();  // no slack behind the data, so that a read past it shows
     TBitmap picture;
     LoadGifBytes(file, picture);
     const auto rgb = RgbOf(picture);
