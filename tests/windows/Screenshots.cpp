@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -67,6 +69,13 @@ int main(int argc, char** argv)
     window.show();
     CenterOnScreen(&window);
     Shoot(&window, QStringLiteral("1-main"));
+    int menuNumber = 0;
+    for (QAction* entry : window.menuBar()->actions()) {
+        QMenu* menu = entry->menu();
+        menu->popup(window.mapToGlobal(window.menuBar()->actionGeometry(entry).bottomLeft()));
+        Shoot(menu, QStringLiteral("1-menu-%1").arg(++menuNumber));
+        menu->hide();
+    }
 
     windowtest::OnNextModal([](QWidget* modal) {
         auto* list = static_cast<TfrmFileList*>(modal);

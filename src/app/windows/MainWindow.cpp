@@ -198,8 +198,6 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
     };
 }
 
-TfrmCorvalin::~TfrmCorvalin() = default;
-
 void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
 {
     gbxSetup = new QGroupBox(QStringLiteral("Einstellungen"), parent);

@@ -40,7 +40,6 @@ protected:
 class TfrmCorvalin : public QMainWindow, public TFrontEnd {
 public:
     TfrmCorvalin();
-    ~TfrmCorvalin() override;
 
     TSession& Session() { return session_; }
 
