@@ -7,7 +7,7 @@ packages=(
   # build
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
   # independent reference tools used by the tests

@@ -52,6 +52,7 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setFont(DefaultWindowFont());
+    UseGermanQtTexts(application);
     if (argc < 2)
         return 2;
     outputFolder = QString::fromLocal8Bit(argv[1]);
@@ -123,5 +124,8 @@ int main(int argc, char** argv)
 
     ShootNextModal(QStringLiteral("9-help"));
     window.miCommandLineHelpClick();
+
+    ShootNextModal(QStringLiteral("10-folder-dialog"));
+    window.btnBrowseClick();
     return 0;
 }

@@ -38,6 +38,7 @@ int RunDesktop(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Corvalin"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvalin"));
     QApplication::setFont(DefaultWindowFont());
+    UseGermanQtTexts(application);
 
     TfrmCorvalin frmCorvalin;
     frmCorvalin.FormCreate(std::vector<std::string>(argv + 1, argv + argc));

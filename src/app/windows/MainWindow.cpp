@@ -166,6 +166,7 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
 
     chooseFolderFile = [this](const std::string& initial) -> std::optional<std::string> {
         QFileDialog dialog(this, QStringLiteral("Ordner wählen"));
+        dialog.resize(760, 480);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setDefaultSuffix(QString());

@@ -2,11 +2,21 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QShortcut>
+#include <QTranslator>
 #include <QWidget>
 
 namespace corvalin {
+
+void UseGermanQtTexts(QCoreApplication& application)
+{
+    auto* translator = new QTranslator(&application);
+    if (translator->load(QStringLiteral("qtbase_de"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
 
 QFont PixelFont(const QString& family, int pixels, bool bold)
 {

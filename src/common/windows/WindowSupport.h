@@ -7,14 +7,19 @@
 #include <QFont>
 #include <QString>
 
-class QWidget;
 class QAction;
+class QCoreApplication;
+class QWidget;
 
 namespace corvalin {
 
 // Texts of the library are UTF-8.
 inline QString Q(const std::string& text) { return QString::fromStdString(text); }
 inline std::string S(const QString& text) { return text.toStdString(); }
+
+// Qt's own dialogs (files, colours, the buttons of message boxes) speak
+// German like the program, when Qt's translations are installed.
+void UseGermanQtTexts(QCoreApplication& application);
 
 // A font by face name and height in pixels, looked up through fontconfig
 // (which gives the nearest installed face for names such as "Arial").
