@@ -12,6 +12,14 @@
 
 #include <gtest/gtest.h>
 
+// fontconfig keeps the configuration it parses on first use for the life of
+// the process, which LeakSanitizer reports at exit. That memory belongs to
+// the library; every other leak is still reported.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 namespace testsupport {
 
 TempDir::TempDir()
