@@ -7,18 +7,23 @@ namespace corvalin {
 namespace {
 
 // The predictor of the Paeth filter, with the published tie order: left,
-// then above, then upper left.
+// then above, then upper left. Written without nested branches so that the
+// row loops stay fast.
 inline uint8_t PaethPredictor(int a, int b, int c)
 {
-    const int p = a + b - c;
-    const int pa = std::abs(p - a);
-    const int pb = std::abs(p - b);
-    const int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return uint8_t(a);
-    if (pb <= pc)
-        return uint8_t(b);
-    return uint8_t(c);
+    const int toB = b - c;
+    const int toA = a - c;
+    int best = std::abs(toB);            // distance of the estimate from a
+    const int fromB = std::abs(toA);     // ... from b
+    const int fromC = std::abs(toB + toA);  // ... from c
+    int predicted = a;
+    if (fromB < best) {
+        best = fromB;
+        predicted = b;
+    }
+    if (fromC < best)
+        predicted = c;
+    return uint8_t(predicted);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "codecs/PngIdat.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 
 constexpr TChunkType kIdatType = MakeChunkType("IDAT");
 constexpr size_t kInputPiece = 65535;
+constexpr size_t kOutputPiece = 65536;
 // A non-interlaced picture is decoded as one pass over every pixel.
 constexpr TAdam7Pass kWholePicture{0, 0, 1, 1};
 
@@ -26,7 +28,7 @@ constexpr TAdam7Pass kWholePicture{0, 0, 1, 1};
 class TIdatInput {
 public:
     TIdatInput(TStream& stream, const TChunkType& type, uint32_t length)
-        : stream_(stream), left_(length), input_(kInputPiece)
+        : stream_(stream), left_(length), input_(kInputPiece), output_(kOutputPiece)
     {
         crc_ = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
     }
@@ -34,15 +36,14 @@ public:
     // Fills out[0..count) or throws the error that stopped it.
     void Read(uint8_t* out, size_t count)
     {
-        size_t produced = 0;
-        while (produced < count) {
-            if (inflater_.AvailableInput() == 0)
-                Refill();
-            const int code = inflater_.Inflate(out + produced, count - produced, produced);
-            if (code == Z_STREAM_END && produced < count)
-                throw EPNGMissingMultipleIDAT();  // the data ends before the picture does
-            if (code != Z_OK && code != Z_STREAM_END)
-                throw EPNGZLIBError(code);
+        while (count != 0) {
+            if (ready_ == inflated_)
+                Inflate();
+            const size_t n = std::min(count, inflated_ - ready_);
+            std::memcpy(out, output_.data() + ready_, n);
+            ready_ += n;
+            out += n;
+            count -= n;
         }
     }
 
@@ -55,6 +56,24 @@ public:
     }
 
 private:
+    // Inflates into the output buffer, which keeps zlib on its fast path
+    // instead of stopping at every row end. Output made before an error is
+    // handed out first: the error matters only if more data is needed.
+    void Inflate()
+    {
+        ready_ = inflated_ = 0;
+        for (;;) {
+            const int code = inflater_.Inflate(output_.data(), output_.size(), inflated_);
+            if (inflated_ != 0)
+                return;
+            if (code == Z_STREAM_END)
+                throw EPNGMissingMultipleIDAT();  // the data ends before the picture does
+            if ((code != Z_OK && code != Z_BUF_ERROR) || inflater_.AvailableInput() != 0)
+                throw EPNGZLIBError(code);
+            Refill();
+        }
+    }
+
     void Refill()
     {
         while (left_ == 0)
@@ -100,6 +119,9 @@ private:
     uint32_t left_;
     uLong crc_;
     std::vector<uint8_t> input_;
+    std::vector<uint8_t> output_;
+    size_t inflated_ = 0;  // bytes of output_ filled
+    size_t ready_ = 0;     // of which already handed out
     TInflater inflater_;
 };
 
