@@ -18,7 +18,6 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/windows/BitmapImage.h"
 #include "common/windows/WindowSupport.h"
@@ -238,9 +237,9 @@ void TfrmCopyright::edtTextChange()
 
 void TfrmCopyright::edtBorderChange()
 {
-    // While the user types "-" or clears the box the preview keeps its state.
-    if (ParseInteger(S(edtBorder->text())))
-        UpdateView();
+    // The spin box reports only texts that read as whole numbers: while the
+    // user types "-" or clears the box the preview keeps its state.
+    UpdateView();
 }
 
 void TfrmCopyright::rdbPositionClick()
