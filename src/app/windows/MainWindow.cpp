@@ -255,23 +255,22 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     cbxMarkAll->setGeometry(12 + 190 + 8, 151, 100, 19);
     cbxMarkAll->setCheckState(Qt::Checked);
 
-    labWidth = Label(QStringLiteral("Breite"), g, {312, 22, 70, 16});
+    labWidth = Label(QStringLiteral("Breite"), g, {312, 22, 64, 16});
     edtWidth = NumberBox(g, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
-                         {312, 39, 74, 23});
+                         {312, 39, 64, 23});
     SetHint(edtWidth, QStringLiteral("Breite des Bildes in Pixel"));
-    labAutoWidth = Label(QStringLiteral("auto"), g, {316, 42, 60, 16});
+    labAutoWidth = Label(QStringLiteral("auto"), g, {316, 42, 56, 16});
     labAutoWidth->lower();
-    labX = Label(QStringLiteral("X"), g, {391, 42, 12, 16});
+    labX = Label(QStringLiteral("X"), g, {382, 42, 12, 16});
     labX->setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, true));
-    labHeight = Label(QStringLiteral("Höhe"), g, {408, 22, 70, 16});
+    labHeight = Label(QStringLiteral("Höhe"), g, {398, 22, 64, 16});
     edtHeight = NumberBox(g, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
-                          {408, 39, 74, 23});
+                          {398, 39, 64, 23});
     SetHint(edtHeight, QStringLiteral("Höhe des Bildes in Pixel"));
-    labAutoHeight = Label(QStringLiteral("auto"), g, {412, 42, 60, 16});
+    labAutoHeight = Label(QStringLiteral("auto"), g, {402, 42, 56, 16});
     labAutoHeight->lower();
-    labQuality = Label(QStringLiteral("Qualität"), g, {508, 22, 90, 16});
-    edtQuality = NumberBox(g, 0, 100, {508, 39, 60, 23});
-    edtQuality->setSuffix(QString());
+    labQuality = Label(QStringLiteral("Qualität"), g, {470, 22, 90, 16});
+    edtQuality = NumberBox(g, 0, 100, {470, 39, 64, 23});
     SetHint(edtQuality, QStringLiteral("Qualität in Prozent (1-100). Je höher die Qualität, desto "
                                        "größer die Dateigröße!"));
 
