@@ -30,10 +30,12 @@ size_t TMemoryStream::Read(void* buffer, size_t count)
 
 size_t TMemoryStream::Write(const void* buffer, size_t count)
 {
-    if (position_ + count > data_.size())
-        data_.resize(position_ + count);
-    if (count != 0)
-        std::memcpy(data_.data() + position_, buffer, count);
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    // Overwrite what is there, then append the rest (no zero-filling first).
+    const size_t overlap = std::min(count, data_.size() - std::min(position_, data_.size()));
+    if (overlap != 0)
+        std::memcpy(data_.data() + position_, bytes, overlap);
+    data_.insert(data_.end(), bytes + overlap, bytes + count);
     position_ += count;
     return count;
 }

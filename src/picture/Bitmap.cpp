@@ -249,10 +249,8 @@ void TBitmap::ChangePixelFormat(TPixelFormat format)
             match = TPaletteMatch::Luminance;
     }
     std::vector<uint8_t> bgr(size_t(width_) * 3);
-    for (int y = 0; y < height_; ++y) {
-        DecodeRowToBgr(*raster_, y, bgr.data());
-        EncodeRowFromBgr(*converted, y, bgr.data(), match);
-    }
+    for (int y = 0; y < height_; ++y)
+        EncodeRowFromBgr(*converted, y, RowAsBgr(*raster_, y, bgr.data()), match);
     converted->xPelsPerMeter = raster_->xPelsPerMeter;
     converted->yPelsPerMeter = raster_->yPelsPerMeter;
     raster_ = std::move(converted);

@@ -16,7 +16,7 @@ int SquaredDistance(TColor a, uint8_t r, uint8_t g, uint8_t b)
     return dr * dr + dg * dg + db * db;
 }
 
-uint8_t GreyLevel(int i)
+constexpr uint8_t GreyLevel(int i)
 {
     return uint8_t(((i + 1) * 255 + 20) / (kGreyCount + 1));
 }
@@ -41,12 +41,16 @@ std::array<TColor, 256> MakeHalftone()
 // 3 (v - mean)^2 + const, so the nearest grey is the one nearest the mean.
 struct HalftoneSearch {
     std::array<uint8_t, 256> cubeLevel{};   // component -> level 0..5
+    std::array<int, 256> cubeError{};       // component -> squared distance to its level
     std::array<uint8_t, 766> nearestGrey{}; // r + g + b -> grey number 0..39
+    std::array<int, 511> square{};          // d + 255 -> d * d
 
     HalftoneSearch()
     {
-        for (int v = 0; v < 256; ++v)
+        for (int v = 0; v < 256; ++v) {
             cubeLevel[v] = uint8_t((v + 25) / 51);
+            cubeError[v] = (v - 51 * cubeLevel[v]) * (v - 51 * cubeLevel[v]);
+        }
         for (int sum = 0; sum <= 765; ++sum) {
             int best = 0;
             for (int k = 1; k < kGreyCount; ++k)
@@ -54,6 +58,19 @@ struct HalftoneSearch {
                     best = k;
             nearestGrey[sum] = uint8_t(best);
         }
+        for (int d = -255; d <= 255; ++d)
+            square[d + 255] = d * d;
+    }
+
+    uint8_t Nearest(uint8_t r, uint8_t g, uint8_t b) const
+    {
+        const int cube = (cubeLevel[r] * kCubeLevels + cubeLevel[g]) * kCubeLevels + cubeLevel[b];
+        const int cubeDistance = cubeError[r] + cubeError[g] + cubeError[b];
+        const int greyNumber = nearestGrey[r + g + b];
+        const int v = GreyLevel(greyNumber);
+        const int greyDistance = square[r - v + 255] + square[g - v + 255] + square[b - v + 255];
+        // The cube's lower indexes win a tie.
+        return greyDistance < cubeDistance ? uint8_t(216 + greyNumber) : uint8_t(cube);
     }
 };
 
@@ -118,14 +135,14 @@ uint8_t NearestFixed16(uint8_t r, uint8_t g, uint8_t b)
 
 uint8_t NearestHalftone(uint8_t r, uint8_t g, uint8_t b)
 {
+    return Search().Nearest(r, g, b);
+}
+
+void NearestHalftoneRow(const uint8_t* bgr, int count, uint8_t* indexes)
+{
     const HalftoneSearch& s = Search();
-    const int cube = (s.cubeLevel[r] * kCubeLevels + s.cubeLevel[g]) * kCubeLevels + s.cubeLevel[b];
-    const int grey = 216 + s.nearestGrey[r + g + b];
-    const auto& palette = HalftonePalette();
-    // The cube's lower indexes win a tie.
-    return SquaredDistance(palette[grey], r, g, b) < SquaredDistance(palette[cube], r, g, b)
-               ? uint8_t(grey)
-               : uint8_t(cube);
+    for (int x = 0; x < count; ++x, bgr += 3)
+        indexes[x] = s.Nearest(bgr[2], bgr[1], bgr[0]);
 }
 
 bool IsHalftonePalette(const std::vector<TColor>& palette)

@@ -18,6 +18,8 @@ std::vector<TColor> BlackWhitePalette();
 uint8_t NearestIndex(const std::vector<TColor>& palette, TColor color);
 uint8_t NearestFixed16(uint8_t r, uint8_t g, uint8_t b);
 uint8_t NearestHalftone(uint8_t r, uint8_t g, uint8_t b);
+// The same for a row of BGR triples.
+void NearestHalftoneRow(const uint8_t* bgr, int count, uint8_t* indexes);
 
 bool IsHalftonePalette(const std::vector<TColor>& palette);
 

@@ -9,12 +9,7 @@ namespace corvalin {
 
 namespace {
 
-constexpr int kBand = 32;  // source rows decoded and spread at a time
-
-bool CanTakeBgrDirectly(const TRaster& raster)
-{
-    return raster.bitsPerPixel == 24;
-}
+constexpr int kBand = 16;  // source rows spread into the target at a time
 
 }  // namespace
 
@@ -28,21 +23,24 @@ void RotateQuarterClockwise(const TBitmap& source, TBitmap& target)
 
     const TRaster& src = *source.Raster();
     TRaster& dst = target.MutableRaster();
-    const bool direct = CanTakeBgrDirectly(dst);
-    // Rows of the target in BGR when they cannot be written in place.
-    std::vector<uint8_t> staged = direct ? std::vector<uint8_t>() : std::vector<uint8_t>(size_t(sh) * sw * 3);
-    std::vector<uint8_t> band(size_t(kBand) * sw * 3);
+    // A 24-bit target takes the BGR triples in place; any other layout gets
+    // them staged and encoded row by row, exactly as single writes would.
+    const bool direct = dst.bitsPerPixel == 24;
+    std::vector<uint8_t> staged(direct ? 0 : size_t(sh) * sw * 3);
+    std::vector<uint8_t> scratch(size_t(kBand) * sw * 3);
+    const uint8_t* band[kBand];
 
     for (int y0 = 0; y0 < sh; y0 += kBand) {
         const int rows = std::min(kBand, sh - y0);
         for (int k = 0; k < rows; ++k)
-            DecodeRowToBgr(src, y0 + k, band.data() + size_t(k) * sw * 3);
-        // Source row sy becomes target column sh - 1 - sy, top to bottom.
+            band[k] = RowAsBgr(src, y0 + k, scratch.data() + size_t(k) * sw * 3);
+        // Source row sy becomes target column sh - 1 - sy.
         for (int sx = 0; sx < sw; ++sx) {
             uint8_t* row = direct ? dst.Row(sx) : staged.data() + size_t(sx) * sh * 3;
-            for (int k = 0; k < rows; ++k) {
-                const uint8_t* p = band.data() + (size_t(k) * sw + sx) * 3;
-                uint8_t* q = row + size_t(sh - 1 - (y0 + k)) * 3;
+            uint8_t* q = row + size_t(sh - 1 - y0) * 3;
+            const size_t at = size_t(sx) * 3;
+            for (int k = 0; k < rows; ++k, q -= 3) {
+                const uint8_t* p = band[k] + at;
                 q[0] = p[0];
                 q[1] = p[1];
                 q[2] = p[2];

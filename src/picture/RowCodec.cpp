@@ -65,17 +65,15 @@ void EncodeIndexed(TRaster& raster, uint8_t* row, const uint8_t* bgr, TPaletteMa
 {
     thread_local std::vector<uint8_t> indexes;
     indexes.resize(size_t(raster.width));
-    const bool halftone = raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette);
     const bool fixed16 = raster.bitsPerPixel == 4 && raster.palette.size() == 16 &&
                          std::memcmp(raster.palette.data(), FixedPalette16().data(), 16 * sizeof(TColor)) == 0;
-    for (int x = 0; x < raster.width; ++x) {
-        const uint8_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
-        if (halftone)
-            indexes[x] = NearestHalftone(r, g, b);
-        else if (fixed16)
-            indexes[x] = NearestFixed16(r, g, b);
-        else
-            indexes[x] = MatchIndex(raster, match, b, g, r);
+    if (raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette)) {
+        NearestHalftoneRow(bgr, raster.width, indexes.data());
+    } else {
+        for (int x = 0; x < raster.width; ++x) {
+            const uint8_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
+            indexes[x] = fixed16 ? NearestFixed16(r, g, b) : MatchIndex(raster, match, b, g, r);
+        }
     }
     PackIndexes(row, raster.width, raster.bitsPerPixel, indexes.data());
 }
@@ -107,6 +105,14 @@ void DecodeRowToBgr(const TRaster& raster, int y, uint8_t* bgr)
         DecodeIndexed(raster, row, bgr);
         return;
     }
+}
+
+const uint8_t* RowAsBgr(const TRaster& raster, int y, uint8_t* scratch)
+{
+    if (raster.bitsPerPixel == 24)
+        return raster.Row(y);
+    DecodeRowToBgr(raster, y, scratch);
+    return scratch;
 }
 
 void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr, TPaletteMatch match)

@@ -15,6 +15,9 @@ enum class TPaletteMatch {
 
 // Writes raster.width BGR triples for row y.
 void DecodeRowToBgr(const TRaster& raster, int y, uint8_t* bgr);
+// Row y as BGR triples: the row itself for a 24-bit raster, else decoded
+// into scratch (raster.width triples).
+const uint8_t* RowAsBgr(const TRaster& raster, int y, uint8_t* scratch);
 // Sets row y from raster.width BGR triples, each to the nearest representable colour.
 void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr,
                       TPaletteMatch match = TPaletteMatch::Nearest);
