@@ -43,6 +43,7 @@ struct HalftoneSearch {
     std::array<uint8_t, 256> cubeLevel{};   // component -> level 0..5
     std::array<int, 256> cubeError{};       // component -> squared distance to its level
     std::array<uint8_t, 766> nearestGrey{}; // r + g + b -> grey number 0..39
+    std::array<uint8_t, 766> greyValue{};   // r + g + b -> level of that grey
     std::array<int, 511> square{};          // d + 255 -> d * d
 
     HalftoneSearch()
@@ -57,6 +58,7 @@ struct HalftoneSearch {
                 if (std::abs(3 * GreyLevel(k) - sum) < std::abs(3 * GreyLevel(best) - sum))
                     best = k;
             nearestGrey[sum] = uint8_t(best);
+            greyValue[sum] = GreyLevel(best);
         }
         for (int d = -255; d <= 255; ++d)
             square[d + 255] = d * d;
@@ -67,7 +69,7 @@ struct HalftoneSearch {
         const int cube = (cubeLevel[r] * kCubeLevels + cubeLevel[g]) * kCubeLevels + cubeLevel[b];
         const int cubeDistance = cubeError[r] + cubeError[g] + cubeError[b];
         const int greyNumber = nearestGrey[r + g + b];
-        const int v = GreyLevel(greyNumber);
+        const int v = greyValue[r + g + b];
         const int greyDistance = square[r - v + 255] + square[g - v + 255] + square[b - v + 255];
         // The cube's lower indexes win a tie.
         return greyDistance < cubeDistance ? uint8_t(216 + greyNumber) : uint8_t(cube);

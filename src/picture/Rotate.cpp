@@ -9,7 +9,7 @@ namespace corvalin {
 
 namespace {
 
-constexpr int kBand = 16;  // source rows spread into the target at a time
+constexpr int kBand = 64;  // source rows spread into the target at a time
 
 }  // namespace
 

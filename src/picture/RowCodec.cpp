@@ -63,17 +63,17 @@ uint8_t MatchIndex(const TRaster& raster, TPaletteMatch match, uint8_t b, uint8_
 
 void EncodeIndexed(TRaster& raster, uint8_t* row, const uint8_t* bgr, TPaletteMatch match)
 {
-    thread_local std::vector<uint8_t> indexes;
-    indexes.resize(size_t(raster.width));
+    if (raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette)) {
+        NearestHalftoneRow(bgr, raster.width, row);
+        return;
+    }
     const bool fixed16 = raster.bitsPerPixel == 4 && raster.palette.size() == 16 &&
                          std::memcmp(raster.palette.data(), FixedPalette16().data(), 16 * sizeof(TColor)) == 0;
-    if (raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette)) {
-        NearestHalftoneRow(bgr, raster.width, indexes.data());
-    } else {
-        for (int x = 0; x < raster.width; ++x) {
-            const uint8_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
-            indexes[x] = fixed16 ? NearestFixed16(r, g, b) : MatchIndex(raster, match, b, g, r);
-        }
+    thread_local std::vector<uint8_t> indexes;
+    indexes.resize(size_t(raster.width));
+    for (int x = 0; x < raster.width; ++x) {
+        const uint8_t b = bgr[3 * x], g = bgr[3 * x + 1], r = bgr[3 * x + 2];
+        indexes[x] = fixed16 ? NearestFixed16(r, g, b) : MatchIndex(raster, match, b, g, r);
     }
     PackIndexes(row, raster.width, raster.bitsPerPixel, indexes.data());
 }
