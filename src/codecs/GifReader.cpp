@@ -62,7 +62,8 @@ private:
     void ReadSignature();
     void ReadScreenDescriptor(TGIFHeader& header);
     std::vector<TColor> ReadColorMap(uint8_t packed);
-    TGIFSubImage ReadImage(const TGIFHeader& header, bool keepPixels);
+    TGIFSubImage ReadImage(TGIFHeader& header, bool keepPixels);
+    static void FitEmptyScreenToImage(TGIFHeader& header, const TGIFSubImage& image);
     void ReadExtension(TGIFSubImage& image);
     void ReadGraphicControl(TGIFSubImage& image);
     void SkipSubBlocks();
@@ -104,7 +105,8 @@ TGifContents TGifReader::Read()
     // Any byte but an extension or an image ends the blocks, keeping the
     // images read so far.
     while (!AtEnd() && (Peek() == kExtensionIntroducer || Peek() == kImageSeparator)) {
-        contents.images.push_back(ReadImage(contents.header, contents.images.empty()));
+        const bool first = contents.images.empty();
+        contents.images.push_back(ReadImage(contents.header, first));
         skipZeros();
     }
     // The trailer: whatever byte stands here is accepted.
@@ -147,7 +149,7 @@ std::vector<TColor> TGifReader::ReadColorMap(uint8_t packed)
     return map;
 }
 
-TGIFSubImage TGifReader::ReadImage(const TGIFHeader& header, bool keepPixels)
+TGIFSubImage TGifReader::ReadImage(TGIFHeader& header, bool keepPixels)
 {
     TGIFSubImage image;
     while (!AtEnd() && Peek() == kExtensionIntroducer)
@@ -156,6 +158,8 @@ TGIFSubImage TGifReader::ReadImage(const TGIFHeader& header, bool keepPixels)
     if (AtEnd() || Peek() == kTrailer || Peek() == 0)
         return image;
     ReadImageDescriptor(header, image);
+    if (keepPixels)
+        FitEmptyScreenToImage(header, image);
     ReadImageData(header, image, keepPixels);
     return image;
 }
@@ -201,6 +205,18 @@ void TGifReader::SkipSubBlocks()
 {
     for (uint8_t length = Byte(); length != 0; length = Byte())
         Take(length);
+}
+
+// Some writers leave the logical screen at 0 x 0. Cutting the first image to
+// such a screen would lose the whole picture (and an in-place conversion
+// would then replace the file with an empty one), so the screen is taken to
+// be just large enough for the image, as other decoders show it.
+void TGifReader::FitEmptyScreenToImage(TGIFHeader& header, const TGIFSubImage& image)
+{
+    if (header.width != 0 && header.height != 0)
+        return;
+    header.width = uint16_t(std::min(0xFFFF, image.left + image.width));
+    header.height = uint16_t(std::min(0xFFFF, image.top + image.height));
 }
 
 void TGifReader::ReadImageDescriptor(const TGIFHeader& header, TGIFSubImage& image)

@@ -155,6 +155,29 @@ TEST(GifBadInput, ImageSizeZeroTakesTheScreenSize)
     EXPECT_EQ(RgbOf(picture).At(2, 1), 0xFF0000u);
 }
 
+TEST(GifBadInput, EmptyScreenGrowsToTheFirstImage)
+{
+    const Bytes code = LiteralLzw({1, 2, 3, 3, 2, 1}, 2);
+    Bytes covering = Header(0, 0, kMap);
+    Descriptor(covering, 0, 0, 3, 2);
+    ImageData(covering, 2, code);
+    TBitmap picture;
+    LoadGifBytes(covering, picture);
+    ASSERT_EQ(picture.Width(), 3);
+    ASSERT_EQ(picture.Height(), 2);
+    EXPECT_EQ(picture.PixelFormat(), TPixelFormat::pf8bit);
+    EXPECT_EQ(RgbOf(picture).At(2, 1), 0xFF0000u);
+
+    Bytes offset = Header(0, 0, kMap);
+    Descriptor(offset, 2, 1, 3, 2);
+    ImageData(offset, 2, code);
+    LoadGifBytes(offset, picture);
+    ASSERT_EQ(picture.Width(), 5);
+    ASSERT_EQ(picture.Height(), 3);
+    EXPECT_EQ(RgbOf(picture).At(0, 0), 0xFFFFFFu);
+    EXPECT_EQ(RgbOf(picture).At(4, 2), 0xFF0000u);
+}
+
 TEST(GifBadInput, HugeDeclaredSizesFailBeforeAllocation)
 {
     Bytes file = Header(65535, 65535, kMap);
