@@ -105,7 +105,7 @@ std::vector<TColor> BlackWhitePalette()
     return {clBlack, clWhite};
 }
 
-uint8_t NearestIndex(const std::vector<TColor>& palette, TColor color)
+uint8_t NearestIndex(std::span<const TColor> palette, TColor color)
 {
     const uint8_t r = RedOf(color), g = GreenOf(color), b = BlueOf(color);
     size_t best = 0;
@@ -122,17 +122,7 @@ uint8_t NearestIndex(const std::vector<TColor>& palette, TColor color)
 
 uint8_t NearestFixed16(uint8_t r, uint8_t g, uint8_t b)
 {
-    const auto& palette = FixedPalette16();
-    int best = 0;
-    int bestDistance = SquaredDistance(palette[0], r, g, b);
-    for (int i = 1; i < 16; ++i) {
-        const int d = SquaredDistance(palette[i], r, g, b);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return uint8_t(best);
+    return NearestIndex(FixedPalette16(), RGB(r, g, b));
 }
 
 uint8_t NearestHalftone(uint8_t r, uint8_t g, uint8_t b)
