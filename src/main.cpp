@@ -1,6 +1,5 @@
 // Corvalin's program start: the desktop windows when a display exists, and a
 // run without windows otherwise.
-#include <malloc.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "app/ConsoleFrontEnd.h"
 #include "app/Session.h"
 #include "app/Settings.h"
+#include "common/MemoryPolicy.h"
 
 #ifdef CORVALIN_WITH_GUI
 #include "app/windows/Desktop.h"
@@ -56,23 +56,11 @@ int RunHeadless(const std::vector<std::string>& arguments)
     return 2;
 }
 
-// A batch allocates and frees rasters of the same few sizes once per file.
-// By default glibc hands every large block straight back to the system, so
-// each file would fault all its pages in afresh, which costs more than the
-// conversion itself. Keeping freed memory in the heap lets the next file
-// reuse it; the peak stays that of one conversion.
-void KeepPictureMemoryBetweenFiles()
-{
-    constexpr int kKeep = 256 << 20;
-    ::mallopt(M_MMAP_THRESHOLD, kKeep);
-    ::mallopt(M_TRIM_THRESHOLD, kKeep);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    KeepPictureMemoryBetweenFiles();
+    corvalin::KeepPictureMemoryBetweenFiles();
 #ifdef CORVALIN_WITH_GUI
     if (HaveDisplay())
         return corvalin::RunDesktop(argc, argv);
