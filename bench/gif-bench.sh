@@ -8,12 +8,10 @@
 # Usage: bench/gif-bench.sh [FILE.gif]   (default: a 256-colour plasma picture)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
-  -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target bench_gif >/dev/null
+. bench/common.sh
+build_bench bench_gif
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-export MAGICK_THREAD_LIMIT=1
 
 gif=${1:-}
 if [ -z "$gif" ]; then
@@ -23,21 +21,12 @@ fi
 
 read -r width height ours_decode ours_encode <<<"$(./build-bench/bench/bench_gif "$gif" "$out/corvalin.gif")"
 
-best() {  # best of three wall-clock seconds of a command
-  local b=999
-  for _ in 1 2 3; do
-    local s e
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
-    b=$(echo "if ($e - $s < $b) $e - $s else $b" | bc -l)
-  done
-  echo "$b"
-}
 n=10
 reads=() writes=()
 for _ in $(seq $n); do reads+=("$gif"); writes+=(-write "$out/magick.gif"); done
-magick_reads=$(best /usr/bin/convert "${reads[@]}" null:)
-magick_one=$(best /usr/bin/convert "$gif" null:)
-magick_writes=$(best /usr/bin/convert "$gif" "${writes[@]}" null:)
+magick_reads=$(best 3 /usr/bin/convert "${reads[@]}" null:)
+magick_one=$(best 3 /usr/bin/convert "$gif" null:)
+magick_writes=$(best 3 /usr/bin/convert "$gif" "${writes[@]}" null:)
 magick_decode=$(echo "$magick_reads * 1000 / $n" | bc -l)
 magick_encode=$(echo "($magick_writes - $magick_one) * 1000 / $n" | bc -l)
 

@@ -16,9 +16,8 @@ set -euo pipefail
 corpus=$(cd "$1" && pwd)
 count=${2:-0}
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
-  -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target bench_jpeg >/dev/null
+. bench/common.sh
+build_bench bench_jpeg
 driver=$PWD/build-bench/bench/bench_jpeg
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT

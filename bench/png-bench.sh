@@ -10,34 +10,24 @@
 set -euo pipefail
 runs=${1:-5}
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
-  -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target bench_png >/dev/null
+. bench/common.sh
+build_bench bench_png
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-export MAGICK_THREAD_LIMIT=1
 convert=/usr/bin/convert
 $convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 -strip -define png:color-type=2 "$out/in.png"
 $convert "$out/in.png" "$out/in.ppm"
 $convert -size 1x1 xc:white "$out/one.ppm"
 
-best() {  # best wall-clock seconds of a command over RUNS runs
-  local b=999 s e
-  for _ in $(seq "$runs"); do
-    s=$(date +%s.%N); "$@" >/dev/null 2>&1; e=$(date +%s.%N)
-    b=$(echo "if ($e - $s < $b) $e - $s else $b" | bc -l)
-  done
-  echo "$b"
-}
 ms() { echo "$1 * 1000" | bc -l; }
 
 read -r c_dec c_enc c_size <<<"$(./build-bench/bench/bench_png "$out/in.png" "$out/corvalin.png" "$runs")"
-start=$(best $convert "$out/one.ppm" null:)
-base=$(best $convert "$out/in.ppm" null:)
-m_dec=$(ms "$(echo "$(best $convert "$out/in.png" null:) - $start" | bc -l)")
-m_enc=$(ms "$(echo "$(best $convert "$out/in.ppm" "$out/magick.png") - $base" | bc -l)")
-m_enc7=$(ms "$(echo "$(best $convert "$out/in.ppm" -quality 71 "$out/magick-sub.png") - $base" | bc -l)")
+start=$(best "$runs" $convert "$out/one.ppm" null:)
+base=$(best "$runs" $convert "$out/in.ppm" null:)
+m_dec=$(ms "$(echo "$(best "$runs" $convert "$out/in.png" null:) - $start" | bc -l)")
+m_enc=$(ms "$(echo "$(best "$runs" $convert "$out/in.ppm" "$out/magick.png") - $base" | bc -l)")
+m_enc7=$(ms "$(echo "$(best "$runs" $convert "$out/in.ppm" -quality 71 "$out/magick-sub.png") - $base" | bc -l)")
 
 pngcheck -q "$out/corvalin.png" >/dev/null || echo "note: Corvalin's file fails pngcheck"
 size() { stat -c %s "$1"; }
