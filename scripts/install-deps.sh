@@ -15,7 +15,7 @@ packages=(
   # window tests and screenshots
   xvfb xauth x11-apps
   # benchmarks
-  time libvips-tools
+  time bc libvips-tools
 )
 
 missing=()
