@@ -1,6 +1,7 @@
 #include "picture/Rotate.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "picture/RowCodec.h"
@@ -9,7 +10,27 @@ namespace corvalin {
 
 namespace {
 
-constexpr int kBand = 64;  // source rows spread into the target at a time
+// Source rows spread into the target at a time. Measured on 4000-pixel rows:
+// 16 is fastest; from about 20 rows on, the rows start to evict each other.
+constexpr int kBand = 16;
+
+// Writes pixel column `at` of the band's rows, last row first, as
+// consecutive target pixels from q on. Where a pixel follows both in the
+// source row and in the target, four bytes are moved at once: the fourth
+// lands where the next pixel is written anyway.
+void SpreadColumn(const uint8_t* const* band, int rows, size_t at, uint8_t* q, bool sourceHasNext)
+{
+    int k = rows - 1;
+    if (sourceHasNext)
+        for (; k > 0; --k, q += 3)
+            std::memcpy(q, band[k] + at, 4);
+    for (; k >= 0; --k, q += 3) {
+        const uint8_t* p = band[k] + at;
+        q[0] = p[0];
+        q[1] = p[1];
+        q[2] = p[2];
+    }
+}
 
 }  // namespace
 
@@ -37,14 +58,7 @@ void RotateQuarterClockwise(const TBitmap& source, TBitmap& target)
         // Source row sy becomes target column sh - 1 - sy.
         for (int sx = 0; sx < sw; ++sx) {
             uint8_t* row = direct ? dst.Row(sx) : staged.data() + size_t(sx) * sh * 3;
-            uint8_t* q = row + size_t(sh - 1 - y0) * 3;
-            const size_t at = size_t(sx) * 3;
-            for (int k = 0; k < rows; ++k, q -= 3) {
-                const uint8_t* p = band[k] + at;
-                q[0] = p[0];
-                q[1] = p[1];
-                q[2] = p[2];
-            }
+            SpreadColumn(band, rows, size_t(sx) * 3, row + size_t(sh - y0 - rows) * 3, sx + 1 < sw);
         }
     }
     if (!direct)
