@@ -40,39 +40,40 @@ std::array<TColor, 256> MakeHalftone()
 // takes the nearest level on each axis. For the greys the distance is
 // 3 (v - mean)^2 + const, so the nearest grey is the one nearest the mean.
 struct HalftoneSearch {
-    std::array<uint8_t, 256> cubeLevel{};   // component -> level 0..5
-    std::array<int, 256> cubeError{};       // component -> squared distance to its level
-    std::array<uint8_t, 766> nearestGrey{}; // r + g + b -> grey number 0..39
-    std::array<uint8_t, 766> greyValue{};   // r + g + b -> level of that grey
-    std::array<int, 511> square{};          // d + 255 -> d * d
+    // component -> its cube level times the axis weight (36, 6 or 1) in the
+    // low 16 bits and the squared distance to that level above them.
+    std::array<uint32_t, 256> cubeRed{}, cubeGreen{}, cubeBlue{};
+    // r + g + b -> number of the nearest grey (low byte) and its level.
+    std::array<uint16_t, 766> nearestGrey{};
 
     HalftoneSearch()
     {
         for (int v = 0; v < 256; ++v) {
-            cubeLevel[v] = uint8_t((v + 25) / 51);
-            cubeError[v] = (v - 51 * cubeLevel[v]) * (v - 51 * cubeLevel[v]);
+            const int level = (v + 25) / 51;
+            const uint32_t error = uint32_t((v - 51 * level) * (v - 51 * level)) << 16;
+            cubeRed[v] = error | uint32_t(level * kCubeLevels * kCubeLevels);
+            cubeGreen[v] = error | uint32_t(level * kCubeLevels);
+            cubeBlue[v] = error | uint32_t(level);
         }
         for (int sum = 0; sum <= 765; ++sum) {
             int best = 0;
             for (int k = 1; k < kGreyCount; ++k)
                 if (std::abs(3 * GreyLevel(k) - sum) < std::abs(3 * GreyLevel(best) - sum))
                     best = k;
-            nearestGrey[sum] = uint8_t(best);
-            greyValue[sum] = GreyLevel(best);
+            nearestGrey[sum] = uint16_t(best | GreyLevel(best) << 8);
         }
-        for (int d = -255; d <= 255; ++d)
-            square[d + 255] = d * d;
     }
 
-    uint8_t Nearest(uint8_t r, uint8_t g, uint8_t b) const
+    uint8_t Nearest(int r, int g, int b) const
     {
-        const int cube = (cubeLevel[r] * kCubeLevels + cubeLevel[g]) * kCubeLevels + cubeLevel[b];
-        const int cubeDistance = cubeError[r] + cubeError[g] + cubeError[b];
-        const int greyNumber = nearestGrey[r + g + b];
-        const int v = greyValue[r + g + b];
-        const int greyDistance = square[r - v + 255] + square[g - v + 255] + square[b - v + 255];
+        // Sums of the packed entries: cube index below, distance above.
+        const uint32_t cube = cubeRed[r] + cubeGreen[g] + cubeBlue[b];
+        const int cubeDistance = int(cube >> 16);
+        const uint16_t grey = nearestGrey[r + g + b];
+        const int v = grey >> 8;
+        const int greyDistance = (r - v) * (r - v) + (g - v) * (g - v) + (b - v) * (b - v);
         // The cube's lower indexes win a tie.
-        return greyDistance < cubeDistance ? uint8_t(216 + greyNumber) : uint8_t(cube);
+        return greyDistance < cubeDistance ? uint8_t(216 + (grey & 0xFF)) : uint8_t(cube);
     }
 };
 

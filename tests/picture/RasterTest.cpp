@@ -185,6 +185,26 @@ TEST(PixelFormat, EightBitsUseTheHalftonePaletteAndItsNearestColour)
             ASSERT_EQ(picture.ScanLine(y)[x], NearestIndex(palette, Noise(x, y))) << x << "," << y;
 }
 
+TEST(PixelFormat, FastHalftoneSearchAgreesWithTheFullSearch)
+{
+    const std::vector<TColor> palette(HalftonePalette().begin(), HalftonePalette().end());
+    auto check = [&](int r, int g, int b) {
+        ASSERT_EQ(NearestHalftone(uint8_t(r), uint8_t(g), uint8_t(b)), NearestIndex(palette, RGB(uint8_t(r), uint8_t(g), uint8_t(b))))
+            << r << "," << g << "," << b;
+    };
+    // A grid through the whole cube, and every colour close to a grey, where
+    // the cube and the grey ramp compete.
+    for (int r = 0; r < 256; r += 5)
+        for (int g = 0; g < 256; g += 5)
+            for (int b = 0; b < 256; b += 5)
+                check(r, g, b);
+    for (int v = 0; v < 256; ++v)
+        for (int dg = -4; dg <= 4; ++dg)
+            for (int db = -4; db <= 4; ++db)
+                if (v + dg >= 0 && v + dg < 256 && v + db >= 0 && v + db < 256)
+                    check(v, v + dg, v + db);
+}
+
 TEST(PixelFormat, OneBitIsBlackAndWhiteByLuminance)
 {
     TBitmapEx picture;
