@@ -47,32 +47,6 @@ std::shared_ptr<TRaster> TRaster::Create(int32_t width, int32_t height, TPixelFo
 
 namespace {
 
-uint8_t Expand(uint32_t value, uint32_t mask)
-{
-    if (mask == 0)
-        return 0;
-    const int shift = std::countr_zero(mask);
-    const int bits = std::popcount(mask >> shift);
-    uint32_t v = (value & mask) >> shift;
-    if (bits >= 8)
-        return uint8_t(v >> (bits - 8));
-    // Replicate the top bits into the low ones so that full scale maps to 255.
-    uint32_t out = 0;
-    for (int filled = 0; filled < 8; filled += bits)
-        out = (out << bits) | v;
-    return uint8_t(out >> (((8 + bits - 1) / bits) * bits - 8));
-}
-
-uint32_t Reduce(uint8_t component, uint32_t mask)
-{
-    if (mask == 0)
-        return 0;
-    const int shift = std::countr_zero(mask);
-    const int bits = std::popcount(mask >> shift);
-    const uint32_t v = bits >= 8 ? uint32_t(component) << (bits - 8) : uint32_t(component) >> (8 - bits);
-    return (v << shift) & mask;
-}
-
 std::array<uint32_t, 3> MasksOf(const TRaster& raster)
 {
     if (raster.HasMasks())
@@ -98,10 +72,53 @@ void WritePacked(uint8_t* row, int x, int bits, uint32_t value)
 
 }  // namespace
 
-TColor ColorFromMaskedValue(const TRaster& raster, uint32_t value)
+TMaskLayout::TMaskLayout(const TRaster& raster)
 {
     const auto masks = MasksOf(raster);
-    return RGB(Expand(value, masks[0]), Expand(value, masks[1]), Expand(value, masks[2]));
+    for (size_t i = 0; i < 3; ++i)
+        channels_[i] = Analyse(masks[i]);
+}
+
+TMaskLayout::Channel TMaskLayout::Analyse(uint32_t mask)
+{
+    if (mask == 0)
+        return {};
+    const int shift = std::countr_zero(mask);
+    return {mask, shift, std::popcount(mask >> shift)};
+}
+
+uint8_t TMaskLayout::Expand(uint32_t value, const Channel& channel)
+{
+    if (channel.bits == 0)
+        return 0;
+    const int bits = channel.bits;
+    const uint32_t v = (value & channel.mask) >> channel.shift;
+    if (bits >= 8)
+        return uint8_t(v >> (bits - 8));
+    // Replicate the top bits into the low ones so that full scale maps to 255.
+    uint32_t out = 0;
+    for (int filled = 0; filled < 8; filled += bits)
+        out = (out << bits) | v;
+    return uint8_t(out >> (((8 + bits - 1) / bits) * bits - 8));
+}
+
+uint32_t TMaskLayout::Reduce(uint8_t component, const Channel& channel)
+{
+    if (channel.bits == 0)
+        return 0;
+    const int bits = channel.bits;
+    const uint32_t v = bits >= 8 ? uint32_t(component) << (bits - 8) : uint32_t(component) >> (8 - bits);
+    return (v << channel.shift) & channel.mask;
+}
+
+TColor TMaskLayout::Decode(uint32_t value) const
+{
+    return RGB(Expand(value, channels_[0]), Expand(value, channels_[1]), Expand(value, channels_[2]));
+}
+
+uint32_t TMaskLayout::Encode(uint8_t r, uint8_t g, uint8_t b) const
+{
+    return Reduce(r, channels_[0]) | Reduce(g, channels_[1]) | Reduce(b, channels_[2]);
 }
 
 TColor ReadRasterPixel(const TRaster& raster, int x, int y)
@@ -116,14 +133,14 @@ TColor ReadRasterPixel(const TRaster& raster, int x, int y)
         return index < raster.palette.size() ? raster.palette[index] : clBlack;
     }
     case 16:
-        return ColorFromMaskedValue(raster, uint32_t(row[2 * x]) | uint32_t(row[2 * x + 1]) << 8);
+        return TMaskLayout(raster).Decode(uint32_t(row[2 * x]) | uint32_t(row[2 * x + 1]) << 8);
     case 24:
         return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
     case 32:
         if (raster.HasMasks() && raster.format == TPixelFormat::pfCustom) {
             const uint8_t* p = row + 4 * x;
-            return ColorFromMaskedValue(raster, uint32_t(p[0]) | uint32_t(p[1]) << 8 |
-                                                    uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
+            return TMaskLayout(raster).Decode(uint32_t(p[0]) | uint32_t(p[1]) << 8 |
+                                              uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
         }
         return RGB(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
     default:
@@ -148,8 +165,7 @@ void WriteRasterPixel(TRaster& raster, int x, int y, TColor color)
         return;
     }
     case 16: {
-        const auto masks = MasksOf(raster);
-        const uint32_t v = Reduce(r, masks[0]) | Reduce(g, masks[1]) | Reduce(b, masks[2]);
+        const uint32_t v = TMaskLayout(raster).Encode(r, g, b);
         row[2 * x] = uint8_t(v);
         row[2 * x + 1] = uint8_t(v >> 8);
         return;
@@ -161,7 +177,7 @@ void WriteRasterPixel(TRaster& raster, int x, int y, TColor color)
         return;
     case 32:
         if (raster.HasMasks() && raster.format == TPixelFormat::pfCustom) {
-            const uint32_t v = Reduce(r, raster.masks[0]) | Reduce(g, raster.masks[1]) | Reduce(b, raster.masks[2]);
+            const uint32_t v = TMaskLayout(raster).Encode(r, g, b);
             for (int i = 0; i < 4; ++i)
                 row[4 * x + i] = uint8_t(v >> (8 * i));
             return;

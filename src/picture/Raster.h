@@ -47,7 +47,24 @@ struct TRaster {
 TColor ReadRasterPixel(const TRaster& raster, int x, int y);
 void WriteRasterPixel(TRaster& raster, int x, int y, TColor color);
 
-// Colour of a 16- or 32-bit pixel value under the raster's masks (or 5-5-5 without).
-TColor ColorFromMaskedValue(const TRaster& raster, uint32_t value);
+// The bit fields of a 16- or 32-bit raster (5-5-5 or 8-8-8 without masks),
+// analysed once so that whole rows convert without redoing it per pixel.
+class TMaskLayout {
+public:
+    explicit TMaskLayout(const TRaster& raster);
+    TColor Decode(uint32_t value) const;
+    uint32_t Encode(uint8_t r, uint8_t g, uint8_t b) const;
+
+private:
+    struct Channel {
+        uint32_t mask = 0;
+        int shift = 0;
+        int bits = 0;
+    };
+    static Channel Analyse(uint32_t mask);
+    static uint8_t Expand(uint32_t value, const Channel& channel);
+    static uint32_t Reduce(uint8_t component, const Channel& channel);
+    std::array<Channel, 3> channels_;
+};
 
 }  // namespace corvalin

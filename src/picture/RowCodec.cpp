@@ -22,13 +22,35 @@ void DecodeIndexed(const TRaster& raster, const uint8_t* row, uint8_t* bgr)
     }
 }
 
-void DecodeMasked(const TRaster& raster, int y, uint8_t* bgr)
+// 16-bit pixels, or 32-bit ones with bit fields, as little-endian values.
+uint32_t MaskedValue(const uint8_t* row, int x, int bytesPerPixel)
 {
+    uint32_t value = 0;
+    for (int i = bytesPerPixel - 1; i >= 0; --i)
+        value = value << 8 | row[x * bytesPerPixel + i];
+    return value;
+}
+
+void DecodeMasked(const TRaster& raster, const uint8_t* row, uint8_t* bgr)
+{
+    const TMaskLayout layout(raster);
+    const int bytes = raster.bitsPerPixel / 8;
     for (int x = 0; x < raster.width; ++x) {
-        const TColor c = ReadRasterPixel(raster, x, y);
+        const TColor c = layout.Decode(MaskedValue(row, x, bytes));
         bgr[3 * x] = BlueOf(c);
         bgr[3 * x + 1] = GreenOf(c);
         bgr[3 * x + 2] = RedOf(c);
+    }
+}
+
+void EncodeMasked(const TRaster& raster, uint8_t* row, const uint8_t* bgr)
+{
+    const TMaskLayout layout(raster);
+    const int bytes = raster.bitsPerPixel / 8;
+    for (int x = 0; x < raster.width; ++x) {
+        const uint32_t value = layout.Encode(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]);
+        for (int i = 0; i < bytes; ++i)
+            row[x * bytes + i] = uint8_t(value >> (8 * i));
     }
 }
 
@@ -96,10 +118,10 @@ void DecodeRowToBgr(const TRaster& raster, int y, uint8_t* bgr)
             }
             return;
         }
-        DecodeMasked(raster, y, bgr);
+        DecodeMasked(raster, row, bgr);
         return;
     case 16:
-        DecodeMasked(raster, y, bgr);
+        DecodeMasked(raster, row, bgr);
         return;
     default:
         DecodeIndexed(raster, row, bgr);
@@ -134,8 +156,7 @@ void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr, TPaletteMatch 
         }
         [[fallthrough]];
     case 16:
-        for (int x = 0; x < raster.width; ++x)
-            WriteRasterPixel(raster, x, y, RGB(bgr[3 * x + 2], bgr[3 * x + 1], bgr[3 * x]));
+        EncodeMasked(raster, row, bgr);
         return;
     default:
         EncodeIndexed(raster, row, bgr, match);

@@ -72,8 +72,9 @@ TEST(BmpWrite, LayoutOfTheConversionsResults)
         EXPECT_EQ(U32At(file, 34), 2 * rowBytes);
         EXPECT_EQ(U32At(file, 2), file.size());
         EXPECT_EQ(file.size(), c.offset + 2 * rowBytes);
-        if (c.bits == 16)
+        if (c.bits == 16) {
             EXPECT_EQ(U32At(file, 54), 0xF800u);
+        }
     }
 }
 
