@@ -152,9 +152,7 @@ void TSettingsStore::Save() const
                 c = ' ';
         text += name + "=" + flat + "\n";
     }
-    TAtomicFileStream file(path_);
-    file.WriteBuffer(text.data(), text.size());
-    file.Commit();
+    WriteFileAtomically(path_, [&](TStream& file) { file.WriteBuffer(text.data(), text.size()); });
 }
 
 }  // namespace corvalin

@@ -42,4 +42,14 @@ private:
     bool committed_ = false;
 };
 
+// Creates the file through a TAtomicFileStream, lets write(TStream&) fill it
+// and replaces the target only when write returns.
+template <typename Write>
+void WriteFileAtomically(const std::string& path, Write&& write)
+{
+    TAtomicFileStream file(path);
+    write(file);
+    file.Commit();
+}
+
 }  // namespace corvalin

@@ -26,6 +26,17 @@ void LoadBmpFile(TBitmap& picture, const std::string& fileName)
     picture.ReadBmpStream(stream);
 }
 
+// Reads the file into a codec object and takes its rendering.
+template <typename Codec>
+void LoadThroughCodec(TBitmap& picture, const std::string& fileName)
+{
+    const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    TSpanStream stream(bytes);
+    Codec codec;
+    codec.LoadFromStream(stream);
+    picture.AssignPicture(&codec);
+}
+
 void CheckJpegQuality(int32_t quality)
 {
     if (quality < 1 || quality > 100)
@@ -55,26 +66,12 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
 {
     const uint8_t index = FormatIndexOf(fileName);
     switch (index) {
-    case fiGif: {
-        const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-        TSpanStream stream(bytes);
-        TGIFImage gif;
-        gif.LoadFromStream(stream);
-        AssignPicture(&gif);
-        break;
-    }
+    case fiGif: LoadThroughCodec<TGIFImage>(*this, fileName); break;
     case fiJpg: LoadJpegFile(*this, fileName); break;
     case fiPcd: NotSupported("Photo-CD", "gelesen");
     case fiPsd: NotSupported("Photoshop", "gelesen");
     case fiPcx: NotSupported("PCX", "gelesen");
-    case fiPng: {
-        const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-        TSpanStream stream(bytes);
-        TPNGImage png;
-        png.LoadFromStream(stream);
-        AssignPicture(&png);
-        break;
-    }
+    case fiPng: LoadThroughCodec<TPNGImage>(*this, fileName); break;
     case fiTif: NotSupported("TIFF", "gelesen");
     case fiWmf: NotSupported("Metadatei", "gelesen");
     default: LoadBmpFile(*this, fileName); break;
@@ -89,29 +86,22 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
     case fiGif: {
         TGIFImage gif;
         gif.ImportBitmap(*this);
-        TAtomicFileStream file(fileName);
-        gif.SaveToStream(file);
-        file.Commit();
+        WriteFileAtomically(fileName, [&](TStream& file) { gif.SaveToStream(file); });
         break;
     }
     case fiJpg: CheckJpegQuality(quality); SaveJpegFile(*this, fileName, quality); break;
     case fiPng: {
         TPNGImage png;
         png.Assign(*this);
-        TAtomicFileStream file(fileName);
-        png.SaveToStream(file);
-        file.Commit();
+        WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });
         break;
     }
     case fiTif: SaveTiffFile(*this, fileName); break;
     case fiWmf: NotSupported("Metadatei", "geschrieben");
-    default: {
+    default:
         // bmp, ico, pcd, psd, pcx and unknown extensions hold BMP data.
-        TAtomicFileStream file(fileName);
-        WriteBmpStream(file);
-        file.Commit();
+        WriteFileAtomically(fileName, [this](TStream& file) { WriteBmpStream(file); });
         break;
-    }
     }
     return index;
 }

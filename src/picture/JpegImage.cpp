@@ -94,9 +94,7 @@ void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int quali
     TJPEGImage image;
     image.Assign(picture);
     image.SetCompressionQuality(quality);
-    TAtomicFileStream file(fileName);
-    image.SaveToStream(file);
-    file.Commit();
+    WriteFileAtomically(fileName, [&](TStream& file) { image.SaveToStream(file); });
 }
 
 }  // namespace corvalin

@@ -321,9 +321,7 @@ void SaveTiffFile(const TBitmap& picture, const std::string& fileName)
     const TRaster* raster = picture.Raster();
     if (raster != nullptr && (raster->width > kMaxTiffSide || raster->height > kMaxTiffSide))
         throw EInvalidGraphic(kTooLargeText);
-    TAtomicFileStream file(fileName);
-    WriteTiffToStream(file, picture);
-    file.Commit();
+    WriteFileAtomically(fileName, [&](TStream& file) { WriteTiffToStream(file, picture); });
 }
 
 }  // namespace corvalin
