@@ -214,22 +214,32 @@ private:
 
 }  // namespace
 
-TTextExtent MeasureText(const std::string& text, const TFont& font)
+namespace {
+
+TTextExtent Measure(const SizedFace& sized, const std::vector<char32_t>& codePoints)
 {
-    const SizedFace sized = SizeFace(font);
     TTextExtent extent;
     extent.ascent = sized.ascent;
     extent.height = sized.ascent + sized.descent;
-    for (char32_t cp : CodePoints(text))
+    for (char32_t cp : codePoints)
         if (LoadGlyph(sized, cp, false))
             extent.width += Advance(sized);
     return extent;
 }
 
+}  // namespace
+
+TTextExtent MeasureText(const std::string& text, const TFont& font)
+{
+    return Measure(SizeFace(font), CodePoints(text));
+}
+
 void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFont& font, const TBrush& brush)
 {
-    const TTextExtent extent = MeasureText(text, font);
     const SizedFace sized = SizeFace(font);
+    const std::vector<char32_t> codePoints = CodePoints(text);
+    // The box is filled before any glyph is drawn, so the line is measured first.
+    const TTextExtent extent = Measure(sized, codePoints);
     Painter painter(raster, font.Color);
     if (brush.Style == TBrushStyle::bsSolid)
         painter.Fill(x, y, x + extent.width, y + extent.height, brush.Color);
@@ -237,7 +247,7 @@ void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFon
     const int baseline = y + sized.ascent;
     int penX = x;
     FT_Face face = sized.loaded.face;
-    for (char32_t cp : CodePoints(text)) {
+    for (char32_t cp : codePoints) {
         if (!LoadGlyph(sized, cp, true))
             continue;
         const FT_Bitmap& bitmap = face->glyph->bitmap;
