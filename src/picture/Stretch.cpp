@@ -71,6 +71,8 @@ void StretchRaster(TRaster& target, const TRect& rect, const TRaster& source,
     std::vector<uint8_t> targetRow(size_t(target.width) * 3);
     int decodedRow = -1;
     const bool direct24 = source.bitsPerPixel == 24;
+    // Rows that the picture replaces whole need not be read back first.
+    const bool wholeRow = !transparent && rect.left == 0 && tx0 == 0 && tx1 == target.width;
 
     for (int ty = ty0; ty < ty1; ++ty) {
         const int sy = ys[ty];
@@ -95,7 +97,6 @@ void StretchRaster(TRaster& target, const TRect& rect, const TRaster& source,
         }
 
         const int y = rect.top + ty;
-        const bool wholeRow = !transparent && tx0 == 0 && rect.left == 0 && tx1 - tx0 == target.width;
         if (wholeRow) {
             EncodeRowFromBgr(target, y, sampled.data());
             continue;
