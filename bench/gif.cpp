@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"

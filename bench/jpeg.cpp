@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/Exceptions.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"

@@ -10,7 +10,7 @@
 
 #include "common/MemoryPolicy.h"
 #include "common/Stream.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 #include "picture/Rotate.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"

@@ -6,7 +6,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Stream.h"
-#include "picture/JpegImage.h"
+#include "formats/jpeg/JpegImage.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"

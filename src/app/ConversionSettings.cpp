@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "picture/BitmapEx.h"
+#include "formats/FormatTable.h"
 
 namespace corvalin {
 
@@ -31,8 +31,8 @@ const std::vector<std::string>& TargetFormatEntries()
 {
     static const std::vector<std::string> entries = [] {
         std::vector<std::string> list = {"Keine Änderung"};
-        for (const char* extension : FormatExtensions) {
-            std::string upper = extension;
+        for (const TFormatRow& row : FormatTable) {
+            std::string upper(row.Extension);
             std::transform(upper.begin(), upper.end(), upper.begin(),
                            [](char c) { return char(c - 'a' + 'A'); });
             list.push_back("Nach " + upper + " konvertieren");
@@ -52,8 +52,7 @@ const std::vector<int>& AlphabeticalFormatIndexes()
         for (int i = 1; i <= kFormatCount; ++i)
             indexes.push_back(i);
         std::sort(indexes.begin(), indexes.end(), [](int a, int b) {
-            return std::string(FormatExtensions[size_t(a - 1)]) <
-                   std::string(FormatExtensions[size_t(b - 1)]);
+            return FormatRow(a).Extension < FormatRow(b).Extension;
         });
         return indexes;
     }();
@@ -67,7 +66,7 @@ const std::vector<std::string>& FileTypeEntries()
     static const std::vector<std::string> entries = [] {
         std::vector<std::string> list;
         for (int index : AlphabeticalFormatIndexes())
-            list.push_back(std::string("*.") + FormatExtensions[size_t(index - 1)]);
+            list.push_back("*." + FormatExtension(index));
         return list;
     }();
     return entries;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Const.h"
+#include "formats/FormatTable.h"
 
 namespace corvalin {
 

@@ -7,7 +7,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Tools.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 #include "picture/Rotate.h"
 
@@ -133,7 +133,7 @@ std::string ReplaceExtension(const std::string& fileName, int formatIndex)
     const size_t dot = fileName.find_last_of("./");
     const std::string stem =
         (dot != std::string::npos && fileName[dot] == '.') ? fileName.substr(0, dot) : fileName;
-    return stem + "." + FormatExtensions.at(size_t(formatIndex - 1));
+    return stem + "." + FormatExtension(formatIndex);
 }
 
 int64_t GetFileSizeOf(const std::string& fileName)

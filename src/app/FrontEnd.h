@@ -9,6 +9,7 @@
 
 #include "app/ConversionSettings.h"
 #include "common/Const.h"
+#include "overlay/CopyrightText.h"
 
 namespace corvalin {
 

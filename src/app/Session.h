@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "app/FrontEnd.h"
-#include "common/Const.h"
+#include "overlay/CopyrightText.h"
 
 namespace corvalin {
 

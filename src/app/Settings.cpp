@@ -3,7 +3,7 @@
 #include "app/ConversionSettings.h"
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 namespace corvalin {
 
@@ -50,7 +50,7 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     session.Overlay.Border = store.ReadInteger("copyright_border", 5);
     session.Overlay.Align = store.ReadInteger("copyright_align", kAlignBottomLeft);
     for (int index = 1; index <= kFormatCount; ++index)
-        s.FileTypes[size_t(index - 1)] = store.ReadBool(FormatExtensions[size_t(index - 1)], true);
+        s.FileTypes[size_t(index - 1)] = store.ReadBool(FormatExtension(index), true);
     s.TargetFormat = ListSelection(store.ReadInteger("convert", 0), int(TargetFormatEntries().size()));
     s.ColorDepth = ListSelection(store.ReadInteger("colordepth", 0), int(ColorDepthEntries().size()));
 }
@@ -105,7 +105,7 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteInteger("copyright_border", session.Overlay.Border);
     store.WriteInteger("copyright_align", session.Overlay.Align);
     for (int index = 1; index <= kFormatCount; ++index)
-        store.WriteBool(FormatExtensions[size_t(index - 1)], s.FileTypes[size_t(index - 1)]);
+        store.WriteBool(FormatExtension(index), s.FileTypes[size_t(index - 1)]);
     try {
         store.Save();
     } catch (const std::exception&) {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/Const.h"
+#include "overlay/CopyrightText.h"
 
 namespace corvalin {
 

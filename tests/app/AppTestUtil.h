@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 
 // Writes a 24-bit BMP whose pixel (x, y) has the colour pixel(x, y).

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "GifTestHelpers.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 using namespace giftest;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"

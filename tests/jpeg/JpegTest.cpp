@@ -12,7 +12,7 @@
 #include "../picture/PictureTestUtil.h"
 #include "TestSupport.h"
 #include "common/FileIO.h"
-#include "picture/JpegImage.h"
+#include "formats/jpeg/JpegImage.h"
 
 using namespace corvalin;
 using namespace testsupport;

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "picture/Bitmap.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 
 namespace picturetest {

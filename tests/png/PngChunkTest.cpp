@@ -4,7 +4,7 @@
 
 #include "PngTestFiles.h"
 #include "TestSupport.h"
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 

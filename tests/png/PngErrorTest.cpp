@@ -5,8 +5,8 @@
 #include <random>
 
 #include "PngTestFiles.h"
-#include "codecs/PngErrors.h"
-#include "codecs/PngImage.h"
+#include "formats/png/PngErrors.h"
+#include "formats/png/PngImage.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 

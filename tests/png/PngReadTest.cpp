@@ -4,9 +4,9 @@
 
 #include "PngTestFiles.h"
 #include "TestSupport.h"
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 #include "common/Stream.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 using namespace testsupport;

@@ -4,7 +4,7 @@
 
 #include <zlib.h>
 
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 #include "common/Stream.h"
 #include "picture/Raster.h"
 

@@ -6,10 +6,10 @@
 
 #include "PngTestFiles.h"
 #include "TestSupport.h"
-#include "codecs/PngErrors.h"
-#include "codecs/PngImage.h"
+#include "formats/png/PngErrors.h"
+#include "formats/png/PngImage.h"
 #include "common/Stream.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 using namespace testsupport;

@@ -9,7 +9,7 @@
 #include "TestSupport.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
-#include "picture/TiffWriter.h"
+#include "formats/tiff/TiffWriter.h"
 
 using namespace corvalin;
 using namespace testsupport;

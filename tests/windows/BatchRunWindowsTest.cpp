@@ -19,7 +19,7 @@
 #include "app/windows/FileList.h"
 #include "app/windows/MainWindow.h"
 #include "app/windows/Progress.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 namespace fs = std::filesystem;

@@ -23,7 +23,7 @@
 #include "common/windows/WindowSupport.h"
 #include "overlay/windows/Copyright.h"
 #include "overlay/windows/FontDialog.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 

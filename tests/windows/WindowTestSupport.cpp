@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 
 namespace windowtest {

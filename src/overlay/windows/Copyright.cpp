@@ -57,10 +57,11 @@ QString SampleFileFilter()
 {
     QStringList patterns;
     QStringList entries;
-    for (const char* extension : FormatExtensions) {
-        const QString pattern = QStringLiteral("*.") + QLatin1String(extension);
+    for (const TFormatRow& row : FormatTable) {
+        const QString extension = QString::fromLatin1(row.Extension.data(), qsizetype(row.Extension.size()));
+        const QString pattern = QStringLiteral("*.") + extension;
         patterns << pattern;
-        entries << QLatin1String(extension).toString().toUpper() + QStringLiteral("-Bilder (") +
+        entries << extension.toUpper() + QStringLiteral("-Bilder (") +
                        pattern + QLatin1Char(')');
     }
     return QStringLiteral("Alle (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(");;") +

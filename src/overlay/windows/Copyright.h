@@ -8,9 +8,9 @@
 #include <QDialog>
 #include <QString>
 
-#include "common/Const.h"
+#include "overlay/CopyrightText.h"
 #include "overlay/OverlaySettings.h"
-#include "picture/BitmapEx.h"
+#include "formats/BitmapEx.h"
 #include "picture/Font.h"
 
 class QButtonGroup;

@@ -1,4 +1,4 @@
-#include "picture/JpegImage.h"
+#include "formats/jpeg/JpegImage.h"
 
 #include "common/FileIO.h"
 #include "common/Stream.h"
@@ -82,14 +82,14 @@ void TJPEGImage::AssignTo(TBitmap& target) const
     Bitmap().AssignTo(target);
 }
 
-void LoadJpegFile(TBitmap& picture, const std::string& fileName)
+void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TJPEGImage image;
-    image.LoadFromBytes(ReadWholeFile(fileName));
+    image.LoadFromBytes({file.begin(), file.end()});
     picture.AssignPicture(&image);
 }
 
-void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int quality)
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality)
 {
     TJPEGImage image;
     image.Assign(picture);

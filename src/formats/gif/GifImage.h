@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <memory>
+#include <string>
 #include <vector>
 
-#include "codecs/GifErrors.h"
+#include "formats/gif/GifErrors.h"
 #include "picture/Graphic.h"
 #include "picture/Raster.h"
 
@@ -93,5 +95,10 @@ std::vector<TColor> PaddedGifPalette(const std::vector<TColor>& map);
 // TRaster::Create for the codec: a raster over the size limit fails with the
 // raster layer's message, memory that cannot be had with the codec's own.
 std::shared_ptr<TRaster> CreateGifRaster(int32_t width, int32_t height, TPixelFormat format);
+
+// The format table's GIF row: the picture takes the rendering of the file's
+// first image; saving imports the picture and replaces the file.
+void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file);
+void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
 }  // namespace corvalin

@@ -1,4 +1,4 @@
-#include "codecs/PngIdat.h"
+#include "formats/png/PngIdat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,10 +7,10 @@
 
 #include <zlib.h>
 
-#include "codecs/PngErrors.h"
-#include "codecs/PngFilters.h"
-#include "codecs/PngImage.h"
-#include "codecs/PngZlib.h"
+#include "formats/png/PngErrors.h"
+#include "formats/png/PngFilters.h"
+#include "formats/png/PngImage.h"
+#include "formats/png/PngZlib.h"
 #include "common/Stream.h"
 
 namespace corvalin {

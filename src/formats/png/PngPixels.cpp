@@ -1,4 +1,4 @@
-#include "codecs/PngPixels.h"
+#include "formats/png/PngPixels.h"
 
 #include <cstring>
 

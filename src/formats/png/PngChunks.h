@@ -11,7 +11,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "codecs/PngPixels.h"
+#include "formats/png/PngPixels.h"
 #include "picture/Color.h"
 #include "picture/Raster.h"
 

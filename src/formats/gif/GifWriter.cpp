@@ -1,8 +1,8 @@
-#include "codecs/GifWriter.h"
+#include "formats/gif/GifWriter.h"
 
 #include <algorithm>
 
-#include "codecs/GifLzw.h"
+#include "formats/gif/GifLzw.h"
 #include "common/Stream.h"
 
 namespace corvalin {

@@ -1,9 +1,9 @@
-#include "codecs/PngZlib.h"
+#include "formats/png/PngZlib.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "codecs/PngErrors.h"
+#include "formats/png/PngErrors.h"
 #include "common/Exceptions.h"
 
 namespace corvalin {

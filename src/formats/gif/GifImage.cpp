@@ -1,11 +1,12 @@
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "codecs/GifReader.h"
-#include "codecs/GifWriter.h"
+#include "formats/gif/GifReader.h"
+#include "formats/gif/GifWriter.h"
+#include "common/FileIO.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
@@ -237,6 +238,21 @@ void TGIFImage::SaveToStream(TStream& stream) const
     if (readFromFile_)
         throw GIFException(gifmsg::SaveOfReadGif);
     WriteGif(stream, header_, images_);
+}
+
+void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
+{
+    TSpanStream stream(file);
+    TGIFImage gif;
+    gif.LoadFromStream(stream);
+    picture.AssignPicture(&gif);
+}
+
+void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t)
+{
+    TGIFImage gif;
+    gif.ImportBitmap(picture);
+    WriteFileAtomically(fileName, [&](TStream& file) { gif.SaveToStream(file); });
 }
 
 }  // namespace corvalin

@@ -1,4 +1,4 @@
-#include "codecs/PngErrors.h"
+#include "formats/png/PngErrors.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "picture/TiffWriter.h"
+#include "formats/tiff/TiffWriter.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -316,7 +316,7 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture)
     }
 }
 
-void SaveTiffFile(const TBitmap& picture, const std::string& fileName)
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t)
 {
     const TRaster* raster = picture.Raster();
     if (raster != nullptr && (raster->width > kMaxTiffSide || raster->height > kMaxTiffSide))

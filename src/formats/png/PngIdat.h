@@ -3,7 +3,7 @@
 // IDAT chunks of at most the picture's maximum IDAT size.
 #pragma once
 
-#include "codecs/PngChunks.h"
+#include "formats/png/PngChunks.h"
 
 namespace corvalin {
 

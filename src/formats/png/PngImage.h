@@ -4,13 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <memory>
+#include <string>
 #include <typeinfo>
 #include <vector>
 
-#include "codecs/PngChunks.h"
-#include "codecs/PngFilters.h"
-#include "codecs/PngPixels.h"
+#include "formats/png/PngChunks.h"
+#include "formats/png/PngFilters.h"
+#include "formats/png/PngPixels.h"
 #include "picture/Graphic.h"
 
 namespace corvalin {
@@ -88,5 +90,10 @@ private:
     TPNGList chunks_;
     int32_t maxIdatSize_ = 65535;
 };
+
+// The format table's PNG row: the picture takes the file's rendering; saving
+// imports the picture and replaces the file.
+void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file);
+void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
 }  // namespace corvalin

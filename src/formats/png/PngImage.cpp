@@ -1,10 +1,11 @@
-#include "codecs/PngImage.h"
+#include "formats/png/PngImage.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "codecs/PngErrors.h"
-#include "codecs/PngIdat.h"
+#include "formats/png/PngErrors.h"
+#include "formats/png/PngIdat.h"
+#include "common/FileIO.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
@@ -307,6 +308,21 @@ void TPNGImage::SaveToStream(TStream& stream) const
     stream.WriteBuffer(kSignature, sizeof kSignature);
     for (const auto& chunk : chunks_)
         chunk->WriteChunk(stream);
+}
+
+void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file)
+{
+    TSpanStream stream(file);
+    TPNGImage png;
+    png.LoadFromStream(stream);
+    picture.AssignPicture(&png);
+}
+
+void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t)
+{
+    TPNGImage png;
+    png.Assign(picture);
+    WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });
 }
 
 }  // namespace corvalin

@@ -19,6 +19,7 @@ class TStream;
 void WriteTiffToStream(TStream& stream, const TBitmap& picture);
 
 // Replaces the file with the picture as TIFF; a failure leaves the file as it was.
-void SaveTiffFile(const TBitmap& picture, const std::string& fileName);
+// The quality is that of the format table's save path; TIFF has none.
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t quality = 0);
 
 }  // namespace corvalin

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 
 namespace corvalin {
 

@@ -1,10 +1,10 @@
-#include "codecs/GifReader.h"
+#include "formats/gif/GifReader.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "codecs/GifLzw.h"
+#include "formats/gif/GifLzw.h"
 
 namespace corvalin {
 

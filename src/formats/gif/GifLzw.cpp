@@ -1,11 +1,11 @@
-#include "codecs/GifLzw.h"
+#include "formats/gif/GifLzw.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
 
-#include "codecs/GifErrors.h"
+#include "formats/gif/GifErrors.h"
 
 namespace corvalin {
 

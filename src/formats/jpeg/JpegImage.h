@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/Exceptions.h"
 #include "picture/Bitmap.h"
-#include "picture/JpegCodec.h"
+#include "formats/jpeg/JpegCodec.h"
 
 namespace corvalin {
 
@@ -62,8 +63,8 @@ private:
 };
 
 // LoadFromFileEx's JPEG row: the picture takes the file's decoded raster.
-void LoadJpegFile(TBitmap& picture, const std::string& fileName);
+void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality replaces the file.
-void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int quality);
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
 }  // namespace corvalin

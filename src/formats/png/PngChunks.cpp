@@ -1,4 +1,4 @@
-#include "codecs/PngChunks.h"
+#include "formats/png/PngChunks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 
 #include <zlib.h>
 
-#include "codecs/PngErrors.h"
-#include "codecs/PngIdat.h"
-#include "codecs/PngImage.h"
-#include "codecs/PngZlib.h"
+#include "formats/png/PngErrors.h"
+#include "formats/png/PngIdat.h"
+#include "formats/png/PngImage.h"
+#include "formats/png/PngZlib.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
 

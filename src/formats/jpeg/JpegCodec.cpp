@@ -1,4 +1,4 @@
-#include "picture/JpegCodec.h"
+#include "formats/jpeg/JpegCodec.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "codecs/PngFilters.h"
+#include "formats/png/PngFilters.h"
 
 #include <cstdlib>
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "codecs/GifImage.h"
+#include "formats/gif/GifImage.h"
 
 namespace corvalin {
 

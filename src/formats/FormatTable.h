@@ -1,0 +1,46 @@
+// The one list of picture formats: one row per format index, saying how the
+// picture object loads and saves files of that type.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace corvalin {
+
+class TBitmap;
+
+// Reads a whole file's bytes into the picture; a failure leaves it as it was.
+using TLoadPath = void (*)(TBitmap& picture, std::span<const uint8_t> file);
+// Writes the picture under the name, replacing the file atomically.
+using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality);
+
+struct TFormatRow {
+    std::string_view Extension;    // lower case, without the dot
+    std::string_view Description;  // the format's name in messages
+    TLoadPath Load;                // null: this build cannot read the format yet
+    TSavePath Save;                // null: this build cannot write the format yet
+};
+
+// Format index 1..10 names row index - 1; 0 stands for no row (read and
+// written as BMP data).
+enum FormatIndex : uint8_t {
+    fiUnknown = 0, fiBmp = 1, fiGif = 2, fiIco = 3, fiJpg = 4, fiPcd = 5,
+    fiPsd = 6, fiPcx = 7, fiPng = 8, fiTif = 9, fiWmf = 10
+};
+
+extern const std::array<TFormatRow, 10> FormatTable;
+inline constexpr int kFormatCount = int(std::tuple_size_v<decltype(FormatTable)>);
+
+// The row of a format index 1..kFormatCount.
+const TFormatRow& FormatRow(int formatIndex);
+// The extension of a format index 1..kFormatCount, as a C string for the lists.
+std::string FormatExtension(int formatIndex);
+
+// The format index of a file name's extension: the text from the last "."
+// when no "/" follows it, ASCII-lower-cased and compared exactly.
+uint8_t FormatIndexOf(const std::string& fileName);
+
+}  // namespace corvalin
