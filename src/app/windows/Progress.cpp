@@ -26,10 +26,10 @@ constexpr int kPreviewHeight = 275;
 
 }  // namespace
 
-TfrmProgress::TfrmProgress()
+TfrmProgress::TfrmProgress(QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Bitte warten..."));
-    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFont(DefaultWindowFont());
 
     pnlProgressBar = new QProgressBar(this);
@@ -106,12 +106,12 @@ TfrmProgress* ProgressWindow()
     return frmProgress;
 }
 
-TfrmProgress* EnsureProgress()
+TfrmProgress* EnsureProgress(QWidget* owner)
 {
     if (frmProgress != nullptr)
         return frmProgress;
     try {
-        frmProgress = new TfrmProgress();
+        frmProgress = new TfrmProgress(owner);
         CenterOnScreen(frmProgress);
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QStringLiteral("Corvalin"), QString::fromStdString(error.what()));
