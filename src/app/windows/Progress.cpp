@@ -70,8 +70,11 @@ void TfrmProgress::SetFile(const std::string& path)
     const TTextMeasure measure = [&metrics](const std::string& text) {
         return metrics.horizontalAdvance(Q(text));
     };
-    labFilename->setText(path.empty() ? QString()
-                                      : Q(FitPathToWidth(path, measure, kProgressLabelWidth)));
+    // A file name wider than the label on its own loses its middle; the
+    // whole path is the label's tool tip.
+    const QString fitted = path.empty() ? QString() : Q(FitPathToWidth(path, measure, kProgressLabelWidth));
+    labFilename->setText(metrics.elidedText(fitted, Qt::ElideMiddle, labFilename->width()));
+    labFilename->setToolTip(Q(path));
 }
 
 void TfrmProgress::SetPreviewBox(bool ticked)
