@@ -6,7 +6,6 @@
 
 #include <QButtonGroup>
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -43,18 +42,6 @@ int32_t BottomTextTop(int32_t height, int32_t border, int32_t fontHeight)
         __builtin_sub_overflow(height, fromEdge, &top))
         throw EIntOverflow(msg::IntOverflow);
     return top;
-}
-
-// The text box shows the chosen face, style and colour; a size taller than
-// the box is shown as large as fits, so the glyphs stay inside its frame.
-// The preview shows the real size.
-QFont FontThatFits(QFont font, const QLineEdit* box)
-{
-    const int frame = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, box);
-    const int room = box->height() - 2 * (frame + 1);
-    while (font.pixelSize() > 6 && QFontMetrics(font).height() > room)
-        font.setPixelSize(font.pixelSize() - 1);
-    return font;
 }
 
 QPushButton* ButtonWithPicture(QWidget* parent, QStyle::StandardPixmap icon, const QString& caption)
@@ -270,7 +257,7 @@ void TfrmCopyright::btnChooseFontClick()
 void TfrmCopyright::ApplyFont(const TFont& font)
 {
     textFont_ = font;
-    edtText->setFont(FontThatFits(ToQFont(font), edtText));
+    edtText->setFont(ToQFont(font));
     QPalette palette = edtText->palette();
     palette.setColor(QPalette::Text, QColor(RedOf(font.Color), GreenOf(font.Color), BlueOf(font.Color)));
     edtText->setPalette(palette);
