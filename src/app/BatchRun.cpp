@@ -58,7 +58,7 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         frontEnd.AddFileResultLine(FileLine(path, before, after), path, "");
     } catch (const std::exception& error) {
         ++totals.failed;
-        frontEnd.AddFileResultLine(FailureLine(path), path, error.what());
+        frontEnd.AddFileResultLine(FailureLine(path), path, ReasonOf(error));
     }
 }
 
