@@ -6,6 +6,7 @@
 
 #include "app/BatchRun.h"
 #include "app/SettingsStore.h"
+#include "common/Exceptions.h"
 #include "common/Tools.h"
 
 namespace corvalin {
@@ -75,10 +76,14 @@ bool IsHelpSwitch(const std::string& parameter)
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;  // behind the separator
-    if (parameter.size() <= valuePosition)
+    // Only one character of the value used to count, so "/copy=true" and
+    // "/copyright=1" turned copies off: any value but 0 and 1 is refused.
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (value.empty() || value == "1")
         return true;
-    return parameter[valuePosition] == '1';
+    if (value == "0")
+        return false;
+    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für " + switchName);
 }
 
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
@@ -128,16 +133,20 @@ std::string HelpText()
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments)
 {
     session.AutoConvert = false;
+    session.ParameterRefused = false;
     for (const std::string& argument : arguments) {
         const std::string parameter = WithoutQuotationMarks(argument);
         try {
             ApplyParameter(session, parameter);
         } catch (const std::exception&) {
+            session.ParameterRefused = true;
             session.FrontEnd().ShowMessage("Ungültiger Kommandozeilenparameter \"" + parameter +
                                            "\"\r\r" + HelpText());
         }
     }
-    if (session.AutoConvert) {
+    // A refused switch may have meant "/copy=true": converting without it
+    // could overwrite the originals.
+    if (session.AutoConvert && !session.ParameterRefused) {
         session.FrontEnd().HideMainWindow();
         btnConvertClick(session);
     }

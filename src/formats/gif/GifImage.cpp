@@ -240,12 +240,13 @@ void TGIFImage::SaveToStream(TStream& stream) const
     WriteGif(stream, header_, images_);
 }
 
-void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TSpanStream stream(file);
     TGIFImage gif;
     gif.LoadFromStream(stream);
     picture.AssignPicture(&gif);
+    return gif.Images().size();
 }
 
 void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t)

@@ -19,8 +19,9 @@
 
 namespace corvalin {
 
-EJPEG::EJPEG(int messageCode)
-    : EInvalidGraphic(FormatText("JPEG-Fehler #%d", {std::to_string(messageCode)}))
+EJPEG::EJPEG(int messageCode, const std::string& libraryText)
+    : EInvalidGraphic(FormatText("JPEG-Fehler #%d", {std::to_string(messageCode)}) +
+                      (libraryText.empty() ? "" : ". " + libraryText))
 {
 }
 
@@ -39,7 +40,9 @@ constexpr int kRowBatch = 16;
 // its memory. Warnings (damaged or truncated data) are ignored.
 [[noreturn]] void ThrowJpegError(j_common_ptr cinfo)
 {
-    throw EJPEG(cinfo->err->msg_code);
+    char text[JMSG_LENGTH_MAX] = {};
+    cinfo->err->format_message(cinfo, text);
+    throw EJPEG(cinfo->err->msg_code, text);
 }
 
 void IgnoreMessage(j_common_ptr, int) {}
@@ -49,7 +52,7 @@ void LimitScans(j_common_ptr cinfo)
 {
     // JERR_BAD_PROGRESSION is the nearest of libjpeg's own codes.
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
-        throw EJPEG(JERR_BAD_PROGRESSION);
+        throw EJPEG(JERR_BAD_PROGRESSION, "Zu viele Scans (mehr als " + std::to_string(kMaxScans) + ")");
 }
 
 void InstallErrorManager(jpeg_error_mgr& err)
