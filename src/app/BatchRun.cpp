@@ -1,6 +1,5 @@
 #include "app/BatchRun.h"
 
-#include <new>
 #include <vector>
 
 #include "app/ConvertPicture.h"
@@ -64,12 +63,9 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         CheckedAdd(totals.bytesAfter, after);
         CheckedAdd(totals.converted, int32_t(1));
         frontEnd.AddResultLine(FileLine(path, before, after), "");
-    } catch (const std::bad_alloc&) {
-        ++totals.failed;
-        frontEnd.AddResultLine(FailureLine(path), msg::OutOfResources);
     } catch (const std::exception& error) {
         ++totals.failed;
-        frontEnd.AddResultLine(FailureLine(path), error.what());
+        frontEnd.AddResultLine(FailureLine(path), ReasonOf(error));
     }
 }
 

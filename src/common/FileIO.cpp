@@ -36,7 +36,7 @@ std::string CreateErrorText(const std::string& path, const std::string& reason)
 
 [[noreturn]] void ThrowWriteError(int error)
 {
-    throw EWriteError(std::string(msg::StreamWrite) + ". " + SystemErrorText(error));
+    throw EWriteError(msg::StreamWrite, SystemErrorText(error));
 }
 
 std::string FolderOf(const std::string& path)
@@ -148,7 +148,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, int64_t maxBytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw EReadError(std::string(msg::StreamRead) + ". " + SystemErrorText(errno));
+            throw EReadError(msg::StreamRead, SystemErrorText(errno));
         if (n == 0)
             break;
         filled += size_t(n);

@@ -38,15 +38,15 @@ public:
     TAtomicFileStream& operator=(const TAtomicFileStream&) = delete;
 
     size_t Read(void*, size_t) override { return 0; }
-    // Throws EWriteError "Stream-Schreibfehler. <system text>" when the
-    // system refuses the data.
+    // Throws EWriteError "Stream-Schreibfehler", with the system's text as
+    // its detail, when the system refuses the data.
     size_t Write(const void* buffer, size_t count) override;
     int64_t Position() const override { return bufferStart_ + int64_t(buffered_); }
     void Seek(int64_t position) override;
     int64_t Size() const override { return std::max(size_, Position()); }
 
-    // Puts the file in place; throws EWriteError with the system's text when
-    // any step fails, leaving the earlier file as it was.
+    // Puts the file in place; throws EWriteError with the system's text as
+    // detail when any step fails, leaving the earlier file as it was.
     void Commit();
 
 private:
