@@ -14,8 +14,7 @@ namespace {
 
 size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
 {
-    TSpanStream stream(file);
-    picture.ReadBmpStream(stream);
+    picture.ReadBmp(file);
     return 1;
 }
 
