@@ -241,9 +241,15 @@ def bounded_inputs():
     d = fresh("declared")
     with open(os.path.join(d, "huge.bmp"), "wb") as f:
         f.write(header + info + bytes(118 - 54))
+    # 2 KB of RLE8 (palette included) declaring 20000 x 20000: ends its bitmap at once.
+    rle = (40).to_bytes(4, "little") + (20000).to_bytes(4, "little") * 2 + (1).to_bytes(2, "little") \
+        + (8).to_bytes(2, "little") + (1).to_bytes(4, "little") + bytes(20)
+    with open(os.path.join(d, "rle.bmp"), "wb") as f:
+        f.write(b"BM" + (2048).to_bytes(4, "little") + bytes(4) + (1078).to_bytes(4, "little") + rle
+                + bytes(2048 - 54 - 2) + b"\x00\x01")
     r = run(d, "/copy=1")
-    check(r.seconds < 5 and r.status == 1 and listing(d) == ["huge.bmp"],
-          f"declared size: {r.seconds:.1f} s, {listing(d)}\n{r.err}")
+    check(r.seconds < 5 and r.status == 1 and listing(d) == ["huge.bmp", "rle.bmp"]
+          and r.err.count("Bitmap ist ungültig") == 2, f"declared size: {r.seconds:.1f} s, {listing(d)}\n{r.err}")
 
 
 def closed_output_and_reasons():
