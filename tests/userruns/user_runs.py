@@ -307,6 +307,7 @@ def fault_runs():
     check(calls > 8 and all(size_of(os.path.join(clean, n)) == (30, 20) for n in originals),
           f"fault runs: clean run ({calls} calls)")
     runs = 0
+    reasons = ""
     for mode, extra in (("fail", {}), ("kill", {}), ("term", {"CORVALIN_FAULT_NO_TMPFILE": "1"})):
         for at in range(1, calls + 1):
             d = os.path.join(BASE, f"fault-{mode}-{at}")
@@ -314,6 +315,7 @@ def fault_runs():
             r = run(d, "/copy=0", "/adapt=3", "/height=20",
                     env=dict(shim, CORVALIN_FAULT_AT=str(at), CORVALIN_FAULT_MODE=mode, **extra))
             runs += 1
+            reasons += r.err
             what = f"fault {mode} at call {at}"
             for n, data in originals.items():
                 now = read(os.path.join(d, n))
@@ -328,6 +330,7 @@ def fault_runs():
                 check(temporaries(d) == [], f"{what}: leftover not removed")
             else:
                 check(left == [], f"{what}: temporaries {left}")
+    check("Stream-Schreibfehler (No space left on device)" in reasons, "a full disk names its cause")
     print(f"fault runs: {calls} calls per run, {runs} runs")
 
 
