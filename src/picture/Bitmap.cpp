@@ -252,7 +252,10 @@ void TBitmap::ChangePixelFormat(TPixelFormat format)
     for (int y = 0; y < height_; ++y)
         EncodeRowFromBgr(*converted, y, RowAsBgr(*raster_, y, bgr.data()), match);
     raster_ = std::move(converted);
-    bmp_ = {.xPelsPerMeter = bmp_.xPelsPerMeter, .yPelsPerMeter = bmp_.yPelsPerMeter};
+    TBmpDescription resolution;
+    resolution.xPelsPerMeter = bmp_.xPelsPerMeter;
+    resolution.yPelsPerMeter = bmp_.yPelsPerMeter;
+    bmp_ = std::move(resolution);
     format_ = format;
 }
 
