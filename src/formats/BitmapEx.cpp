@@ -10,7 +10,7 @@ namespace {
 // Index 0 (an extension of no row) reads and writes BMP data like row 1.
 const TFormatRow& RowOrBmp(uint8_t index)
 {
-    return FormatRow(index == fiUnknown ? fiBmp : index);
+    return FormatRow(index == fiUnknown ? int(fiBmp) : int(index));
 }
 
 // Rows whose codec is not part of this build fail clearly instead of

@@ -113,6 +113,7 @@ TChunk& TPNGImage::Append(std::unique_ptr<TChunk> chunk)
 void TPNGImage::LoadFromBytes(std::span<const uint8_t> file)
 {
     Clear();
+    sideData_ = TSideDataBudget();
     TByteCursor in(file);
     if (in.Remaining() < 8 || std::memcmp(in.Bytes(8).data(), kSignature, 8) != 0)
         throw EPNGInvalidFileHeader();
