@@ -11,7 +11,7 @@ packages=(
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
   # independent reference tools used by the tests
-  imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin
+  imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   # window tests and screenshots
   xvfb xauth x11-apps
   # benchmarks
