@@ -14,17 +14,9 @@ namespace {
 constexpr uint32_t kEtoOpaque = 2;
 // A font of height 0 asks for the default size.
 constexpr int32_t kDefaultFontHeight = -12;
-constexpr int32_t kMaxFontPixels = 4096;
+constexpr int32_t kMaxFontPixels = 1024;
 // Text placed farther out than this cannot reach any picture.
 constexpr double kFarAway = double(1 << 24);
-
-std::string Joined(const std::vector<std::string>& characters)
-{
-    std::string text;
-    for (const std::string& c : characters)
-        text += c;
-    return text;
-}
 
 }  // namespace
 
@@ -60,16 +52,17 @@ void TMetafilePlayer::TextOut(TPointF reference, const TMetaText& text, uint32_t
         return;
     const TAffine t = LogicalToTarget();
     const TFont font = TargetFont();
-    const std::string whole = Joined(text.characters);
-    const TTextExtent extent = MeasureText(whole, font);
+    const TTextExtent extent = MeasureText(text.characters.front(), font);
 
-    // Where each character starts, in target pixels from the reference point.
+    // Where each character starts, in target pixels from the reference point:
+    // by the record's advances, or by the font's.
     const bool spaced = text.advances.size() == text.characters.size();
     const double stretch = std::hypot(t.m11, t.m12);
     std::vector<double> starts{0};
-    for (size_t i = 0; spaced && i < text.characters.size(); ++i)
-        starts.push_back(starts.back() + text.advances[i] * stretch);
-    const double width = spaced ? starts.back() : extent.width;
+    for (size_t i = 0; i < text.characters.size(); ++i)
+        starts.push_back(starts.back() + (spaced ? text.advances[i] * stretch
+                                                 : MeasureText(text.characters[i], font).width));
+    const double width = starts.back();
 
     const bool fromCurrent = (dc_.textAlign & taUpdateCP) != 0;
     const TPointF at = ToTarget(fromCurrent ? dc_.position : reference);
@@ -87,12 +80,15 @@ void TMetafilePlayer::TextOut(TPointF reference, const TMetaText& text, uint32_t
 
     canvas_.Font = font;
     canvas_.Brush = {dc_.bkColor, dc_.opaqueBackground ? TBrushStyle::bsSolid : TBrushStyle::bsClear};
-    if (!spaced) {
-        canvas_.DrawTextAt(int(std::lround(x)), int(std::lround(y)), whole);
-    } else {
-        for (size_t i = 0; i < text.characters.size(); ++i)
-            canvas_.DrawTextAt(int(std::lround(x + starts[i])), int(std::lround(y)), text.characters[i]);
-    }
+    // Character by character, so that those off the picture cost nothing.
+    const int pictureWidth = canvas_.Owner().Width(), pictureHeight = canvas_.Owner().Height();
+    const double reach = std::abs(font.Height) * 2.0;
+    if (y + extent.height >= 0 && y < pictureHeight)
+        for (size_t i = 0; i < text.characters.size(); ++i) {
+            const double left = x + starts[i];
+            if (left + reach >= 0 && left - reach < pictureWidth)
+                canvas_.DrawTextAt(int(std::lround(left)), int(std::lround(y)), text.characters[i]);
+        }
     if (fromCurrent && stretch > 0)
         dc_.position.x += width / stretch;
 }
