@@ -5,7 +5,6 @@
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
 #include "common/Limits.h"
-#include "common/Stream.h"
 #include "picture/RowCodec.h"
 
 namespace corvalin {
@@ -104,8 +103,7 @@ std::unique_ptr<TBitmap> DecodeDib(std::span<const uint8_t> info, std::span<cons
         file.insert(file.end(), info.begin(), info.begin() + ptrdiff_t(infoSize));
         file.insert(file.end(), bits.begin(), bits.end());
         auto bitmap = std::make_unique<TBitmap>();
-        TSpanStream stream(file);
-        bitmap->ReadBmpStream(stream);
+        bitmap->ReadBmp(file);
         return bitmap;
     } catch (const Exception&) {
         return nullptr;
