@@ -4,6 +4,7 @@
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/metafile/Metafile.h"
 #include "formats/png/PngImage.h"
 #include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
@@ -36,7 +37,7 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"pcx", "PCX", nullptr, SaveBmp},
     {"png", "PNG", LoadPngFile, SavePngFile},
     {"tif", "TIFF", nullptr, SaveTiffFile},
-    {"wmf", "Metadatei", nullptr, nullptr},
+    {"wmf", "Metadatei", LoadMetafileFile, SaveMetafileFile},
 }};
 
 const TFormatRow& FormatRow(int formatIndex)
