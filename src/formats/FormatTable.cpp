@@ -5,6 +5,9 @@
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/pcd/PcdGraphic.h"
+#include "formats/pcx/PcxGraphic.h"
+#include "formats/psd/PsdGraphic.h"
 #include "formats/png/PngImage.h"
 #include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
@@ -49,9 +52,9 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"gif", "GIF", LoadGifFile, SaveGifFile, {}},
     {"ico", "Symbol", LoadBmp, SaveBmp, kIcoAliases},
     {"jpg", "JPEG", LoadJpegFile, SaveJpegFile, kJpgAliases},
-    {"pcd", "Photo-CD", nullptr, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", nullptr, SaveBmp, kPsdAliases},
-    {"pcx", "PCX", nullptr, SaveBmp, kPcxAliases},
+    {"pcd", "Photo-CD", LoadPcdFile, SaveBmp, kPcdAliases},
+    {"psd", "Photoshop", LoadPsdFile, SaveBmp, kPsdAliases},
+    {"pcx", "PCX", LoadPcxFile, SaveBmp, kPcxAliases},
     {"png", "PNG", LoadPngFile, SavePngFile, kPngAliases},
     {"tif", "TIFF", nullptr, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", nullptr, nullptr, kWmfAliases},
