@@ -119,10 +119,8 @@ void TPSDGraphic::SetUpColorManager()
         colors.SetTargetColorScheme(alpha ? TColorScheme::csBGRA : TColorScheme::csBGR);
         colors.SetTargetSamplesPerPixel(alpha ? 4 : 3);
         colors.SetTargetBitsPerSample(8);
-        if (scheme == TColorScheme::csCIELab) {
+        if (scheme == TColorScheme::csCIELab)
             options |= coLabByteRange | coLabChromaOffset;
-            colors.SetLabWhitePoint(kWhiteD50);  // Photoshop's Lab is relative to D50
-        }
     }
     colors.SetSourceOptions(options);
 }
