@@ -296,6 +296,9 @@ TEST(PsdRead, BrokenDocuments)
     file[25] = 5;  // a colour mode with no colour scheme
     EXPECT_EQ(ErrorOf(file), kInvalid);
     file = good;
+    std::fill(file.begin() + 18, file.begin() + 22, 0);  // no columns: nothing to show
+    EXPECT_TRUE(Load(file)->Empty());
+    file = good;
     file[23] = 32;  // 32-bit floating point samples
     EXPECT_EQ(ErrorOf(file), "Color depth is invalid. Bits per sample must be 1, 2, 4, 8 or 16.");
 

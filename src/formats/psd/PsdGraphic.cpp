@@ -132,6 +132,8 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     if (scheme == TColorScheme::csUnknown)
         ThrowInvalidFormat(kFormat);  // a colour mode nothing here can show
     SetUpColorManager();
+    if (properties_.Width == 0 || properties_.Height == 0)
+        return;  // no pixels: an empty picture, not one of 0 x 2^31 rows
     CreateTargetRaster(kColorFormat);
 
     TByteCursor cursor(file);
@@ -151,16 +153,13 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     cursor.Skip(cursor.U32BE());  // layer and mask information
     cursor.Skip(2);               // compression
 
-    const int32_t width = properties_.Width;
-    const int32_t height = properties_.Height;
-    if (width == 0 || height == 0)
-        return;
-    const size_t rowBytes = (size_t(width) * properties_.BitsPerSample + 7) / 8;
+    const size_t rowBytes = (size_t(properties_.Width) * properties_.BitsPerSample + 7) / 8;
     const size_t planes = IsSingleChannel(scheme) ? 1 : properties_.SamplesPerPixel;
     const bool packBits = properties_.Compression == TCompressionType::ctPackedBits;
     if (!IsSingleChannel(scheme))
         Progress(TProgressStage::psStarting, 0, progress::Loading);
-    TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(height), channels_, planes, rowBytes);
+    TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
+                  rowBytes);
     ConvertRows(rows, planes, rowBytes);
 }
 
