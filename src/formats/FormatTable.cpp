@@ -6,6 +6,7 @@
 #include "formats/gif/GifImage.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/png/PngImage.h"
+#include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
 
@@ -53,7 +54,7 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"psd", "Photoshop", nullptr, SaveBmp, kPsdAliases},
     {"pcx", "PCX", nullptr, SaveBmp, kPcxAliases},
     {"png", "PNG", LoadPngFile, SavePngFile, kPngAliases},
-    {"tif", "TIFF", nullptr, SaveTiffFile, kTifAliases},
+    {"tif", "TIFF", LoadTiffFile, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", nullptr, nullptr, kWmfAliases},
 }};
 
