@@ -1,6 +1,8 @@
 #include "formats/tiff/TiffJpeg.h"
 
-#include <string>
+#include <vector>
+
+#include "formats/jpeg/JpegSession.h"
 
 namespace corvalin {
 
@@ -11,9 +13,10 @@ namespace {
     throw EGraphicCompression(text);
 }
 
-[[noreturn]] void FailWithCode(int code)
+bool IsTableStream(std::span<const uint8_t> tables)
 {
-    throw EGraphicCompression("JPEG decompression error (libjpeg message " + std::to_string(code) + ").");
+    return tables.size() >= 4 && tables[0] == 0xFF && tables[1] == 0xD8 && tables[tables.size() - 2] == 0xFF &&
+           tables[tables.size() - 1] == 0xD9;
 }
 
 }  // namespace
@@ -24,29 +27,10 @@ TTIFFJPEGDecoder::TTIFFJPEGDecoder(const TImageProperties& properties, TColorSch
 {
 }
 
-TTIFFJPEGDecoder::~TTIFFJPEGDecoder()
-{
-    JpegSessionDestroy(session_);
-}
-
 void TTIFFJPEGDecoder::DecodeInit()
 {
-    if (session_ != nullptr)
-        return;
-    session_ = JpegSessionCreate();
-    if (session_ == nullptr)
-        throw EOutOfResources(msg::OutOfResources);
-    if (tables_.empty())
-        return;
-    bool tablesOnly = false;
-    if (JpegReadTables(session_, tables_.data(), tables_.size(), tablesOnly) != 0 || !tablesOnly)
+    if (!tables_.empty() && !IsTableStream(tables_))
         Fail("Bogus JPEG tables field.");
-}
-
-void TTIFFJPEGDecoder::DecodeEnd()
-{
-    JpegSessionDestroy(session_);
-    session_ = nullptr;
 }
 
 void TTIFFJPEGDecoder::ExpectBlock(uint32_t width, uint32_t rows)
@@ -57,59 +41,62 @@ void TTIFFJPEGDecoder::ExpectBlock(uint32_t width, uint32_t rows)
 
 int TTIFFJPEGDecoder::OutputComponents() const
 {
-    if (properties_.PlanarConfig == 2)
-        return 1;
-    return properties_.SamplesPerPixel;
+    return properties_.PlanarConfig == 2 ? 1 : properties_.SamplesPerPixel;
 }
 
-void TTIFFJPEGDecoder::CheckHeader(const TJpegBlockHeader& header) const
+size_t TTIFFJPEGDecoder::DecodeBlock(std::span<const uint8_t> packed, std::span<uint8_t> unpacked)
 {
-    if (header.width != width_ || header.height != rows_)
+    TJpegDecoder jpeg(packed, tables_);
+    jpeg_decompress_struct& info = jpeg.Info();
+    if (info.image_width != width_ || info.image_height != rows_)
         Fail("Improper JPEG strip/tile size.");
     const bool chunky = properties_.PlanarConfig != 2;
-    if (header.components != (chunky ? properties_.SamplesPerPixel : 1))
+    if (info.num_components != OutputComponents())
         Fail("Improper JPEG component count.");
-    if (header.precision != properties_.BitsPerSample)
+    if (info.data_precision != properties_.BitsPerSample)
         Fail("Improper JPEG data precision.");
     int h = 1, v = 1;
     if (chunky && photometric_ == TColorScheme::csYCbCr && properties_.YCbCrSubSampling.size() >= 2) {
         h = properties_.YCbCrSubSampling[0];
         v = properties_.YCbCrSubSampling[1];
     }
-    if (header.firstH != h || header.firstV != v || (chunky && !header.othersOneByOne))
+    bool factorsFit = info.comp_info[0].h_samp_factor == h && info.comp_info[0].v_samp_factor == v;
+    for (int c = 1; chunky && c < info.num_components; ++c)
+        factorsFit = factorsFit && info.comp_info[c].h_samp_factor == 1 && info.comp_info[c].v_samp_factor == 1;
+    if (!factorsFit)
         Fail("Improper JPEG sampling factors.");
-}
-
-size_t TTIFFJPEGDecoder::DecodeBlock(std::span<const uint8_t> packed, std::span<uint8_t> unpacked)
-{
-    DecodeInit();
-    TJpegBlockHeader header;
-    int status = JpegReadHeader(session_, packed.data(), packed.size(), header);
-    if (status != 0)
-        FailWithCode(status);
-    CheckHeader(header);
     const size_t rowBytes = size_t(width_) * size_t(OutputComponents());
-    if (rowBytes == 0 || unpacked.size() % rowBytes != 0)
+    if (unpacked.size() % rowBytes != 0)
         Fail("Fractional JPEG scanline unsupported.");
-    TJpegColor stored = TJpegColor::Unknown, output = TJpegColor::Unknown;
+
+    // TIFF's JPEG streams carry no JFIF or Adobe marker, so libjpeg is told
+    // how the samples are stored instead of guessing.
     if (OutputComponents() == 1) {
-        stored = output = TJpegColor::Grey;
+        info.jpeg_color_space = info.out_color_space = JCS_GRAYSCALE;
     } else if (photometric_ == TColorScheme::csYCbCr) {
-        stored = TJpegColor::YCbCr;
-        output = TJpegColor::RGB;
-    } else if (photometric_ == TColorScheme::csRGB || photometric_ == TColorScheme::csRGBA) {
-        stored = output = TJpegColor::RGB;
+        info.jpeg_color_space = JCS_YCbCr;
+        info.out_color_space = JCS_RGB;
     } else if (photometric_ == TColorScheme::csCMYK) {
-        stored = output = TJpegColor::CMYK;
+        info.jpeg_color_space = info.out_color_space = JCS_CMYK;
+    } else {
+        info.jpeg_color_space = info.out_color_space = JCS_RGB;
     }
-    status = JpegStartDecompress(session_, stored, output);
-    uint32_t rows = 0;
-    if (status == 0)
-        status = JpegReadRows(session_, unpacked.data(), rowBytes, uint32_t(unpacked.size() / rowBytes), rows);
-    JpegAbortBlock(session_);
-    if (status != 0)
-        FailWithCode(status);
-    return size_t(rows) * rowBytes;
+    info.raw_data_out = FALSE;
+    jpeg.Start();
+    if (size_t(info.output_width) * size_t(info.output_components) != rowBytes)
+        Fail("Improper JPEG component count.");
+    const size_t rows = unpacked.size() / rowBytes;
+    size_t done = 0;
+    std::vector<JSAMPROW> pointers(rows);
+    for (size_t r = 0; r < rows; ++r)
+        pointers[r] = unpacked.data() + r * rowBytes;
+    while (done < rows) {
+        const unsigned read = jpeg.ReadRows(pointers.data() + done, unsigned(rows - done));
+        if (read == 0)
+            break;
+        done += read;
+    }
+    return done * rowBytes;
 }
 
 }  // namespace corvalin

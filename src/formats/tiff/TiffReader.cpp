@@ -246,15 +246,19 @@ void TTIFFGraphic::SetupPalette()
     }
     if (m.TargetColorScheme() != TColorScheme::csIndexed || !directory_->Has(ttColorMap))
         return;
-    // Three planes of 16-bit values: red, green, blue. The high byte is the
-    // 8-bit level whether a writer scaled by 257 or shifted by 8 (as
-    // Corvalin's own writer does); scaling by 255 / 65535 would turn the
-    // shifted 255 into 254.
+    // Three planes of 16-bit values: red, green, blue. A map whose low bytes
+    // are all zero holds 8-bit levels shifted up (Corvalin's own writer does
+    // that), where scaling by 255 / 65535 would turn 255 into 254; any other
+    // map is scaled so.
     const std::vector<uint32_t> map = directory_->Values(ttColorMap);
     const size_t n = map.size();
     const size_t entries = std::min<size_t>(n / 3, 256);
     std::vector<TColor> palette(entries);
-    auto level = [](uint32_t v) { return uint8_t(std::min<uint32_t>(v, 65535) >> 8); };
+    const bool shifted = std::all_of(map.begin(), map.end(), [](uint32_t v) { return (v & 0xFF) == 0; });
+    auto level = [shifted](uint32_t v) {
+        v = std::min<uint32_t>(v, 65535);
+        return uint8_t(shifted ? v >> 8 : v * 255 / 65535);
+    };
     for (size_t i = 0; i < entries; ++i)
         palette[i] = RGB(level(map[i]), level(map[n / 3 + i]), level(map[2 * n / 3 + i]));
     SetPalette(std::move(palette));
