@@ -25,5 +25,5 @@ while IFS= read -r file; do
       status=1
     fi
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
-done < <(find common picture formats app overlay -name '*.cpp' -o -name '*.h')
+done < <(find common picture formats app overlay -name '*.cpp' -o -name '*.c' -o -name '*.h')
 exit $status

@@ -58,7 +58,7 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         frontEnd.AddResultLine(FileLine(path, before, after), "");
     } catch (const std::exception& error) {
         ++totals.failed;
-        frontEnd.AddResultLine(FailureLine(path), error.what());
+        frontEnd.AddResultLine(FailureLine(path), ReasonOf(error));
     }
 }
 

@@ -22,6 +22,14 @@ std::string FormatText(const std::string& pattern, std::initializer_list<std::st
     return out;
 }
 
+std::string ReasonOf(const std::exception& error)
+{
+    const auto* own = dynamic_cast<const Exception*>(&error);
+    if (own == nullptr || own->Detail().empty())
+        return error.what();
+    return std::string(error.what()) + " (" + own->Detail() + ")";
+}
+
 std::string SystemErrorText(int error)
 {
     return std::strerror(error);

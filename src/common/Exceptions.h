@@ -4,19 +4,29 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace corvalin {
 
+// The detail is an optional further text from a library (its own error
+// message); it travels with the failure's reason but is not the message.
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    explicit Exception(const std::string& message, std::string detail = {})
+        : std::runtime_error(message), detail_(std::move(detail))
+    {
+    }
     std::string Message() const { return what(); }
+    const std::string& Detail() const { return detail_; }
+
+private:
+    std::string detail_;
 };
 
-#define CORVALIN_EXCEPTION(Name, Base)                                  \
-    class Name : public Base {                                          \
-    public:                                                             \
-        explicit Name(const std::string& message) : Base(message) {}   \
+#define CORVALIN_EXCEPTION(Name, Base) \
+    class Name : public Base {         \
+    public:                            \
+        using Base::Base;              \
     };
 
 CORVALIN_EXCEPTION(EInvalidGraphic, Exception)
@@ -48,6 +58,10 @@ inline constexpr const char* IntOverflow = "Integer-Überlauf";
 
 // Replaces each "%s" and "%d" in pattern, left to right, by the next argument.
 std::string FormatText(const std::string& pattern, std::initializer_list<std::string> args);
+
+// What a failed file shows as its reason: the message, followed by the
+// detail in parentheses when the exception carries one.
+std::string ReasonOf(const std::exception& error);
 
 // The system's text for an errno value.
 std::string SystemErrorText(int error);

@@ -9,6 +9,7 @@
 #include "formats/pcx/PcxGraphic.h"
 #include "formats/psd/PsdGraphic.h"
 #include "formats/png/PngImage.h"
+#include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
 
@@ -56,7 +57,7 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"psd", "Photoshop", LoadPsdFile, SaveBmp, kPsdAliases},
     {"pcx", "PCX", LoadPcxFile, SaveBmp, kPcxAliases},
     {"png", "PNG", LoadPngFile, SavePngFile, kPngAliases},
-    {"tif", "TIFF", nullptr, SaveTiffFile, kTifAliases},
+    {"tif", "TIFF", LoadTiffFile, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", nullptr, nullptr, kWmfAliases},
 }};
 

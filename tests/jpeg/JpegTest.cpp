@@ -227,6 +227,61 @@ TEST(JpegRead, NonJpegDataFailsWithLibjpegsMessageCode)
     EXPECT_EQ(ExpectJpegError(dir.File("text.jpg")), JpegErrorText(JERR_NO_SOI));
     WriteBytes(dir.File("empty.jpg"), {});
     EXPECT_EQ(ExpectJpegError(dir.File("empty.jpg")), JpegErrorText(JERR_INPUT_EMPTY));
+
+    // libjpeg's own text travels beside the message, into the failure's reason.
+    const std::vector<uint8_t> text{'H', 'a', 'l', 'l', 'o'};
+    try {
+        TJpegDecoder decoder(text);
+        FAIL();
+    } catch (const EJPEG& e) {
+        EXPECT_EQ(e.MessageCode(), JERR_NO_SOI);
+        EXPECT_EQ(e.Detail(), "Not a JPEG file: starts with 0x48 0x61");
+        EXPECT_EQ(ReasonOf(e), JpegErrorText(JERR_NO_SOI) + " (Not a JPEG file: starts with 0x48 0x61)");
+    }
+}
+
+// An abbreviated image and its tables apart, as TIFF files keep JPEG strips:
+// the decoder reads the tables first and decodes the image as the whole file.
+TEST(JpegRead, TablesKeptApartFromTheImage)
+{
+    TempDir dir;
+    const std::string path = dir.File("whole.jpg");
+    ImageMagick("-size 48x40 gradient:red-blue -quality 80 " + Quote(path));
+    const std::vector<uint8_t> whole = ReadBytes(path);
+    std::vector<uint8_t> tables{0xFF, 0xD8}, image{0xFF, 0xD8};
+    for (size_t at = 2; at + 4 <= whole.size();) {
+        const uint8_t marker = whole[at + 1];
+        if (marker == 0xDA) {  // the scan runs to the end of the file
+            image.insert(image.end(), whole.begin() + long(at), whole.end());
+            break;
+        }
+        const size_t length = size_t(whole[at + 2]) << 8 | whole[at + 3];
+        auto& target = (marker == 0xDB || marker == 0xC4) ? tables : image;
+        target.insert(target.end(), whole.begin() + long(at), whole.begin() + long(at + 2 + length));
+        at += 2 + length;
+    }
+    tables.insert(tables.end(), {0xFF, 0xD9});
+
+    auto decodeAll = [](TJpegDecoder& decoder) {
+        jpeg_decompress_struct& cinfo = decoder.Info();
+        cinfo.out_color_space = JCS_RGB;
+        decoder.Start();
+        std::vector<uint8_t> pixels(size_t(cinfo.output_width) * cinfo.output_height * 3);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.data() + size_t(cinfo.output_scanline) * cinfo.output_width * 3;
+            if (decoder.ReadRows(&row, 1) == 0)
+                break;
+        }
+        decoder.Finish();
+        return pixels;
+    };
+    TJpegDecoder reference(whole);
+    TJpegDecoder apart(image, tables);
+    EXPECT_EQ(apart.Info().image_width, 48u);
+    EXPECT_EQ(decodeAll(apart), decodeAll(reference));
+    // Without its tables the abbreviated image cannot be decoded.
+    TJpegDecoder bare(image);
+    EXPECT_THROW(decodeAll(bare), EJPEG);
 }
 
 TEST(JpegRead, PictureBeyondTheRasterLimitFailsBeforeAllocation)

@@ -3,12 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstdio>  // jpeglib.h needs FILE
-
-#include <jpeglib.h>
-#include <jerror.h>
 
 #include "common/Limits.h"
+#include "formats/jpeg/JpegSession.h"
 #include "picture/RowCodec.h"
 
 // libjpeg-turbo's extended colour spaces let the codec read and write the
@@ -19,91 +16,25 @@
 
 namespace corvalin {
 
-EJPEG::EJPEG(int messageCode)
-    : EInvalidGraphic(FormatText("JPEG-Fehler #%d", {std::to_string(messageCode)}))
-{
-}
-
 namespace {
 
-// A legitimate progressive file has a few dozen scans; thousands of tiny
-// scans would make every one of them walk the whole picture again.
-constexpr int kMaxScans = 1000;
-// libjpeg's own buffers obey the same ceiling as the raster.
-constexpr long kMaxLibjpegMemory = long(kMaxRasterBytes);
 constexpr int kGrayLevels = 236;
 // Rows handed to libjpeg per call; it fills as many as its buffers hold.
 constexpr int kRowBatch = 16;
-
-// Fatal errors leave libjpeg as exceptions; the session's destructor frees
-// its memory. Warnings (damaged or truncated data) are ignored.
-[[noreturn]] void ThrowJpegError(j_common_ptr cinfo)
-{
-    throw EJPEG(cinfo->err->msg_code);
-}
-
-void IgnoreMessage(j_common_ptr, int) {}
-void IgnoreOutput(j_common_ptr) {}
-
-void LimitScans(j_common_ptr cinfo)
-{
-    // JERR_BAD_PROGRESSION is the nearest of libjpeg's own codes.
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
-        throw EJPEG(JERR_BAD_PROGRESSION);
-}
-
-void InstallErrorManager(jpeg_error_mgr& err)
-{
-    jpeg_std_error(&err);
-    err.error_exit = ThrowJpegError;
-    err.emit_message = IgnoreMessage;
-    err.output_message = IgnoreOutput;
-}
-
-class Decompressor {
-public:
-    explicit Decompressor(std::span<const uint8_t> data)
-    {
-        InstallErrorManager(err_);
-        progress_.progress_monitor = LimitScans;
-        cinfo_.err = &err_;
-        jpeg_create_decompress(&cinfo_);
-        cinfo_.progress = &progress_;
-        cinfo_.mem->max_memory_to_use = kMaxLibjpegMemory;
-        // Reads stop at the end of the buffer; libjpeg then sees an end marker.
-        // It refuses an empty buffer here, before the destructor would run.
-        try {
-            jpeg_mem_src(&cinfo_, data.data(), static_cast<unsigned long>(data.size()));
-        } catch (...) {
-            jpeg_destroy_decompress(&cinfo_);
-            throw;
-        }
-    }
-    ~Decompressor() { jpeg_destroy_decompress(&cinfo_); }
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
-
-    jpeg_decompress_struct& operator*() { return cinfo_; }
-    jpeg_decompress_struct* operator->() { return &cinfo_; }
-
-private:
-    jpeg_error_mgr err_{};
-    jpeg_progress_mgr progress_{};
-    jpeg_decompress_struct cinfo_{};
-};
 
 bool IsFourComponent(J_COLOR_SPACE space)
 {
     return space == JCS_CMYK || space == JCS_YCCK;
 }
 
-TJpegHeader HeaderOf(jpeg_decompress_struct& cinfo)
+TJpegHeader HeaderOf(TJpegDecoder& decoder)
 {
+    const jpeg_decompress_struct& cinfo = decoder.Info();
     TJpegHeader header;
     header.width = int32_t(cinfo.image_width);
     header.height = int32_t(cinfo.image_height);
     header.grayscale = cinfo.jpeg_color_space == JCS_GRAYSCALE;
-    header.multipleScans = jpeg_has_multiple_scans(&cinfo);
+    header.multipleScans = decoder.HasMultipleScans();
     CheckedRasterBytes(header.width, header.height, header.grayscale ? 8 : 24);
     return header;
 }
@@ -126,20 +57,21 @@ void SetDecodeParameters(jpeg_decompress_struct& cinfo)
 
 // Reads rows straight into the raster; returns false when libjpeg delivers
 // nothing more.
-bool ReadRowBatch(jpeg_decompress_struct& cinfo, TRaster& raster)
+bool ReadRowBatch(TJpegDecoder& decoder, TRaster& raster)
 {
     std::array<JSAMPROW, kRowBatch> rows{};
-    const int first = int(cinfo.output_scanline);
+    const int first = int(decoder.Info().output_scanline);
     const int count = std::min(kRowBatch, raster.height - first);
     for (int i = 0; i < count; ++i)
         rows[i] = raster.Row(first + i);
-    return jpeg_read_scanlines(&cinfo, rows.data(), JDIMENSION(count)) > 0;
+    return decoder.ReadRows(rows.data(), unsigned(count)) > 0;
 }
 
-void ReadDirectRows(jpeg_decompress_struct& cinfo, TRaster& raster)
+void ReadDirectRows(TJpegDecoder& decoder, TRaster& raster)
 {
+    const jpeg_decompress_struct& cinfo = decoder.Info();
     while (cinfo.output_scanline < cinfo.output_height)
-        if (!ReadRowBatch(cinfo, raster))
+        if (!ReadRowBatch(decoder, raster))
             return;
 }
 
@@ -165,13 +97,14 @@ void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr)
     }
 }
 
-void ReadCmykRows(jpeg_decompress_struct& cinfo, TRaster& raster)
+void ReadCmykRows(TJpegDecoder& decoder, TRaster& raster)
 {
+    const jpeg_decompress_struct& cinfo = decoder.Info();
     std::vector<uint8_t> cmyk(size_t(raster.width) * 4);
     JSAMPROW row = cmyk.data();
     while (cinfo.output_scanline < cinfo.output_height) {
         const int y = int(cinfo.output_scanline);
-        if (jpeg_read_scanlines(&cinfo, &row, 1) == 0)
+        if (decoder.ReadRows(&row, 1) == 0)
             return;
         CmykRowToBgr(cmyk.data(), raster.width, cinfo.saw_Adobe_marker, raster.Row(y));
     }
@@ -187,84 +120,14 @@ std::vector<TColor> GrayPaletteOf(const jpeg_decompress_struct& cinfo)
     return palette;
 }
 
-// Collects the compressed bytes in a vector that grows in large steps.
-class VectorDestination {
-public:
-    explicit VectorDestination(size_t expected)
-    {
-        mgr_.init_destination = Init;
-        mgr_.empty_output_buffer = Grow;
-        mgr_.term_destination = Term;
-        mgr_.owner = this;
-        bytes_.resize(std::max<size_t>(expected, 1 << 16));
-    }
-    VectorDestination(const VectorDestination&) = delete;
-    VectorDestination& operator=(const VectorDestination&) = delete;
-
-    jpeg_destination_mgr* Manager() { return &mgr_; }
-    std::vector<uint8_t> Take() { return std::move(bytes_); }
-
-private:
-    struct OwnedManager : jpeg_destination_mgr {
-        VectorDestination* owner = nullptr;
-    };
-
-    static VectorDestination& Of(j_compress_ptr cinfo)
-    {
-        return *static_cast<OwnedManager*>(cinfo->dest)->owner;
-    }
-    static void Init(j_compress_ptr cinfo)
-    {
-        auto& self = Of(cinfo);
-        self.mgr_.next_output_byte = self.bytes_.data();
-        self.mgr_.free_in_buffer = self.bytes_.size();
-    }
-    static boolean Grow(j_compress_ptr cinfo)
-    {
-        // libjpeg calls this only when the whole buffer is full.
-        auto& self = Of(cinfo);
-        const size_t used = self.bytes_.size();
-        self.bytes_.resize(used * 2);
-        self.mgr_.next_output_byte = self.bytes_.data() + used;
-        self.mgr_.free_in_buffer = self.bytes_.size() - used;
-        return TRUE;
-    }
-    static void Term(j_compress_ptr cinfo)
-    {
-        auto& self = Of(cinfo);
-        self.bytes_.resize(self.bytes_.size() - self.mgr_.free_in_buffer);
-    }
-
-    OwnedManager mgr_{};
-    std::vector<uint8_t> bytes_;
-};
-
-class Compressor {
-public:
-    Compressor()
-    {
-        InstallErrorManager(err_);
-        cinfo_.err = &err_;
-        jpeg_create_compress(&cinfo_);
-    }
-    ~Compressor() { jpeg_destroy_compress(&cinfo_); }
-    Compressor(const Compressor&) = delete;
-    Compressor& operator=(const Compressor&) = delete;
-
-    jpeg_compress_struct& operator*() { return cinfo_; }
-
-private:
-    jpeg_error_mgr err_{};
-    jpeg_compress_struct cinfo_{};
-};
-
-void WriteRows(jpeg_compress_struct& cinfo, const TRaster& raster)
+void WriteRows(TJpegEncoder& encoder, const TRaster& raster)
 {
+    const jpeg_compress_struct& cinfo = encoder.Info();
     if (raster.bitsPerPixel == 24) {
         while (cinfo.next_scanline < cinfo.image_height) {
             // libjpeg only reads the rows it is given.
             JSAMPROW row = const_cast<uint8_t*>(raster.Row(int(cinfo.next_scanline)));
-            jpeg_write_scanlines(&cinfo, &row, 1);
+            encoder.WriteRows(&row, 1);
         }
         return;
     }
@@ -273,7 +136,7 @@ void WriteRows(jpeg_compress_struct& cinfo, const TRaster& raster)
     JSAMPROW row = bgr.data();
     while (cinfo.next_scanline < cinfo.image_height) {
         DecodeRowToBgr(raster, int(cinfo.next_scanline), bgr.data());
-        jpeg_write_scanlines(&cinfo, &row, 1);
+        encoder.WriteRows(&row, 1);
     }
 }
 
@@ -281,29 +144,28 @@ void WriteRows(jpeg_compress_struct& cinfo, const TRaster& raster)
 
 TJpegHeader ReadJpegHeader(std::span<const uint8_t> data)
 {
-    Decompressor cinfo(data);
-    jpeg_read_header(&*cinfo, TRUE);
-    return HeaderOf(*cinfo);
+    TJpegDecoder decoder(data);
+    return HeaderOf(decoder);
 }
 
 std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data)
 {
-    Decompressor cinfo(data);
-    jpeg_read_header(&*cinfo, TRUE);
-    HeaderOf(*cinfo);  // refuses oversized pictures before libjpeg allocates
-    SetDecodeParameters(*cinfo);
-    jpeg_start_decompress(&*cinfo);
+    TJpegDecoder decoder(data);
+    HeaderOf(decoder);  // refuses oversized pictures before libjpeg allocates
+    jpeg_decompress_struct& cinfo = decoder.Info();
+    SetDecodeParameters(cinfo);
+    decoder.Start();
 
-    const bool gray = cinfo->out_color_space == JCS_GRAYSCALE;
-    auto raster = TRaster::Create(int32_t(cinfo->output_width), int32_t(cinfo->output_height),
+    const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
+    auto raster = TRaster::Create(int32_t(cinfo.output_width), int32_t(cinfo.output_height),
                                   gray ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
     if (gray)
-        raster->palette = GrayPaletteOf(*cinfo);
-    if (cinfo->out_color_space == JCS_CMYK)
-        ReadCmykRows(*cinfo, *raster);
+        raster->palette = GrayPaletteOf(cinfo);
+    if (cinfo.out_color_space == JCS_CMYK)
+        ReadCmykRows(decoder, *raster);
     else
-        ReadDirectRows(*cinfo, *raster);
-    jpeg_finish_decompress(&*cinfo);
+        ReadDirectRows(decoder, *raster);
+    decoder.Finish();
     return raster;
 }
 
@@ -311,22 +173,18 @@ std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality)
 {
     if (raster.width == 0 || raster.height == 0)
         return {};
-    Compressor compressor;
-    jpeg_compress_struct& cinfo = *compressor;
     // An eighth of the raw size holds a photograph at the usual qualities;
     // the buffer doubles when it does not.
-    VectorDestination destination(size_t(raster.width) * size_t(raster.height) * 3 / 8);
-    cinfo.dest = destination.Manager();
+    TJpegEncoder encoder(size_t(raster.width) * size_t(raster.height) * 3 / 8);
+    jpeg_compress_struct& cinfo = encoder.Info();
     cinfo.image_width = JDIMENSION(raster.width);
     cinfo.image_height = JDIMENSION(raster.height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    WriteRows(cinfo, raster);
-    jpeg_finish_compress(&cinfo);
-    return destination.Take();
+    encoder.Start(quality);
+    WriteRows(encoder, raster);
+    const std::span<const uint8_t> bytes = encoder.Finish();
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace corvalin

@@ -7,16 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "common/Exceptions.h"
+#include "formats/jpeg/JpegSession.h"
 #include "picture/Raster.h"
 
 namespace corvalin {
-
-// A fatal libjpeg error; the message carries libjpeg's message code.
-class EJPEG : public EInvalidGraphic {
-public:
-    explicit EJPEG(int messageCode);
-};
 
 // What the header of a JPEG file says, before any pixel is decoded.
 struct TJpegHeader {
