@@ -277,7 +277,9 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     const bool planar = p.PlanarConfig == 2 && p.SamplesPerPixel > 1;
     const int planes = planar && !IsIndexedFamily(m.SourceColorScheme()) ? p.SamplesPerPixel : 1;
     const int planeBits = planar ? p.BitsPerSample : p.BitsPerPixel;
-    const auto [h, v] = m.Subsampling();
+    // Plain names rather than a structured binding: clang 14 (the fuzz
+    // build) cannot capture bindings in the lambdas below.
+    const uint8_t h = m.Subsampling()[0], v = m.Subsampling()[1];
     const bool subsampled = m.SourceColorScheme() == TColorScheme::csYCbCr && (h > 1 || v > 1);
     const int rowBits = subsampled ? 24 : planeBits;
     const uint32_t width = uint32_t(p.Width), height = uint32_t(p.Height);
