@@ -270,8 +270,11 @@ TEST(PsdRead, ColourRulesOfTheFormat)
         l.colorData[256 + size_t(i)] = uint8_t(255 - i);
         l.colorData[512 + size_t(i)] = uint8_t(i / 2);
     }
-    auto indexed = Load(BuildPsd(l, {{10, 200, 7}}));
-    EXPECT_EQ(ReadRasterPixel(*indexed->Raster(), 1, 0), RGB(200, 55, 100));
+    for (const uint16_t compression : {uint16_t(0), uint16_t(1)}) {
+        l.compression = compression;
+        auto indexed = Load(BuildPsd(l, {{10, 200, 7}}));
+        EXPECT_EQ(ReadRasterPixel(*indexed->Raster(), 1, 0), RGB(200, 55, 100));
+    }
 }
 
 TEST(PsdRead, BrokenDocuments)
