@@ -1,11 +1,16 @@
 #include "formats/FormatTable.h"
 
+#include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/metafile/Metafile.h"
+#include "formats/pcd/PcdGraphic.h"
+#include "formats/pcx/PcxGraphic.h"
+#include "formats/psd/PsdGraphic.h"
 #include "formats/png/PngImage.h"
+#include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
 
@@ -25,19 +30,36 @@ void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t)
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
 }
 
+constexpr TFormatAlias kBmpAliases[] = {
+    {"bmp", "Windows bitmaps"}, {"rle", "Run length encoded Windows bitmaps"},
+    {"dib", "Device independant Windows bitmaps"}};
+constexpr TFormatAlias kIcoAliases[] = {{"ico", "Windows icons"}};
+constexpr TFormatAlias kJpgAliases[] = {
+    {"jfif", "JFIF images"}, {"jpg", "JPG images"}, {"jpe", "JPE images"}, {"jpeg", "JPEG images"}};
+constexpr TFormatAlias kPcdAliases[] = {{"pcd", "Kodak Photo-CD images"}};
+constexpr TFormatAlias kPsdAliases[] = {{"psd", "Photoshop images"}, {"pdd", "Photoshop images"}};
+constexpr TFormatAlias kPcxAliases[] = {
+    {"pcx", "ZSoft Paintbrush images"}, {"pcc", "ZSoft Paintbrush images"},
+    {"scr", "Word 5.x screen capture images"}};
+constexpr TFormatAlias kPngAliases[] = {{"png", "Portable network graphic images"}};
+constexpr TFormatAlias kTifAliases[] = {
+    {"tiff", "Macintosh TIFF images"}, {"tif", "PC TIF images"}, {"fax", "GFI fax images"}};
+constexpr TFormatAlias kWmfAliases[] = {
+    {"wmf", "Windows metafiles"}, {"emf", "Windows enhanced meta files"}};
+
 }  // namespace
 
 const std::array<TFormatRow, 10> FormatTable = {{
-    {"bmp", "Windows-Bitmap", LoadBmp, SaveBmp},
-    {"gif", "GIF", LoadGifFile, SaveGifFile},
-    {"ico", "Symbol", LoadBmp, SaveBmp},
-    {"jpg", "JPEG", LoadJpegFile, SaveJpegFile},
-    {"pcd", "Photo-CD", nullptr, SaveBmp},
-    {"psd", "Photoshop", nullptr, SaveBmp},
-    {"pcx", "PCX", nullptr, SaveBmp},
-    {"png", "PNG", LoadPngFile, SavePngFile},
-    {"tif", "TIFF", nullptr, SaveTiffFile},
-    {"wmf", "Metadatei", LoadMetafileFile, SaveMetafileFile},
+    {"bmp", "Windows-Bitmap", LoadBmp, SaveBmp, kBmpAliases},
+    {"gif", "GIF", LoadGifFile, SaveGifFile, {}},
+    {"ico", "Symbol", LoadBmp, SaveBmp, kIcoAliases},
+    {"jpg", "JPEG", LoadJpegFile, SaveJpegFile, kJpgAliases},
+    {"pcd", "Photo-CD", LoadPcdFile, SaveBmp, kPcdAliases},
+    {"psd", "Photoshop", LoadPsdFile, SaveBmp, kPsdAliases},
+    {"pcx", "PCX", LoadPcxFile, SaveBmp, kPcxAliases},
+    {"png", "PNG", LoadPngFile, SavePngFile, kPngAliases},
+    {"tif", "TIFF", LoadTiffFile, SaveTiffFile, kTifAliases},
+    {"wmf", "Metadatei", LoadMetafileFile, SaveMetafileFile, kWmfAliases},
 }};
 
 const TFormatRow& FormatRow(int formatIndex)
@@ -48,6 +70,19 @@ const TFormatRow& FormatRow(int formatIndex)
 std::string FormatExtension(int formatIndex)
 {
     return std::string(FormatRow(formatIndex).Extension);
+}
+
+std::vector<TRegisteredExtension> RegisteredExtensions()
+{
+    std::vector<TRegisteredExtension> registered;
+    for (size_t i = 0; i < FormatTable.size(); ++i)
+        for (const TFormatAlias& alias : FormatTable[i].Aliases) {
+            for (const TRegisteredExtension& earlier : registered)
+                if (earlier.Alias.Extension == alias.Extension)
+                    throw EInvalidGraphic(FormatText("Attempt to register %s twice.", {std::string(alias.Extension)}));
+            registered.push_back({alias, int(i + 1)});
+        }
+    return registered;
 }
 
 namespace {

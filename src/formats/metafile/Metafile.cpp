@@ -229,11 +229,12 @@ void TMetafileCanvas::Record(uint16_t function, const std::vector<uint8_t>& para
     records_.insert(records_.end(), record.begin(), record.end());
 }
 
-void LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TMetafile metafile;
     metafile.LoadFromBytes({file.begin(), file.end()});
     metafile.AssignTo(picture);
+    return 1;
 }
 
 void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t)

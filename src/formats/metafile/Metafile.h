@@ -77,7 +77,7 @@ private:
 
 // LoadFromFileEx's metafile row: the picture takes the metafile's size
 // (height first, then width) and its drawing, 24 bits.
-void LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file);
 // SaveToFileEx's metafile row: a placeable Windows metafile of the picture.
 void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
