@@ -31,9 +31,8 @@ double BestMilliseconds(const std::function<void()>& work, int repeats = 7)
 void Decode(const char* path, TBitmap& picture)
 {
     const std::vector<uint8_t> bytes = ReadWholeFile(path);
-    TSpanStream stream(bytes);
     TGIFImage gif;
-    gif.LoadFromStream(stream);
+    gif.LoadFromBytes(bytes);
     picture.AssignPicture(&gif);
 }
 

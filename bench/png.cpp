@@ -42,9 +42,8 @@ int main(int argc, char** argv)
     const std::vector<uint8_t> bytes = ReadWholeFile(argv[1]);
     TBitmap bitmap;
     const double decode = BestSeconds([&] {
-        TSpanStream input(bytes);
         TPNGImage png;
-        png.LoadFromStream(input);
+        png.LoadFromBytes(bytes);
         bitmap.AssignPicture(&png);
     }, runs);
     std::vector<uint8_t> encoded;

@@ -82,7 +82,7 @@ int main(int argc, char** argv)
         {"to 8 bits", 8.0, [&] { TBitmapEx t; t.AssignPicture(&picture); t.ChangePixelFormat(TPixelFormat::pf8bit); }},
         {"BMP write", 2.0, [&] { written.Seek(0); picture.WriteBmpStream(written); }},
         {"  (fresh stream)", 2.0, [&] { TMemoryStream s; picture.WriteBmpStream(s); }},
-        {"BMP read", 2.0, [&] { TBitmap t; TSpanStream s(file); t.ReadBmpStream(s); }},
+        {"BMP read", 2.0, [&] { TBitmap t; t.ReadBmp(file); }},
     };
     std::printf("memcpy of %zu bytes: %.2f ms\n", bytes, memcpyTime * 1000);
     std::printf("%-18s %10s %8s %8s\n", "operation", "ms", "ratio", "limit");

@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     TBitmap picture;
     try {
-        TSpanStream input({data, size});
-        picture.ReadBmpStream(input);
+        picture.ReadBmp({data, size});
     } catch (const Exception&) {
         return 0;
     }

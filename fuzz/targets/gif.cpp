@@ -47,9 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     TBitmap picture;
     try {
-        TSpanStream input({data, size});
         TGIFImage gif;
-        gif.LoadFromStream(input);
+        gif.LoadFromBytes({data, size});
         picture.AssignPicture(&gif);
     } catch (const Exception&) {
         return 0;
@@ -61,9 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TGIFImage out;
     out.ImportBitmap(picture);
     out.SaveToStream(written);
-    written.Seek(0);
     TGIFImage again;
-    again.LoadFromStream(written);
+    again.LoadFromBytes(written.Bytes());
     TBitmap reread;
     reread.AssignPicture(&again);
     if (!SameIndices(picture, reread))

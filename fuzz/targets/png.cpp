@@ -47,9 +47,8 @@ bool SamePixels(const TBitmap& a, const TBitmap& b)
 
 void Reread(const TMemoryStream& written, TBitmap& into)
 {
-    TSpanStream input(written.Bytes());
     TPNGImage png;
-    png.LoadFromStream(input);
+    png.LoadFromBytes(written.Bytes());
     into.AssignPicture(&png);
 }
 
@@ -70,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     TPNGImage loaded;
     TBitmap picture;
     try {
-        TSpanStream input({data, size});
-        loaded.LoadFromStream(input);
+        loaded.LoadFromBytes({data, size});
         picture.AssignPicture(&loaded);
     } catch (const Exception&) {
         return 0;

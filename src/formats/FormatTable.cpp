@@ -16,8 +16,7 @@ namespace {
 
 void LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
 {
-    TSpanStream stream(file);
-    picture.ReadBmpStream(stream);
+    picture.ReadBmp(file);
 }
 
 // pcd, psd, pcx and ico have no writer of their own: they hold BMP data.

@@ -2,7 +2,9 @@
 // copied when one holder changes them.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "picture/Graphic.h"
@@ -57,7 +59,8 @@ public:
     TRaster& NewRaster(int32_t width, int32_t height, TPixelFormat format);
     void Clear();
 
-    void ReadBmpStream(TStream& stream);
+    // Reads a whole BMP file; no bytes make the picture empty.
+    void ReadBmp(std::span<const uint8_t> file);
     void WriteBmpStream(TStream& stream) const;
 
 protected:

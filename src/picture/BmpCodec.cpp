@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/ByteCursor.h"
 #include "common/Exceptions.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
@@ -19,59 +20,52 @@ constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kMaxColorTable = 256;
 
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+constexpr auto LE = TByteOrder::LittleEndian;
+// Offsets of the information header's fields (the masks of a version 2 or later header last).
+constexpr size_t kFixedHeaderSize = 52;
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); out.push_back(uint8_t(v >> 8)); }
-void Put32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(uint8_t(v >> (8 * i)));
-}
+void Put16(std::vector<uint8_t>& out, uint32_t v) { corvalin::Put16(out, uint16_t(v), LE); }
+void Put32(std::vector<uint8_t>& out, uint32_t v) { corvalin::Put32(out, v, LE); }
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(msg::InvalidBitmap); }
 
 // Reads the information header (and the masks that may follow it).
-BmpHeader ReadInfoHeader(TStream& stream)
+BmpHeader ReadInfoHeader(TByteCursor& in)
 {
     BmpHeader header;
-    uint8_t size[4];
-    stream.ReadBuffer(size, 4);
-    header.headerSize = U32(size);
+    header.headerSize = in.U32LE();
     if (header.headerSize == kCoreHeaderSize) {
-        uint8_t core[8];
-        stream.ReadBuffer(core, sizeof core);
         header.os2 = true;
-        header.width = U16(core);
-        header.height = U16(core + 2);
-        header.planes = U16(core + 4);
-        header.bitsPerPixel = U16(core + 6);
+        header.width = in.U16LE();
+        header.height = in.U16LE();
+        header.planes = in.U16LE();
+        header.bitsPerPixel = in.U16LE();
         return header;
     }
-    if (header.headerSize < 4 || header.headerSize - 4 > uint64_t(stream.Remaining()))
+    if (header.headerSize < 4)
         throw EReadError(msg::StreamRead);
-    std::vector<uint8_t> rest(std::max<size_t>(header.headerSize - 4, 52 - 4), 0);
-    stream.ReadBuffer(rest.data(), header.headerSize - 4);
-    const uint8_t* p = rest.data() - 4;  // offsets below count from the header's start
-    header.width = int32_t(U32(p + 4));
-    header.height = int32_t(U32(p + 8));
-    header.planes = U16(p + 12);
-    header.bitsPerPixel = U16(p + 14);
-    header.compression = U32(p + 16);
-    header.imageSize = U32(p + 20);
-    header.xPelsPerMeter = int32_t(U32(p + 24));
-    header.yPelsPerMeter = int32_t(U32(p + 28));
-    header.colorsUsed = U32(p + 32);
-    header.importantColors = U32(p + 36);
+    // Fields a short header lacks read as zero; offsets count from the header's start.
+    const std::span<const uint8_t> rest = in.Bytes(header.headerSize - 4);
+    std::array<uint8_t, kFixedHeaderSize> fixed{};
+    std::copy_n(rest.begin(), std::min(rest.size(), kFixedHeaderSize - 4), fixed.begin() + 4);
+    const uint8_t* p = fixed.data();
+    header.width = int32_t(Get32(p + 4, LE));
+    header.height = int32_t(Get32(p + 8, LE));
+    header.planes = Get16(p + 12, LE);
+    header.bitsPerPixel = Get16(p + 14, LE);
+    header.compression = Get32(p + 16, LE);
+    header.imageSize = Get32(p + 20, LE);
+    header.xPelsPerMeter = int32_t(Get32(p + 24, LE));
+    header.yPelsPerMeter = int32_t(Get32(p + 28, LE));
+    header.colorsUsed = Get32(p + 32, LE);
+    header.importantColors = Get32(p + 36, LE);
     const bool maskable = header.compression == biBitFields &&
                           (header.bitsPerPixel == 16 || header.bitsPerPixel == 32);
     if (maskable && header.headerSize == kInfoHeaderSize) {
-        uint8_t masks[12];
-        stream.ReadBuffer(masks, sizeof masks);
-        header.masks = {U32(masks), U32(masks + 4), U32(masks + 8)};
-    } else if (maskable && header.headerSize >= 52) {
+        header.masks = {in.U32LE(), in.U32LE(), in.U32LE()};
+    } else if (maskable && header.headerSize >= kFixedHeaderSize) {
         // Version 2 and later headers carry the masks inside.
-        header.masks = {U32(p + 40), U32(p + 44), U32(p + 48)};
+        header.masks = {Get32(p + 40, LE), Get32(p + 44, LE), Get32(p + 48, LE)};
     }
     return header;
 }
@@ -83,14 +77,13 @@ uint32_t ColorCount(const BmpHeader& header)
     return header.bitsPerPixel <= 8 ? 1u << header.bitsPerPixel : 0;
 }
 
-std::vector<TColor> ReadColorTable(TStream& stream, const BmpHeader& header)
+std::vector<TColor> ReadColorTable(TByteCursor& in, const BmpHeader& header)
 {
     const uint32_t count = ColorCount(header);
     if (count > kMaxColorTable)
         Invalid();
     const size_t entrySize = header.os2 ? 3 : 4;
-    std::vector<uint8_t> bytes(count * entrySize);
-    stream.ReadBuffer(bytes.data(), bytes.size());
+    const std::span<const uint8_t> bytes = in.Bytes(count * entrySize);
     std::vector<TColor> palette(count);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* e = bytes.data() + i * entrySize;
@@ -136,11 +129,11 @@ void KeepDescription(const BmpHeader& header, TRaster& raster)
     raster.importantColors = header.importantColors;
 }
 
-std::shared_ptr<TRaster> ReadUncompressed(TStream& stream, const BmpHeader& header)
+std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header)
 {
     const bool hasMasks = header.compression == biBitFields &&
                           (header.masks[0] | header.masks[1] | header.masks[2]) != 0;
-    std::vector<TColor> palette = ReadColorTable(stream, header);
+    std::vector<TColor> palette = ReadColorTable(in, header);
     const int32_t rows = header.height < 0 ? -header.height : header.height;
     auto raster = TRaster::Create(header.width, rows, FormatFor(header, hasMasks), header.bitsPerPixel);
     if (hasMasks)
@@ -150,40 +143,30 @@ std::shared_ptr<TRaster> ReadUncompressed(TStream& stream, const BmpHeader& head
     KeepDescription(header, *raster);
 
     const uint64_t declared = header.imageSize != 0 ? header.imageSize : raster->pixels.size();
-    const size_t available = size_t(std::min<uint64_t>({declared, uint64_t(stream.Remaining()), raster->pixels.size()}));
+    const size_t available = size_t(std::min<uint64_t>({declared, in.Remaining(), raster->pixels.size()}));
     // Rows arrive in file order; missing bytes stay 0.
     size_t done = 0;
     for (int32_t fileRow = 0; fileRow < rows && done < available; ++fileRow) {
         const int32_t y = raster->topDown ? fileRow : rows - 1 - fileRow;
         const size_t n = std::min(raster->stride, available - done);
-        stream.ReadBuffer(raster->Row(y), n);
+        std::memcpy(raster->Row(y), in.Bytes(n).data(), n);
         done += n;
     }
     return raster;
 }
 
-std::shared_ptr<TRaster> ReadRunLength(TStream& stream, const BmpHeader& header, const uint8_t* fileHeader,
-                                       int64_t startOfHeader)
+std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header)
 {
     const bool matches = (header.compression == biRLE8 && header.bitsPerPixel == 8) ||
                          (header.compression == biRLE4 && header.bitsPerPixel == 4);
     if (!matches || header.height < 0)
         Invalid();
-
-    // The whole file goes into memory and stays with the picture while it is unchanged.
-    auto file = std::make_shared<std::vector<uint8_t>>(fileHeader, fileHeader + kFileHeaderSize);
-    stream.Seek(startOfHeader);
-    const size_t rest = size_t(stream.Remaining());
-    file->resize(kFileHeaderSize + rest);
-    stream.ReadBuffer(file->data() + kFileHeaderSize, rest);
-
-    TSpanStream copy(std::span<const uint8_t>(*file).subspan(kFileHeaderSize));
-    ReadInfoHeader(copy);
-    const std::vector<TColor> palette = ReadColorTable(copy, header);
+    const std::vector<TColor> palette = ReadColorTable(in, header);
     auto raster = TRaster::Create(header.width, header.height, TPixelFormat::pfDevice);
     KeepDescription(header, *raster);
-    DecodeBmpRle(copy.RemainingBytes(), header.compression, palette, true, *raster);
-    raster->keptFileData = std::move(file);
+    DecodeBmpRle(in.Bytes(in.Remaining()), header.compression, palette, true, *raster);
+    // The file stays with the picture while it is unchanged and is written back as it was.
+    raster->keptFileData = std::make_shared<const std::vector<uint8_t>>(in.Data().begin(), in.Data().end());
     return raster;
 }
 
@@ -271,25 +254,24 @@ std::vector<uint8_t> HeadersFor(const TRaster& raster, const WriteLayout& layout
 
 }  // namespace
 
-void TBitmap::ReadBmpStream(TStream& stream)
+void TBitmap::ReadBmp(std::span<const uint8_t> file)
 {
-    if (stream.Remaining() <= 0) {
+    if (file.empty()) {
         Clear();
         return;
     }
-    uint8_t fileHeader[kFileHeaderSize];
-    stream.ReadBuffer(fileHeader, sizeof fileHeader);
+    TByteCursor in(file);
+    const std::span<const uint8_t> fileHeader = in.Bytes(kFileHeaderSize);
     if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
         Invalid();
-    const int64_t startOfHeader = stream.Position();
-    const BmpHeader header = ReadInfoHeader(stream);
+    const BmpHeader header = ReadInfoHeader(in);
     CheckDimensions(header);
 
     std::shared_ptr<TRaster> raster;
     if (header.compression == biRGB || header.compression == biBitFields)
-        raster = ReadUncompressed(stream, header);
+        raster = ReadUncompressed(in, header);
     else if (header.compression == biRLE8 || header.compression == biRLE4)
-        raster = ReadRunLength(stream, header, fileHeader, startOfHeader);
+        raster = ReadRunLength(in, header);
     else
         Invalid();
     AdoptRaster(std::move(raster));

@@ -113,9 +113,8 @@ inline void ImageData(Bytes& out, int minCodeSize, const Bytes& code)
 // Loads GIF bytes into a picture through the codec object.
 inline void LoadGifBytes(const Bytes& bytes, corvalin::TBitmap& picture)
 {
-    corvalin::TSpanStream stream(bytes);
     corvalin::TGIFImage gif;
-    gif.LoadFromStream(stream);
+    gif.LoadFromBytes(bytes);
     picture.AssignPicture(&gif);
 }
 

@@ -22,8 +22,7 @@ std::vector<uint8_t> WriteBmp(const TBitmap& picture)
 
 void ReadBmp(TBitmap& picture, std::vector<uint8_t> bytes)
 {
-    TMemoryStream stream(std::move(bytes));
-    picture.ReadBmpStream(stream);
+    picture.ReadBmp(bytes);
 }
 
 uint32_t U32At(const std::vector<uint8_t>& b, size_t at)

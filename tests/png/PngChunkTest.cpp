@@ -20,8 +20,7 @@ std::vector<uint8_t> Gama(uint32_t value)
 
 std::vector<uint8_t> Load(TPNGImage& png, const std::vector<uint8_t>& file)
 {
-    TSpanStream stream(file);
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(file);
     return file;
 }
 

@@ -210,8 +210,7 @@ TEST(PngErrors, ChunkOrderAndUnknownChunks)
 
     TPNGImage png;
     const std::vector<uint8_t> file = RgbFile(z, {{"prVt", {1, 2, 3}}});
-    TSpanStream stream(file);
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(file);
     ASSERT_EQ(png.Chunks().size(), 4u);
     EXPECT_EQ(png.Chunks()[1]->ChunkTypeName(), nullptr);
     EXPECT_EQ(png.Chunks()[1]->Data, (std::vector<uint8_t>{1, 2, 3}));
@@ -289,7 +288,7 @@ TEST(PngErrors, BombsAreRefusedBeforeMemoryRunsOut)
     TPNGImage png;
     const std::vector<uint8_t> file = RgbFile(GoodImageData(), {{"zTXt", ztxt}});
     TSpanStream stream(file);
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(file);
     ASSERT_NE(png.FindChunk<TChunkzTXt>(), nullptr);
     EXPECT_EQ(png.FindChunk<TChunkzTXt>()->Keyword, "Comment");
     EXPECT_TRUE(png.FindChunk<TChunkzTXt>()->Text.empty());

@@ -184,8 +184,7 @@ TEST(PngRead, PaletteWithSeveralTranslucentEntriesIsPartialAndUnmarked)
     Pillow(PillowScript(source, path, "SRC.quantize(16).save(OUT, bits=4, transparency=bytes([255, 0, 128, 255, 40]))"));
     TPNGImage png;
     const std::vector<uint8_t> bytes = ReadBytes(path);
-    TSpanStream stream(bytes);
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(bytes);
     EXPECT_EQ(png.TransparencyMode(), TPngTransparency::Partial);
     TBitmap bitmap;
     bitmap.AssignPicture(&png);
@@ -220,7 +219,7 @@ TEST(PngRead, AlphaIsLeftOutOfTheBitmap)
     TPNGImage png;
     const std::vector<uint8_t> bytes = ReadBytes(path);
     TSpanStream stream(bytes);
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(bytes);
     EXPECT_EQ(png.TransparencyMode(), TPngTransparency::Partial);
     TBitmap bitmap;
     bitmap.AssignPicture(&png);

@@ -125,9 +125,8 @@ std::vector<uint8_t> InflatedImageData(const std::vector<uint8_t>& file)
 
 void LoadInto(corvalin::TBitmap& bitmap, const std::vector<uint8_t>& file)
 {
-    corvalin::TSpanStream stream(file);
     corvalin::TPNGImage png;
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(file);
     bitmap.AssignPicture(&png);
 }
 

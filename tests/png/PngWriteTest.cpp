@@ -203,9 +203,8 @@ TEST(PngWrite, LoadedPicturesWriteBackWithTheirAlpha)
     ImageMagick("-size 23x19 -seed 9 plasma:fractal -depth 16 -alpha set -channel A -fx j/h +channel "
                 "-interlace PNG -define png:color-type=6 -define png:bit-depth=16 " + Quote(source));
     const std::vector<uint8_t> bytes = ReadBytes(source);
-    TSpanStream input(bytes);
     TPNGImage png;
-    png.LoadFromStream(input);
+    png.LoadFromBytes(bytes);
     TMemoryStream output;
     png.SaveToStream(output);
     const std::string path = dir.File("again.png");
@@ -213,9 +212,8 @@ TEST(PngWrite, LoadedPicturesWriteBackWithTheirAlpha)
     ExpectPngcheckPasses(path);
     EXPECT_EQ(ParseChunks(output.Bytes())[0].data, Ihdr(23, 19, 8, 6, 1));
 
-    TSpanStream reread(output.Bytes());
     TPNGImage again;
-    again.LoadFromStream(reread);
+    again.LoadFromBytes(output.Bytes());
     EXPECT_EQ(again.Header().Alpha, png.Header().Alpha);
     EXPECT_EQ(again.Header().Picture->pixels, png.Header().Picture->pixels);
     TBitmap bitmap;

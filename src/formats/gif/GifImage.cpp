@@ -18,19 +18,6 @@ namespace {
 
 constexpr int32_t kMaxGifSide = 65535;
 
-// The bytes from the stream's position on, without a copy when the stream
-// already holds them in memory.
-std::span<const uint8_t> RemainingBytes(TStream& stream, std::vector<uint8_t>& storage)
-{
-    if (auto* span = dynamic_cast<TSpanStream*>(&stream))
-        return span->RemainingBytes();
-    if (auto* memory = dynamic_cast<TMemoryStream*>(&stream))
-        return memory->RemainingBytes();
-    storage.resize(size_t(std::max<int64_t>(stream.Remaining(), 0)));
-    storage.resize(stream.Read(storage.data(), storage.size()));
-    return storage;
-}
-
 // A raster with the given palette: the same raster when it already has it.
 std::shared_ptr<TRaster> WithPalette(const std::shared_ptr<TRaster>& raster, const std::vector<TColor>& palette)
 {
@@ -157,21 +144,14 @@ void TGIFImage::Clear()
     rendering_.reset();
 }
 
-void TGIFImage::LoadFromStream(TStream& stream)
+size_t TGIFImage::LoadFromBytes(std::span<const uint8_t> bytes)
 {
     Clear();
-    const int64_t start = stream.Position();
-    try {
-        std::vector<uint8_t> storage;
-        TGifContents contents = ReadGif(RemainingBytes(stream, storage));
-        stream.Seek(start + int64_t(contents.consumed));
-        header_ = std::move(contents.header);
-        images_ = std::move(contents.images);
-        readFromFile_ = true;
-    } catch (...) {
-        stream.Seek(start);
-        throw;
-    }
+    TGifContents contents = ReadGif(bytes);
+    header_ = std::move(contents.header);
+    images_ = std::move(contents.images);
+    readFromFile_ = true;
+    return contents.consumed;
 }
 
 std::shared_ptr<TRaster> TGIFImage::RenderBitmap() const
@@ -242,9 +222,8 @@ void TGIFImage::SaveToStream(TStream& stream) const
 
 void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
 {
-    TSpanStream stream(file);
     TGIFImage gif;
-    gif.LoadFromStream(stream);
+    gif.LoadFromBytes(file);
     picture.AssignPicture(&gif);
 }
 

@@ -58,9 +58,9 @@ public:
     int32_t Width() const override { return header_.width; }
     int32_t Height() const override { return header_.height; }
 
-    // Clears the GIF and reads it from the stream's position. On failure the
-    // stream is set back to where reading began and the error passes on.
-    void LoadFromStream(TStream& stream);
+    // Clears the GIF and reads it from the start of bytes; returns how many
+    // bytes it took, the trailer included.
+    size_t LoadFromBytes(std::span<const uint8_t> bytes);
     // Clears the GIF and makes it hold one image built from the picture:
     // 1-, 4- and 8-bit pictures keep their palette and indices, all others are
     // reduced to the 216-colour web palette.

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "common/ByteCursor.h"
+#include "formats/gif/GifErrors.h"
 #include "formats/gif/GifLzw.h"
 
 namespace corvalin {
@@ -20,7 +22,12 @@ constexpr uint8_t kApplicationLabel = 0xFF;
 constexpr uint8_t kColorTableFlag = 0x80;
 constexpr uint8_t kInterlaceFlag = 0x40;
 
-uint16_t LittleEndian16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+constexpr auto LE = TByteOrder::LittleEndian;
+
+[[noreturn]] void ThrowPrematureEnd()
+{
+    throw GIFException(gifmsg::PrematureEnd);
+}
 
 bool StartsWithGif(std::span<const uint8_t> bytes)
 {
@@ -48,16 +55,16 @@ int32_t DeinterlacedRow(int32_t r, int32_t height)
 // The one state object of a read: the bytes and the position in them.
 class TGifReader {
 public:
-    explicit TGifReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    explicit TGifReader(std::span<const uint8_t> bytes) : in_(bytes, ThrowPrematureEnd) {}
 
     TGifContents Read();
 
 private:
-    bool AtEnd() const { return pos_ >= bytes_.size(); }
-    uint8_t Peek() const { return bytes_[pos_]; }
-    size_t Remaining() const { return bytes_.size() - pos_; }
-    uint8_t Byte();
-    const uint8_t* Take(size_t count);
+    bool AtEnd() const { return in_.Remaining() == 0; }
+    uint8_t Peek() const { return in_.Data()[in_.Position()]; }
+    size_t Remaining() const { return in_.Remaining(); }
+    uint8_t Byte() { return in_.U8(); }
+    const uint8_t* Take(size_t count) { return in_.Bytes(count).data(); }
 
     void ReadSignature();
     void ReadScreenDescriptor(TGIFHeader& header);
@@ -71,25 +78,8 @@ private:
     void ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels);
     std::vector<uint8_t> JoinDataSubBlocks();
 
-    std::span<const uint8_t> bytes_;
-    size_t pos_ = 0;
+    TByteCursor in_;
 };
-
-uint8_t TGifReader::Byte()
-{
-    if (AtEnd())
-        throw GIFException(gifmsg::PrematureEnd);
-    return bytes_[pos_++];
-}
-
-const uint8_t* TGifReader::Take(size_t count)
-{
-    if (count > Remaining())
-        throw GIFException(gifmsg::PrematureEnd);
-    const uint8_t* p = bytes_.data() + pos_;
-    pos_ += count;
-    return p;
-}
 
 TGifContents TGifReader::Read()
 {
@@ -99,7 +89,7 @@ TGifContents TGifReader::Read()
 
     auto skipZeros = [this] {
         while (!AtEnd() && Peek() == 0)
-            ++pos_;
+            in_.Skip(1);
     };
     skipZeros();
     // Any byte but an extension or an image ends the blocks, keeping the
@@ -111,8 +101,8 @@ TGifContents TGifReader::Read()
     }
     // The trailer: whatever byte stands here is accepted.
     if (!AtEnd())
-        ++pos_;
-    contents.consumed = pos_;
+        in_.Skip(1);
+    contents.consumed = in_.Position();
     return contents;
 }
 
@@ -120,7 +110,7 @@ void TGifReader::ReadSignature()
 {
     // Some files carry four bytes in front of the signature.
     if (!StartsWithGif({Take(6), 6})) {
-        pos_ = 4;
+        in_.Seek(4);
         if (!StartsWithGif({Take(6), 6}))
             throw GIFException(gifmsg::BadSignature);
     }
@@ -130,8 +120,8 @@ void TGifReader::ReadSignature()
 void TGifReader::ReadScreenDescriptor(TGIFHeader& header)
 {
     const uint8_t* p = Take(7);
-    header.width = LittleEndian16(p);
-    header.height = LittleEndian16(p + 2);
+    header.width = Get16(p, LE);
+    header.height = Get16(p + 2, LE);
     header.background = p[5];
     header.aspectRatio = p[6];
     header.globalMap = ReadColorMap(p[4]);
@@ -166,7 +156,7 @@ TGIFSubImage TGifReader::ReadImage(TGIFHeader& header, bool keepPixels)
 
 void TGifReader::ReadExtension(TGIFSubImage& image)
 {
-    ++pos_;  // the "!"
+    in_.Skip(1);  // the "!"
     switch (Byte()) {
     case kGraphicControlLabel:
         ReadGraphicControl(image);
@@ -193,7 +183,7 @@ void TGifReader::ReadGraphicControl(TGIFSubImage& image)
     // Block size, packed byte, delay (2), transparent index, terminator; the
     // block size is not checked. An extension cut short is dropped silently.
     if (Remaining() < 6) {
-        pos_ = bytes_.size();
+        in_.Seek(in_.Size());
         return;
     }
     const uint8_t* p = Take(6);
@@ -222,10 +212,10 @@ void TGifReader::FitEmptyScreenToImage(TGIFHeader& header, const TGIFSubImage& i
 void TGifReader::ReadImageDescriptor(const TGIFHeader& header, TGIFSubImage& image)
 {
     const uint8_t* p = Take(10);  // p[0] is the image separator
-    image.left = LittleEndian16(p + 1);
-    image.top = LittleEndian16(p + 3);
-    image.width = LittleEndian16(p + 5);
-    image.height = LittleEndian16(p + 7);
+    image.left = Get16(p + 1, LE);
+    image.top = Get16(p + 3, LE);
+    image.width = Get16(p + 5, LE);
+    image.height = Get16(p + 7, LE);
     if (image.width == 0 || image.height == 0) {
         image.width = header.width;
         image.height = header.height;
@@ -241,12 +231,12 @@ std::vector<uint8_t> TGifReader::JoinDataSubBlocks()
     // far as the data go.
     std::vector<uint8_t> joined;
     while (!AtEnd()) {
-        const size_t declared = bytes_[pos_++];
+        const size_t declared = Byte();
         const size_t length = std::min(declared, Remaining());
         if (length == 0)
             break;
-        joined.insert(joined.end(), bytes_.begin() + pos_, bytes_.begin() + pos_ + length);
-        pos_ += length;
+        const std::span<const uint8_t> block = in_.Bytes(length);
+        joined.insert(joined.end(), block.begin(), block.end());
     }
     return joined;
 }
@@ -272,7 +262,7 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
         image.pixels = CreateKeptPixels(header, image);
     if (AtEnd())
         return;  // no code size: the image keeps its fill
-    const int minCodeSize = bytes_[pos_++];
+    const int minCodeSize = Byte();
     const std::vector<uint8_t> data = JoinDataSubBlocks();
     // Code sizes the decoder cannot take leave the image at its fill value.
     if (minCodeSize > kGifMaxMinCodeSize)

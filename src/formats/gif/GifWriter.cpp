@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ByteCursor.h"
 #include "formats/gif/GifLzw.h"
 #include "common/Stream.h"
 
@@ -11,11 +12,7 @@ namespace {
 
 constexpr size_t kSubBlockBytes = 255;
 
-void Put16(std::vector<uint8_t>& out, uint16_t value)
-{
-    out.push_back(uint8_t(value));
-    out.push_back(uint8_t(value >> 8));
-}
+constexpr auto LE = TByteOrder::LittleEndian;
 
 // Bits per entry of a colour map: enough for all entries, at least 1; 0 for none.
 int MapBits(size_t entries)
@@ -57,10 +54,10 @@ void WriteImage(TStream& stream, const TGIFSubImage& image)
 {
     const int bits = MapBits(image.localMap.size());
     std::vector<uint8_t> head{0x2C};
-    Put16(head, image.left);
-    Put16(head, image.top);
-    Put16(head, image.width);
-    Put16(head, image.height);
+    Put16(head, image.left, LE);
+    Put16(head, image.top, LE);
+    Put16(head, image.width, LE);
+    Put16(head, image.height, LE);
     head.push_back(bits == 0 ? 0 : uint8_t(0x80 | (bits - 1)));
     if (bits > 0) {
         for (const TColor color : image.localMap) {
@@ -98,8 +95,8 @@ void WriteGif(TStream& stream, const TGIFHeader& header, const std::vector<TGIFS
     const uint8_t field = uint8_t((bits - 1) & 7);
 
     std::vector<uint8_t> head{'G', 'I', 'F', '8', '7', 'a'};
-    Put16(head, header.width);
-    Put16(head, header.height);
+    Put16(head, header.width, LE);
+    Put16(head, header.height, LE);
     head.push_back(uint8_t(field << 4 | field));
     head.push_back(header.background);
     head.push_back(header.aspectRatio);

@@ -11,30 +11,17 @@
 #include "formats/png/PngIdat.h"
 #include "formats/png/PngImage.h"
 #include "formats/png/PngZlib.h"
+#include "common/ByteCursor.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
 
 namespace corvalin {
 
-uint32_t ReadBigEndian32(const uint8_t* bytes)
-{
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
+namespace {
 
-uint16_t ReadBigEndian16(const uint8_t* bytes)
-{
-    return uint16_t(bytes[0] << 8 | bytes[1]);
-}
+constexpr auto BE = TByteOrder::BigEndian;
 
-void AppendBigEndian32(std::vector<uint8_t>& out, uint32_t value)
-{
-    out.insert(out.end(), {uint8_t(value >> 24), uint8_t(value >> 16), uint8_t(value >> 8), uint8_t(value)});
-}
-
-void AppendBigEndian16(std::vector<uint8_t>& out, uint16_t value)
-{
-    out.insert(out.end(), {uint8_t(value >> 8), uint8_t(value)});
-}
+}  // namespace
 
 // CRC-32 over a chunk's type and data. (zlib answers a null buffer with
 // the initial value, so empty data is left out.)
@@ -49,10 +36,10 @@ uint32_t ChunkCrc(const TChunkType& type, std::span<const uint8_t> data)
 void WriteChunkBytes(TStream& stream, const TChunkType& type, std::span<const uint8_t> data)
 {
     std::vector<uint8_t> head;
-    AppendBigEndian32(head, uint32_t(data.size()));
+    Put32(head, uint32_t(data.size()), BE);
     head.insert(head.end(), type.begin(), type.end());
     std::vector<uint8_t> tail;
-    AppendBigEndian32(tail, ChunkCrc(type, data));
+    Put32(tail, ChunkCrc(type, data), BE);
     stream.WriteBuffer(head);
     stream.WriteBuffer(data);
     stream.WriteBuffer(tail);
@@ -71,18 +58,16 @@ void TChunk::CopyFrom(const TChunk& source)
     Data = source.Data;
 }
 
-void TChunk::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunk::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
     Type = type;
-    // Data cut short by the end of the stream cannot match its CRC; checked
+    // Data cut short by the end of the file cannot match its CRC; checked
     // before the length is trusted for an allocation.
-    if (int64_t(length) + 4 > stream.Remaining())
+    if (uint64_t(length) + 4 > in.Remaining())
         throw EPngInvalidCRC();
-    Data.resize(length);
-    stream.ReadBuffer(Data.data(), length);
-    uint8_t stored[4];
-    stream.ReadBuffer(stored, 4);
-    if (ChunkCrc(type, Data) != ReadBigEndian32(stored))
+    const std::span<const uint8_t> data = in.Bytes(length);
+    Data.assign(data.begin(), data.end());
+    if (ChunkCrc(type, Data) != in.U32BE())
         throw EPngInvalidCRC();
 }
 
@@ -146,13 +131,13 @@ void TChunkIHDR::CopyFrom(const TChunk& source)
     Alpha = header.Alpha;
 }
 
-void TChunkIHDR::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunkIHDR::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     if (Data.size() < 13)
         throw EPngInvalidIHDR();
-    Width = ReadBigEndian32(&Data[0]);
-    Height = ReadBigEndian32(&Data[4]);
+    Width = Get32(&Data[0], BE);
+    Height = Get32(&Data[4], BE);
     BitDepth = Data[8];
     ColorType = Data[9];
     CompressionMethod = Data[10];
@@ -163,7 +148,7 @@ void TChunkIHDR::ReadChunk(TStream& stream, const TChunkType& type, uint32_t len
     if (Owner().Chunks().empty() || Owner().Chunks().front().get() != this)
         return;
     Owner().InterlaceMethod = InterlaceMethod;
-    RefuseImpossibleData(stream);
+    RefuseImpossibleData(in);
     PreparePicture();
 }
 
@@ -181,13 +166,13 @@ void TChunkIHDR::CheckFields() const
     CheckedRasterBytes(Width, Height, PictureBits());
 }
 
-void TChunkIHDR::RefuseImpossibleData(TStream& stream) const
+void TChunkIHDR::RefuseImpossibleData(const TByteCursor& in) const
 {
     const int64_t pictureBytes = CheckedRasterBytes(Width, Height, PictureBits()) +
                                  (HasAlphaPlane(ColorType) ? int64_t(Width) * Height : 0);
     if (pictureBytes <= kPlausibilityCheckBytes)
         return;
-    if (FilteredImageBytes(*this) / kMaxInflateRatio > stream.Remaining())
+    if (FilteredImageBytes(*this) / kMaxInflateRatio > int64_t(in.Remaining()))
         throw EPNGMissingMultipleIDAT();
 }
 
@@ -233,8 +218,8 @@ uint8_t TChunkIHDR::WrittenBitDepth() const
 std::vector<uint8_t> TChunkIHDR::DataToWrite() const
 {
     std::vector<uint8_t> data;
-    AppendBigEndian32(data, Width);
-    AppendBigEndian32(data, Height);
+    Put32(data, Width, BE);
+    Put32(data, Height, BE);
     data.insert(data.end(), {WrittenBitDepth(), ColorType, CompressionMethod, FilterMethod,
                              Owner().InterlaceMethod});
     return data;
@@ -249,9 +234,9 @@ void TChunkPLTE::CopyFrom(const TChunk& source)
     Colors = palette.Colors;
 }
 
-void TChunkPLTE::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunkPLTE::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     if (Data.size() % 3 != 0 || Data.size() > 768)
         throw EPNGInvalidPalette();
     const TGammaTable& gamma = Owner().GammaTable;
@@ -283,9 +268,9 @@ void TChunktRNS::CopyFrom(const TChunk& source)
     BitTransparency = transparency.BitTransparency;
 }
 
-void TChunktRNS::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunktRNS::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     if (Data.size() > 256)
         throw EPNGInvalidPalette();
     AlphaValues.fill(255);
@@ -308,8 +293,8 @@ std::vector<uint8_t> TChunktRNS::DataToWrite() const
         return Data;
     std::vector<uint8_t> data;
     for (size_t i = 0; i + 1 < Data.size(); i += 2) {
-        const uint16_t sample = ReadBigEndian16(&Data[i]);
-        AppendBigEndian16(data, header.BitDepth == 16 ? uint16_t(sample >> 8) : uint16_t((sample & 3) * 5));
+        const uint16_t sample = Get16(&Data[i], BE);
+        Put16(data, header.BitDepth == 16 ? uint16_t(sample >> 8) : uint16_t((sample & 3) * 5), BE);
     }
     return data;
 }
@@ -323,10 +308,10 @@ void TChunkgAMA::CopyFrom(const TChunk& source)
     Gamma = gamma.Gamma;
 }
 
-void TChunkgAMA::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunkgAMA::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
-    Gamma = Data.size() >= 4 ? ReadBigEndian32(Data.data()) : 0;
+    TChunk::ReadChunk(in, type, length);
+    Gamma = Data.size() >= 4 ? Get32(Data.data(), BE) : 0;
     if (Gamma == 0)
         return;
     const double exponent = 1.0 / (Gamma / 100000.0 * 2.2);
@@ -340,7 +325,7 @@ void TChunkgAMA::ReadChunk(TStream& stream, const TChunkType& type, uint32_t len
 std::vector<uint8_t> TChunkgAMA::DataToWrite() const
 {
     std::vector<uint8_t> data;
-    AppendBigEndian32(data, Gamma);
+    Put32(data, Gamma, BE);
     return data;
 }
 
@@ -365,12 +350,12 @@ void TChunktIME::CopyFrom(const TChunk& source)
     Second = time.Second;
 }
 
-void TChunktIME::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunktIME::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     if (Data.size() != 7)
         return;
-    Year = ReadBigEndian16(Data.data());
+    Year = Get16(Data.data(), BE);
     Month = Data[2];
     Day = Data[3];
     Hour = Data[4];
@@ -381,7 +366,7 @@ void TChunktIME::ReadChunk(TStream& stream, const TChunkType& type, uint32_t len
 std::vector<uint8_t> TChunktIME::DataToWrite() const
 {
     std::vector<uint8_t> data;
-    AppendBigEndian16(data, Year);
+    Put16(data, Year, BE);
     data.insert(data.end(), {Month, Day, Hour, Minute, Second});
     return data;
 }
@@ -403,9 +388,9 @@ size_t TChunktEXt::SplitKeyword()
     return zero == Data.end() ? Data.size() : size_t(zero - Data.begin()) + 1;
 }
 
-void TChunktEXt::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunktEXt::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     const size_t textStart = SplitKeyword();
     Text.assign(Data.begin() + ptrdiff_t(textStart), Data.end());
 }
@@ -426,9 +411,9 @@ void TChunkzTXt::CopyFrom(const TChunk& source)
     Text = text.Text;
 }
 
-void TChunkzTXt::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunkzTXt::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
-    TChunk::ReadChunk(stream, type, length);
+    TChunk::ReadChunk(in, type, length);
     const size_t methodAt = SplitKeyword();
     Text.clear();
     if (methodAt >= Data.size() || Data[methodAt] != 0)

@@ -18,6 +18,7 @@
 namespace corvalin {
 
 class TPNGImage;
+class TByteCursor;
 class TStream;
 
 using TChunkType = std::array<char, 4>;
@@ -26,11 +27,6 @@ constexpr TChunkType MakeChunkType(const char (&name)[5])
 {
     return {name[0], name[1], name[2], name[3]};
 }
-
-uint32_t ReadBigEndian32(const uint8_t* bytes);
-uint16_t ReadBigEndian16(const uint8_t* bytes);
-void AppendBigEndian32(std::vector<uint8_t>& out, uint32_t value);
-void AppendBigEndian16(std::vector<uint8_t>& out, uint16_t value);
 
 // Writes one chunk: length, type, data and the CRC over type and data.
 void WriteChunkBytes(TStream& stream, const TChunkType& type, std::span<const uint8_t> data);
@@ -50,9 +46,9 @@ public:
     // Copies type and data, and for a typed chunk its fields; typed chunks
     // refuse a chunk of another class.
     virtual void CopyFrom(const TChunk& source);
-    // Reads the data and its CRC from the stream; throws EPngInvalidCRC when
+    // Reads the data and its CRC at the cursor; throws EPngInvalidCRC when
     // the CRC does not match or the data is cut short.
-    virtual void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length);
+    virtual void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length);
     virtual void WriteChunk(TStream& stream) const;
 
     TChunkType Type{};
@@ -82,7 +78,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     uint32_t Width = 0;
     uint32_t Height = 0;
@@ -113,7 +109,7 @@ protected:
 
 private:
     void CheckFields() const;
-    void RefuseImpossibleData(TStream& stream) const;
+    void RefuseImpossibleData(const TByteCursor& in) const;
 };
 
 class TChunkPLTE : public TChunk {
@@ -122,7 +118,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     // The entries as the picture shows them (after the gamma table).
     std::vector<TColor> Colors;
@@ -137,7 +133,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     // Alpha of each palette entry (255 where the chunk says nothing); for
     // grey and RGB pictures the first 2 or 6 bytes are the transparent samples.
@@ -154,7 +150,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     uint32_t Gamma = 0;  // gamma x 100000
 
@@ -179,7 +175,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     uint16_t Year = 0;
     uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
@@ -194,7 +190,7 @@ public:
     using TChunk::TChunk;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
     std::string Keyword;
     std::string Text;
@@ -213,7 +209,7 @@ public:
     using TChunktEXt::TChunktEXt;
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
 
 protected:
     std::vector<uint8_t> DataToWrite() const override;

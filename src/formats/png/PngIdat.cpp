@@ -11,6 +11,7 @@
 #include "formats/png/PngFilters.h"
 #include "formats/png/PngImage.h"
 #include "formats/png/PngZlib.h"
+#include "common/ByteCursor.h"
 #include "common/Stream.h"
 
 namespace corvalin {
@@ -27,8 +28,8 @@ constexpr TAdam7Pass kWholePicture{0, 0, 1, 1};
 // CRC of each chunk is accumulated over what is read from it.
 class TIdatInput {
 public:
-    TIdatInput(TStream& stream, const TChunkType& type, uint32_t length)
-        : stream_(stream), left_(length), input_(kInputPiece), output_(kOutputPiece)
+    TIdatInput(TByteCursor& in, const TChunkType& type, uint32_t length)
+        : in_(in), left_(length), output_(kOutputPiece)
     {
         crc_ = crc32(0, reinterpret_cast<const Bytef*>(type.data()), 4);
     }
@@ -78,26 +79,27 @@ private:
     {
         while (left_ == 0)
             NextChunk();
-        const size_t n = ReadPiece();
-        inflater_.SetInput(input_.data(), n);
+        const std::span<const uint8_t> piece = ReadPiece();
+        inflater_.SetInput(piece.data(), piece.size());
     }
 
-    size_t ReadPiece()
+    // zlib reads the file's bytes where they are, a piece at a time.
+    std::span<const uint8_t> ReadPiece()
     {
-        const size_t n = std::min<size_t>(left_, input_.size());
+        const size_t n = std::min<size_t>(left_, kInputPiece);
         // Input ending before the picture is complete leaves a chunk whose
         // CRC cannot be read.
-        if (stream_.Read(input_.data(), n) != n)
+        if (in_.Remaining() < n)
             throw EPngInvalidCRC();
-        crc_ = crc32(crc_, input_.data(), uInt(n));
+        const std::span<const uint8_t> piece = in_.Bytes(n);
+        crc_ = crc32(crc_, piece.data(), uInt(n));
         left_ -= uint32_t(n);
-        return n;
+        return piece;
     }
 
     void CheckCrc()
     {
-        uint8_t stored[4];
-        if (stream_.Read(stored, 4) != 4 || ReadBigEndian32(stored) != uint32_t(crc_))
+        if (in_.Remaining() < 4 || in_.U32BE() != uint32_t(crc_))
             throw EPngInvalidCRC();
     }
 
@@ -105,20 +107,20 @@ private:
     void NextChunk()
     {
         CheckCrc();
-        uint8_t head[8];
-        if (stream_.Read(head, 8) != 8)
+        if (in_.Remaining() < 8)
             throw EPngInvalidCRC();
-        const TChunkType type{char(head[4]), char(head[5]), char(head[6]), char(head[7])};
+        const uint32_t length = in_.U32BE();
+        const std::span<const uint8_t> head = in_.Bytes(4);
+        const TChunkType type{char(head[0]), char(head[1]), char(head[2]), char(head[3])};
         if (type != kIdatType)
             throw EPNGMissingMultipleIDAT();
-        left_ = ReadBigEndian32(head);
-        crc_ = crc32(0, head + 4, 4);
+        left_ = length;
+        crc_ = crc32(0, head.data(), 4);
     }
 
-    TStream& stream_;
+    TByteCursor& in_;
     uint32_t left_;
     uLong crc_;
-    std::vector<uint8_t> input_;
     std::vector<uint8_t> output_;
     size_t inflated_ = 0;  // bytes of output_ filled
     size_t ready_ = 0;     // of which already handed out
@@ -251,7 +253,7 @@ void TChunkIDAT::CopyFrom(const TChunk& source)
     TChunk::CopyFrom(CompatibleSource<TChunkIDAT>(source));
 }
 
-void TChunkIDAT::ReadChunk(TStream& stream, const TChunkType& type, uint32_t length)
+void TChunkIDAT::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length)
 {
     Type = type;
     TChunkIHDR& header = Owner().Header();
@@ -259,7 +261,7 @@ void TChunkIDAT::ReadChunk(TStream& stream, const TChunkType& type, uint32_t len
         throw EPNGHeaderNotPresent();
     if (header.ColorType == ctGrey || header.ColorType == ctGreyAlpha)
         header.FillGreyRamp(Owner().GammaTable);
-    TIdatInput input(stream, type, length);
+    TIdatInput input(in, type, length);
     if (header.InterlaceMethod == 0) {
         DecodePass(input, header, Owner().GammaTable, kWholePicture);
     } else {

@@ -14,8 +14,8 @@ public:
     const char* ChunkTypeName() const override { return kTypeName; }
     void CopyFrom(const TChunk& source) override;
     // Decodes the whole picture, reading on through the IDAT chunks that
-    // follow this one; leaves the stream after the CRC of the last one used.
-    void ReadChunk(TStream& stream, const TChunkType& type, uint32_t length) override;
+    // follow this one; leaves the cursor after the CRC of the last one used.
+    void ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t length) override;
     // Writes the whole picture as one or more IDAT chunks.
     void WriteChunk(TStream& stream) const override;
 };

@@ -5,6 +5,7 @@
 
 #include "formats/png/PngErrors.h"
 #include "formats/png/PngIdat.h"
+#include "common/ByteCursor.h"
 #include "common/FileIO.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
@@ -34,15 +35,14 @@ bool IsCritical(const TChunkType& type)
     return (type[0] & 0x20) == 0;
 }
 
-// Reads a chunk's length and type; a stream that ends anywhere in them is
+// Reads a chunk's length and type; a file that ends anywhere in them is
 // an unexpected end of the file.
-bool ReadChunkHead(TStream& stream, uint32_t& length, TChunkType& type)
+bool ReadChunkHead(TByteCursor& in, uint32_t& length, TChunkType& type)
 {
-    uint8_t head[8];
-    if (stream.Read(head, 8) != 8)
+    if (in.Remaining() < 8)
         return false;
-    length = ReadBigEndian32(head);
-    std::memcpy(type.data(), head + 4, 4);
+    length = in.U32BE();
+    std::memcpy(type.data(), in.Bytes(4).data(), 4);
     return true;
 }
 
@@ -110,36 +110,36 @@ TChunk& TPNGImage::Append(std::unique_ptr<TChunk> chunk)
 
 // ---- loading ----------------------------------------------------------------
 
-void TPNGImage::LoadFromStream(TStream& stream)
+void TPNGImage::LoadFromBytes(std::span<const uint8_t> file)
 {
     Clear();
-    uint8_t signature[8];
-    if (stream.Read(signature, 8) != 8 || std::memcmp(signature, kSignature, 8) != 0)
+    TByteCursor in(file);
+    if (in.Remaining() < 8 || std::memcmp(in.Bytes(8).data(), kSignature, 8) != 0)
         throw EPNGInvalidFileHeader();
-    ReadChunks(stream);
+    ReadChunks(in);
     CheckComplete();
     Header().PublishPalette();
 }
 
-void TPNGImage::ReadChunks(TStream& stream)
+void TPNGImage::ReadChunks(TByteCursor& in)
 {
     bool imageRead = false;
     for (;;) {
         uint32_t length = 0;
         TChunkType type{};
-        if (!ReadChunkHead(stream, length, type))
+        if (!ReadChunkHead(in, length, type))
             throw EPngUnexpectedEnd();
         if (chunks_.empty() && type != kIHDR)
             throw EPNGIHDRNotFirst();
         if (type == kcHRM || (type == kIDAT && imageRead)) {
-            stream.Seek(stream.Position() + int64_t(length) + 4);
+            in.Skip(std::min<uint64_t>(uint64_t(length) + 4, in.Remaining()));
             continue;
         }
         std::unique_ptr<TChunk> chunk = CreateChunk(type, *this);
         if (chunk->ChunkTypeName() == nullptr && IsCritical(type))
             throw EPNGUnknownCriticalChunk();
         // A chunk that fails to read stays in the list.
-        Append(std::move(chunk)).ReadChunk(stream, type, length);
+        Append(std::move(chunk)).ReadChunk(in, type, length);
         if (type == kIDAT)
             imageRead = true;
         if (type == kIEND)
@@ -282,7 +282,7 @@ void TPNGImage::AddTransparency(TColor color)
     std::vector<uint8_t> data;
     if (header.ColorType == ctRgb) {
         for (uint8_t sample : {RedOf(color), GreenOf(color), BlueOf(color)})
-            AppendBigEndian16(data, sample);
+            Put16(data, sample, TByteOrder::BigEndian);
     } else {
         const auto& colors = FindChunk<TChunkPLTE>()->Colors;
         const auto entry = std::find(colors.begin(), colors.end(), color);
@@ -312,9 +312,8 @@ void TPNGImage::SaveToStream(TStream& stream) const
 
 void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file)
 {
-    TSpanStream stream(file);
     TPNGImage png;
-    png.LoadFromStream(stream);
+    png.LoadFromBytes(file);
     picture.AssignPicture(&png);
 }
 

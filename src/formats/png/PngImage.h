@@ -18,6 +18,7 @@
 namespace corvalin {
 
 class TBitmap;
+class TByteCursor;
 class TStream;
 
 using TPNGList = std::vector<std::unique_ptr<TChunk>>;
@@ -46,7 +47,8 @@ public:
     // Builds the chunks (IHDR, PLTE, tRNS, IDAT, IEND) from a bitmap.
     void Assign(const TBitmap& source);
 
-    void LoadFromStream(TStream& stream);
+    // Reads a whole PNG file.
+    void LoadFromBytes(std::span<const uint8_t> file);
     // Writes the signature and every chunk; an empty picture writes nothing.
     void SaveToStream(TStream& stream) const;
     // Frees all chunks and resets both gamma tables.
@@ -82,7 +84,7 @@ public:
     void SetMaxIdatSize(int32_t size);
 
 private:
-    void ReadChunks(TStream& stream);
+    void ReadChunks(TByteCursor& in);
     void CheckComplete() const;
     void AddTransparency(TColor color);
     TChunk& Append(std::unique_ptr<TChunk> chunk);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/ByteCursor.h"
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
@@ -42,28 +43,11 @@ struct TiffEntry {
 };
 
 // Little-endian bytes gathered before one write call.
-class LittleEndianBytes {
-public:
-    void Put16(uint32_t v)
-    {
-        bytes_.push_back(uint8_t(v));
-        bytes_.push_back(uint8_t(v >> 8));
-    }
-    void Put32(uint32_t v)
-    {
-        Put16(v & 0xFFFF);
-        Put16(v >> 16);
-    }
-    void PutBytes(const void* data, size_t count)
-    {
-        const auto* p = static_cast<const uint8_t*>(data);
-        bytes_.insert(bytes_.end(), p, p + count);
-    }
-    void WriteTo(TStream& stream) const { stream.WriteBuffer(bytes_.data(), bytes_.size()); }
+using TiffBytes = std::vector<uint8_t>;
+constexpr auto LE = TByteOrder::LittleEndian;
 
-private:
-    std::vector<uint8_t> bytes_;
-};
+void Put16(TiffBytes& out, uint32_t value) { corvalin::Put16(out, uint16_t(value), LE); }
+void Put32(TiffBytes& out, uint32_t value) { corvalin::Put32(out, value, LE); }
 
 // Offsets are counted from where the file began in the stream.
 class TiffOutput {
@@ -74,20 +58,20 @@ public:
 
     void WriteHeader()
     {
-        LittleEndianBytes header;
-        header.PutBytes("II", 2);
-        header.Put16(42);
-        header.Put32(8);  // replaced by the directory's offset once it is known
-        header.WriteTo(stream_);
+        TiffBytes header;
+        header.insert(header.end(), {'I', 'I'});
+        Put16(header, 42);
+        Put32(header, 8);  // replaced by the directory's offset once it is known
+        stream_.WriteBuffer(header);
     }
 
     uint32_t WriteResolution()
     {
         const uint32_t at = Offset();
-        LittleEndianBytes value;
-        value.Put32(kResolutionNumerator);
-        value.Put32(kResolutionDenominator);
-        value.WriteTo(stream_);
+        TiffBytes value;
+        Put32(value, kResolutionNumerator);
+        Put32(value, kResolutionDenominator);
+        stream_.WriteBuffer(value);
         return at;
     }
 
@@ -98,10 +82,10 @@ public:
         return at;
     }
 
-    uint32_t WriteBlock(const LittleEndianBytes& block)
+    uint32_t WriteBlock(const TiffBytes& block)
     {
         const uint32_t at = Offset();
-        block.WriteTo(stream_);
+        stream_.WriteBuffer(block);
         return at;
     }
 
@@ -111,21 +95,21 @@ public:
     void FinishWithDirectory(const std::vector<TiffEntry>& entries)
     {
         const uint32_t directory = Offset();
-        LittleEndianBytes bytes;
-        bytes.Put16(uint32_t(entries.size()));
+        TiffBytes bytes;
+        Put16(bytes, uint32_t(entries.size()));
         for (const TiffEntry& e : entries) {
-            bytes.Put16(e.tag);
-            bytes.Put16(e.type);
-            bytes.Put32(e.count);
-            bytes.Put32(e.value);
+            Put16(bytes, e.tag);
+            Put16(bytes, e.type);
+            Put32(bytes, e.count);
+            Put32(bytes, e.value);
         }
-        bytes.Put32(0);  // no next directory
-        bytes.WriteTo(stream_);
+        Put32(bytes, 0);  // no next directory
+        stream_.WriteBuffer(bytes);
 
         stream_.Seek(base_ + 4);
-        LittleEndianBytes offset;
-        offset.Put32(directory);
-        offset.WriteTo(stream_);
+        TiffBytes offset;
+        Put32(offset, directory);
+        stream_.WriteBuffer(offset);
     }
 
 private:
@@ -195,12 +179,12 @@ void WriteBilevel(TiffOutput& out, const TRaster& raster)
 
 // Each component times 256, all red values first, then green, then blue;
 // entries the picture's palette lacks are black.
-LittleEndianBytes ColorMapOf(const std::vector<TColor>& palette, uint32_t colors)
+TiffBytes ColorMapOf(const std::vector<TColor>& palette, uint32_t colors)
 {
-    LittleEndianBytes map;
+    TiffBytes map;
     for (uint8_t (*component)(TColor) : {RedOf, GreenOf, BlueOf})
         for (uint32_t i = 0; i < colors; ++i)
-            map.Put16(i < palette.size() ? uint32_t(component(palette[i])) << 8 : 0);
+            Put16(map, i < palette.size() ? uint32_t(component(palette[i])) << 8 : 0);
     return map;
 }
 
@@ -272,9 +256,9 @@ void WriteRgb(TiffOutput& out, const TRaster& raster)
     out.WriteHeader();
     at.xResolution = out.WriteResolution();
     at.yResolution = out.WriteResolution();
-    LittleEndianBytes bitsPerSample;
+    TiffBytes bitsPerSample;
     for (int i = 0; i < 3; ++i)
-        bitsPerSample.Put16(8);
+        Put16(bitsPerSample, 8);
     const uint32_t bitsAt = out.WriteBlock(bitsPerSample);
     at.software = out.WriteSoftware();
     at.strip = out.Offset();
