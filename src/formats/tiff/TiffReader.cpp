@@ -335,7 +335,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
         size_t produced = 0;
         if (decoder_ == nullptr) {
             produced = packed.size();
-            std::memcpy(raw.data(), packed.data(), produced);
+            std::copy(packed.begin(), packed.end(), raw.begin());
         } else {
             if (jpeg_ != nullptr)
                 jpeg_->ExpectBlock(blockWidth, tiled ? p.TileLength : rows);
