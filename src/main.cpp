@@ -1,8 +1,11 @@
 // Corvalin's program start: the desktop windows when a display exists, and a
 // run without windows otherwise.
 
+#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +33,25 @@ bool HaveDisplay()
 }
 #endif
 
+// The options every Linux program answers, with or without a display, before
+// anything else happens. The help is the switches' own help text.
+std::optional<int> AnswerLinuxOption(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            std::string text = corvalin::HelpText();
+            std::replace(text.begin(), text.end(), '\r', '\n');
+            std::printf("%s\n", text.c_str());
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        }
+        if (argument == "--version") {
+            std::printf("Corvalin %s\n", CORVALIN_VERSION);
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        }
+    }
+    return std::nullopt;
+}
+
 bool AsksForHelp(const std::vector<std::string>& arguments)
 {
     for (const std::string& argument : arguments)
@@ -41,15 +63,21 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // Without windows only the automatic run and the help have anything to do:
 // the settings come from the store and the switches, exactly as in the
 // window; the result lines go to standard output, messages and the reason of
-// each failed file to standard error. Exit status 1 when any file failed.
+// each failed file to standard error. Exit status 1 when any file failed or
+// the folder does not exist, 2 when a parameter was refused.
 int RunHeadless(const std::vector<std::string>& arguments)
 {
+    // Output nobody reads any more ("| head -1") must not end the run
+    // before its files are converted.
+    std::signal(SIGPIPE, SIG_IGN);
     corvalin::TConsoleFrontEnd frontEnd;
     corvalin::TSession session(frontEnd);
     corvalin::LoadSettings(session);
     corvalin::ParseCommandLine(session, arguments);
+    if (session.ParameterRefused)
+        return 2;
     if (session.AutoConvert)
-        return session.LastRun.failed == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        return session.LastRun.failed == 0 && !session.FolderMissing ? EXIT_SUCCESS : EXIT_FAILURE;
     if (AsksForHelp(arguments))
         return EXIT_SUCCESS;
     std::fputs("Ohne Anzeige arbeitet Corvalin nur mit /auto=1 (Hilfe: /?).\n", stderr);
@@ -60,10 +88,13 @@ int RunHeadless(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const std::optional<int> status = AnswerLinuxOption(arguments))
+        return *status;
     corvalin::KeepPictureMemoryBetweenFiles();
 #ifdef CORVALIN_WITH_GUI
     if (HaveDisplay())
         return corvalin::RunDesktop(argc, argv);
 #endif
-    return RunHeadless(std::vector<std::string>(argv + 1, argv + argc));
+    return RunHeadless(arguments);
 }

@@ -5,7 +5,9 @@
 #include <iterator>
 
 #include "app/BatchRun.h"
+#include "app/OpenWith.h"
 #include "app/SettingsStore.h"
+#include "common/Exceptions.h"
 #include "common/Tools.h"
 
 namespace corvalin {
@@ -16,6 +18,19 @@ std::string WithoutQuotationMarks(std::string text)
 {
     text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
     return text;
+}
+
+// Where the value begins: behind the switch's name and one separator
+// character, which may take several bytes in UTF-8 (the name itself is ASCII).
+size_t ValuePosition(const std::string& parameter, const std::string& switchName)
+{
+    size_t position = switchName.size();
+    if (position >= parameter.size())
+        return position + 1;
+    ++position;
+    while (position < parameter.size() && (static_cast<unsigned char>(parameter[position]) & 0xC0) == 0x80)
+        ++position;
+    return position;
 }
 
 // The index switches count their control's entries from 1.
@@ -73,17 +88,31 @@ bool IsHelpSwitch(const std::string& parameter)
            StartsWithText(parameter, "/help") || StartsWithText(parameter, "-help");
 }
 
+bool IsSwitch(const std::string& parameter)
+{
+    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
+                                         "/width", "/quality", "/adapt", "/rotate", "/format",
+                                         "/colors", "/text"};
+    return IsHelpSwitch(parameter) ||
+           std::any_of(std::begin(names), std::end(names),
+                       [&](const char* name) { return StartsWithText(parameter, name); });
+}
+
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;  // behind the separator
-    if (parameter.size() <= valuePosition)
+    // Only one character of the value used to count, so "/copy=true" and
+    // "/copyright=1" turned copies off: any value but 0 and 1 is refused.
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (value.empty() || value == "1")
         return true;
-    return parameter[valuePosition] == '1';
+    if (value == "0")
+        return false;
+    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für " + switchName);
 }
 
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;
+    const size_t valuePosition = ValuePosition(parameter, switchName);
     if (parameter.size() <= valuePosition)
         return "";
     return parameter.substr(valuePosition);
@@ -128,16 +157,22 @@ std::string HelpText()
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments)
 {
     session.AutoConvert = false;
+    session.ParameterRefused = false;
     for (const std::string& argument : arguments) {
+        if (ApplyFolderToOpen(session, argument))
+            continue;
         const std::string parameter = WithoutQuotationMarks(argument);
         try {
             ApplyParameter(session, parameter);
         } catch (const std::exception&) {
+            session.ParameterRefused = true;
             session.FrontEnd().ShowMessage("Ungültiger Kommandozeilenparameter \"" + parameter +
                                            "\"\r\r" + HelpText());
         }
     }
-    if (session.AutoConvert) {
+    // A refused switch may have meant "/copy=true": converting without it
+    // could overwrite the originals.
+    if (session.AutoConvert && !session.ParameterRefused) {
         session.FrontEnd().HideMainWindow();
         btnConvertClick(session);
     }

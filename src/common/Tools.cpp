@@ -1,5 +1,6 @@
 #include "common/Tools.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -107,8 +108,10 @@ std::string CurrentDirectory()
 {
     std::vector<char> buffer(4096);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (buffer.size() > (1u << 20))
-            return "/";
+        // A folder that was deleted (or cannot be named) is no folder: empty,
+        // which the search reports as missing, never "/".
+        if (errno != ERANGE || buffer.size() > (1u << 20))
+            return "";
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();

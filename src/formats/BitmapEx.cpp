@@ -21,27 +21,47 @@ const TFormatRow& RowOrBmp(uint8_t index)
                           " werden");
 }
 
+// The data decides over the name where it carries another readable format's
+// signature: a PNG named .jpg, or BMP data that older runs saved as .pcx.
+const TFormatRow& ReaderRow(uint8_t nameIndex, std::span<const uint8_t> file)
+{
+    const uint8_t contentIndex = FormatIndexOfContent(file);
+    const TFormatRow& named = RowOrBmp(nameIndex);
+    if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != named.Load)
+        return FormatRow(contentIndex);
+    return named;
+}
+
 }  // namespace
 
 TBitmapEx::TBitmapEx() : TBitmap(TPixelFormat::pf24bit) {}
 
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
 {
-    const uint8_t index = FormatIndexOf(fileName);
-    const TFormatRow& row = RowOrBmp(index);
+    size_t pictures = 0;
+    return LoadFromFileEx(fileName, pictures);
+}
+
+uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
+{
+    const uint8_t index = FormatIndexOfName(fileName);
+    const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    const TFormatRow& row = ReaderRow(index, bytes);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
-    const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-    row.Load(*this, bytes);
+    pictures = row.Load(*this, bytes);
     return index;
 }
 
 uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
 {
-    const uint8_t index = FormatIndexOf(fileName);
+    const uint8_t index = FormatIndexOfName(fileName);
     const TFormatRow& row = RowOrBmp(index);
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
+    if (Width() <= 0 || Height() <= 0)
+        throw EInvalidGraphic(FormatText("Ein leeres Bild (%d x %d Pixel) wird nicht gespeichert",
+                                         {std::to_string(Width()), std::to_string(Height())}));
     row.Save(*this, fileName, quality);
     return index;
 }

@@ -14,9 +14,10 @@ namespace corvalin {
 
 namespace {
 
-void LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
 {
     picture.ReadBmp(file);
+    return 1;
 }
 
 // pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
@@ -80,18 +81,68 @@ std::vector<TRegisteredExtension> RegisteredExtensions()
     return registered;
 }
 
-uint8_t FormatIndexOf(const std::string& fileName)
+namespace {
+
+// Longer extensions that a three-letter mask matched on the platform the
+// format list comes from.
+struct TExtensionAlias {
+    std::string_view Extension;
+    FormatIndex Format;
+};
+constexpr TExtensionAlias kAliases[] = {{"jpeg", fiJpg}, {"jpe", fiJpg}, {"tiff", fiTif}};
+
+// First bytes that identify a format whatever the name says. Only strong
+// signatures: PCX's single byte would claim arbitrary files.
+struct TSignature {
+    std::string_view Bytes;
+    FormatIndex Format;
+};
+using namespace std::string_view_literals;
+constexpr TSignature kSignatures[] = {
+    {"\x89PNG\r\n\x1a\n"sv, fiPng}, {"GIF87a"sv, fiGif},  {"GIF89a"sv, fiGif},
+    {"\xff\xd8\xff"sv, fiJpg},       {"II*\0"sv, fiTif},    {"MM\0*"sv, fiTif},
+    {"8BPS"sv, fiPsd},                {"\xd7\xcd\xc6\x9a"sv, fiWmf}, {"BM"sv, fiBmp},
+};
+
+// The lower-cased text behind the last "." that no "/" follows; empty when none.
+std::string LowerExtension(const std::string& fileName)
 {
     const size_t last = fileName.find_last_of("./");
     if (last == std::string::npos || fileName[last] != '.')
-        return fiUnknown;
+        return "";
     std::string extension = fileName.substr(last + 1);
     for (char& c : extension)
         if (c >= 'A' && c <= 'Z')
             c = char(c - 'A' + 'a');
+    return extension;
+}
+
+}  // namespace
+
+uint8_t FormatIndexOf(const std::string& fileName)
+{
+    const std::string extension = LowerExtension(fileName);
     for (size_t i = 0; i < FormatTable.size(); ++i)
         if (extension == FormatTable[i].Extension)
             return uint8_t(i + 1);
+    return fiUnknown;
+}
+
+uint8_t FormatIndexOfName(const std::string& fileName)
+{
+    const std::string extension = LowerExtension(fileName);
+    for (const TExtensionAlias& alias : kAliases)
+        if (extension == alias.Extension)
+            return alias.Format;
+    return FormatIndexOf(fileName);
+}
+
+uint8_t FormatIndexOfContent(std::span<const uint8_t> file)
+{
+    const std::string_view head(reinterpret_cast<const char*>(file.data()), file.size());
+    for (const TSignature& signature : kSignatures)
+        if (head.starts_with(signature.Bytes) && FormatRow(signature.Format).Load != nullptr)
+            return signature.Format;
     return fiUnknown;
 }
 

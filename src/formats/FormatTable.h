@@ -14,7 +14,9 @@ namespace corvalin {
 class TBitmap;
 
 // Reads a whole file's bytes into the picture; a failure leaves it as it was.
-using TLoadPath = void (*)(TBitmap& picture, std::span<const uint8_t> file);
+// Returns how many pictures the file holds (frames of an animation, pages of
+// a document); the picture takes the first.
+using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file);
 // Writes the picture under the name, replacing the file atomically.
 using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
@@ -62,5 +64,13 @@ struct TRegisteredExtension {
     int FormatIndex;
 };
 std::vector<TRegisteredExtension> RegisteredExtensions();
+
+// As FormatIndexOf, but also for the longer extensions that a three-letter
+// mask finds (".jpeg" and ".jpe" are JPEG, ".tiff" is TIFF).
+uint8_t FormatIndexOfName(const std::string& fileName);
+
+// The readable format whose signature the file's first bytes carry; 0 when
+// they carry none that this build reads.
+uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
 
 }  // namespace corvalin

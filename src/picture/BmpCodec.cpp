@@ -29,6 +29,8 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) { corvalin::Put32(out, v, LE);
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(msg::InvalidBitmap); }
 
+constexpr int64_t kMaxRleExpansion = 1000;
+
 // Reads the information header (and the masks that may follow it).
 BmpHeader ReadInfoHeader(TByteCursor& in)
 {
@@ -135,6 +137,10 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
                           (header.masks[0] | header.masks[1] | header.masks[2]) != 0;
     std::vector<TColor> palette = ReadColorTable(in, header);
     const int32_t rows = header.height < 0 ? -header.height : header.height;
+    // Missing rows are zero-filled, but a picture of which not even 1% is
+    // in the file did not come from it (118 bytes declaring 2 GB of pixels).
+    if (in.Remaining() * 100 < uint64_t(CheckedRasterBytes(header.width, rows, header.bitsPerPixel)))
+        Invalid();
     auto raster = TRaster::Create(header.width, rows, FormatFor(header, hasMasks), header.bitsPerPixel);
     if (hasMasks)
         raster->masks = header.masks;
@@ -162,6 +168,11 @@ std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header)
     if (!matches || header.height < 0)
         Invalid();
     const std::vector<TColor> palette = ReadColorTable(in, header);
+    // Deltas and end-of-line codes skip any number of pixels in a few bytes,
+    // so the format sets no bound of its own; no real file comes near a
+    // raster of 1000 times its size.
+    if (CheckedRasterBytes(header.width, header.height, 32) / kMaxRleExpansion > int64_t(in.Data().size()))
+        Invalid();
     auto raster = TRaster::Create(header.width, header.height, TPixelFormat::pfDevice);
     KeepDescription(header, *raster);
     DecodeBmpRle(in.Bytes(in.Remaining()), header.compression, palette, true, *raster);

@@ -97,8 +97,9 @@ std::vector<TColor> PaddedGifPalette(const std::vector<TColor>& map);
 std::shared_ptr<TRaster> CreateGifRaster(int32_t width, int32_t height, TPixelFormat format);
 
 // The format table's GIF row: the picture takes the rendering of the file's
-// first image; saving imports the picture and replaces the file.
-void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file);
+// first image, and the count of images is reported; saving imports the
+// picture and replaces the file.
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file);
 void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
 }  // namespace corvalin

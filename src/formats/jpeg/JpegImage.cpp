@@ -82,11 +82,12 @@ void TJPEGImage::AssignTo(TBitmap& target) const
     Bitmap().AssignTo(target);
 }
 
-void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TJPEGImage image;
     image.LoadFromBytes({file.begin(), file.end()});
     picture.AssignPicture(&image);
+    return 1;
 }
 
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality)

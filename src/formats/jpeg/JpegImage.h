@@ -63,7 +63,7 @@ private:
 };
 
 // LoadFromFileEx's JPEG row: the picture takes the file's decoded raster.
-void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 

@@ -310,11 +310,12 @@ void TPNGImage::SaveToStream(TStream& stream) const
         chunk->WriteChunk(stream);
 }
 
-void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TPNGImage png;
     png.LoadFromBytes(file);
     picture.AssignPicture(&png);
+    return 1;
 }
 
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t)

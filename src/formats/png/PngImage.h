@@ -95,7 +95,7 @@ private:
 
 // The format table's PNG row: the picture takes the file's rendering; saving
 // imports the picture and replaces the file.
-void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file);
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
 
 }  // namespace corvalin
