@@ -417,11 +417,12 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Progress(TProgressStage::psEnding, 100, progress::Transferring);
 }
 
-void LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TTIFFGraphic reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
+    return reader.PictureCount();
 }
 
 }  // namespace corvalin
