@@ -11,6 +11,8 @@
 #   TARGET: an output format other than the source's, one of bmp gif ico jpg
 #   pcd psd pcx (Corvalin's "/format=N", ImageMagick's "-format"); for
 #   example "bmp 48 gif" writes GIF files. Default: the source's format.
+# SIZE=WxH sets the pictures' size (default 1600x1200); for example
+#   SIZE=4000x3000 bench/batch-benchmark.sh tif 8 measures 12-megapixel TIFF files.
 # JPEG photographs: PHOTOS=DIR bench/batch-benchmark.sh jpg [COUNT] takes the
 #   first COUNT JPEG files of DIR (the A/ folder of 12-megapixel or the B/
 #   folder of 2-megapixel photographs that make-photo-corpus.sh makes) and runs
@@ -55,12 +57,13 @@ if [ -n "$photos" ]; then
   size_switches=(/adapt=3 /height=300 /quality=85)
   magick_size=(-resize x300 -quality 85)
 else
-  /usr/bin/convert -size 1600x1200 -seed 7 plasma:fractal -depth 8 "${encode[@]}"
+  size=${SIZE:-1600x1200}
+  /usr/bin/convert -size "$size" -seed 7 plasma:fractal -depth 8 "${encode[@]}"
   for i in $(seq -w 1 "$count"); do
     cp "$work/base.$format" "$work/source/bild$i.$format"
     cp "$work/base.$format" "$work/corvalin/bild$i.$format"
   done
-  width=1600 height=1200
+  width=${size%x*} height=${size#*x}
   size_switches=(/adapt=3 /height=300 /width=400)
   magick_size=(-resize 400x300)
 fi
