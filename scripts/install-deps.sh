@@ -14,6 +14,8 @@ packages=(
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs
   # window tests and screenshots
   xvfb xauth x11-apps
+  # installing and packaging, and the tools that check the installed files
+  librsvg2-bin desktop-file-utils appstream groff-base man-db lintian dpkg-dev file
   # benchmarks
   time bc libvips-tools
 )

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/BatchRun.h"
+#include "app/OpenWith.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -74,6 +75,16 @@ bool IsHelpSwitch(const std::string& parameter)
            StartsWithText(parameter, "/help") || StartsWithText(parameter, "-help");
 }
 
+bool IsSwitch(const std::string& parameter)
+{
+    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
+                                         "/width", "/quality", "/adapt", "/rotate", "/format",
+                                         "/colors", "/text"};
+    return IsHelpSwitch(parameter) ||
+           std::any_of(std::begin(names), std::end(names),
+                       [&](const char* name) { return StartsWithText(parameter, name); });
+}
+
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 {
     // Only one character of the value used to count, so "/copy=true" and
@@ -135,6 +146,8 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
     session.AutoConvert = false;
     session.ParameterRefused = false;
     for (const std::string& argument : arguments) {
+        if (ApplyFolderToOpen(session, argument))
+            continue;
         const std::string parameter = WithoutQuotationMarks(argument);
         try {
             ApplyParameter(session, parameter);

@@ -13,9 +13,11 @@ namespace corvalin {
 // "/auto" asked for it. The shell has already split the command line: each
 // argument (without the program name) is one parameter, and double quotation
 // marks left inside an argument are dropped as the command line's own
-// grouping marks. A refused parameter (a yes/no switch whose value is
-// neither empty, 0 nor 1) shows "Ungültiger Kommandozeilenparameter", sets
-// the session's ParameterRefused and keeps the automatic run from starting.
+// grouping marks. An argument that is no switch and names an existing folder
+// or picture fills in that folder (or the picture's). A refused parameter (a
+// yes/no switch whose value is neither empty, 0 nor 1) shows "Ungültiger
+// Kommandozeilenparameter", sets the session's ParameterRefused and keeps the
+// automatic run from starting.
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments);
 
 // Yes for no value, an empty value or "1"; no for "0"; throws EConvertError
@@ -30,5 +32,7 @@ std::string HelpText();
 
 // Whether a parameter is one of the help switches.
 bool IsHelpSwitch(const std::string& parameter);
+// Whether a parameter begins with the name of any switch.
+bool IsSwitch(const std::string& parameter);
 
 }  // namespace corvalin

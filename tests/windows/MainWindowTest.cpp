@@ -248,3 +248,18 @@ TEST_F(MainWindowTest, CommandLineHelpShowsTheEighteenLines)
     EXPECT_EQ(shown.count(QLatin1Char('\r')), 17);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("/?\t\t\tHilfe")));
 }
+
+// A file manager's "Open with" hands over a picture: the window opens with
+// its folder filled in, and the switches beside it still act.
+TEST(MainWindowStart, OpensWithTheFolderOfAHandedOverPicture)
+{
+    PrivateSettings settings;
+    testsupport::TempDir dir;
+    const std::string picture = dir.File("Foto 1.jpg");
+    testsupport::WriteBytes(picture, {0xFF, 0xD8});
+    TfrmCorvalin window;
+    window.FormCreate({picture, "/width=640"});
+    EXPECT_EQ(window.edtDirectory->text().toStdString(), dir.Path() + "/");
+    EXPECT_EQ(window.edtWidth->value(), 640);
+    EXPECT_FALSE(window.QuitRequested());
+}
