@@ -107,9 +107,11 @@ public:
 
     TRunTotals Run()
     {
-        for (int index = 0; index < frontEnd_.SelectionCount() && frontEnd_.ProgressVisible(); ++index)
+        int index = 0;
+        for (; index < frontEnd_.SelectionCount() && frontEnd_.ProgressVisible(); ++index)
             if (frontEnd_.SelectionTicked(index) && !StartEntry(index))
                 break;
+        totals_.cancelled = index < frontEnd_.SelectionCount();
         // Cancelled or not: what was started is finished, saved and listed.
         for (ReportFinished(); !started_.empty(); ReportFinished())
             Pause();
@@ -198,14 +200,14 @@ private:
             try {
                 CheckedAdd(totals_.bytesAfter, result.after);
                 CheckedAdd(totals_.converted, int32_t(1));
-                frontEnd_.AddResultLine(FileLine(path, file.before, result.after), "");
+                frontEnd_.AddFileResultLine(FileLine(path, file.before, result.after), path, "");
                 return;
             } catch (const std::exception& error) {
                 result.reason = ReasonOf(error);
             }
         }
         ++totals_.failed;
-        frontEnd_.AddResultLine(FailureLine(path), result.reason);
+        frontEnd_.AddFileResultLine(FailureLine(path), path, result.reason);
     }
 
     // Short enough that the windows repaint and react at once.

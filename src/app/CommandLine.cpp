@@ -23,6 +23,19 @@ std::string WithoutQuotationMarks(std::string text)
     return text;
 }
 
+// Where the value begins: behind the switch's name and one separator
+// character, which may take several bytes in UTF-8 (the name itself is ASCII).
+size_t ValuePosition(const std::string& parameter, const std::string& switchName)
+{
+    size_t position = switchName.size();
+    if (position >= parameter.size())
+        return position + 1;
+    ++position;
+    while (position < parameter.size() && (static_cast<unsigned char>(parameter[position]) & 0xC0) == 0x80)
+        ++position;
+    return position;
+}
+
 // The index switches count their control's entries from 1.
 int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchName,
                         int32_t entries, int32_t currentIndex)
@@ -104,7 +117,7 @@ bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;
+    const size_t valuePosition = ValuePosition(parameter, switchName);
     if (parameter.size() <= valuePosition)
         return "";
     return parameter.substr(valuePosition);
