@@ -193,7 +193,9 @@ private:
 
     void Report(const TStartedFile& file, TFileResult& result)
     {
-        if (result.preview)
+        // A file started before the preview was switched off still made one;
+        // what the window shows follows the switch as it is now.
+        if (result.preview && session_.Preview)
             frontEnd_.ShowPreviewPicture(*result.preview);
         const std::string& path = result.path.empty() ? file.path : result.path;
         if (!result.failed) {
