@@ -163,6 +163,9 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
     RotateClockwise(session, source, target, rotation);
     ScaleInto(source, target,
               FitTargetSize(fitMode, source.Width(), source.Height(), width, height));
+    // A photograph's date, camera, position, caption and colour profile go
+    // with it; the writer makes what they say about the picture true.
+    target.Metadata = std::move(source.Metadata);
     ChangeColorDepth(target, colorDepth);
     StampOverlay(session, target);
     if (session.Preview)

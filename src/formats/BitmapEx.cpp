@@ -32,7 +32,9 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-    row.Load(*this, bytes);
+    TPictureMetadata loaded;
+    row.Load(*this, bytes, loaded);
+    Metadata = std::move(loaded);
     return index;
 }
 
@@ -42,7 +44,7 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
     const TFormatRow& row = RowOrBmp(index);
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
-    row.Save(*this, fileName, quality);
+    row.Save(*this, fileName, quality, Metadata);
     return index;
 }
 

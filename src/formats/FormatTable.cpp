@@ -12,13 +12,13 @@ namespace corvalin {
 
 namespace {
 
-void LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
+void LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     picture.ReadBmp(file);
 }
 
 // pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
-void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
 }

@@ -11,11 +11,16 @@
 namespace corvalin {
 
 class TBitmap;
+struct TPictureMetadata;
 
-// Reads a whole file's bytes into the picture; a failure leaves it as it was.
-using TLoadPath = void (*)(TBitmap& picture, std::span<const uint8_t> file);
-// Writes the picture under the name, replacing the file atomically.
-using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality);
+// Reads a whole file's bytes into the picture, and into the fresh metadata
+// the side data the format carries; a failure leaves the picture as it was.
+using TLoadPath = void (*)(TBitmap& picture, std::span<const uint8_t> file,
+                           TPictureMetadata& metadata);
+// Writes the picture under the name, replacing the file atomically, with
+// whatever of metadata the format can hold.
+using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                           const TPictureMetadata& metadata);
 
 struct TFormatRow {
     std::string_view Extension;    // lower case, without the dot

@@ -220,14 +220,14 @@ void TGIFImage::SaveToStream(TStream& stream) const
     WriteGif(stream, header_, images_);
 }
 
-void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
+void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TGIFImage gif;
     gif.LoadFromBytes(file);
     picture.AssignPicture(&gif);
 }
 
-void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     TGIFImage gif;
     gif.ImportBitmap(picture);
