@@ -14,7 +14,9 @@ packages=(
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs
   libimage-exiftool-perl
   # window tests and screenshots
-  xvfb xauth x11-apps
+  xvfb xauth x11-apps openbox xdotool
+  # installing and packaging, and the tools that check the installed files
+  librsvg2-bin desktop-file-utils appstream groff-base man-db lintian dpkg-dev file
   # benchmarks
   time bc libvips-tools
 )

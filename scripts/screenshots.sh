@@ -25,5 +25,10 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' _ "$build/corvalin" "$out"
 echo "$out/0-program-start.png"
 
-# Every window with sample content, each grabbed from the X server.
-xvfb-run -a -s "-screen 0 1024x768x24" "$build/tests/windows/corvalin_screenshots" "$out"
+# Every window with sample content, each grabbed from the X server, once at
+# the default scale and once at QT_SCALE_FACTOR=2 (each in its own folder).
+for scale in 1 2; do
+  mkdir -p "$out/scale-$scale"
+  QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 $((1280 * scale))x$((1024 * scale))x24" \
+    "$build/tests/windows/corvalin_screenshots" "$out/scale-$scale"
+done

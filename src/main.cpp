@@ -1,8 +1,10 @@
 // Corvalin's program start: the desktop windows when a display exists, and a
 // run without windows otherwise.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,25 @@ bool HaveDisplay()
     return false;
 }
 #endif
+
+// The options every Linux program answers, with or without a display, before
+// anything else happens. The help is the switches' own help text.
+std::optional<int> AnswerLinuxOption(const std::vector<std::string>& arguments)
+{
+    for (const std::string& argument : arguments) {
+        if (argument == "--help" || argument == "-h") {
+            std::string text = corvalin::HelpText();
+            std::replace(text.begin(), text.end(), '\r', '\n');
+            std::printf("%s\n", text.c_str());
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        }
+        if (argument == "--version") {
+            std::printf("Corvalin %s\n", CORVALIN_VERSION);
+            return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        }
+    }
+    return std::nullopt;
+}
 
 bool AsksForHelp(const std::vector<std::string>& arguments)
 {
@@ -60,10 +81,13 @@ int RunHeadless(const std::vector<std::string>& arguments)
 
 int main(int argc, char** argv)
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const std::optional<int> status = AnswerLinuxOption(arguments))
+        return *status;
     corvalin::KeepPictureMemoryBetweenFiles();
 #ifdef CORVALIN_WITH_GUI
     if (HaveDisplay())
         return corvalin::RunDesktop(argc, argv);
 #endif
-    return RunHeadless(std::vector<std::string>(argv + 1, argv + argc));
+    return RunHeadless(arguments);
 }

@@ -55,10 +55,10 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         const int64_t after = GetFileSizeOf(path);
         CheckedAdd(totals.bytesAfter, after);
         CheckedAdd(totals.converted, int32_t(1));
-        frontEnd.AddResultLine(FileLine(path, before, after), "");
+        frontEnd.AddFileResultLine(FileLine(path, before, after), path, "");
     } catch (const std::exception& error) {
         ++totals.failed;
-        frontEnd.AddResultLine(FailureLine(path), ReasonOf(error));
+        frontEnd.AddFileResultLine(FailureLine(path), path, ReasonOf(error));
     }
 }
 
@@ -125,9 +125,11 @@ void RunConversion(TSession& session)
     frontEnd.AddResultLine("", "");
 
     TRunTotals totals;
-    for (int index = 0; index < frontEnd.SelectionCount() && frontEnd.ProgressVisible(); ++index)
+    int index = 0;
+    for (; index < frontEnd.SelectionCount() && frontEnd.ProgressVisible(); ++index)
         if (frontEnd.SelectionTicked(index))
             ConvertEntry(session, index, totals);
+    totals.cancelled = index < frontEnd.SelectionCount();
 
     WriteSummary(frontEnd, totals);
     session.LastRun = totals;

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "app/BatchRun.h"
+#include "app/OpenWith.h"
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
 
@@ -16,6 +17,19 @@ std::string WithoutQuotationMarks(std::string text)
 {
     text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
     return text;
+}
+
+// Where the value begins: behind the switch's name and one separator
+// character, which may take several bytes in UTF-8 (the name itself is ASCII).
+size_t ValuePosition(const std::string& parameter, const std::string& switchName)
+{
+    size_t position = switchName.size();
+    if (position >= parameter.size())
+        return position + 1;
+    ++position;
+    while (position < parameter.size() && (static_cast<unsigned char>(parameter[position]) & 0xC0) == 0x80)
+        ++position;
+    return position;
 }
 
 // The index switches count their control's entries from 1.
@@ -73,9 +87,19 @@ bool IsHelpSwitch(const std::string& parameter)
            StartsWithText(parameter, "/help") || StartsWithText(parameter, "-help");
 }
 
+bool IsSwitch(const std::string& parameter)
+{
+    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
+                                         "/width", "/quality", "/adapt", "/rotate", "/format",
+                                         "/colors", "/text"};
+    return IsHelpSwitch(parameter) ||
+           std::any_of(std::begin(names), std::end(names),
+                       [&](const char* name) { return StartsWithText(parameter, name); });
+}
+
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;  // behind the separator
+    const size_t valuePosition = ValuePosition(parameter, switchName);
     if (parameter.size() <= valuePosition)
         return true;
     return parameter[valuePosition] == '1';
@@ -83,7 +107,7 @@ bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = switchName.size() + 1;
+    const size_t valuePosition = ValuePosition(parameter, switchName);
     if (parameter.size() <= valuePosition)
         return "";
     return parameter.substr(valuePosition);
@@ -129,6 +153,8 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
 {
     session.AutoConvert = false;
     for (const std::string& argument : arguments) {
+        if (ApplyFolderToOpen(session, argument))
+            continue;
         const std::string parameter = WithoutQuotationMarks(argument);
         try {
             ApplyParameter(session, parameter);

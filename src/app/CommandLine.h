@@ -13,7 +13,8 @@ namespace corvalin {
 // "/auto" asked for it. The shell has already split the command line: each
 // argument (without the program name) is one parameter, and double quotation
 // marks left inside an argument are dropped as the command line's own
-// grouping marks.
+// grouping marks. An argument that is no switch and names an existing folder
+// or picture fills in that folder (or the picture's).
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments);
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName);
@@ -26,5 +27,7 @@ std::string HelpText();
 
 // Whether a parameter is one of the help switches.
 bool IsHelpSwitch(const std::string& parameter);
+// Whether a parameter begins with the name of any switch.
+bool IsSwitch(const std::string& parameter);
 
 }  // namespace corvalin

@@ -6,10 +6,12 @@ namespace corvalin {
 
 namespace {
 
-// Message texts separate their lines with carriage returns; a terminal needs
-// line feeds.
+// Message texts separate their lines with carriage returns, some with
+// "\r\n"; a terminal needs one line feed for each.
 void PrintLines(std::FILE* stream, std::string text)
 {
+    for (size_t pair = text.find("\r\n"); pair != std::string::npos; pair = text.find("\r\n", pair))
+        text.erase(pair, 1);
     std::replace(text.begin(), text.end(), '\r', '\n');
     std::fputs(text.c_str(), stream);
     std::fputc('\n', stream);

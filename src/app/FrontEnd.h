@@ -46,6 +46,15 @@ public:
     // message; the windows keep it beside the line (e.g. as its tool tip),
     // the console prints it to standard error. Empty for every other line.
     virtual void AddResultLine(const std::string& line, const std::string& reason) = 0;
+    // The line of one converted or failed file. The line may show its path
+    // shortened; path is the full path of the file it names, which the
+    // windows keep with the line (its tool tip, and what "&Anzeigen" opens).
+    virtual void AddFileResultLine(const std::string& line, const std::string& path,
+                                   const std::string& reason)
+    {
+        (void)path;
+        AddResultLine(line, reason);
+    }
     virtual void SetResultLabels(const std::string& files, const std::string& before,
                                  const std::string& after) = 0;
 

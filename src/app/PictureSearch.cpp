@@ -7,6 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/NameOrder.h"
+
 namespace corvalin {
 
 namespace {
@@ -31,7 +33,7 @@ size_t CharacterLength(const std::string& text, size_t position)
     return end - position;
 }
 
-// Names of a folder's entries, sorted; an unreadable folder has none.
+// Names of a folder's entries, in the order of NameComesBefore; an unreadable folder has none.
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
@@ -43,7 +45,7 @@ std::vector<std::string> FolderEntries(const std::string& folder)
         if (name != "." && name != "..")
             names.push_back(name);
     }
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), NameComesBefore);
     return names;
 }
 

@@ -16,6 +16,7 @@ struct TRunTotals {
     int32_t failed = 0;      // failure lines written
     int64_t bytesBefore = 0;
     int64_t bytesAfter = 0;
+    bool cancelled = false;  // the progress window was closed before the last entry
 };
 
 class TSession {

@@ -11,6 +11,8 @@ namespace corvalin {
 // Result codes of ShellOpen and SendMailTo: greater than 32 means started.
 inline constexpr int32_t kShellStarted = 42;
 inline constexpr int32_t kShellNotStarted = 2;
+// Codes up to this limit mean that nothing was started.
+inline constexpr int32_t kShellNotStartedLimit = 32;
 
 // ("explorer", folder) shows the folder in the file manager; (document, "")
 // opens the document, folder or address with its associated program; any

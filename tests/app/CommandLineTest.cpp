@@ -17,6 +17,12 @@ TEST(Switches, ReadRules)
     EXPECT_FALSE(ReadFlagSwitch("/auto=no", "/auto"));
     EXPECT_FALSE(ReadFlagSwitch("/recursive=1", "/recursiv"));  // examines "="
     EXPECT_FALSE(ReadFlagSwitch("/copyright=1", "/copy"));      // examines "r"
+    // The separator is one character, whatever its length in bytes.
+    EXPECT_EQ(ReadTextSwitch("/dir\u2192/home/anna", "/dir"), "/home/anna");
+    EXPECT_EQ(ReadTextSwitch("/dirä", "/dir"), "");
+    EXPECT_TRUE(ReadFlagSwitch("/auto\u00a71", "/auto"));
+    EXPECT_FALSE(ReadFlagSwitch("/auto\u00a70", "/auto"));
+    EXPECT_TRUE(ReadFlagSwitch("/autoé", "/auto"));
     EXPECT_EQ(ReadTextSwitch("/dir=", "/dir"), "");
     EXPECT_EQ(ReadTextSwitch("/dir", "/dir"), "");
     EXPECT_EQ(ReadTextSwitch("/dir=/a b/", "/dir"), "/a b/");

@@ -9,6 +9,9 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QGroupBox>
+#include <QAction>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -125,6 +128,79 @@ TEST_F(BatchRunWindowsTest, ClosingTheProgressWindowStopsTheRunBetweenFiles)
     EXPECT_EQ(lines.filter(QStringLiteral(" ==> ")).size() + lines.filter(QStringLiteral("konnte nicht")).size(), 1)
         << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Zusammenfassung:")));
+    EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("Abgebrochen: ")))
+        << window.statusBar()->currentMessage().toStdString();
+}
+
+TEST_F(BatchRunWindowsTest, NothingStartsAnotherRunOrChangesItsListWhileOneIsInProgress)
+{
+    bool listStayedOpen = false;
+    bool listLocked = false;
+    bool commandsLocked = false;
+    windowtest::OnNextModal([&](QWidget* modal) {
+        auto* list = static_cast<TfrmFileList*>(modal);
+        // Fires inside the run, while the first file is about to convert.
+        QTimer::singleShot(0, [&, list] {
+            QTest::keyClick(list, Qt::Key_Escape);
+            list->close();
+            listStayedOpen = list->isVisible();
+            listLocked = !list->lbxResult->isEnabled() && !list->btnMarkNone->isEnabled();
+            commandsLocked = !window.btnConvert->isEnabled() && !window.mniConvert->isEnabled();
+            window.mniConvert->trigger();
+            window.btnConvertClick();
+            window.close();
+        });
+        QTest::mouseClick(list->btnConvert, Qt::LeftButton);
+    });
+    window.btnConvertClick();
+
+    EXPECT_TRUE(listStayedOpen);
+    EXPECT_TRUE(listLocked);
+    EXPECT_TRUE(commandsLocked);
+    EXPECT_TRUE(window.isVisible());
+    const QStringList lines = ResultLines(window);
+    EXPECT_EQ(lines.filter(QStringLiteral("Suche ")).size(), 1) << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.count(QStringLiteral("Zusammenfassung:")), 1);
+    EXPECT_FALSE(fs::exists(folder + "Neu_Neu_a.bmp"));
+    EXPECT_TRUE(fs::exists(folder + "Neu_a.bmp"));
+    // The progress window stays in front of the run's selection window.
+    EXPECT_EQ(ProgressWindow()->parentWidget(), FileListWindow());
+    // Once the run is over the commands work again.
+    EXPECT_FALSE(FileListWindow()->isVisible());
+    EXPECT_TRUE(window.btnConvert->isEnabled());
+    EXPECT_TRUE(FileListWindow()->lbxResult->isEnabled());
+}
+
+TEST_F(BatchRunWindowsTest, AfterARunTheSummaryIsInViewAndFileLinesOpenTheirFullPath)
+{
+    for (int i = 0; i < 12; ++i)
+        windowtest::WriteBmp(folder + "unten/Bild mit einem langen Namen " + std::to_string(i) + ".bmp",
+                             8, 8, 0x808080);
+    windowtest::RecordingLauncher launcher;
+    windowtest::OnNextModal([](QWidget* modal) {
+        QTest::mouseClick(static_cast<TfrmFileList*>(modal)->btnConvert, Qt::LeftButton);
+    });
+    window.btnConvertClick();
+
+    QListWidget* list = window.lbxResult;
+    const QRect last = list->visualItemRect(list->item(list->count() - 1));
+    EXPECT_TRUE(list->viewport()->rect().contains(last)) << "the summary is scrolled out of view";
+    EXPECT_EQ(window.statusBar()->currentMessage(),
+              QStringLiteral("Fertig: 15 Dateien konvertiert, 1 fehlgeschlagen"));
+    QTest::mouseMove(window.gbxSetup, QPoint(window.gbxSetup->width() - 4, 6));
+    EXPECT_EQ(window.statusBar()->currentMessage(),
+              QStringLiteral("Fertig: 15 Dateien konvertiert, 1 fehlgeschlagen"));
+
+    // A line whose path is shortened to "..." still opens its file.
+    const int row = ResultLines(window).indexOf(QRegularExpression(QStringLiteral("^\\.\\.\\..*Neu_a\\.bmp: .*")));
+    ASSERT_GE(row, 0) << ResultLines(window).join('\n').toStdString();
+    const std::string full = folder + "Neu_a.bmp";
+    EXPECT_EQ(list->item(row)->toolTip(), QString::fromStdString(full));
+    list->setCurrentRow(row);
+    QTest::mouseClick(window.btnShowImage, Qt::LeftButton);
+    list->scrollToItem(list->item(row));
+    emit list->itemDoubleClicked(list->item(row));
+    EXPECT_EQ(launcher.calls, (std::vector<std::string>{"xdg-open " + full, "xdg-open " + full}));
 }
 
 TEST_F(BatchRunWindowsTest, UntickingThePreviewShrinksTheWindowAndStopsPreviews)

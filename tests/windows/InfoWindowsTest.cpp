@@ -56,7 +56,7 @@ TEST(DocumentationWindow, ShowsTheHelpTextAndIsBroughtBackNotCreatedTwice)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Corvalin - Dokumentation"));
-    const QStringList lines = window->memoDocumentation->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = DocumentationParagraphs();
     ASSERT_EQ(lines.size(), 15);
     EXPECT_EQ(lines[0], QStringLiteral("Hilfe zum Corvalin"));
     EXPECT_EQ(lines[1], QString(33, QLatin1Char('_')));
@@ -66,6 +66,14 @@ TEST(DocumentationWindow, ShowsTheHelpTextAndIsBroughtBackNotCreatedTwice)
     EXPECT_EQ(lines[10], QStringLiteral("Mit dem Corvalin können Sie Ihre ganzen Urlaubsfotos mit nur "
                                         "einem Klick verkleineren, "));
     EXPECT_EQ(lines[14], QStringLiteral("Kommandozeile aus."));
+    // The window shows them as paragraphs that it wraps at its width.
+    const QStringList shown = window->memoDocumentation->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(shown.size(), 10);
+    EXPECT_EQ(shown[3], lines[3] + lines[4] + lines[5]);
+    EXPECT_EQ(shown[5], QStringLiteral("Zusätzlich sind weitere Funktionen, wie das automatische Drehen "
+                                       "oder Einfügen von Copyright-Texten möglich."));
+    EXPECT_EQ(shown[9], lines[13] + lines[14]);
+    EXPECT_EQ(window->memoDocumentation->lineWrapMode(), QTextEdit::WidgetWidth);
     EXPECT_TRUE(window->memoDocumentation->isReadOnly());
 
     window->activateWindow();
@@ -75,4 +83,24 @@ TEST(DocumentationWindow, ShowsTheHelpTextAndIsBroughtBackNotCreatedTwice)
     ShowDocumentation();
     EXPECT_EQ(DocumentationWindow(), window);
     EXPECT_TRUE(window->isVisible());
+}
+
+TEST(AboutWindow, SaysWhenTheMailProgramOrBrowserCannotBeStarted)
+{
+    windowtest::RecordingLauncher launcher;
+    launcher.starts = false;
+    QStringList messages;
+    windowtest::OnNextModal([&messages](QWidget* modal) {
+        auto* about = static_cast<TfrmAbout*>(modal);
+        for (QToolButton* button : {about->btnEmail, about->btnWebsite}) {
+            QString text;
+            windowtest::AnswerNextMessageBox(&text);
+            QTest::mouseClick(button, Qt::LeftButton);
+            messages << text;
+        }
+    });
+    ShowAbout("Corvalin", "2.3", "http://www.hestrad.example/?ref=Corvalin", "info@hestrad.example");
+    EXPECT_EQ(messages, (QStringList{
+        QStringLiteral("Das E-Mail-Programm konnte für \"info@hestrad.example\" nicht gestartet werden!"),
+        QStringLiteral("Die Webseite \"http://www.hestrad.example/?ref=Corvalin\" konnte nicht geöffnet werden!")}));
 }

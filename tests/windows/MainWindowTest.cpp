@@ -10,6 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
+#include <QDropEvent>
+#include <QUrl>
+#include <QAbstractItemView>
+#include <QFontMetrics>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -247,4 +252,106 @@ TEST_F(MainWindowTest, CommandLineHelpShowsTheEighteenLines)
     window.miCommandLineHelp->trigger();
     EXPECT_EQ(shown.count(QLatin1Char('\r')), 17);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("/?\t\t\tHilfe")));
+}
+
+TEST_F(MainWindowTest, EscOnAnOpenListClosesTheListNotTheProgram)
+{
+    window.cboConvertFormat->showPopup();
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    QTest::keyClick(popup->focusWidget() ? popup->focusWidget() : popup, Qt::Key_Escape);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_TRUE(window.isVisible());
+    QTest::keyClick(window.cboConvertFormat, Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, OpenListsAndStatusTextsAreNotCutOff)
+{
+    for (QComboBox* combo : {window.cboConvertFormat, window.cboColorDepth}) {
+        combo->showPopup();
+        QAbstractItemView* view = combo->view();
+        const QFontMetrics metrics(view->font());
+        for (int i = 0; i < combo->count(); ++i)
+            EXPECT_LE(metrics.horizontalAdvance(combo->itemText(i)), view->viewport()->width())
+                << combo->itemText(i).toStdString();
+        combo->hidePopup();
+    }
+    EXPECT_EQ(window.width(), 639);
+
+    // A hint longer than the bar: the whole text is the bar's tool tip.
+    const QString longHint = QStringLiteral("Wählen Sie die gewünschte Farbtiefe. ").repeated(4);
+    window.DisplayHint(longHint);
+    EXPECT_EQ(window.statusBar()->toolTip(), longHint);
+    QTest::mouseMove(window.edtDirectory);
+    EXPECT_EQ(window.statusBar()->toolTip(), QString());
+
+    const std::string reason = "Die Datei enthält einen Bildkopf mit einer Breite von 0 Pixeln, "
+                               "der nicht gelesen werden kann";
+    window.AddFileResultLine("/tmp/kaputt.bmp konnte nicht konvertiert werden!", "/tmp/kaputt.bmp", reason);
+    ClickLine(window, 0);
+    EXPECT_TRUE(window.statusBar()->toolTip().endsWith(QString::fromStdString(reason)));
+}
+
+TEST_F(MainWindowTest, WhatCannotBeOpenedIsNamedInAMessage)
+{
+    launcher.starts = false;
+    QStringList messages;
+    window.showMessageBox = [&messages](const std::string& text) { messages << QString::fromStdString(text); };
+    window.edtDirectory->setText(QStringLiteral("/srv/Bilder/"));
+    QTest::mouseClick(window.btnShowFolder, Qt::LeftButton);
+    window.mniWebsite->trigger();
+    window.mniEmail->trigger();
+    window.AddFileResultLine("/srv/Bilder/Neu_a.bmp: 1,00 KB ==> 0,50 KB", "/srv/Bilder/Neu_a.bmp", "");
+    ClickLine(window, 0);
+    QTest::mouseClick(window.btnShowImage, Qt::LeftButton);
+    const std::string site = CORVALIN_WEBSITE;
+    EXPECT_EQ(messages, (QStringList{
+        QStringLiteral("Das Verzeichnis \"/srv/Bilder/\" konnte nicht geöffnet werden!"),
+        QString::fromStdString("Die Webseite \"" + site + "/?ref=Corvalin\" konnte nicht geöffnet werden!"),
+        QString::fromStdString(std::string("Das E-Mail-Programm konnte für \"") + CORVALIN_EMAIL +
+                               "\" nicht gestartet werden!"),
+        QStringLiteral("Die Datei \"/srv/Bilder/Neu_a.bmp\" konnte nicht geöffnet werden!")}));
+
+    launcher.starts = true;
+    messages.clear();
+    window.mniWebsite->trigger();
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ADroppedFolderOrPictureGoesIntoTheFolderBox)
+{
+    testsupport::TempDir dir;
+    windowtest::WriteBmp(dir.File("rose.bmp"), 4, 4, 0xFF0000);
+    const auto drop = [this](const std::string& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        // As a drag from a file manager arrives: it enters, then drops.
+        QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent event(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+        EXPECT_TRUE(event.isAccepted());
+    };
+    drop(dir.Path());
+    EXPECT_EQ(window.edtDirectory->text(), QString::fromStdString(dir.Path() + "/"));
+    window.edtDirectory->clear();
+    drop(dir.File("rose.bmp"));
+    EXPECT_EQ(window.edtDirectory->text(), QString::fromStdString(dir.Path() + "/"));
+}
+
+// A file manager's "Open with" hands over a picture: the window opens with
+// its folder filled in, and the switches beside it still act.
+TEST(MainWindowStart, OpensWithTheFolderOfAHandedOverPicture)
+{
+    PrivateSettings settings;
+    testsupport::TempDir dir;
+    const std::string picture = dir.File("Foto 1.jpg");
+    testsupport::WriteBytes(picture, {0xFF, 0xD8});
+    TfrmCorvalin window;
+    window.FormCreate({picture, "/width=640"});
+    EXPECT_EQ(window.edtDirectory->text().toStdString(), dir.Path() + "/");
+    EXPECT_EQ(window.edtWidth->value(), 640);
+    EXPECT_FALSE(window.QuitRequested());
 }

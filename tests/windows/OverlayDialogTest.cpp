@@ -3,7 +3,10 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QLineEdit>
+#include <QLabel>
+#include <QToolButton>
 #include <QSpinBox>
+#include <QFontMetrics>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -166,4 +169,25 @@ TEST_F(OverlayDialogTest, SampleIsStretchedAndABadFileLeavesThePreview)
     EXPECT_FALSE(dialog->LoadSample(QString::fromStdString(dir.File("kaputt.bmp"))));
     EXPECT_EQ(message, QStringLiteral("Bild konnte nicht geladen werden!"));
     EXPECT_EQ(dialog->PreviewImage(), preview);
+}
+
+TEST_F(OverlayDialogTest, ALargeFontIsPreviewedInsideThePreviewsFrame)
+{
+    TFont large;
+    large.Name = "DejaVu Sans";
+    large.Height = -28;
+    large.Bold = true;
+    dialog->ApplyFont(large);
+    EXPECT_EQ(dialog->TextFont().Height, -28);
+    const QImage preview = dialog->PreviewImage();
+    EXPECT_EQ(preview.size(), QSize(199, 151));
+    // 28-pixel text at the bottom left: the cell's top at 151 - 28 - 5.
+    EXPECT_GE(InkBox(preview).top(), 151 - 28 - 5);
+    EXPECT_LE(InkBox(preview).top(), 151 - 28 - 5 + 8);
+    // The preview is drawn inside its frame, clear of the text box and "...".
+    const QWidget* frame = dialog->imgImage->parentWidget();
+    EXPECT_TRUE(frame->rect().contains(dialog->imgImage->geometry()));
+    const QRect box = frame->geometry();
+    EXPECT_FALSE(box.intersects(dialog->edtText->geometry()));
+    EXPECT_FALSE(box.intersects(dialog->btnChooseFont->geometry()));
 }

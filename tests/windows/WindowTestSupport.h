@@ -25,9 +25,10 @@ public:
         calls.push_back(program);
         for (const std::string& argument : arguments)
             calls.back() += " " + argument;
-        return true;
+        return starts;
     }
     std::vector<std::string> calls;  // "program argument..."
+    bool starts = true;              // false: as if no program could be run
 };
 
 // Points XDG_CONFIG_HOME at a fresh folder for the life of the object.

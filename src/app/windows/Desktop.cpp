@@ -5,6 +5,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 
 #include "app/windows/MainWindow.h"
@@ -38,6 +39,10 @@ int RunDesktop(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Corvalin"));
     QApplication::setApplicationDisplayName(QStringLiteral("Corvalin"));
     QApplication::setFont(DefaultWindowFont());
+    // The installed desktop entry and icon carry this name (data/); with it
+    // the desktop shows the running window under Corvalin's menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.hestrad.Corvalin"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("example.hestrad.Corvalin")));
     UseGermanQtTexts(application);
 
     TfrmCorvalin frmCorvalin;

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include <QCloseEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -9,6 +10,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -38,6 +40,10 @@ TfrmFileList::TfrmFileList(QWidget* mainWindow) : QDialog(mainWindow)
     labTitle->setFont(PixelFont(QStringLiteral("Arial"), 13, true));
     lbxResult = new QListWidget(this);
     lbxResult->setUniformItemSizes(true);
+    // Long paths lose their middle, not their end: the file name and the
+    // start of the path stay readable, and the whole path is the tool tip.
+    lbxResult->setTextElideMode(Qt::ElideMiddle);
+    lbxResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     btnConvert = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton),
                                  QStringLiteral("&Weiter"), this);
@@ -89,6 +95,7 @@ void TfrmFileList::Add(const std::string& path)
     auto* item = new QListWidgetItem(Q(path), lbxResult);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
+    item->setToolTip(item->text());
     ShowEntryCount();
 }
 
@@ -115,9 +122,37 @@ bool TfrmFileList::Ticked(int index) const
 
 void TfrmFileList::btnConvertClick()
 {
-    if (runConversion)
+    if (running_)
+        return;
+    if (runConversion) {
+        SetRunning(true);
+        const auto unlock = qScopeGuard([this] { SetRunning(false); });
         runConversion();
+    }
     close();
+}
+
+void TfrmFileList::SetRunning(bool running)
+{
+    running_ = running;
+    for (QWidget* control : std::initializer_list<QWidget*>{lbxResult, btnConvert, btnCancel,
+                                                            btnMarkAll, btnMarkNone})
+        control->setEnabled(!running);
+}
+
+void TfrmFileList::closeEvent(QCloseEvent* event)
+{
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TfrmFileList::done(int result)
+{
+    if (!running_)
+        QDialog::done(result);
 }
 
 void TfrmFileList::lbxResultClick()

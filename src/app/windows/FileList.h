@@ -34,6 +34,12 @@ public:
     // The status text shown whenever the list changes or the window shows.
     void ShowEntryCount();
 
+    // While the conversion runs, its list is fixed: the entries and buttons
+    // are locked and the window refuses to close, so it stays in front of
+    // the main window until the summary is written.
+    void SetRunning(bool running);
+    bool Running() const { return running_; }
+
     // What "&Weiter" runs (the main window's RunConversion).
     std::function<void()> runConversion;
 
@@ -47,6 +53,11 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+
+private:
+    bool running_ = false;
 };
 
 // Created on first use, never destroyed before the program ends; null until then.

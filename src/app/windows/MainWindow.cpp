@@ -7,6 +7,12 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QScopeGuard>
+#include <QUrl>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -31,8 +37,10 @@
 #include "app/windows/FileList.h"
 #include "app/windows/Progress.h"
 #include "common/Shell.h"
+#include "common/Tools.h"
 #include "common/windows/About.h"
 #include "common/windows/Documentation.h"
+#include "common/windows/OpenFailure.h"
 #include "common/windows/WindowSupport.h"
 #include "overlay/windows/Copyright.h"
 
@@ -40,6 +48,9 @@ namespace corvalin {
 namespace {
 
 constexpr int kClientWidth = 639;
+// What a result line keeps besides its text.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kReasonRole = Qt::UserRole + 1;
 constexpr int kClientHeight = 509;
 
 const QString kWebsite = QStringLiteral(CORVALIN_WEBSITE);
@@ -160,6 +171,11 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
     statusBar()->setSizeGripEnabled(false);
     ConnectHandlers();
     CloseOnEscape(this);
+    // Drops go to the window, which puts the folder into the folder box;
+    // an edit box would insert the dropped address as text.
+    setAcceptDrops(true);
+    for (QLineEdit* edit : findChildren<QLineEdit*>())
+        edit->setAcceptDrops(false);
 
     const int frameParts = menuBar()->sizeHint().height();
     setFixedSize(kClientWidth, kClientHeight + frameParts);
@@ -298,6 +314,18 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     for (QGroupBox* radio : {rdbCalcType, rdbRotate})
         for (QWidget* child : radio->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
             child->setFont(DefaultWindowFont());
+    WidenListToEntries(cboConvertFormat);
+    WidenListToEntries(cboColorDepth);
+}
+
+void TfrmCorvalin::WidenListToEntries(QComboBox* combo)
+{
+    QAbstractItemView* view = combo->view();
+    view->setFont(combo->font());
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    const int entries = view->sizeHintForColumn(0) + 2 * view->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                        scrollBar;
+    view->setMinimumWidth(std::max(combo->width(), entries));
 }
 
 void TfrmCorvalin::CreateResultGroup(QWidget* parent)
@@ -434,9 +462,37 @@ QString TfrmCorvalin::TitleLine()
     return QStringLiteral("Corvalin 2.3 – viele Bilder auf einmal umwandeln");
 }
 
+QString TfrmCorvalin::RunOutcome(const TRunTotals& totals)
+{
+    const auto count = [](int32_t number, const char* one, const char* many) {
+        return Q(InsertThousandSeparators(std::to_string(number))) + QLatin1Char(' ') +
+               QString::fromUtf8(number == 1 ? one : many);
+    };
+    QString outcome = count(totals.converted, "Datei konvertiert", "Dateien konvertiert") +
+                      QStringLiteral(", ") + Q(InsertThousandSeparators(std::to_string(totals.failed))) +
+                      QStringLiteral(" fehlgeschlagen");
+    return totals.cancelled ? QStringLiteral("Abgebrochen: ") + outcome
+                            : QStringLiteral("Fertig: ") + outcome;
+}
+
 void TfrmCorvalin::DisplayHint(const QString& hint)
 {
-    statusBar()->showMessage(hint.isEmpty() ? TitleLine() : HintLongPart(hint));
+    if (!hint.isEmpty()) {
+        ShowStatus(HintLongPart(hint), HintLongPart(hint));
+        return;
+    }
+    // After a run its outcome stays readable whenever no hint is shown.
+    const QString resting = lastRunOutcome_.isEmpty() ? TitleLine() : lastRunOutcome_;
+    ShowStatus(resting, resting);
+}
+
+void TfrmCorvalin::ShowStatus(const QString& text, const QString& fullText)
+{
+    statusBar()->showMessage(text);
+    // The bar draws its message in one line, clipped at its right end.
+    const int room = statusBar()->contentsRect().width() - 8;
+    const int needed = statusBar()->fontMetrics().horizontalAdvance(text);
+    statusBar()->setToolTip(needed > room || text != fullText ? fullText : QString());
 }
 
 bool TfrmCorvalin::event(QEvent* event)
@@ -450,6 +506,11 @@ bool TfrmCorvalin::event(QEvent* event)
 
 void TfrmCorvalin::closeEvent(QCloseEvent* event)
 {
+    // A run ends through its own windows (the progress window's "&Abbrechen").
+    if (runInProgress_) {
+        event->ignore();
+        return;
+    }
     if (!settingsSaved_) {
         SaveSettings(session_);
         settingsSaved_ = true;
@@ -472,12 +533,45 @@ void TfrmCorvalin::btnBrowseClick()
 
 void TfrmCorvalin::btnShowFolderClick()
 {
-    ShellOpen("explorer", S(edtDirectory->text()));
+    const std::string folder = S(edtDirectory->text());
+    if (ShellOpen("explorer", folder) <= kShellNotStartedLimit)
+        ShowMessage(CannotOpenText(TOpenTarget::Folder, folder));
 }
 
 void TfrmCorvalin::btnConvertClick()
 {
+    if (runInProgress_)
+        return;
+    SetRunInProgress(true);
+    const auto idle = qScopeGuard([this] { SetRunInProgress(false); });
     corvalin::btnConvertClick(session_);
+}
+
+void TfrmCorvalin::SetRunInProgress(bool running)
+{
+    runInProgress_ = running;
+    btnConvert->setEnabled(!running);
+    mniConvert->setEnabled(!running);
+}
+
+void TfrmCorvalin::dragEnterEvent(QDragEnterEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!runInProgress_ && !urls.isEmpty() && urls.first().isLocalFile())
+        event->acceptProposedAction();
+}
+
+void TfrmCorvalin::dropEvent(QDropEvent* event)
+{
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (runInProgress_ || urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    const QFileInfo dropped(urls.first().toLocalFile());
+    QString folder = dropped.isDir() ? dropped.absoluteFilePath() : dropped.absolutePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    edtDirectory->setText(folder);
+    event->acceptProposedAction();
 }
 
 void TfrmCorvalin::btnExitClick()
@@ -532,8 +626,13 @@ void TfrmCorvalin::lbxResultClick()
         return;
     }
     const QString line = item->text().startsWith(QStringLiteral("___")) ? QString() : item->text();
-    const QString reason = item->toolTip();
-    statusBar()->showMessage(reason.isEmpty() ? line : line + QStringLiteral(" – ") + reason);
+    const QString reason = item->data(kReasonRole).toString();
+    const QString path = item->data(kPathRole).toString();
+    const QString shown = reason.isEmpty() ? line : line + QStringLiteral(" – ") + reason;
+    QString full = path.isEmpty() ? line : path;
+    if (!reason.isEmpty())
+        full += QLatin1Char('\n') + reason;
+    ShowStatus(shown, full);
     btnShowImage->setVisible(line.contains(QStringLiteral("=>")));
 }
 
@@ -551,19 +650,34 @@ void TfrmCorvalin::btnShowImageClick()
     const qsizetype arrow = line.indexOf(QStringLiteral("=>"));
     if (arrow < 0)
         return;
+    // A file line of a run keeps the full path of its file, whatever the
+    // line shows of it.
+    const QString kept = item->data(kPathRole).toString();
+    if (!kept.isEmpty()) {
+        if (ShellOpen(S(kept), "") <= kShellNotStartedLimit)
+            ShowMessage(CannotOpenText(TOpenTarget::File, S(kept)));
+        return;
+    }
     // "path: size ==> size": in front of "=>" less its last character, then
     // everything before the last ":".
     const QString front = line.left(arrow).chopped(arrow > 0 ? 1 : 0);
     const qsizetype colon = front.lastIndexOf(QLatin1Char(':'));
     const QString path = colon < 0 ? QString() : front.left(colon);
     // A path shortened to "..." names no file; there is nothing to open.
-    if (!path.isEmpty() && !path.startsWith(QStringLiteral("...")))
-        ShellOpen(S(path), "");
+    if (!path.isEmpty() && !path.startsWith(QStringLiteral("...")) &&
+        ShellOpen(S(path), "") <= kShellNotStartedLimit)
+        ShowMessage(CannotOpenText(TOpenTarget::File, S(path)));
+}
+
+void TfrmCorvalin::OpenWebPage(const QString& url)
+{
+    if (!OpenUrlInBrowser(S(url)))
+        ShowMessage(CannotOpenText(TOpenTarget::WebPage, S(url)));
 }
 
 void TfrmCorvalin::btnOrderPicturesClick()
 {
-    OpenUrlInBrowser(S(kWebsite + QStringLiteral("/fotos_bestellen.html?ref=Corvalin")));
+    OpenWebPage(kWebsite + QStringLiteral("/fotos_bestellen.html?ref=Corvalin"));
 }
 
 void TfrmCorvalin::btnAboutClick()
@@ -578,17 +692,18 @@ void TfrmCorvalin::mniDocumentationClick()
 
 void TfrmCorvalin::mniWebsiteClick()
 {
-    OpenUrlInBrowser(S(kWebsite + QStringLiteral("/?ref=Corvalin")));
+    OpenWebPage(kWebsite + QStringLiteral("/?ref=Corvalin"));
 }
 
 void TfrmCorvalin::mniDownloadUpdateClick()
 {
-    OpenUrlInBrowser(S(kWebsite + QStringLiteral("/index.php?id=corvalin&checkversion=2.3")));
+    OpenWebPage(kWebsite + QStringLiteral("/index.php?id=corvalin&checkversion=2.3"));
 }
 
 void TfrmCorvalin::mniEmailClick()
 {
-    SendMailTo(S(kEmail));
+    if (SendMailTo(S(kEmail)) <= kShellNotStartedLimit)
+        ShowMessage(CannotOpenText(TOpenTarget::Mail, S(kEmail)));
 }
 
 void TfrmCorvalin::miCommandLineHelpClick()
@@ -696,8 +811,19 @@ void TfrmCorvalin::ClearResults()
 void TfrmCorvalin::AddResultLine(const std::string& line, const std::string& reason)
 {
     auto* item = new QListWidgetItem(Q(line), lbxResult);
-    if (!reason.empty())
+    if (!reason.empty()) {
+        item->setData(kReasonRole, Q(reason));
         item->setToolTip(Q(reason));
+    }
+}
+
+void TfrmCorvalin::AddFileResultLine(const std::string& line, const std::string& path,
+                                     const std::string& reason)
+{
+    auto* item = new QListWidgetItem(Q(line), lbxResult);
+    item->setData(kPathRole, Q(path));
+    item->setData(kReasonRole, Q(reason));
+    item->setToolTip(reason.empty() ? Q(path) : Q(path) + QLatin1Char('\n') + Q(reason));
 }
 
 void TfrmCorvalin::SetResultLabels(const std::string& files, const std::string& before,
@@ -754,6 +880,11 @@ void TfrmCorvalin::ShowSelection()
 void TfrmCorvalin::RunConversionFromSelection()
 {
     RunConversion(session_);
+    // The summary is the last thing written: keep it in view, and say in the
+    // status bar how the run ended.
+    lbxResult->scrollToBottom();
+    lastRunOutcome_ = RunOutcome(session_.LastRun);
+    DisplayHint(QString());
 }
 
 // ---------------------------------------------------------------- progress window
@@ -761,7 +892,8 @@ void TfrmCorvalin::RunConversionFromSelection()
 void TfrmCorvalin::ResetProgress()
 {
     const bool created = ProgressWindow() == nullptr;
-    TfrmProgress* progress = EnsureProgress();
+    // The progress window stays in front of the selection window of the run.
+    TfrmProgress* progress = EnsureProgress(FileListWindow());
     if (progress == nullptr)
         return;
     if (created) {

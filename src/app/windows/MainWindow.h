@@ -48,9 +48,18 @@ public:
     void FormCreate(const std::vector<std::string>& parameters);
     bool QuitRequested() const { return quitRequested_; }
 
-    // The status bar text for a hint ("" means the title line).
+    // The status bar text for a hint ("" means the resting text: the title
+    // line, or how the last run ended once there was one).
     void DisplayHint(const QString& hint);
     static QString TitleLine();
+    // "2 Dateien konvertiert, 1 fehlgeschlagen" and whether it was cancelled.
+    static QString RunOutcome(const TRunTotals& totals);
+
+    // A run is in progress from "&Umwandeln..." (search, selection,
+    // conversion) until its summary is written or the selection is left.
+    // Meanwhile nothing can start another run, and the folder box takes no
+    // drops; the selection window locks its list while the files convert.
+    bool RunInProgress() const { return runInProgress_; }
 
     // Handlers of the controls and menu entries.
     void btnBrowseClick();
@@ -88,6 +97,8 @@ public:
     void SetFolderDialogFileName(const std::string& fileName) override;
     void ClearResults() override;
     void AddResultLine(const std::string& line, const std::string& reason) override;
+    void AddFileResultLine(const std::string& line, const std::string& path,
+                           const std::string& reason) override;
     void SetResultLabels(const std::string& files, const std::string& before,
                          const std::string& after) override;
     void ClearSelection() override;
@@ -169,6 +180,10 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A folder, or a picture meaning its folder, dropped from a file manager
+    // goes into the folder box.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateSetupGroup(QWidget* parent);
@@ -176,6 +191,14 @@ private:
     void CreateMenu();
     void ConnectHandlers();
     void RunConversionFromSelection();
+    void SetRunInProgress(bool running);
+    // The website, update page or photo ordering; says so when it cannot.
+    void OpenWebPage(const QString& url);
+    // Shows text in the status bar; where the bar is too short for it, the
+    // whole of fullText is the bar's tool tip.
+    void ShowStatus(const QString& text, const QString& fullText);
+    // The open list of a drop-down is as wide as its longest entry.
+    static void WidenListToEntries(QComboBox* combo);
     void PreviewChangedInProgress(bool preview);
     static int32_t NumberBoxValue(const QSpinBox* box);
 
@@ -183,6 +206,8 @@ private:
     std::string folderDialogFileName_;
     bool quitRequested_ = false;
     bool settingsSaved_ = false;
+    bool runInProgress_ = false;
+    QString lastRunOutcome_;
 };
 
 }  // namespace corvalin

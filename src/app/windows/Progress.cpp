@@ -26,10 +26,10 @@ constexpr int kPreviewHeight = 275;
 
 }  // namespace
 
-TfrmProgress::TfrmProgress()
+TfrmProgress::TfrmProgress(QWidget* owner)
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Bitte warten..."));
-    setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setFont(DefaultWindowFont());
 
     pnlProgressBar = new QProgressBar(this);
@@ -70,8 +70,11 @@ void TfrmProgress::SetFile(const std::string& path)
     const TTextMeasure measure = [&metrics](const std::string& text) {
         return metrics.horizontalAdvance(Q(text));
     };
-    labFilename->setText(path.empty() ? QString()
-                                      : Q(FitPathToWidth(path, measure, kProgressLabelWidth)));
+    // A file name wider than the label on its own loses its middle; the
+    // whole path is the label's tool tip.
+    const QString fitted = path.empty() ? QString() : Q(FitPathToWidth(path, measure, kProgressLabelWidth));
+    labFilename->setText(metrics.elidedText(fitted, Qt::ElideMiddle, labFilename->width()));
+    labFilename->setToolTip(Q(path));
 }
 
 void TfrmProgress::SetPreviewBox(bool ticked)
@@ -106,12 +109,12 @@ TfrmProgress* ProgressWindow()
     return frmProgress;
 }
 
-TfrmProgress* EnsureProgress()
+TfrmProgress* EnsureProgress(QWidget* owner)
 {
     if (frmProgress != nullptr)
         return frmProgress;
     try {
-        frmProgress = new TfrmProgress();
+        frmProgress = new TfrmProgress(owner);
         CenterOnScreen(frmProgress);
     } catch (const std::exception& error) {
         QMessageBox::critical(nullptr, QStringLiteral("Corvalin"), QString::fromStdString(error.what()));

@@ -19,7 +19,9 @@ class TBitmap;
 
 class TfrmProgress : public QWidget {
 public:
-    TfrmProgress();
+    // owner: the window the progress window stays in front of (the
+    // selection window of the run); null for none.
+    explicit TfrmProgress(QWidget* owner = nullptr);
 
     // Client heights: bar and panel only, or with the preview below them.
     static constexpr int kClientWidth = 427;
@@ -51,6 +53,6 @@ public:
 // Created on first use, never destroyed before the program ends; null until then.
 TfrmProgress* ProgressWindow();
 // Creates the window if needed; a failure shows its text and returns null.
-TfrmProgress* EnsureProgress();
+TfrmProgress* EnsureProgress(QWidget* owner = nullptr);
 
 }  // namespace corvalin

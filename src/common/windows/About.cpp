@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "common/Shell.h"
+#include "common/windows/OpenFailure.h"
 #include "common/windows/WindowSupport.h"
 
 namespace corvalin {
@@ -153,12 +154,16 @@ TfrmAbout::TfrmAbout()
 
 void TfrmAbout::btnEmailClick()
 {
-    SendMailTo(S(btnEmail->toolTip()));
+    const std::string address = S(btnEmail->toolTip());
+    if (SendMailTo(address) <= kShellNotStartedLimit)
+        SayCannotOpen(this, TOpenTarget::Mail, address);
 }
 
 void TfrmAbout::btnWebsiteClick()
 {
-    OpenUrlInBrowser(S(btnWebsite->toolTip()));
+    const std::string website = S(btnWebsite->toolTip());
+    if (!OpenUrlInBrowser(website))
+        SayCannotOpen(this, TOpenTarget::WebPage, website);
 }
 
 void TfrmAbout::btnCloseClick()

@@ -44,6 +44,21 @@ const QStringList& DocumentationParagraphs()
     return paragraphs;
 }
 
+QStringList FlowingText(const QStringList& lines)
+{
+    // A line ending in a blank or a hyphen ("Copyright-") goes on in the next.
+    QStringList paragraphs;
+    bool continues = false;
+    for (const QString& line : lines) {
+        if (continues)
+            paragraphs.last() += line;
+        else
+            paragraphs << line;
+        continues = line.endsWith(QLatin1Char(' ')) || line.endsWith(QLatin1Char('-'));
+    }
+    return paragraphs;
+}
+
 TfrmDocumentation::TfrmDocumentation(QWidget* centreOver)
 {
     setWindowTitle(QStringLiteral("Corvalin - Dokumentation"));
@@ -55,7 +70,7 @@ TfrmDocumentation::TfrmDocumentation(QWidget* centreOver)
     memoDocumentation->setReadOnly(true);
     memoDocumentation->setTabChangesFocus(false);
     memoDocumentation->setLineWrapMode(QTextEdit::WidgetWidth);
-    memoDocumentation->setPlainText(DocumentationParagraphs().join(QLatin1Char('\n')));
+    memoDocumentation->setPlainText(FlowingText(DocumentationParagraphs()).join(QLatin1Char('\n')));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -15,8 +15,12 @@ public:
     QTextEdit* memoDocumentation = nullptr;
 };
 
-// The help text, one paragraph per entry.
+// The help text, one line of the text per entry.
 const QStringList& DocumentationParagraphs();
+// The lines joined into paragraphs that the window wraps at its own width:
+// without this every line would end where the text was once broken by hand,
+// and the wrapped lines would be ragged.
+QStringList FlowingText(const QStringList& lines);
 
 // Created on first use, never destroyed before the program ends; null until then.
 TfrmDocumentation* DocumentationWindow();

@@ -1,10 +1,11 @@
 #include "common/windows/WindowSupport.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QScreen>
-#include <QShortcut>
 #include <QTranslator>
 #include <QWidget>
 
@@ -55,11 +56,45 @@ void SetHint(QAction* action, const QString& hint)
     action->setStatusTip(hint);
 }
 
+namespace {
+
+// Sees every key press of the application before the control that has the
+// focus, and closes its window on Esc pressed anywhere inside it. A drop-down
+// list, menu or completer that is open is a window of its own (a popup), so
+// Esc there reaches the popup and closes only the popup. A window-wide
+// shortcut would not do: shortcuts are tried before an open popup sees the
+// key, and Esc on an open list would close the whole window.
+class TEscapeCloser : public QObject {
+public:
+    explicit TEscapeCloser(QWidget* window) : QObject(window), window_(window)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !receiver->isWidgetType())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier)
+            return false;
+        if (static_cast<QWidget*>(receiver)->window() != window_ ||
+            QApplication::activePopupWidget() != nullptr)
+            return false;
+        window_->close();
+        return true;
+    }
+
+private:
+    QWidget* window_;
+};
+
+}  // namespace
+
 void CloseOnEscape(QWidget* window)
 {
-    auto* shortcut = new QShortcut(QKeySequence(Qt::Key_Escape), window);
-    shortcut->setContext(Qt::WindowShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, window, &QWidget::close);
+    new TEscapeCloser(window);
 }
 
 void FixClientSize(QWidget* window, int width, int height)

@@ -1,0 +1,38 @@
+# Shared by the install and package tests: starts an installed Corvalin
+# without a display and checks what a Linux user and a script rely on.
+#   check_installed_program PROGRAM WORK_FOLDER
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+width_of() { /usr/bin/identify -format '%w' "$1"; }
+
+check_installed_program() {
+  local program=$1 work=$2
+  [ -x "$program" ] || fail "no program at $program"
+  unset DISPLAY WAYLAND_DISPLAY
+  export XDG_CONFIG_HOME="$work/config"
+
+  [ "$("$program" --version)" = "Corvalin 2.3" ] || fail "--version"
+  local help
+  help=$("$program" --help) || fail "--help exit status"
+  [ "$(printf '%s\n' "$help" | wc -l)" -eq 18 ] || fail "--help is not the 18 help lines"
+  [ "$(printf '%s\n' "$help" | head -1)" = "$(printf '/?\t\t\tHilfe')" ] || fail "--help first line"
+  [ "$("$program" -h)" = "$help" ] || fail "-h differs from --help"
+
+  # A batch as a script runs it: every picture of the folder, copies 12 wide.
+  mkdir -p "$work/pictures/sub"
+  /usr/bin/convert -size 48x24 xc:red "$work/pictures/red.bmp"
+  /usr/bin/convert -size 30x60 gradient:blue-white "$work/pictures/sub/blue.png"
+  "$program" /auto=1 "/dir=$work/pictures/" /recursiv=1 /copy=1 /adapt=2 /width=12 \
+      >"$work/out.txt" || fail "batch run exit status"
+  [ "$(width_of "$work/pictures/Neu_red.bmp")" = 12 ] || fail "red.bmp not converted"
+  [ "$(width_of "$work/pictures/sub/Neu_blue.png")" = 12 ] || fail "blue.png not converted"
+  grep -q "Neu_red.bmp" "$work/out.txt" || fail "no result line for red.bmp"
+
+  # A picture handed over as a file manager does: its folder is searched.
+  mkdir -p "$work/opened"
+  /usr/bin/convert -size 20x20 xc:green "$work/opened/green.gif"
+  "$program" "$work/opened/green.gif" /auto=1 /adapt=2 /width=5 >/dev/null \
+      || fail "run on an opened picture"
+  [ "$(width_of "$work/opened/Neu_green.gif")" = 5 ] || fail "opened picture's folder not converted"
+}
