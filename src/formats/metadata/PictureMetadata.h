@@ -26,8 +26,6 @@ struct TPictureMetadata {
     // How many of jpegSegments stood before the profile in a JPEG source, so
     // that it goes back to the same place; other sources leave it 0.
     size_t iccPosition = 0;
-
-    bool Empty() const { return jpegSegments.empty() && iccProfile.empty(); }
 };
 
 // Whether the profile describes RGB device colours, as every picture that
