@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses with clang and runs each for SECONDS
-# (default 60). Usage: fuzz/run-fuzzers.sh [SECONDS] [HARNESS...]
+# (default 60) with 1 GB of memory: an allocation bomb shows as a failure.
+# Usage: fuzz/run-fuzzers.sh [SECONDS] [HARNESS...]
 # Crashes land in fuzz/work/<harness>/; copy the ones fixed into
 # fuzz/regressions/<harness>/ so that the test run replays them.
 set -euo pipefail
@@ -31,7 +32,7 @@ for name in "${names[@]}"; do
   [ -f "fuzz/dictionaries/$name.dict" ] && dict=(-dict="fuzz/dictionaries/$name.dict")
   echo "== $name for ${seconds}s"
   if ! "$build/fuzz/fuzz_$name" "$work/corpus" "${seeds[@]}" "${dict[@]}" -max_total_time="$seconds" \
-      -rss_limit_mb=4096 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1 2>"$work/log"; then
+      -rss_limit_mb=1024 -malloc_limit_mb=1024 -timeout=10 -artifact_prefix="$work/" -print_final_stats=1 2>"$work/log"; then
     echo "!! $name found a failure; see $work/log"
     status=1
   fi

@@ -6,12 +6,12 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libcairo2-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
   # independent reference tools used by the tests
-  imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs
+  imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   libimage-exiftool-perl
   # window tests and screenshots
   xvfb xauth x11-apps openbox xdotool

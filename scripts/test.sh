@@ -2,6 +2,7 @@
 # Installs what is missing, builds everything and runs every test: once in a
 # normal build (with the windows), once with AddressSanitizer and
 # UndefinedBehaviorSanitizer (library, tests and fuzz-regression replays).
+# The core libraries build with -Wshadow and -Werror in both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -9,11 +10,11 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 export LC_ALL=C.UTF-8
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_STRICT=ON
 cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs")
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVALIN_SANITIZE=ON -DCORVALIN_BUILD_GUI=OFF
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVALIN_SANITIZE=ON -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_STRICT=ON
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 (cd build-asan && ctest --output-on-failure -j"$jobs")

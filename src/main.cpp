@@ -2,6 +2,7 @@
 // run without windows otherwise.
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -62,15 +63,21 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // Without windows only the automatic run and the help have anything to do:
 // the settings come from the store and the switches, exactly as in the
 // window; the result lines go to standard output, messages and the reason of
-// each failed file to standard error. Exit status 1 when any file failed.
+// each failed file to standard error. Exit status 1 when any file failed or
+// the folder does not exist, 2 when a parameter was refused.
 int RunHeadless(const std::vector<std::string>& arguments)
 {
+    // Output nobody reads any more ("| head -1") must not end the run
+    // before its files are converted.
+    std::signal(SIGPIPE, SIG_IGN);
     corvalin::TConsoleFrontEnd frontEnd;
     corvalin::TSession session(frontEnd);
     corvalin::LoadSettings(session);
     corvalin::ParseCommandLine(session, arguments);
+    if (session.ParameterRefused)
+        return 2;
     if (session.AutoConvert)
-        return session.LastRun.failed == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+        return session.LastRun.failed == 0 && !session.FolderMissing ? EXIT_SUCCESS : EXIT_FAILURE;
     if (AsksForHelp(arguments))
         return EXIT_SUCCESS;
     std::fputs("Ohne Anzeige arbeitet Corvalin nur mit /auto=1 (Hilfe: /?).\n", stderr);

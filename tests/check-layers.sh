@@ -26,4 +26,9 @@ while IFS= read -r file; do
     fi
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
 done < <(find common picture formats app overlay -name '*.cpp' -o -name '*.c' -o -name '*.h')
+# Cairo draws the picture layer's shapes; no other layer sees it.
+while IFS= read -r file; do
+  echo "$file includes Cairo, which only the picture layer may use"
+  status=1
+done < <(grep -rl '#include <cairo' common formats app overlay || true)
 exit $status

@@ -12,9 +12,19 @@
 
 namespace {
 
-// Large declared pictures are legal but only cost time here.
+// Large declared pictures are legal but only cost time and memory here, as
+// do pictures far larger than their data could fill: a whole 8 x 8 block
+// needs a few bits at the least, so 1024 pixels a byte is already generous
+// (truncated data decodes as grey, which the unit tests cover).
 constexpr int64_t kMaxFuzzPixels = 4 << 20;
 constexpr int64_t kMaxReencodePixels = 1 << 16;
+constexpr int64_t kPixelsPerInputByte = 1024;
+constexpr int64_t kAlwaysFillable = 64 * 64;
+
+bool DeclaresTooMuch(int64_t pixels, size_t size)
+{
+    return pixels > kMaxFuzzPixels || pixels > kAlwaysFillable + int64_t(size) * kPixelsPerInputByte;
+}
 
 // A colour profile that was written must come back whole.
 void CheckProfileSurvives(const corvalin::TPictureMetadata& written, const std::vector<uint8_t>& file)
@@ -37,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         TJPEGImage image;
         image.LoadFromBytes(std::vector<uint8_t>(data, data + size));
         const int64_t pixels = int64_t(image.Width()) * image.Height();
-        if (pixels > kMaxFuzzPixels)
+        if (DeclaresTooMuch(pixels, size))
             return 0;
         TBitmap picture;
         picture.AssignPicture(&image);

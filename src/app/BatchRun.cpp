@@ -1,5 +1,7 @@
 #include "app/BatchRun.h"
 
+#include <vector>
+
 #include "app/ConvertPicture.h"
 #include "app/PictureSearch.h"
 #include "common/Exceptions.h"
@@ -47,11 +49,16 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         frontEnd.RepaintProgress();
         frontEnd.ProcessMessages();
 
-        // The settings as the controls hold them now: a change made during
-        // the run counts from the next file.
-        const TConversionSettings s = frontEnd.CurrentSettings();
-        ConvertPicture(session, path, s.TargetFormat, s.FitMode, s.Rotation, s.Width, s.Height,
-                       s.ColorDepth, s.Quality, s.SaveAsCopy);
+        // A file this run has written already is a result, not a source:
+        // it is skipped like a file the entry test skips.
+        session.Targets.Begin(path);
+        if (!session.Targets.WasWritten(path)) {
+            // The settings as the controls hold them now: a change made
+            // during the run counts from the next file.
+            const TConversionSettings s = frontEnd.CurrentSettings();
+            ConvertPicture(session, path, s.TargetFormat, s.FitMode, s.Rotation, s.Width,
+                           s.Height, s.ColorDepth, s.Quality, s.SaveAsCopy);
+        }
         const int64_t after = GetFileSizeOf(path);
         CheckedAdd(totals.bytesAfter, after);
         CheckedAdd(totals.converted, int32_t(1));
@@ -60,6 +67,15 @@ void ConvertEntry(TSession& session, int index, TRunTotals& totals)
         ++totals.failed;
         frontEnd.AddFileResultLine(FailureLine(path), path, ReasonOf(error));
     }
+}
+
+std::vector<std::string> TickedEntries(TFrontEnd& frontEnd)
+{
+    std::vector<std::string> ticked;
+    for (int index = 0; index < frontEnd.SelectionCount(); ++index)
+        if (frontEnd.SelectionTicked(index))
+            ticked.push_back(frontEnd.SelectionEntry(index));
+    return ticked;
 }
 
 void WriteSummary(TFrontEnd& frontEnd, const TRunTotals& totals)
@@ -98,6 +114,7 @@ void btnConvertClick(TSession& session)
     TFrontEnd& frontEnd = session.FrontEnd();
     frontEnd.ClearSelection();
     frontEnd.ClearResults();
+    session.FolderMissing = false;
     frontEnd.SetResultLabels("0 Dateien", "0 KB vorher", "0 KB nachher");
 
     const std::vector<std::string>& masks = FileTypeEntries();
@@ -124,6 +141,7 @@ void RunConversion(TSession& session)
     frontEnd.AddResultLine(kSeparatorLine, "");
     frontEnd.AddResultLine("", "");
 
+    session.Targets.Start(TickedEntries(frontEnd));
     TRunTotals totals;
     int index = 0;
     for (; index < frontEnd.SelectionCount() && frontEnd.ProgressVisible(); ++index)
@@ -131,6 +149,7 @@ void RunConversion(TSession& session)
             ConvertEntry(session, index, totals);
     totals.cancelled = index < frontEnd.SelectionCount();
 
+    session.Targets.Finish();
     WriteSummary(frontEnd, totals);
     session.LastRun = totals;
     frontEnd.CloseProgress();

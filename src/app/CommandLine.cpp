@@ -7,6 +7,7 @@
 #include "app/BatchRun.h"
 #include "app/OpenWith.h"
 #include "app/SettingsStore.h"
+#include "common/Exceptions.h"
 #include "common/Tools.h"
 
 namespace corvalin {
@@ -99,10 +100,14 @@ bool IsSwitch(const std::string& parameter)
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
 {
-    const size_t valuePosition = ValuePosition(parameter, switchName);
-    if (parameter.size() <= valuePosition)
+    // Only one character of the value used to count, so "/copy=true" and
+    // "/copyright=1" turned copies off: any value but 0 and 1 is refused.
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (value.empty() || value == "1")
         return true;
-    return parameter[valuePosition] == '1';
+    if (value == "0")
+        return false;
+    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für " + switchName);
 }
 
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName)
@@ -152,6 +157,7 @@ std::string HelpText()
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments)
 {
     session.AutoConvert = false;
+    session.ParameterRefused = false;
     for (const std::string& argument : arguments) {
         if (ApplyFolderToOpen(session, argument))
             continue;
@@ -159,11 +165,14 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
         try {
             ApplyParameter(session, parameter);
         } catch (const std::exception&) {
+            session.ParameterRefused = true;
             session.FrontEnd().ShowMessage("Ungültiger Kommandozeilenparameter \"" + parameter +
                                            "\"\r\r" + HelpText());
         }
     }
-    if (session.AutoConvert) {
+    // A refused switch may have meant "/copy=true": converting without it
+    // could overwrite the originals.
+    if (session.AutoConvert && !session.ParameterRefused) {
         session.FrontEnd().HideMainWindow();
         btnConvertClick(session);
     }

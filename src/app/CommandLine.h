@@ -14,9 +14,14 @@ namespace corvalin {
 // argument (without the program name) is one parameter, and double quotation
 // marks left inside an argument are dropped as the command line's own
 // grouping marks. An argument that is no switch and names an existing folder
-// or picture fills in that folder (or the picture's).
+// or picture fills in that folder (or the picture's). A refused parameter (a
+// yes/no switch whose value is neither empty, 0 nor 1) shows "Ungültiger
+// Kommandozeilenparameter", sets the session's ParameterRefused and keeps the
+// automatic run from starting.
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments);
 
+// Yes for no value, an empty value or "1"; no for "0"; throws EConvertError
+// for any other value.
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName);
 std::string ReadTextSwitch(const std::string& parameter, const std::string& switchName);
 int32_t ReadNumberSwitch(const std::string& parameter, const std::string& switchName,

@@ -128,6 +128,15 @@ std::string MakeCopyName(const std::string& fileName)
     return fileName.substr(0, nameStart) + kCopyPrefix + fileName.substr(nameStart);
 }
 
+std::string TargetName(const std::string& fileName, int formatIndex)
+{
+    // IMG.JPG stays IMG.JPG and photo.jpeg stays photo.jpeg: a second name
+    // beside the source would be found and converted again by the next run.
+    if (FormatIndexOfName(fileName) == formatIndex)
+        return fileName;
+    return ReplaceExtension(fileName, formatIndex);
+}
+
 std::string ReplaceExtension(const std::string& fileName, int formatIndex)
 {
     const size_t dot = fileName.find_last_of("./");
@@ -159,10 +168,16 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
 
     TBitmapEx source;
     TBitmapEx target;
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName);
+    size_t pictures = 1;
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures);
+    if (source.Width() <= 0 || source.Height() <= 0)
+        throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     RotateClockwise(session, source, target, rotation);
-    ScaleInto(source, target,
-              FitTargetSize(fitMode, source.Width(), source.Height(), width, height));
+    const TTargetSize size = FitTargetSize(fitMode, source.Width(), source.Height(), width, height);
+    if (size.width <= 0 || size.height <= 0)
+        throw ERangeError(FormatText("Das Ergebnis hätte %d x %d Pixel; es wird nicht gespeichert",
+                                     {std::to_string(size.width), std::to_string(size.height)}));
+    ScaleInto(source, target, size);
     // A photograph's date, camera, position, caption and colour profile go
     // with it; the writer makes what they say about the picture true.
     target.Metadata = std::move(source.Metadata);
@@ -171,10 +186,20 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
     if (session.Preview)
         session.FrontEnd().ShowPreviewPicture(target);
 
+    const std::string sourceName = fileName;
     if (saveAsCopy)
         fileName = MakeCopyName(fileName);
-    fileName = ReplaceExtension(fileName, TargetFormatIndex(targetFormat, loadedFormat));
+    fileName = TargetName(fileName, TargetFormatIndex(targetFormat, loadedFormat));
+    // Only the first picture of an animation or a multi-page file is
+    // converted: as a copy that is what was asked for, in place it would
+    // silently drop the others.
+    if (pictures > 1 && FileIdentity(fileName) == FileIdentity(sourceName))
+        throw EInvalidOperation(FormatText(
+            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert",
+            {std::to_string(pictures)}));
+    session.Targets.CheckTarget(fileName, saveAsCopy);
     target.SaveToFileEx(fileName, quality);
+    session.Targets.Written(fileName);
 }
 
 }  // namespace corvalin

@@ -14,7 +14,9 @@ namespace corvalin {
 // are used. On return fileName names the file written (or the one that was
 // to be written when saving failed). Does nothing (no error, fileName
 // unchanged) when the file does not exist or width or height is not > 0.
-// Every other failure raises.
+// Every other failure raises, also an empty picture or result (nothing is
+// written then), a file of several pictures that would be replaced by its
+// first, and a target that the session's run must not overwrite.
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
                     int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
                     int32_t colorDepth, int32_t quality, bool saveAsCopy);
@@ -44,5 +46,10 @@ int32_t TruncToInt32(long double value);
 // Name with its extension replaced by "." + the extension of formatIndex
 // (appended when the name has none).
 std::string ReplaceExtension(const std::string& fileName, int formatIndex);
+
+// The name to save under in format formatIndex: the name itself when its
+// extension already names that format (in any case, or as ".jpeg", ".jpe",
+// ".tiff"), otherwise ReplaceExtension.
+std::string TargetName(const std::string& fileName, int formatIndex);
 
 }  // namespace corvalin

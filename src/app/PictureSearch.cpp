@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/NameOrder.h"
+#include "formats/FormatTable.h"
 
 namespace corvalin {
 
@@ -72,6 +73,12 @@ bool IsDescendableFolder(const std::string& path)
 
 }  // namespace
 
+bool MatchesFileType(const std::string& name, const std::string& mask)
+{
+    const uint8_t format = FormatIndexOf(mask);
+    return MatchesMask(name, mask) || (format != fiUnknown && FormatIndexOfName(name) == format);
+}
+
 bool MatchesMask(const std::string& name, const std::string& mask)
 {
     size_t n = 0, m = 0;
@@ -102,15 +109,19 @@ bool MatchesMask(const std::string& name, const std::string& mask)
 
 void SearchPictures(TSession& session, const std::string& folder, const std::string& mask)
 {
-    const std::string dir = (!folder.empty() && folder.back() == '/') ? folder : folder + "/";
+    // An empty folder text names no folder: it must not become "/", where a
+    // run without copies would overwrite pictures anywhere.
+    const std::string dir =
+        (folder.empty() || folder.back() == '/') ? folder : folder + "/";
     TFrontEnd& frontEnd = session.FrontEnd();
-    if (!IsFolder(dir)) {
+    if (folder.empty() || !IsFolder(dir)) {
+        session.FolderMissing = true;
         frontEnd.ShowMessage("Das Verzeichnis \"" + dir + "\" existiert nicht!");
         return;
     }
     const std::vector<std::string> names = FolderEntries(dir);
     for (const std::string& name : names)
-        if (name.size() > 2 && MatchesMask(name, mask) && IsPictureCandidate(dir + name))
+        if (name.size() > 2 && MatchesFileType(name, mask) && IsPictureCandidate(dir + name))
             frontEnd.AddSelection(dir + name);
 
     if (!frontEnd.CurrentSettings().SearchSubfolders)

@@ -10,11 +10,17 @@ namespace corvalin {
 // Adds every file of folder whose name matches mask to the selection window,
 // then (with SearchSubfolders) searches each sub-folder the same way, depth
 // first in name order. Hidden files are found; folders starting with "." and
-// links to folders are not descended into. A missing folder shows
-// "Das Verzeichnis "<folder/>" existiert nicht!".
+// links to folders are not descended into. A missing folder (an empty
+// folder text is one) shows "Das Verzeichnis "<folder/>" existiert nicht!"
+// and sets the session's FolderMissing.
 void SearchPictures(TSession& session, const std::string& folder, const std::string& mask);
 
 // Wildcard match with "*" and "?", letters compared without regard to case.
 bool MatchesMask(const std::string& name, const std::string& mask);
+
+// MatchesMask, and for a file type's mask such as "*.jpg" also the longer
+// extensions of that format (".jpeg", ".jpe"), as a three-letter mask
+// matched them on the platform the masks come from.
+bool MatchesFileType(const std::string& name, const std::string& mask);
 
 }  // namespace corvalin

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "app/FrontEnd.h"
+#include "app/RunTargets.h"
 #include "overlay/CopyrightText.h"
 
 namespace corvalin {
@@ -37,6 +38,12 @@ public:
     TCopyrightText Overlay{"Beispieltext", 5, kAlignBottomLeft, nullptr};
     // Totals of the most recent RunConversion.
     TRunTotals LastRun;
+    // The most recent search met a folder that does not exist.
+    bool FolderMissing = false;
+    // What the current run has written and what it has still to convert.
+    TRunTargets Targets;
+    // A command-line parameter was refused: no automatic run starts.
+    bool ParameterRefused = false;
 
 private:
     TFrontEnd& frontEnd_;

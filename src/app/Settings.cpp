@@ -11,7 +11,8 @@ namespace {
 
 std::string WithTrailingSlash(const std::string& folder)
 {
-    return (!folder.empty() && folder.back() == '/') ? folder : folder + "/";
+    // An empty folder text stays empty: "/" would name the root folder.
+    return (folder.empty() || folder.back() == '/') ? folder : folder + "/";
 }
 
 // A radio group selects its last entry for a value beyond it and none for a

@@ -1,11 +1,13 @@
 #include "app/SettingsStore.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string_view>
 
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
@@ -15,6 +17,8 @@ namespace corvalin {
 namespace {
 
 constexpr const char* kSection = "[Corvalin]";
+// A real settings file holds a few hundred bytes.
+constexpr int64_t kMaxSettingsFileBytes = 1 << 20;
 
 std::string TrimLineEnd(std::string line)
 {
@@ -63,18 +67,25 @@ TSettingsStore TSettingsStore::Open(const std::string& path)
 {
     TSettingsStore store;
     store.path_ = path;
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        store.opened_ = !error;  // a missing file is an empty store
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        store.opened_ = errno == ENOENT;  // a missing file is an empty store
         return store;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file || std::filesystem::is_directory(path, error))
-        return store;
-    std::string line;
+    std::vector<uint8_t> bytes;
+    try {
+        // Read like a picture: no blocking, regular files only, and a cap no
+        // real settings file reaches (a link to /dev/zero must not fill memory).
+        bytes = ReadWholeFile(path, kMaxSettingsFileBytes);
+    } catch (const EStreamError&) {
+        return store;  // the store could not be opened
+    }
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     bool inSection = false;
-    while (std::getline(file, line)) {
-        line = TrimLineEnd(line);
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = TrimLineEnd(std::string(text.substr(start, end - start)));
+        start = end + 1;
         if (!line.empty() && line.front() == '[') {
             inSection = line == kSection;
             continue;
@@ -84,18 +95,16 @@ TSettingsStore TSettingsStore::Open(const std::string& path)
             continue;  // not name=value: ignored
         store.WriteString(line.substr(0, equals), line.substr(equals + 1));
     }
-    if (file.bad())
-        return TSettingsStore{};  // a read error: the store could not be opened
     store.opened_ = true;
     return store;
 }
 
 std::optional<std::string> TSettingsStore::Value(const std::string& name) const
 {
-    for (const auto& [key, value] : entries_)
-        if (key == name)
-            return value;
-    return std::nullopt;
+    const auto found = index_.find(name);
+    if (found == index_.end())
+        return std::nullopt;
+    return entries_[found->second].second;
 }
 
 std::string TSettingsStore::ReadString(const std::string& name, const std::string& fallback) const
@@ -122,12 +131,13 @@ bool TSettingsStore::ReadBool(const std::string& name, bool fallback) const
 
 void TSettingsStore::WriteString(const std::string& name, const std::string& value)
 {
-    for (auto& entry : entries_)
-        if (entry.first == name) {
-            entry.second = value;
-            return;
-        }
-    entries_.emplace_back(name, value);
+    // The index keeps loading linear: a file of many names must not take
+    // quadratic time at every start.
+    const auto [found, added] = index_.try_emplace(name, entries_.size());
+    if (added)
+        entries_.emplace_back(name, value);
+    else
+        entries_[found->second].second = value;
 }
 
 void TSettingsStore::WriteInteger(const std::string& name, int64_t value)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -16,7 +17,8 @@ std::string SettingsStorePath();
 class TSettingsStore {
 public:
     // Reads the file. A missing file is an empty store; a file that exists
-    // but cannot be read leaves the store unopened (Opened() is false).
+    // but cannot be read, is no regular file or is larger than any real
+    // settings file leaves the store unopened (Opened() is false).
     static TSettingsStore Open(const std::string& path);
     // An empty store that will replace path when saved.
     static TSettingsStore Create(const std::string& path);
@@ -45,6 +47,7 @@ private:
     std::string path_;
     bool opened_ = false;
     std::vector<std::pair<std::string, std::string>> entries_;
+    std::unordered_map<std::string, size_t> index_;  // name -> position in entries_
 };
 
 // Decimal whole number with an optional sign, within signed 32 bits.

@@ -1,6 +1,7 @@
 #include "common/Exceptions.h"
 
 #include <cstring>
+#include <new>
 
 namespace corvalin {
 
@@ -24,6 +25,9 @@ std::string FormatText(const std::string& pattern, std::initializer_list<std::st
 
 std::string ReasonOf(const std::exception& error)
 {
+    // The library's "std::bad_alloc" tells the user nothing.
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr)
+        return msg::OutOfResources;
     const auto* own = dynamic_cast<const Exception*>(&error);
     if (own == nullptr || own->Detail().empty())
         return error.what();

@@ -60,7 +60,8 @@ inline constexpr const char* IntOverflow = "Integer-Überlauf";
 std::string FormatText(const std::string& pattern, std::initializer_list<std::string> args);
 
 // What a failed file shows as its reason: the message, followed by the
-// detail in parentheses when the exception carries one.
+// detail in parentheses when the exception carries one; an allocation
+// failure is "Systemressourcen erschöpft.".
 std::string ReasonOf(const std::exception& error);
 
 // The system's text for an errno value.

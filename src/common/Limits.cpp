@@ -22,4 +22,14 @@ int64_t CheckedRasterBytes(int64_t width, int64_t height, int bitsPerPixel)
     return rowBytes * height;
 }
 
+bool TSideDataBudget::Charge(size_t count)
+{
+    if (count > left_) {
+        left_ = 0;
+        return false;
+    }
+    left_ -= count;
+    return true;
+}
+
 }  // namespace corvalin

@@ -1,6 +1,7 @@
 // Size limits for untrusted pictures, kept in one place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace corvalin {
@@ -11,6 +12,25 @@ inline constexpr int64_t kMaxRasterBytes = 0x7FFFFFFF;
 // Side data that a reader keeps beside the pixels of one file (text chunks,
 // tags, profiles, metafile objects) is charged against this budget.
 inline constexpr int64_t kMaxSideDataBytes = 16 << 20;
+
+// What one file's reader may still keep beside its pixels. Side data that
+// does not fit is dropped, not an error: the picture still loads. Once one
+// piece has not fit, nothing more is kept, so that a file of many pieces
+// costs no more work than a file of one.
+class TSideDataBudget {
+public:
+    explicit TSideDataBudget(size_t limit = size_t(kMaxSideDataBytes)) : left_(limit) {}
+
+    size_t Left() const { return left_; }
+    // Charges count bytes; false, and nothing more is kept, when they do not fit.
+    bool Charge(size_t count);
+    // Nothing more is kept, e.g. after a piece whose size was only found out
+    // by failing to unpack it within Left().
+    void Exhaust() { left_ = 0; }
+
+private:
+    size_t left_;
+};
 
 // Bytes of one row of `width` pixels at `bitsPerPixel`, padded to 4 bytes.
 // Throws EOutOfResources when the row alone breaks the raster limit.

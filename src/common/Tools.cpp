@@ -1,8 +1,8 @@
 #include "common/Tools.h"
 
+#include <cerrno>
 #include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <unistd.h>
 #include <vector>
@@ -46,7 +46,7 @@ std::string InsertThousandSeparators(std::string digits)
     int n = int(comma == std::string::npos ? digits.size() : comma);
     while (n > 3) {
         n -= 3;
-        digits.insert(size_t(n), ".");
+        digits.insert(digits.begin() + n, '.');
     }
     return digits;
 }
@@ -89,8 +89,8 @@ std::string FormatByteSize(int64_t size)
     const double rounded = std::round(std::fabs(x) * 100.0);
     const auto cents = static_cast<long long>(rounded);
     const std::string whole = std::to_string(cents / 100);
-    char fraction[3];
-    std::snprintf(fraction, sizeof fraction, "%02lld", cents % 100);
+    const int hundredths = int(cents % 100);
+    const std::string fraction{char('0' + hundredths / 10), char('0' + hundredths % 10)};
 
     const NumberSeparators& sep = RegionalSeparators();
     std::string grouped;
@@ -107,8 +107,10 @@ std::string CurrentDirectory()
 {
     std::vector<char> buffer(4096);
     while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (buffer.size() > (1u << 20))
-            return "/";
+        // A folder that was deleted (or cannot be named) is no folder: empty,
+        // which the search reports as missing, never "/".
+        if (errno != ERANGE || buffer.size() > (1u << 20))
+            return "";
         buffer.resize(buffer.size() * 2);
     }
     return buffer.data();

@@ -28,7 +28,8 @@ const NumberSeparators& RegionalSeparators();
 // For tests and the program start: sets the separators explicitly.
 void SetRegionalSeparators(NumberSeparators separators);
 
-// The process's current folder, without a trailing "/" except for the root.
+// The process's current folder, without a trailing "/" except for the root;
+// empty when it no longer exists.
 std::string CurrentDirectory();
 
 // The path, or "..." and its last count characters, cut at a folder boundary

@@ -17,10 +17,17 @@ public:
     TBitmapEx();
 
     // Replaces the content with the file's picture; a failed load leaves the
-    // picture as it was. Returns the format index that chose the reader.
+    // picture as it was. Returns the format index of the name's extension
+    // (".jpeg", ".jpe" and ".tiff" count as their formats). The reader is
+    // the one of that format, unless the file's first bytes carry the
+    // signature of another readable format.
     uint8_t LoadFromFileEx(const std::string& fileName);
+    // As above; pictures receives how many pictures the file holds (the
+    // picture takes the first).
+    uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures);
     // Writes the picture in the format the extension chooses, replacing the
-    // file atomically. Quality (1..100) is used for JPEG only.
+    // file atomically. Quality (1..100) is used for JPEG only. An empty
+    // picture is refused: it would replace a file by nothing.
     uint8_t SaveToFileEx(const std::string& fileName, int32_t quality) const;
 
     // What the file loaded last carries besides its pixels, and what a save

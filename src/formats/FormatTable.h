@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace corvalin {
 
@@ -15,18 +16,30 @@ struct TPictureMetadata;
 
 // Reads a whole file's bytes into the picture, and into the fresh metadata
 // the side data the format carries; a failure leaves the picture as it was.
-using TLoadPath = void (*)(TBitmap& picture, std::span<const uint8_t> file,
-                           TPictureMetadata& metadata);
+// Returns how many pictures the file holds (frames of an animation, pages of
+// a document); the picture takes the first.
+using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
+                             TPictureMetadata& metadata);
 // Writes the picture under the name, replacing the file atomically, with
 // whatever of metadata the format can hold.
 using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
                            const TPictureMetadata& metadata);
+
+// An extension a format's reader answers to, with the description that the
+// picture-open dialogs show for it.
+struct TFormatAlias {
+    std::string_view Extension;  // lower case, without the dot
+    std::string_view Description;
+};
 
 struct TFormatRow {
     std::string_view Extension;    // lower case, without the dot
     std::string_view Description;  // the format's name in messages
     TLoadPath Load;                // null: this build cannot read the format yet
     TSavePath Save;                // null: this build cannot write the format yet
+    // Every extension the row's reader is registered under (the row's own
+    // among them); FormatIndexOf looks only at Extension.
+    std::span<const TFormatAlias> Aliases;
 };
 
 // Format index 1..10 names row index - 1; 0 stands for no row (read and
@@ -47,5 +60,22 @@ std::string FormatExtension(int formatIndex);
 // The format index of a file name's extension: the text from the last "."
 // when no "/" follows it, ASCII-lower-cased and compared exactly.
 uint8_t FormatIndexOf(const std::string& fileName);
+
+// As FormatIndexOf, but also for the longer extensions that a three-letter
+// mask finds (".jpeg" and ".jpe" are JPEG, ".tiff" is TIFF).
+uint8_t FormatIndexOfName(const std::string& fileName);
+
+// The readable format whose signature the file's first bytes carry; 0 when
+// they carry none that this build reads.
+uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
+
+// The reader family's registration: the aliases of every row in table order,
+// each with its format index. Throws EInvalidGraphic "Attempt to register %s
+// twice." when two rows claim one extension.
+struct TRegisteredExtension {
+    TFormatAlias Alias;
+    int FormatIndex;
+};
+std::vector<TRegisteredExtension> RegisteredExtensions();
 
 }  // namespace corvalin

@@ -27,11 +27,6 @@ void CopyDescription(const TRaster& from, TRaster& to)
 {
     to.masks = from.masks;
     to.palette = from.palette;
-    to.topDown = from.topDown;
-    to.os2 = from.os2;
-    to.xPelsPerMeter = from.xPelsPerMeter;
-    to.yPelsPerMeter = from.yPelsPerMeter;
-    to.importantColors = from.importantColors;
 }
 
 // Fills every row with one colour, encoded once.
@@ -84,6 +79,7 @@ void TBitmap::AssignTo(TBitmap& target) const
     if (&target == this)
         return;
     target.raster_ = raster_;
+    target.bmp_ = bmp_;
     target.width_ = width_;
     target.height_ = height_;
     target.format_ = format_;
@@ -113,6 +109,7 @@ void TBitmap::AssignPicture(const TGraphic* source)
 void TBitmap::Clear()
 {
     raster_.reset();
+    bmp_ = {};
     width_ = 0;
     height_ = 0;
 }
@@ -140,6 +137,7 @@ void TBitmap::Resize(int32_t width, int32_t height)
         throw EOutOfResources(msg::OutOfResources);
     if (width == 0 || height == 0) {
         raster_.reset();
+        bmp_ = {};
         width_ = width;
         height_ = height;
         return;
@@ -155,6 +153,7 @@ void TBitmap::Resize(int32_t width, int32_t height)
     if (raster_)
         CopyOverlap(*raster_, *resized);
     raster_ = std::move(resized);
+    bmp_.keptFile.reset();
     width_ = width;
     height_ = height;
 }
@@ -202,16 +201,17 @@ TRaster& TBitmap::MutableRaster()
         throw EInvalidOperation(msg::NoCanvas);
     if (raster_.use_count() > 1)
         raster_ = std::make_shared<TRaster>(*raster_);
-    raster_->keptFileData.reset();
+    bmp_.keptFile.reset();
     return *raster_;
 }
 
-void TBitmap::AdoptRaster(std::shared_ptr<TRaster> raster)
+void TBitmap::AdoptRaster(std::shared_ptr<TRaster> raster, TBmpDescription bmp)
 {
     if (raster == nullptr || raster->width == 0 || raster->height == 0) {
         Clear();
         return;
     }
+    bmp_ = std::move(bmp);
     width_ = raster->width;
     height_ = raster->height;
     format_ = raster->format;
@@ -251,9 +251,11 @@ void TBitmap::ChangePixelFormat(TPixelFormat format)
     std::vector<uint8_t> bgr(size_t(width_) * 3);
     for (int y = 0; y < height_; ++y)
         EncodeRowFromBgr(*converted, y, RowAsBgr(*raster_, y, bgr.data()), match);
-    converted->xPelsPerMeter = raster_->xPelsPerMeter;
-    converted->yPelsPerMeter = raster_->yPelsPerMeter;
     raster_ = std::move(converted);
+    TBmpDescription resolution;
+    resolution.xPelsPerMeter = bmp_.xPelsPerMeter;
+    resolution.yPelsPerMeter = bmp_.yPelsPerMeter;
+    bmp_ = std::move(resolution);
     format_ = format;
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "picture/BmpDescription.h"
 #include "picture/Graphic.h"
 #include "picture/Raster.h"
 
@@ -53,8 +54,12 @@ public:
     const uint8_t* ScanLine(int y) const { return raster_->Row(y); }
     // Unshares the raster and drops kept file data before it is changed.
     TRaster& MutableRaster();
-    // Holds the given raster from now on (size and format follow it).
-    void AdoptRaster(std::shared_ptr<TRaster> raster);
+    // Holds the given raster from now on (size and format follow it), with
+    // no BMP description or the given one.
+    void AdoptRaster(std::shared_ptr<TRaster> raster, TBmpDescription bmp = {});
+    // What the BMP file the picture was read from said; kept through sharing,
+    // resizing and drawing, reduced to the resolution by a format change.
+    const TBmpDescription& BmpDescription() const { return bmp_; }
     // A fresh zero raster of this size and format, adopted at once.
     TRaster& NewRaster(int32_t width, int32_t height, TPixelFormat format);
     void Clear();
@@ -75,6 +80,7 @@ private:
     int32_t height_ = 0;
     TPixelFormat format_;
     std::shared_ptr<TRaster> raster_;
+    TBmpDescription bmp_;
     TColor transparentColor_ = clWhite;
     std::unique_ptr<TCanvas> canvas_;
 };

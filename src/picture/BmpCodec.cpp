@@ -29,6 +29,8 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) { corvalin::Put32(out, v, LE);
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(msg::InvalidBitmap); }
 
+constexpr int64_t kMaxRleExpansion = 1000;
+
 // Reads the information header (and the masks that may follow it).
 BmpHeader ReadInfoHeader(TByteCursor& in)
 {
@@ -121,12 +123,15 @@ void CheckDimensions(const BmpHeader& header)
         Invalid();
 }
 
-void KeepDescription(const BmpHeader& header, TRaster& raster)
+TBmpDescription DescriptionOf(const BmpHeader& header)
 {
-    raster.os2 = header.os2;
-    raster.xPelsPerMeter = header.xPelsPerMeter;
-    raster.yPelsPerMeter = header.yPelsPerMeter;
-    raster.importantColors = header.importantColors;
+    TBmpDescription bmp;
+    bmp.topDown = header.height < 0;
+    bmp.os2 = header.os2;
+    bmp.xPelsPerMeter = header.xPelsPerMeter;
+    bmp.yPelsPerMeter = header.yPelsPerMeter;
+    bmp.importantColors = header.importantColors;
+    return bmp;
 }
 
 std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header)
@@ -135,19 +140,22 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
                           (header.masks[0] | header.masks[1] | header.masks[2]) != 0;
     std::vector<TColor> palette = ReadColorTable(in, header);
     const int32_t rows = header.height < 0 ? -header.height : header.height;
+    // Missing rows are zero-filled, but a picture of which not even 1% is
+    // in the file did not come from it (118 bytes declaring 2 GB of pixels).
+    if (in.Remaining() * 100 < uint64_t(CheckedRasterBytes(header.width, rows, header.bitsPerPixel)))
+        Invalid();
     auto raster = TRaster::Create(header.width, rows, FormatFor(header, hasMasks), header.bitsPerPixel);
     if (hasMasks)
         raster->masks = header.masks;
     raster->palette = std::move(palette);
-    raster->topDown = header.height < 0;
-    KeepDescription(header, *raster);
+    const bool topDown = header.height < 0;
 
     const uint64_t declared = header.imageSize != 0 ? header.imageSize : raster->pixels.size();
     const size_t available = size_t(std::min<uint64_t>({declared, in.Remaining(), raster->pixels.size()}));
     // Rows arrive in file order; missing bytes stay 0.
     size_t done = 0;
     for (int32_t fileRow = 0; fileRow < rows && done < available; ++fileRow) {
-        const int32_t y = raster->topDown ? fileRow : rows - 1 - fileRow;
+        const int32_t y = topDown ? fileRow : rows - 1 - fileRow;
         const size_t n = std::min(raster->stride, available - done);
         std::memcpy(raster->Row(y), in.Bytes(n).data(), n);
         done += n;
@@ -155,18 +163,22 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
     return raster;
 }
 
-std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header)
+std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header, TBmpDescription& bmp)
 {
     const bool matches = (header.compression == biRLE8 && header.bitsPerPixel == 8) ||
                          (header.compression == biRLE4 && header.bitsPerPixel == 4);
     if (!matches || header.height < 0)
         Invalid();
     const std::vector<TColor> palette = ReadColorTable(in, header);
+    // Deltas and end-of-line codes skip any number of pixels in a few bytes,
+    // so the format sets no bound of its own; no real file comes near a
+    // raster of 1000 times its size.
+    if (CheckedRasterBytes(header.width, header.height, 32) / kMaxRleExpansion > int64_t(in.Data().size()))
+        Invalid();
     auto raster = TRaster::Create(header.width, header.height, TPixelFormat::pfDevice);
-    KeepDescription(header, *raster);
     DecodeBmpRle(in.Bytes(in.Remaining()), header.compression, palette, true, *raster);
     // The file stays with the picture while it is unchanged and is written back as it was.
-    raster->keptFileData = std::make_shared<const std::vector<uint8_t>>(in.Data().begin(), in.Data().end());
+    bmp.keptFile = std::make_shared<const std::vector<uint8_t>>(in.Data().begin(), in.Data().end());
     return raster;
 }
 
@@ -178,11 +190,11 @@ struct WriteLayout {
     bool os2 = false;
 };
 
-WriteLayout LayoutFor(const TRaster& raster)
+WriteLayout LayoutFor(const TRaster& raster, const TBmpDescription& bmp)
 {
     WriteLayout layout;
     layout.bits = uint16_t(raster.bitsPerPixel);
-    layout.os2 = raster.os2;
+    layout.os2 = bmp.os2;
     if (raster.bitsPerPixel <= 8) {
         const size_t full = size_t(1) << raster.bitsPerPixel;
         layout.table.assign(raster.palette.begin(), raster.palette.begin() + std::min(full, raster.palette.size()));
@@ -203,7 +215,7 @@ WriteLayout LayoutFor(const TRaster& raster)
     return layout;
 }
 
-std::vector<uint8_t> HeadersFor(const TRaster& raster, const WriteLayout& layout)
+std::vector<uint8_t> HeadersFor(const TRaster& raster, const TBmpDescription& bmp, const WriteLayout& layout)
 {
     const uint32_t imageSize = uint32_t(raster.stride * size_t(raster.height));
     uint32_t infoSize;
@@ -229,15 +241,15 @@ std::vector<uint8_t> HeadersFor(const TRaster& raster, const WriteLayout& layout
     } else {
         Put32(out, kInfoHeaderSize);
         Put32(out, uint32_t(raster.width));
-        Put32(out, uint32_t(raster.topDown ? -raster.height : raster.height));
+        Put32(out, uint32_t(bmp.topDown ? -raster.height : raster.height));
         Put16(out, 1);
         Put16(out, layout.bits);
         Put32(out, layout.compression);
         Put32(out, imageSize);
-        Put32(out, uint32_t(raster.xPelsPerMeter));
-        Put32(out, uint32_t(raster.yPelsPerMeter));
+        Put32(out, uint32_t(bmp.xPelsPerMeter));
+        Put32(out, uint32_t(bmp.yPelsPerMeter));
         Put32(out, uint32_t(layout.table.size()));
-        Put32(out, raster.importantColors);
+        Put32(out, bmp.importantColors);
         if (layout.compression == biBitFields)
             for (uint32_t mask : layout.masks)
                 Put32(out, mask);
@@ -267,31 +279,48 @@ void TBitmap::ReadBmp(std::span<const uint8_t> file)
     const BmpHeader header = ReadInfoHeader(in);
     CheckDimensions(header);
 
+    TBmpDescription bmp = DescriptionOf(header);
     std::shared_ptr<TRaster> raster;
     if (header.compression == biRGB || header.compression == biBitFields)
         raster = ReadUncompressed(in, header);
     else if (header.compression == biRLE8 || header.compression == biRLE4)
-        raster = ReadRunLength(in, header);
+        raster = ReadRunLength(in, header, bmp);
     else
         Invalid();
-    AdoptRaster(std::move(raster));
+    AdoptRaster(std::move(raster), std::move(bmp));
 }
 
 void TBitmap::WriteBmpStream(TStream& stream) const
 {
     if (raster_ == nullptr)
         return;
-    if (raster_->keptFileData) {
-        stream.WriteBuffer(*raster_->keptFileData);
+    if (bmp_.keptFile) {
+        stream.WriteBuffer(*bmp_.keptFile);
         return;
     }
     const TRaster& raster = *raster_;
-    const WriteLayout layout = LayoutFor(raster);
-    stream.WriteBuffer(HeadersFor(raster, layout));
+    const WriteLayout layout = LayoutFor(raster, bmp_);
+    stream.WriteBuffer(HeadersFor(raster, bmp_, layout));
     for (int32_t fileRow = 0; fileRow < raster.height; ++fileRow) {
-        const int32_t y = raster.topDown ? fileRow : raster.height - 1 - fileRow;
+        const int32_t y = bmp_.topDown ? fileRow : raster.height - 1 - fileRow;
         stream.WriteBuffer(raster.Row(y), raster.stride);
     }
+}
+
+std::vector<uint8_t> EncodeDib(const TRaster& raster)
+{
+    WriteLayout layout = LayoutFor(raster);
+    layout.os2 = false;
+    std::vector<uint8_t> out = HeadersFor(raster, layout);
+    out.erase(out.begin(), out.begin() + kFileHeaderSize);
+    constexpr size_t kHeightOffset = 8;
+    std::vector<uint8_t> height;
+    Put32(height, uint32_t(raster.height));
+    std::copy(height.begin(), height.end(), out.begin() + kHeightOffset);
+    out.reserve(out.size() + raster.stride * size_t(raster.height));
+    for (int32_t y = raster.height - 1; y >= 0; --y)
+        out.insert(out.end(), raster.Row(y), raster.Row(y) + raster.stride);
+    return out;
 }
 
 }  // namespace corvalin

@@ -34,4 +34,9 @@ struct BmpHeader {
 void DecodeBmpRle(std::span<const uint8_t> data, uint32_t compression,
                   const std::vector<TColor>& palette, bool bottomUp, TRaster& raster);
 
+// A packed device-independent bitmap of the raster, as metafile records carry
+// it: an information header (never the old core header), the colour table and
+// the rows bottom-up.
+std::vector<uint8_t> EncodeDib(const TRaster& raster);
+
 }  // namespace corvalin

@@ -13,17 +13,17 @@ bool Inside(const TBitmap& bitmap, int x, int y)
     return !bitmap.Empty() && x >= 0 && y >= 0 && x < bitmap.Width() && y < bitmap.Height();
 }
 
-// The surface of a custom-layout raster cannot be drawn on.
-TRaster* DrawableRaster(TBitmap& bitmap)
-{
-    if (bitmap.Empty())
-        return nullptr;
-    if (bitmap.PixelFormat() == TPixelFormat::pfCustom)
-        throw EInvalidOperation(msg::NoCanvas);
-    return &bitmap.MutableRaster();
-}
-
 }  // namespace
+
+// The surface of a custom-layout raster cannot be drawn on.
+TRaster* TCanvas::DrawableRaster()
+{
+    if (owner_.Empty())
+        return nullptr;
+    if (owner_.PixelFormat() == TPixelFormat::pfCustom)
+        throw EInvalidOperation(msg::NoCanvas);
+    return &owner_.MutableRaster();
+}
 
 TColor TCanvas::ReadPixel(int x, int y) const
 {
@@ -41,7 +41,7 @@ void TCanvas::WritePixel(int x, int y, TColor color)
 
 void TCanvas::DrawStretched(const TRect& rect, const TGraphic& picture)
 {
-    if (picture.Empty() || DrawableRaster(owner_) == nullptr)
+    if (picture.Empty() || DrawableRaster() == nullptr)
         return;
     picture.Draw(*this, rect);
 }
@@ -53,7 +53,7 @@ void TCanvas::DrawPictureAt(int x, int y, const TGraphic& picture)
 
 void TCanvas::DrawTextAt(int x, int y, const std::string& text)
 {
-    TRaster* raster = DrawableRaster(owner_);
+    TRaster* raster = DrawableRaster();
     if (raster == nullptr || text.empty())
         return;
     DrawText(*raster, x, y, text, Font, Brush);

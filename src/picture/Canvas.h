@@ -2,10 +2,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "picture/Color.h"
 #include "picture/Font.h"
 #include "picture/Graphic.h"
+#include "picture/Raster.h"
+#include "picture/Shapes.h"
 
 namespace corvalin {
 
@@ -26,9 +29,23 @@ public:
     void DrawTextAt(int x, int y, const std::string& text);
     void AssignFont(const TFont& font) { Font = font; }
 
+    // Shapes and rasters below are drawn only inside every one of these
+    // outlines (text ignores them); none means the whole picture.
+    std::vector<TClip> Clips;
+
+    // Shapes in device pixels, without anti-aliasing. A clear brush or pen draws nothing.
+    void FillPath(const TShapePath& path, const TBrush& brush, TFillRule rule);
+    void StrokePath(const TShapePath& path, const TPen& pen);
+    // Draws the part of a raster scaled into the rectangle between two corners
+    // (nearest neighbour); a corner left of or below the other mirrors it.
+    void DrawRasterPart(const TRaster& source, const TRect& part, TPointF corner, TPointF oppositeCorner);
+
     TBitmap& Owner() { return owner_; }
 
 private:
+    // The owner's raster, unshared for a change; null for an empty picture.
+    TRaster* DrawableRaster();
+
     TBitmap& owner_;
 };
 

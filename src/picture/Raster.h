@@ -1,6 +1,6 @@
 // The pixel store that pictures share. Rows are kept top row first in memory,
-// each padded to a multiple of 4 bytes; `topDown` only records which order a
-// BMP file had, so that writing gives the same order back.
+// each padded to a multiple of 4 bytes. What a file format says beyond the
+// pixels travels beside the raster (see BmpDescription.h), not in it.
 #pragma once
 
 #include <array>
@@ -23,16 +23,6 @@ struct TRaster {
     size_t stride = 0;
     std::vector<uint8_t> pixels;
     std::vector<TColor> palette;
-
-    // What a BMP file said about the raster, kept so that writing reproduces it.
-    bool topDown = false;
-    bool os2 = false;
-    int32_t xPelsPerMeter = 0;
-    int32_t yPelsPerMeter = 0;
-    uint32_t importantColors = 0;
-
-    // The bytes of a run-length-encoded BMP file, written back while unchanged.
-    std::shared_ptr<const std::vector<uint8_t>> keptFileData;
 
     bool HasMasks() const { return masks[0] != 0 || masks[1] != 0 || masks[2] != 0; }
     uint8_t* Row(int y) { return pixels.data() + size_t(y) * stride; }

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <fontconfig/fontconfig.h>
@@ -53,8 +55,8 @@ public:
 
     ~FontLibrary()
     {
-        for (auto& [key, loaded] : faces_)
-            FT_Done_Face(loaded.face);
+        for (auto& [file, face] : opened_)
+            FT_Done_Face(face);
         if (library_ != nullptr)
             FT_Done_FreeType(library_);
     }
@@ -89,18 +91,33 @@ private:
         FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
         FcPatternGetInteger(match, FC_SLANT, 0, &slant);
         LoadedFace loaded;
-        const bool opened = file != nullptr &&
-                            FT_New_Face(library_, reinterpret_cast<const char*>(file), index, &loaded.face) == 0;
+        loaded.face = file != nullptr ? OpenFile(reinterpret_cast<const char*>(file), index) : nullptr;
         FcPatternDestroy(match);
-        if (!opened)
+        if (loaded.face == nullptr)
             throw EOutOfResources(msg::OutOfResources);
         loaded.fakeBold = key.bold && weight < FC_WEIGHT_DEMIBOLD;
         loaded.fakeItalic = key.italic && slant == FC_SLANT_ROMAN;
         return loaded;
     }
 
+    // Names that fontconfig matches to the same font share one open face, so
+    // that many names (as a metafile may ask for) cost no more than their fonts.
+    FT_Face OpenFile(const std::string& file, int index)
+    {
+        const auto key = std::make_pair(file, index);
+        auto found = opened_.find(key);
+        if (found != opened_.end())
+            return found->second;
+        FT_Face face = nullptr;
+        if (FT_New_Face(library_, file.c_str(), index, &face) != 0)
+            return nullptr;
+        opened_.emplace(key, face);
+        return face;
+    }
+
     FT_Library library_ = nullptr;
     std::map<FaceKey, LoadedFace> faces_;
+    std::map<std::pair<std::string, int>, FT_Face> opened_;
 };
 
 // Decodes UTF-8; a malformed byte stands for itself (Latin-1).

@@ -3,6 +3,7 @@
 #include "FakeFrontEnd.h"
 #include "app/CommandLine.h"
 #include "app/Session.h"
+#include "common/Exceptions.h"
 
 using namespace corvalin;
 
@@ -11,12 +12,13 @@ TEST(Switches, ReadRules)
     EXPECT_TRUE(ReadFlagSwitch("/auto", "/auto"));
     EXPECT_TRUE(ReadFlagSwitch("/auto=", "/auto"));
     EXPECT_TRUE(ReadFlagSwitch("/auto=1", "/auto"));
-    EXPECT_TRUE(ReadFlagSwitch("/auto=10", "/auto"));
     EXPECT_TRUE(ReadFlagSwitch("/auto:1", "/auto"));  // the separator is not examined
     EXPECT_FALSE(ReadFlagSwitch("/auto=0", "/auto"));
-    EXPECT_FALSE(ReadFlagSwitch("/auto=no", "/auto"));
-    EXPECT_FALSE(ReadFlagSwitch("/recursive=1", "/recursiv"));  // examines "="
-    EXPECT_FALSE(ReadFlagSwitch("/copyright=1", "/copy"));      // examines "r"
+    // Any other value is refused rather than read by its first character.
+    for (const char* value : {"/auto=10", "/auto=no", "/auto=true", "/auto= 1"})
+        EXPECT_THROW(ReadFlagSwitch(value, "/auto"), EConvertError) << value;
+    EXPECT_THROW(ReadFlagSwitch("/recursive=1", "/recursiv"), EConvertError);
+    EXPECT_THROW(ReadFlagSwitch("/copyright=1", "/copy"), EConvertError);
     // The separator is one character, whatever its length in bytes.
     EXPECT_EQ(ReadTextSwitch("/dir\u2192/home/anna", "/dir"), "/home/anna");
     EXPECT_EQ(ReadTextSwitch("/dirä", "/dir"), "");
@@ -55,9 +57,7 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         std::function<bool(const TConversionSettings&, const TSession&)> holds;
         const char* what;
     } cases[] = {
-        {{"/recursive=1"}, [](auto& s, auto&) { return !s.SearchSubfolders; }, "recursive off"},
         {{"/RECURSIV"}, [](auto& s, auto&) { return s.SearchSubfolders; }, "case ignored"},
-        {{"/copyright=1"}, [](auto& s, auto&) { return !s.SaveAsCopy; }, "copyright turns copy off"},
         {{"/width=0"}, [](auto& s, auto&) { return s.Width == 400; }, "width 0 ignored"},
         {{"/width=20000"}, [](auto& s, auto&) { return s.Width == 400; }, "width too big"},
         {{"/width=abc"}, [](auto& s, auto&) { return s.Width == 400; }, "width not a number"},
@@ -89,6 +89,26 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         EXPECT_TRUE(c.holds(fresh.settings, freshSession)) << c.what;
         EXPECT_TRUE(fresh.messages.empty()) << c.what;
         EXPECT_FALSE(freshSession.AutoConvert) << c.what;
+    }
+}
+
+TEST_F(CommandLineTest, RefusedYesNoValueKeepsItsSettingAndStopsTheAutomaticRun)
+{
+    frontEnd.settings.FileTypes = {};
+    for (const char* refused : {"/copy=true", "/copyright=1", "/recursive=1", "/auto=yes"}) {
+        FakeFrontEnd fresh;
+        TSession freshSession(fresh);
+        ParseCommandLine(freshSession, {"/auto=1", refused, "/width=77"});
+        EXPECT_TRUE(fresh.settings.SaveAsCopy) << refused;
+        EXPECT_TRUE(fresh.settings.SearchSubfolders) << refused;
+        EXPECT_EQ(fresh.settings.Width, 77) << refused;  // the other switches still count
+        ASSERT_EQ(fresh.messages.size(), 1u) << refused;
+        EXPECT_EQ(fresh.messages[0].rfind("Ungültiger Kommandozeilenparameter \"" +
+                                              std::string(refused) + "\"\r\r", 0),
+                  0u);
+        EXPECT_TRUE(freshSession.ParameterRefused);
+        EXPECT_FALSE(fresh.progressShown) << refused;  // no automatic run
+        EXPECT_FALSE(fresh.quitRequested) << refused;
     }
 }
 

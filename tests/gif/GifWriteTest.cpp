@@ -105,12 +105,10 @@ std::pair<int, Bytes> ImageCode(const Bytes& file, size_t at, bool* fullBlocks)
 
 }  // namespace
 
-TEST(GifWrite, EmptyPictureGivesTheFourteenByteFile)
+TEST(GifWrite, EmptyPictureGivesTheFourteenByteStream)
 {
-    TempDir dir;
-    TBitmapEx picture;
-    ASSERT_EQ(picture.SaveToFileEx(dir.File("empty.gif"), 0), fiGif);
-    EXPECT_EQ(testsupport::ReadBytes(dir.File("empty.gif")),
+    // The codec itself; the picture object refuses to save an empty picture.
+    EXPECT_EQ(SaveGif(TBitmapEx{}),
               (Bytes{'G', 'I', 'F', '8', '7', 'a', 0, 0, 0, 0, 0x77, 0, 0, 0x3B}));
 }
 

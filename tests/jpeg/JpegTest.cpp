@@ -397,13 +397,12 @@ TEST(JpegWrite, PaletteAndSixteenBitPicturesBecomeColourFilesOfTheirColours)
     }
 }
 
-TEST(JpegWrite, EmptyPictureWritesAZeroLengthFile)
+TEST(JpegWrite, EmptyPictureIsRefusedAndLeavesTheFile)
 {
     TempDir dir;
     const std::string path = dir.File("e.jpg");
     WriteBytes(path, {1, 2, 3});
     TBitmapEx picture;
-    picture.SaveToFileEx(path, 75);
-    EXPECT_TRUE(std::filesystem::exists(path));
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    EXPECT_THROW(picture.SaveToFileEx(path, 75), EInvalidGraphic);
+    EXPECT_EQ(std::filesystem::file_size(path), 3u);
 }

@@ -63,13 +63,15 @@ TEST(SaveToFileEx, JpegQualityIsCheckedBeforeTheFileIsTouched)
     }
 }
 
-TEST(SaveToFileEx, EmptyPictureGivesAZeroLengthFile)
+TEST(SaveToFileEx, EmptyPictureIsRefusedAndLeavesTheFile)
 {
     TempDir dir;
     TBitmapEx picture;
-    picture.SaveToFileEx(dir.File("e.bmp"), 75);
-    EXPECT_TRUE(std::filesystem::exists(dir.File("e.bmp")));
-    EXPECT_EQ(std::filesystem::file_size(dir.File("e.bmp")), 0u);
+    for (const char* name : {"e.bmp", "e.jpg", "e.gif", "e.png", "e.tif", "e.pcx"}) {
+        WriteBytes(dir.File(name), {1, 2, 3});
+        EXPECT_THROW(picture.SaveToFileEx(dir.File(name), 75), EInvalidGraphic) << name;
+        EXPECT_EQ(ReadBytes(dir.File(name)), (std::vector<uint8_t>{1, 2, 3})) << name;
+    }
 }
 
 TEST(SaveToFileEx, ReplacingKeepsThePermissionBitsAndLeavesNoTemporaryFile)

@@ -145,6 +145,41 @@ TEST(BmpRead, TopDownRowsKeepTheirOrderAndAreWrittenBackTopDown)
     EXPECT_EQ(WriteBmp(back), file);
 }
 
+// The file's own fields travel beside the raster: shared and resized
+// pictures keep them all, a format change keeps only the resolution.
+TEST(BmpRead, TheFilesDescriptionTravelsBesideThePixels)
+{
+    TBitmapEx picture;
+    Fill(picture, 2, 3, Noise);
+    std::vector<uint8_t> file = WriteBmp(picture);
+    Put32At(file, 22, uint32_t(-3));  // top-down (the rows' order does not matter here)
+    Put32At(file, 38, 2835);
+    Put32At(file, 42, 1417);
+    Put32At(file, 50, 5);
+    TBitmapEx back;
+    ReadBmp(back, file);
+    EXPECT_TRUE(back.BmpDescription().topDown);
+
+    TBitmapEx shared;
+    shared.AssignPicture(&back);
+    EXPECT_EQ(WriteBmp(shared), file);
+
+    shared.SetPictureWidth(4);
+    const auto resized = WriteBmp(shared);
+    EXPECT_EQ(U32At(resized, 22), uint32_t(-3));
+    EXPECT_EQ(U32At(resized, 38), 2835u);
+    EXPECT_EQ(U32At(resized, 50), 5u);
+
+    shared.ChangePixelFormat(TPixelFormat::pf32bit);
+    const auto converted = WriteBmp(shared);
+    EXPECT_EQ(U32At(converted, 22), 3u);
+    EXPECT_EQ(U32At(converted, 38), 2835u);
+    EXPECT_EQ(U32At(converted, 42), 1417u);
+    EXPECT_EQ(U32At(converted, 50), 0u);
+    // The picture it was shared from is untouched.
+    EXPECT_EQ(WriteBmp(back), file);
+}
+
 TEST(BmpRead, MalformedHeadersGiveTheirErrors)
 {
     TBitmapEx picture;

@@ -4,9 +4,14 @@
 
 #include <random>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "PngTestFiles.h"
 #include "formats/png/PngErrors.h"
 #include "formats/png/PngImage.h"
+#include "common/Limits.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 
@@ -287,9 +292,47 @@ TEST(PngErrors, BombsAreRefusedBeforeMemoryRunsOut)
     ztxt.insert(ztxt.end(), packed.begin(), packed.end());
     TPNGImage png;
     const std::vector<uint8_t> file = RgbFile(GoodImageData(), {{"zTXt", ztxt}});
-    TSpanStream stream(file);
     png.LoadFromBytes(file);
     ASSERT_NE(png.FindChunk<TChunkzTXt>(), nullptr);
     EXPECT_EQ(png.FindChunk<TChunkzTXt>()->Keyword, "Comment");
     EXPECT_TRUE(png.FindChunk<TChunkzTXt>()->Text.empty());
+}
+
+// Thousands of small zTXt chunks, each inflating to almost 4 MB: the texts of
+// one file together stay within the side-data budget, and the load runs in
+// bounded memory (measured in a child process, which would otherwise ask for
+// some 16 GB).
+TEST(PngErrors, ManyTextBombsShareOneBudget)
+{
+    std::vector<uint8_t> ztxt{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+    const std::vector<uint8_t> packed = Zlib(std::vector<uint8_t>(4000000, 'A'), 9);
+    ztxt.insert(ztxt.end(), packed.begin(), packed.end());
+    const std::vector<Chunk> texts(4000, Chunk{"zTXt", ztxt});
+    const std::vector<uint8_t> file = RgbFile(GoodImageData(), texts);
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TBitmap bitmap;
+        LoadInto(bitmap, file);
+        _exit(bitmap.Width() == int(kWidth) ? 0 : 1);
+    }
+    int status = 0;
+    rusage usage{};
+    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "peak KB";
+
+    TPNGImage png;
+    png.LoadFromBytes(file);
+    size_t kept = 0, withText = 0;
+    for (const auto& chunk : png.Chunks())
+        if (const auto* text = dynamic_cast<const TChunkzTXt*>(chunk.get())) {
+            kept += text->Text.size();
+            withText += text->Text.empty() ? 0 : 1;
+        }
+    EXPECT_EQ(withText, 4u);  // four whole texts fit 16 MB, the rest are dropped
+    EXPECT_LE(kept, size_t(kMaxSideDataBytes));
+    EXPECT_EQ(png.Chunks().size(), 4003u);  // every chunk is still kept, with its data
 }

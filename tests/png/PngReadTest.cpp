@@ -218,7 +218,6 @@ TEST(PngRead, AlphaIsLeftOutOfTheBitmap)
     ImageMagick(kPlasma + " -alpha set -channel A -evaluate set 0 +channel -define png:color-type=6 " + Quote(path));
     TPNGImage png;
     const std::vector<uint8_t> bytes = ReadBytes(path);
-    TSpanStream stream(bytes);
     png.LoadFromBytes(bytes);
     EXPECT_EQ(png.TransparencyMode(), TPngTransparency::Partial);
     TBitmap bitmap;

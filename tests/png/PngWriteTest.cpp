@@ -221,14 +221,14 @@ TEST(PngWrite, LoadedPicturesWriteBackWithTheirAlpha)
     ExpectSamePixels(bitmap, DecodeWithPillow(source));
 }
 
-TEST(PngWrite, EmptyBitmapGivesAnEmptyFile)
+TEST(PngWrite, EmptyBitmapIsRefusedAndLeavesTheFile)
 {
     TempDir dir;
     TBitmapEx empty;
     const std::string path = dir.File("empty.png");
     WriteBytes(path, {1, 2, 3});
-    empty.SaveToFileEx(path, 0);
-    EXPECT_TRUE(ReadBytes(path).empty());
+    EXPECT_THROW(empty.SaveToFileEx(path, 0), EInvalidGraphic);
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST(PngWrite, CopiesAndMisuse)

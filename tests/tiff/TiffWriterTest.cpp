@@ -206,8 +206,8 @@ TEST(TiffWriter, EmptyAndOversizedPicturesLeaveTheFile)
     TBitmapEx empty;
     const std::string path = dir.File("t.tif");
     WriteBytes(path, {9, 9});
-    EXPECT_EQ(empty.SaveToFileEx(path, 75), fiTif);
-    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    EXPECT_THROW(empty.SaveToFileEx(path, 75), EInvalidGraphic);
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9}));
 
     WriteBytes(path, {9, 9});
     TBitmapEx wide;

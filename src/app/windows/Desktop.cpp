@@ -48,8 +48,9 @@ int RunDesktop(int argc, char** argv)
     TfrmCorvalin frmCorvalin;
     frmCorvalin.FormCreate(std::vector<std::string>(argv + 1, argv + argc));
     if (frmCorvalin.QuitRequested()) {
-        const bool anyFailed = frmCorvalin.Session().AutoConvert &&
-                               frmCorvalin.Session().LastRun.failed > 0;
+        const TSession& session = frmCorvalin.Session();
+        const bool anyFailed =
+            session.AutoConvert && (session.LastRun.failed > 0 || session.FolderMissing);
         return anyFailed ? 1 : 0;
     }
     frmCorvalin.show();

@@ -220,11 +220,12 @@ void TGIFImage::SaveToStream(TStream& stream) const
     WriteGif(stream, header_, images_);
 }
 
-void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TGIFImage gif;
     gif.LoadFromBytes(file);
     picture.AssignPicture(&gif);
+    return gif.Images().size();
 }
 
 void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)

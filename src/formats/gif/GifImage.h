@@ -98,9 +98,9 @@ std::vector<TColor> PaddedGifPalette(const std::vector<TColor>& map);
 std::shared_ptr<TRaster> CreateGifRaster(int32_t width, int32_t height, TPixelFormat format);
 
 // The format table's GIF row: the picture takes the rendering of the file's
-// first image; saving imports the picture and replaces the file.
-// GIF keeps no side data.
-void LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// first image, and the count of images is reported; saving imports the
+// picture and replaces the file. GIF keeps no side data.
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata = {});
 

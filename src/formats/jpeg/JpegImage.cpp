@@ -85,12 +85,13 @@ void TJPEGImage::AssignTo(TBitmap& target) const
     Bitmap().AssignTo(target);
 }
 
-void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TJPEGImage image;
     image.LoadFromBytes({file.begin(), file.end()});
     picture.AssignPicture(&image);
     metadata = image.Metadata();
+    return 1;
 }
 
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

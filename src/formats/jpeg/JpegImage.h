@@ -71,7 +71,7 @@ private:
 
 // LoadFromFileEx's JPEG row: the picture takes the file's decoded raster,
 // metadata its side data.
-void LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality, with
 // the side data the format holds, replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

@@ -6,8 +6,10 @@ namespace corvalin {
 
 namespace {
 
-// libjpeg's own buffers obey the same ceiling as the raster.
-constexpr CorvalinJpegLimits kDecodeLimits{long(kMaxRasterBytes), 1000};
+// libjpeg's own buffers obey the same ceiling as the raster. Real encoders
+// write a dozen scans or so; every further scan walks the whole picture
+// again, so hundreds of tiny ones would take minutes.
+constexpr CorvalinJpegLimits kDecodeLimits{long(kMaxRasterBytes), 100};
 
 [[noreturn]] void Throw(const CorvalinJpegFailure& failure)
 {

@@ -392,7 +392,9 @@ void TChunktEXt::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t len
 {
     TChunk::ReadChunk(in, type, length);
     const size_t textStart = SplitKeyword();
-    Text.assign(Data.begin() + ptrdiff_t(textStart), Data.end());
+    // Text beyond the file's side-data budget is dropped.
+    if (Owner().SideData().Charge(Data.size() - textStart))
+        Text.assign(Data.begin() + ptrdiff_t(textStart), Data.end());
 }
 
 std::vector<uint8_t> TChunktEXt::DataToWrite() const
@@ -418,10 +420,18 @@ void TChunkzTXt::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t len
     Text.clear();
     if (methodAt >= Data.size() || Data[methodAt] != 0)
         return;
-    // Damaged or endlessly inflating text is dropped, never an error.
-    const auto text = InflateBounded(std::span(Data).subspan(methodAt + 1), kMaxTextBytes);
-    if (text)
+    // Damaged or endlessly inflating text is dropped, never an error; so is
+    // text beyond the file's side-data budget, and once one text has not
+    // fit, no further text is inflated at all.
+    TSideDataBudget& budget = Owner().SideData();
+    const size_t limit = std::min(kMaxTextBytes, budget.Left());
+    if (limit == 0)
+        return;
+    const auto text = InflateBounded(std::span(Data).subspan(methodAt + 1), limit);
+    if (text && budget.Charge(text->size()))
         Text.assign(text->begin(), text->end());
+    else if (limit < kMaxTextBytes)
+        budget.Exhaust();
 }
 
 std::vector<uint8_t> TChunkzTXt::DataToWrite() const

@@ -120,6 +120,7 @@ TChunk& TPNGImage::Append(std::unique_ptr<TChunk> chunk)
 void TPNGImage::LoadFromBytes(std::span<const uint8_t> file)
 {
     Clear();
+    sideData_ = TSideDataBudget();
     TByteCursor in(file);
     if (in.Remaining() < 8 || std::memcmp(in.Bytes(8).data(), kSignature, 8) != 0)
         throw EPNGInvalidFileHeader();
@@ -317,13 +318,14 @@ void TPNGImage::SaveToStream(TStream& stream) const
         chunk->WriteChunk(stream);
 }
 
-void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TPNGImage png;
     png.LoadFromBytes(file);
     std::vector<uint8_t> profile = ReadIccProfile(png);
     picture.AssignPicture(&png);
     metadata.iccProfile = std::move(profile);
+    return 1;
 }
 
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,

@@ -10,6 +10,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "common/Limits.h"
 #include "formats/png/PngChunks.h"
 #include "formats/png/PngFilters.h"
 #include "formats/png/PngPixels.h"
@@ -83,6 +84,8 @@ public:
     // 0 none, 1 Adam7; taken from the header on load.
     uint8_t InterlaceMethod = 0;
     int32_t MaxIdatSize() const { return maxIdatSize_; }
+    // Text the chunks of one loaded file may still keep.
+    TSideDataBudget& SideData() { return sideData_; }
     // Sizes below 65535 are raised to 65535.
     void SetMaxIdatSize(int32_t size);
 
@@ -94,12 +97,13 @@ private:
 
     TPNGList chunks_;
     int32_t maxIdatSize_ = 65535;
+    TSideDataBudget sideData_;
 };
 
 // The format table's PNG row: the picture takes the file's rendering and
 // metadata its colour profile; saving imports the picture, adds the colour
 // profile of metadata, and replaces the file.
-void LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata = {});
 

@@ -1,0 +1,41 @@
+// Times decoding of PCX, Photoshop and Photo CD files (file bytes in memory
+// to a bitmap, through the format table's load path), best of several runs.
+// Usage: bench_readers RUNS FILE...   prints "FILE MILLISECONDS" per file
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "common/FileIO.h"
+#include "formats/BitmapEx.h"
+#include "formats/FormatTable.h"
+
+using namespace corvalin;
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s RUNS FILE...\n", argv[0]);
+        return 2;
+    }
+    const int runs = std::max(1, std::atoi(argv[1]));
+    for (int i = 2; i < argc; ++i) {
+        const std::vector<uint8_t> bytes = ReadWholeFile(argv[i]);
+        const uint8_t index = FormatIndexOf(argv[i]);
+        if (index == fiUnknown || FormatRow(index).Load == nullptr) {
+            std::fprintf(stderr, "%s: no reader\n", argv[i]);
+            return 2;
+        }
+        double best = 1e9;
+        for (int r = 0; r < runs; ++r) {
+            TBitmapEx picture;
+            const auto start = std::chrono::steady_clock::now();
+            FormatRow(index).Load(picture, bytes);
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            best = std::min(best, took.count());
+        }
+        std::printf("%s %.2f\n", argv[i], best * 1000);
+    }
+    return 0;
+}

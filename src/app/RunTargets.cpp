@@ -1,0 +1,78 @@
+#include "app/RunTargets.h"
+
+#include <cstdlib>
+#include <memory>
+
+#include "common/Exceptions.h"
+
+namespace corvalin {
+
+namespace {
+
+std::string RealPath(const std::string& path)
+{
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+[[noreturn]] void ThrowClash(const std::string& target, const char* reason)
+{
+    throw EFCreateError(FormatText("Datei \"%s\" kann nicht erstellt werden. %s", {target, reason}));
+}
+
+}  // namespace
+
+std::string FileIdentity(const std::string& path)
+{
+    if (std::string whole = RealPath(path); !whole.empty())
+        return whole;
+    // Not there yet: its folder resolved, the name as it is.
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string realFolder = RealPath(folder);
+    return realFolder.empty() ? path : (realFolder == "/" ? "" : realFolder) + "/" + name;
+}
+
+void TRunTargets::Start(const std::vector<std::string>& tickedSources)
+{
+    Finish();
+    running_ = true;
+    for (const std::string& source : tickedSources)
+        waiting_.insert(FileIdentity(source));
+}
+
+void TRunTargets::Finish()
+{
+    waiting_.clear();
+    written_.clear();
+    running_ = false;
+}
+
+void TRunTargets::Begin(const std::string& source)
+{
+    waiting_.erase(FileIdentity(source));
+}
+
+bool TRunTargets::WasWritten(const std::string& path) const
+{
+    return written_.contains(FileIdentity(path));
+}
+
+void TRunTargets::CheckTarget(const std::string& target, bool saveAsCopy) const
+{
+    const std::string identity = FileIdentity(target);
+    if (written_.contains(identity))
+        ThrowClash(target, "Diese Datei wurde in diesem Lauf schon aus einem anderen Bild erstellt.");
+    if (!saveAsCopy && waiting_.contains(identity))
+        ThrowClash(target, "Diese Datei ist selbst zum Umwandeln markiert und noch nicht an der Reihe.");
+}
+
+void TRunTargets::Written(const std::string& target)
+{
+    if (running_)
+        written_.insert(FileIdentity(target));
+}
+
+}  // namespace corvalin

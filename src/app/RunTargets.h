@@ -1,0 +1,40 @@
+// What one batch run has written and what it has still to convert, so that
+// a run never overwrites its own results or a source still waiting for its
+// turn (photo.bmp saved as JPEG must not replace the photo.jpg that the same
+// run converts next).
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace corvalin {
+
+class TRunTargets {
+public:
+    // A new run: every ticked source waits for its conversion. Outside a
+    // run (between Finish and Start) nothing is refused or remembered.
+    void Start(const std::vector<std::string>& tickedSources);
+    void Finish();
+    // The source's own conversion begins: it no longer waits.
+    void Begin(const std::string& source);
+    // Whether this run has written the file already (it is then not
+    // converted again).
+    bool WasWritten(const std::string& path) const;
+    // Throws EFCreateError naming the clash when target was written by this
+    // run, or (without copies) is another source still waiting.
+    void CheckTarget(const std::string& target, bool saveAsCopy) const;
+    void Written(const std::string& target);
+
+private:
+    std::set<std::string> waiting_;
+    std::set<std::string> written_;
+    bool running_ = false;
+};
+
+// One name per file whatever way the path spells it: links and "." or ".."
+// in the folder resolved; a link as the last part resolved to the file it
+// names when that exists.
+std::string FileIdentity(const std::string& path);
+
+}  // namespace corvalin

@@ -1,0 +1,336 @@
+// The player's lines, curves, closed shapes and paths. Curves are flattened
+// in logical units and then mapped, so that any mapping (mirrored, rotated,
+// stretched) bends them correctly; the number of pieces follows their size
+// on the target.
+#include "formats/metafile/MetafilePlayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace corvalin {
+
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+constexpr int kMaxCurvePieces = 4096;
+// A path is kept whole until it is drawn; this bounds what a file can make it hold.
+constexpr size_t kMaxPathPoints = size_t(1) << 20;
+
+int Pieces(double targetLength, int fewest)
+{
+    if (!std::isfinite(targetLength))
+        return kMaxCurvePieces;
+    return std::clamp(int(targetLength / 3), fewest, kMaxCurvePieces);
+}
+
+}  // namespace
+
+TPen TMetafilePlayer::TargetPen() const
+{
+    TPen pen;
+    pen.Color = dc_.pen.color;
+    pen.Style = dc_.pen.style;
+    pen.Cap = dc_.pen.cap;
+    pen.Join = dc_.pen.join;
+    pen.Width = dc_.pen.cosmetic ? 1 : std::fabs(dc_.pen.width) * ScaleOf(LogicalToTarget());
+    return pen;
+}
+
+TBrush TMetafilePlayer::TargetBrush() const
+{
+    return {dc_.brush.color, dc_.brush.clear ? TBrushStyle::bsClear : TBrushStyle::bsSolid};
+}
+
+bool TMetafilePlayer::PathTakes(size_t points)
+{
+    if (points > kMaxPathPoints - pathPoints_)
+        return false;
+    pathPoints_ += points;
+    return true;
+}
+
+void TMetafilePlayer::AppendToPath(TShapePath path)
+{
+    for (TFigure& figure : path)
+        if (PathTakes(figure.points.size()))
+            path_.push_back(std::move(figure));
+}
+
+void TMetafilePlayer::DrawClosed(TShapePath path)
+{
+    if (pathOpen_) {
+        AppendToPath(std::move(path));
+        return;
+    }
+    canvas_.Clips = dc_.clips;
+    canvas_.FillPath(path, TargetBrush(), dc_.fillRule);
+    canvas_.StrokePath(path, TargetPen());
+}
+
+void TMetafilePlayer::DrawOpen(TShapePath path)
+{
+    if (pathOpen_) {
+        AppendToPath(std::move(path));
+        return;
+    }
+    canvas_.Clips = dc_.clips;
+    canvas_.StrokePath(path, TargetPen());
+}
+
+// Points on the ellipse inside the box a-b, from startAngle through sweep
+// (radians, counter-clockwise as the y-down plane shows it).
+std::vector<TPointF> TMetafilePlayer::EllipsePoints(TPointF a, TPointF b, double startAngle, double sweep) const
+{
+    const double cx = (a.x + b.x) / 2, cy = (a.y + b.y) / 2;
+    const double rx = std::fabs(b.x - a.x) / 2, ry = std::fabs(b.y - a.y) / 2;
+    const double scale = ScaleOf(LogicalToTarget());
+    const int pieces = Pieces(std::fabs(sweep) * (rx + ry) * scale / 2, 4);
+    std::vector<TPointF> points;
+    points.reserve(size_t(pieces) + 1);
+    for (int i = 0; i <= pieces; ++i) {
+        const double angle = startAngle + sweep * i / pieces;
+        points.push_back({cx + rx * std::cos(angle), cy - ry * std::sin(angle)});
+    }
+    return points;
+}
+
+// The arc of the box's ellipse between the rays through start and end,
+// drawn counter-clockwise on the target unless the direction was set clockwise.
+std::vector<TPointF> TMetafilePlayer::ArcPoints(TPointF a, TPointF b, TPointF start, TPointF end) const
+{
+    const double cx = (a.x + b.x) / 2, cy = (a.y + b.y) / 2;
+    const double rx = std::max(std::fabs(b.x - a.x) / 2, 1e-9), ry = std::max(std::fabs(b.y - a.y) / 2, 1e-9);
+    const double from = std::atan2(-(start.y - cy) / ry, (start.x - cx) / rx);
+    const double to = std::atan2(-(end.y - cy) / ry, (end.x - cx) / rx);
+    const TAffine t = LogicalToTarget();
+    const bool mirrored = t.m11 * t.m22 - t.m12 * t.m21 < 0;
+    double sweep = to - from;
+    if (mirrored != dc_.clockwise) {
+        if (sweep >= 0)
+            sweep -= kTwoPi;
+    } else if (sweep <= 0) {
+        sweep += kTwoPi;
+    }
+    return EllipsePoints(a, b, from, sweep);
+}
+
+std::vector<TPointF> TMetafilePlayer::BezierPoints(TPointF from, std::span<const TPointF> controls) const
+{
+    const TAffine t = LogicalToTarget();
+    std::vector<TPointF> points;
+    for (size_t i = 0; i + 2 < controls.size(); i += 3) {
+        const TPointF p0 = from, p1 = controls[i], p2 = controls[i + 1], p3 = controls[i + 2];
+        const double length = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
+                              std::hypot(p3.x - p2.x, p3.y - p2.y);
+        const int pieces = std::min(Pieces(length * ScaleOf(t), 2), 256);
+        for (int k = 1; k <= pieces; ++k) {
+            const double u = double(k) / pieces, v = 1 - u;
+            points.push_back({v * v * v * p0.x + 3 * v * v * u * p1.x + 3 * v * u * u * p2.x + u * u * u * p3.x,
+                              v * v * v * p0.y + 3 * v * v * u * p1.y + 3 * v * u * u * p2.y + u * u * u * p3.y});
+        }
+        from = p3;
+    }
+    return points;
+}
+
+void TMetafilePlayer::MoveTo(TPointF p)
+{
+    dc_.position = p;
+    if (pathOpen_)
+        AppendToPath({{{ToTarget(p)}, false}});
+}
+
+void TMetafilePlayer::LineTo(TPointF p)
+{
+    PolylineTo({p});
+}
+
+void TMetafilePlayer::PolylineTo(const std::vector<TPointF>& points)
+{
+    if (points.empty())
+        return;
+    if (pathOpen_) {
+        if (path_.empty() || path_.back().closed)
+            AppendToPath({{{ToTarget(dc_.position)}, false}});
+        if (!path_.empty() && PathTakes(points.size())) {
+            const std::vector<TPointF> mapped = ToTarget(points);
+            path_.back().points.insert(path_.back().points.end(), mapped.begin(), mapped.end());
+        }
+    } else {
+        std::vector<TPointF> line{dc_.position};
+        line.insert(line.end(), points.begin(), points.end());
+        DrawOpen({{ToTarget(line), false}});
+    }
+    dc_.position = points.back();
+}
+
+void TMetafilePlayer::Polyline(const std::vector<TPointF>& points)
+{
+    if (points.size() >= 2)
+        DrawOpen({{ToTarget(points), false}});
+}
+
+void TMetafilePlayer::Polylines(const std::vector<std::vector<TPointF>>& polylines)
+{
+    TShapePath path;
+    for (const auto& line : polylines)
+        path.push_back({ToTarget(line), false});
+    DrawOpen(std::move(path));
+}
+
+void TMetafilePlayer::PolyBezier(const std::vector<TPointF>& points)
+{
+    if (points.size() < 4)
+        return;
+    std::vector<TPointF> line{points[0]};
+    const std::vector<TPointF> curve = BezierPoints(points[0], std::span(points).subspan(1));
+    line.insert(line.end(), curve.begin(), curve.end());
+    DrawOpen({{ToTarget(line), false}});
+    dc_.position = points.back();
+}
+
+void TMetafilePlayer::PolyBezierTo(const std::vector<TPointF>& points)
+{
+    if (points.size() >= 3)
+        PolylineTo(BezierPoints(dc_.position, points));
+}
+
+void TMetafilePlayer::Polygons(const std::vector<std::vector<TPointF>>& polygons)
+{
+    TShapePath path;
+    for (const auto& polygon : polygons)
+        if (polygon.size() >= 2)
+            path.push_back({ToTarget(polygon), true});
+    DrawClosed(std::move(path));
+}
+
+void TMetafilePlayer::Rectangle(TPointF a, TPointF b)
+{
+    DrawClosed({{ToTarget(std::vector<TPointF>{a, {b.x, a.y}, b, {a.x, b.y}}), true}});
+}
+
+void TMetafilePlayer::RoundRect(TPointF a, TPointF b, TPointF corner)
+{
+    const TPointF low{std::min(a.x, b.x), std::min(a.y, b.y)}, high{std::max(a.x, b.x), std::max(a.y, b.y)};
+    const double w = std::min(std::fabs(corner.x), high.x - low.x), h = std::min(std::fabs(corner.y), high.y - low.y);
+    const double quarter = kTwoPi / 4;
+    std::vector<TPointF> outline;
+    auto add = [&](double left, double top, double start) {
+        const std::vector<TPointF> arc = EllipsePoints({left, top}, {left + w, top + h}, start, quarter);
+        outline.insert(outline.end(), arc.begin(), arc.end());
+    };
+    add(high.x - w, low.y, 0);
+    add(low.x, low.y, quarter);
+    add(low.x, high.y - h, 2 * quarter);
+    add(high.x - w, high.y - h, 3 * quarter);
+    DrawClosed({{ToTarget(outline), true}});
+}
+
+void TMetafilePlayer::Ellipse(TPointF a, TPointF b)
+{
+    std::vector<TPointF> outline = EllipsePoints(a, b, 0, kTwoPi);
+    outline.pop_back();
+    DrawClosed({{ToTarget(outline), true}});
+}
+
+void TMetafilePlayer::Arc(TPointF a, TPointF b, TPointF start, TPointF end)
+{
+    DrawOpen({{ToTarget(ArcPoints(a, b, start, end)), false}});
+}
+
+void TMetafilePlayer::Chord(TPointF a, TPointF b, TPointF start, TPointF end)
+{
+    DrawClosed({{ToTarget(ArcPoints(a, b, start, end)), true}});
+}
+
+void TMetafilePlayer::Pie(TPointF a, TPointF b, TPointF start, TPointF end)
+{
+    std::vector<TPointF> outline = ArcPoints(a, b, start, end);
+    outline.push_back({(a.x + b.x) / 2, (a.y + b.y) / 2});
+    DrawClosed({{ToTarget(outline), true}});
+}
+
+void TMetafilePlayer::FillRegion(uint32_t regionIndex, std::optional<uint32_t> brushIndex)
+{
+    if (regionIndex >= objects_.size())
+        return;
+    const auto* region = std::get_if<TLogRegion>(&objects_[regionIndex]);
+    if (region == nullptr)
+        return;
+    TBrush brush = TargetBrush();
+    if (brushIndex) {
+        const auto* chosen = *brushIndex < objects_.size() ? std::get_if<TLogBrush>(&objects_[*brushIndex]) : nullptr;
+        if (chosen == nullptr)
+            return;
+        brush = {chosen->color, chosen->clear ? TBrushStyle::bsClear : TBrushStyle::bsSolid};
+    }
+    canvas_.Clips = dc_.clips;
+    canvas_.FillPath(RegionPath(*region), brush, TFillRule::frWinding);
+}
+
+void TMetafilePlayer::SetPixel(TPointF p, TColor color)
+{
+    const TPointF at = ToTarget(p);
+    const double x = std::floor(at.x), y = std::floor(at.y);
+    canvas_.Clips = dc_.clips;
+    canvas_.FillPath({{{{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}}, true}}, TBrush{color, TBrushStyle::bsSolid},
+                     TFillRule::frWinding);
+}
+
+void TMetafilePlayer::ClearPath()
+{
+    path_.clear();
+    pathPoints_ = 0;
+}
+
+void TMetafilePlayer::BeginPath()
+{
+    ClearPath();
+    pathOpen_ = true;
+}
+
+void TMetafilePlayer::AbortPath()
+{
+    ClearPath();
+    pathOpen_ = false;
+}
+
+void TMetafilePlayer::CloseFigure()
+{
+    if (pathOpen_ && !path_.empty())
+        path_.back().closed = true;
+}
+
+void TMetafilePlayer::FillPath()
+{
+    canvas_.Clips = dc_.clips;
+    canvas_.FillPath(path_, TargetBrush(), dc_.fillRule);
+    ClearPath();
+}
+
+void TMetafilePlayer::StrokePath()
+{
+    canvas_.Clips = dc_.clips;
+    canvas_.StrokePath(path_, TargetPen());
+    ClearPath();
+}
+
+void TMetafilePlayer::StrokeAndFillPath()
+{
+    canvas_.Clips = dc_.clips;
+    canvas_.FillPath(path_, TargetBrush(), dc_.fillRule);
+    canvas_.StrokePath(path_, TargetPen());
+    ClearPath();
+}
+
+void TMetafilePlayer::SelectClipPath(uint32_t mode)
+{
+    constexpr uint32_t rgnAnd = 1;
+    if (mode != rgnAnd)
+        dc_.clips.clear();
+    AddClip({std::move(path_), dc_.fillRule});
+    ClearPath();
+}
+
+}  // namespace corvalin

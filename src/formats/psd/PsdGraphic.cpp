@@ -1,0 +1,207 @@
+#include "formats/psd/PsdGraphic.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "common/ByteCursor.h"
+#include "common/Exceptions.h"
+#include "common/Limits.h"
+#include "formats/psd/PsdRows.h"
+
+namespace corvalin {
+
+namespace {
+
+constexpr const char* kFormat = "PSD or PDD";
+constexpr const char* kColorFormat = "PSD";
+constexpr size_t kHeaderSize = 26;
+constexpr size_t kPaletteBytes = 768;  // 256 red, then 256 green, then 256 blue values
+
+enum TPsdMode : uint16_t {
+    pmBitmap = 0, pmGrey = 1, pmIndexed = 2, pmRGB = 3, pmCMYK = 4, pmMultichannel = 7, pmDuotone = 8, pmLab = 9
+};
+
+TColorScheme SchemeOf(uint16_t mode, uint16_t channels)
+{
+    switch (mode) {
+    case pmBitmap: case pmGrey: case pmDuotone:
+        return TColorScheme::csG;
+    case pmIndexed:
+        return TColorScheme::csIndexed;
+    case pmRGB: case pmMultichannel:
+        return channels == 3 ? TColorScheme::csRGB : TColorScheme::csRGBA;
+    case pmCMYK:
+        return TColorScheme::csCMYK;
+    case pmLab:
+        return TColorScheme::csCIELab;
+    default:
+        return TColorScheme::csUnknown;
+    }
+}
+
+bool IsSingleChannel(TColorScheme scheme)
+{
+    return scheme == TColorScheme::csG || scheme == TColorScheme::csIndexed;
+}
+
+// Grey and indexed rows of 2 to 7 bits go to the next depth a bitmap has.
+uint8_t SingleChannelTargetBits(uint8_t depth)
+{
+    return depth == 1 ? 1 : depth <= 4 ? 4 : 8;
+}
+
+}  // namespace
+
+bool TPSDGraphic::ReadPictureInfo(std::span<const uint8_t> file, uint32_t index)
+{
+    TReaderGraphic::ReadPictureInfo(file, index);
+    TByteCursor cursor(file);
+    const std::span<const uint8_t> signature = cursor.Bytes(4);
+    if (std::memcmp(signature.data(), "8BPS", 4) != 0)
+        return false;
+    cursor.Skip(2 + 6);  // version, reserved
+    channels_ = cursor.U16BE();
+    const uint32_t height = cursor.U32BE();
+    const uint32_t width = cursor.U32BE();
+    const uint16_t depth = cursor.U16BE();
+    colorMode_ = cursor.U16BE();
+    for (int section = 0; section < 3; ++section)  // colour mode data, resources, layers
+        cursor.Skip(cursor.U32BE());
+    const uint16_t compression = cursor.U16BE();
+
+    if (width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
+        throw EOutOfResources(msg::OutOfResources);
+    properties_.Options = ioBigEndian | (colorMode_ == pmBitmap ? ioMinIsWhite : 0u);
+    properties_.Width = int32_t(width);
+    properties_.Height = int32_t(height);
+    // Depths above 255 stay above 16, where the colour manager refuses them.
+    properties_.BitsPerSample = uint8_t(std::min<uint16_t>(depth, 255));
+    properties_.SamplesPerPixel = uint8_t(std::min<uint16_t>(channels_, 4));
+    properties_.BitsPerPixel = uint8_t(properties_.SamplesPerPixel * std::min<uint16_t>(depth, 63));
+    properties_.Compression = compression == 1 ? TCompressionType::ctPackedBits : TCompressionType::ctNone;
+    properties_.ColorScheme = SchemeOf(colorMode_, channels_);
+    properties_.FileGamma = 1.0f;
+    return true;
+}
+
+void TPSDGraphic::LoadFromBytes(std::span<const uint8_t> file)
+{
+    Clear();
+    if (!ReadPictureInfo(file, 0))
+        ThrowInvalidFormat(kFormat);
+    try {
+        Load(file);
+    } catch (...) {
+        Progress(TProgressStage::psEnding, 100, "");
+        throw;
+    }
+    Progress(TProgressStage::psEnding, 100, "");
+}
+
+void TPSDGraphic::SetUpColorManager()
+{
+    const TColorScheme scheme = properties_.ColorScheme;
+    const uint8_t depth = properties_.BitsPerSample;
+    TColorManager& colors = colorManager_;
+    colors.SetSourceColorScheme(scheme);
+    colors.SetSourceBitsPerSample(depth);
+    colors.SetSourceSamplesPerPixel(properties_.SamplesPerPixel);
+    uint32_t options = coNeedByteSwap;
+    if (IsSingleChannel(scheme)) {
+        // Only the first channel is read, whatever else the document holds.
+        colors.SetSourceSamplesPerPixel(1);
+        colors.SetTargetColorScheme(scheme);
+        colors.SetTargetSamplesPerPixel(1);
+        colors.SetTargetBitsPerSample(SingleChannelTargetBits(depth));
+    } else {
+        const bool alpha = scheme == TColorScheme::csRGBA;
+        colors.SetTargetColorScheme(alpha ? TColorScheme::csBGRA : TColorScheme::csBGR);
+        colors.SetTargetSamplesPerPixel(alpha ? 4 : 3);
+        colors.SetTargetBitsPerSample(8);
+        if (scheme == TColorScheme::csCIELab)
+            options |= coLabByteRange | coLabChromaOffset;
+    }
+    colors.SetSourceOptions(options);
+}
+
+void TPSDGraphic::Load(std::span<const uint8_t> file)
+{
+    Progress(TProgressStage::psStarting, 0, progress::Preparing);
+    const TColorScheme scheme = properties_.ColorScheme;
+    if (scheme == TColorScheme::csUnknown)
+        ThrowInvalidFormat(kFormat);  // a colour mode nothing here can show
+    SetUpColorManager();
+    if (properties_.Width == 0 || properties_.Height == 0)
+        return;  // no pixels: an empty picture, not one of 0 x 2^31 rows
+    CreateTargetRaster(kColorFormat);
+
+    TByteCursor cursor(file);
+    cursor.Seek(kHeaderSize);
+    const uint32_t colorDataLength = cursor.U32BE();
+    const size_t paletteBytes = std::min<size_t>(colorDataLength, kPaletteBytes);
+    const std::span<const uint8_t> colorData = cursor.Bytes(paletteBytes);
+    cursor.Skip(colorDataLength - paletteBytes);
+    if (scheme == TColorScheme::csIndexed && paletteBytes >= 3) {
+        const size_t count = paletteBytes / 3;
+        const uint8_t* planes[] = {colorData.data(), colorData.data() + count, colorData.data() + 2 * count};
+        SetPalette(colorManager_.MakeColorPalette(planes, TPaletteLayout::Plane8Triple, count, true));
+    } else if (scheme == TColorScheme::csG) {
+        SetPalette(colorManager_.MakeGreyPalette(properties_.Has(ioMinIsWhite)));
+    }
+    cursor.Skip(cursor.U32BE());  // image resources
+    cursor.Skip(cursor.U32BE());  // layer and mask information
+    cursor.Skip(2);               // compression
+
+    const size_t rowBytes = (size_t(properties_.Width) * properties_.BitsPerSample + 7) / 8;
+    const size_t planes = IsSingleChannel(scheme) ? 1 : properties_.SamplesPerPixel;
+    const bool packBits = properties_.Compression == TCompressionType::ctPackedBits;
+    if (!IsSingleChannel(scheme))
+        Progress(TProgressStage::psStarting, 0, progress::Loading);
+    TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
+                  rowBytes);
+    ConvertRows(rows, planes, rowBytes);
+}
+
+void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
+{
+    Progress(TProgressStage::psStarting, 0, progress::Transferring);
+    const bool invert = properties_.ColorScheme == TColorScheme::csCMYK;
+    // Rows of the depth the bitmap has are read or decoded straight into
+    // the scan line; others pass through the colour manager.
+    const bool direct = planes == 1 && colorManager_.TargetBitsPerSample() == properties_.BitsPerSample;
+    std::vector<uint8_t> room(planes * rowBytes);
+    std::vector<const uint8_t*> sources(planes);
+    TRaster& raster = MutableRaster();
+    for (int32_t y = 0; y < properties_.Height; ++y) {
+        uint8_t* scan = raster.Row(y);
+        if (direct) {
+            const uint8_t* row = rows.NextRow(0, scan);
+            if (row != scan)
+                std::memcpy(scan, row, rowBytes);
+        } else {
+            for (size_t k = 0; k < planes; ++k) {
+                uint8_t* own = room.data() + k * rowBytes;
+                sources[k] = rows.NextRow(k, own);
+                if (invert) {
+                    // The file stores 255 - ink; the conversion wants ink.
+                    for (size_t i = 0; i < rowBytes; ++i)
+                        own[i] = uint8_t(~sources[k][i]);
+                    sources[k] = own;
+                }
+            }
+            colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
+        }
+        RowDone(y);
+    }
+}
+
+size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+{
+    TPSDGraphic psd;
+    psd.LoadFromBytes(file);
+    picture.AssignPicture(&psd);
+    return 1;
+}
+
+}  // namespace corvalin

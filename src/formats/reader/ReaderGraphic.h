@@ -1,0 +1,71 @@
+// TReaderGraphic: the base of the PCX, PSD, Photo CD and TIFF readers. A
+// reader describes the picture (ReadPictureInfo), sets up its colour manager,
+// makes the raster from the manager's target format, and pushes decoded rows
+// through the manager straight into the scan lines.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "formats/reader/ColorManager.h"
+#include "formats/reader/ImageProperties.h"
+#include "picture/Bitmap.h"
+
+namespace corvalin {
+
+enum class TProgressStage { psStarting, psRunning, psEnding };
+
+// Stage, percent done, the rows done so far as a rectangle, and the stage text.
+using TProgressEvent = std::function<void(TProgressStage, uint8_t, const TRect&, const std::string&)>;
+
+namespace progress {
+inline constexpr const char* Preparing = "Preparing...";
+inline constexpr const char* Loading = "Loading data...";
+inline constexpr const char* Upsampling = "Upsampling...";
+inline constexpr const char* Transferring = "Transfering...";
+}  // namespace progress
+
+// The reader family's three messages; `format` names the file type.
+[[noreturn]] void ThrowInvalidFormat(const std::string& format);
+[[noreturn]] void ThrowInvalidColorFormat(const std::string& format);
+[[noreturn]] void ThrowNotSupported(const std::string& what, const std::string& format);
+
+class TReaderGraphic : public TBitmap {
+public:
+    TReaderGraphic() = default;
+
+    // Replaces the picture with the file's (index 0 for the file's main picture).
+    virtual void LoadFromBytes(std::span<const uint8_t> file) = 0;
+    // Resets the description and fills it from picture `index` of the file;
+    // false when the file holds no such picture. The base only resets.
+    virtual bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index);
+
+    // Shares the raster like TBitmap; from another reader it takes its
+    // description too.
+    void AssignPicture(const TGraphic* source);
+
+    const TImageProperties& ImageProperties() const { return properties_; }
+    TColorManager& ColorManager() { return colorManager_; }
+
+    TProgressEvent OnProgress;
+
+protected:
+    // A fresh raster of the description's size in the colour manager's
+    // target format; "Invalid color format in <format> file." when no
+    // bitmap layout holds the target samples.
+    void CreateTargetRaster(const std::string& format);
+    void Progress(TProgressStage stage, uint8_t percent, const char* text);
+    // A running notification after row `row` (0-based) is done.
+    void RowDone(int32_t row);
+
+    TImageProperties properties_;
+    TColorManager colorManager_;
+
+private:
+    TRect progressRect_;
+    const char* progressText_ = "";
+};
+
+}  // namespace corvalin

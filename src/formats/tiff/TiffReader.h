@@ -1,0 +1,55 @@
+// TTIFFGraphic: reads the first picture of a TIFF file, stored in strips or
+// tiles, interleaved or one plane per sample, uncompressed or compressed with
+// PackBits, CCITT modified Huffman, group 3 fax (one-dimensional), LZW,
+// deflate, JPEG or ThunderScan.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "formats/reader/Decoder.h"
+#include "formats/reader/ReaderGraphic.h"
+#include "formats/tiff/TiffDirectory.h"
+
+namespace corvalin {
+
+struct TPictureMetadata;
+
+class TTIFFJPEGDecoder;
+
+class TTIFFGraphic : public TReaderGraphic {
+public:
+    // "Cannot load image. Invalid or unexpected TIF/TIFF image format." for
+    // a file without a usable first picture; "Cannot load image. The
+    // compression scheme is not supported for TIF/TIFF files." for a
+    // compression without a decoder.
+    void LoadFromBytes(std::span<const uint8_t> file) override;
+    bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+
+private:
+    struct TTiffExtras {
+        uint32_t Photometric = 0;
+        uint32_t Group3Options = 0;
+        std::array<float, 3> Luma{0.299f, 0.587f, 0.114f};
+        TChromaticity White = kWhiteD65;
+    };
+
+    std::unique_ptr<TDecoder> CreateDecoder();
+    void SetupColorManager();
+    void SetupPalette();
+    void ReadBlocks(std::span<const uint8_t> file);
+
+    std::optional<TTiffDirectory> directory_;
+    std::unique_ptr<TDecoder> decoder_;
+    TTiffExtras extras_;
+    TTIFFJPEGDecoder* jpeg_ = nullptr;  // the decoder when it is the JPEG one
+};
+
+// The format table's load path for "tif".
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+
+}  // namespace corvalin
