@@ -1,9 +1,15 @@
 #include "app/BatchRun.h"
 
+#include <algorithm>
+#include <deque>
+#include <optional>
+#include <set>
 #include <vector>
 
 #include "app/ConvertPicture.h"
+#include "app/FileWorkers.h"
 #include "app/PictureSearch.h"
+#include "app/WorkerCount.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 
@@ -33,40 +39,192 @@ void StartProgress(TSession& session)
     frontEnd.ShowProgress();
 }
 
-// Measures, converts and measures again one ticked entry, adding its line.
-// Any failure on the way gives the entry its failure line, with the error's
-// message kept beside it, and the run goes on.
-void ConvertEntry(TSession& session, int index, TRunTotals& totals)
+// The identities of the files a conversion with these settings may read or
+// write: the source, the name it keeps and the name in the target format.
+std::set<std::string> TouchedFiles(const std::string& path, const TConversionSettings& settings)
 {
-    TFrontEnd& frontEnd = session.FrontEnd();
-    std::string path = frontEnd.SelectionEntry(index);
+    std::set<std::string> names{FileIdentity(path)};
+    const std::string kept = settings.SaveAsCopy ? MakeCopyName(path) : path;
+    names.insert(FileIdentity(kept));
+    if (settings.TargetFormat >= 1 && settings.TargetFormat <= kFormatCount)
+        names.insert(FileIdentity(TargetName(kept, settings.TargetFormat)));
+    return names;
+}
+
+bool Intersect(const std::set<std::string>& a, const std::set<std::string>& b)
+{
+    return std::any_of(a.begin(), a.end(), [&b](const std::string& name) { return b.contains(name); });
+}
+
+// Runs on a worker: converts and measures one file; every failure becomes
+// the file's result.
+TFileResult ConvertOnWorker(const std::string& path, const TConversionSettings& settings,
+                            const TOverlaySnapshot& overlay, bool preview, bool alreadyWritten,
+                            TRunTargets& targets)
+{
+    TFileResult result;
+    result.path = path;
     try {
-        const int64_t before = GetFileSizeOf(path);
-        CheckedAdd(totals.bytesBefore, before);
-
-        frontEnd.SetProgressPosition(index + 1);
-        frontEnd.SetProgressFile(path);
-        frontEnd.RepaintProgress();
-        frontEnd.ProcessMessages();
-
         // A file this run has written already is a result, not a source:
         // it is skipped like a file the entry test skips.
-        session.Targets.Begin(path);
-        if (!session.Targets.WasWritten(path)) {
-            // The settings as the controls hold them now: a change made
-            // during the run counts from the next file.
-            const TConversionSettings s = frontEnd.CurrentSettings();
-            ConvertPicture(session, path, s.TargetFormat, s.FitMode, s.Rotation, s.Width,
-                           s.Height, s.ColorDepth, s.Quality, s.SaveAsCopy);
-        }
-        const int64_t after = GetFileSizeOf(path);
-        CheckedAdd(totals.bytesAfter, after);
-        CheckedAdd(totals.converted, int32_t(1));
-        frontEnd.AddFileResultLine(FileLine(path, before, after), path, "");
+        if (!alreadyWritten)
+            ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
+        result.after = GetFileSizeOf(result.path);
     } catch (const std::exception& error) {
-        ++totals.failed;
-        frontEnd.AddFileResultLine(FailureLine(path), path, ReasonOf(error));
+        result.failed = true;
+        result.reason = ReasonOf(error);
     }
+    return result;
+}
+
+// A ticked entry that has been started (or failed before it could be),
+// waiting for its line.
+struct TStartedFile {
+    std::string path;
+    int64_t before = 0;
+    std::set<std::string> touches;
+    std::optional<uint64_t> ticket;  // none: decided on the front-end thread
+    TFileResult early;
+};
+
+// The run loop. Files start in selection order on the front-end thread,
+// each with the settings and overlay as they are at its start, and convert
+// on the workers; their lines, previews and totals are reported in
+// selection order as soon as a file and every file before it are done. A
+// file that may read or write a file of an earlier one still converting
+// waits for it, so such files are decided exactly as one after another.
+class TRunLoop {
+public:
+    TRunLoop(TSession& session, int workers)
+        : session_(session),
+          frontEnd_(session.FrontEnd()),
+          // One worker is the one-after-another run; more keep one file
+          // queued so that no worker waits for the front-end thread.
+          limit_(workers == 1 ? 1 : size_t(workers) + 1),
+          workers_(workers)
+    {
+    }
+
+    TRunTotals Run()
+    {
+        int index = 0;
+        for (; index < frontEnd_.SelectionCount() && frontEnd_.ProgressVisible(); ++index)
+            if (frontEnd_.SelectionTicked(index) && !StartEntry(index))
+                break;
+        totals_.cancelled = index < frontEnd_.SelectionCount();
+        // Cancelled or not: what was started is finished, saved and listed.
+        for (ReportFinished(); !started_.empty(); ReportFinished())
+            Pause();
+        return totals_;
+    }
+
+private:
+    // Starts the entry once a place is free and no earlier file touches its
+    // files; false when the progress window was closed meanwhile.
+    bool StartEntry(int index)
+    {
+        const std::string path = frontEnd_.SelectionEntry(index);
+        std::optional<TConversionSettings> settings;
+        std::set<std::string> touches;
+        while (true) {
+            if (!frontEnd_.ProgressVisible())
+                return false;
+            ReportFinished();
+            const TConversionSettings now = frontEnd_.CurrentSettings();
+            if (!settings || !(*settings == now)) {
+                settings = now;
+                touches = TouchedFiles(path, now);
+            }
+            if (started_.size() < limit_ && !TouchesConvertingFile(touches))
+                break;
+            Pause();
+        }
+
+        TStartedFile file{path, 0, std::move(touches), std::nullopt, {}};
+        try {
+            file.before = GetFileSizeOf(path);
+            CheckedAdd(totals_.bytesBefore, file.before);
+        } catch (const std::exception& error) {
+            file.early = TFileResult{path, 0, true, ReasonOf(error), nullptr};
+            started_.push_back(std::move(file));
+            return true;
+        }
+        session_.Targets.Begin(path);
+        const bool alreadyWritten = session_.Targets.WasWritten(path);
+        const TOverlaySnapshot overlay = SnapshotOverlay(session_.Overlay, settings->TextEnabled);
+        file.ticket = workers_.Start([path, snapshot = *settings, overlay, preview = session_.Preview,
+                                      alreadyWritten, &targets = session_.Targets] {
+            return ConvertOnWorker(path, snapshot, overlay, preview, alreadyWritten, targets);
+        });
+        started_.push_back(std::move(file));
+
+        frontEnd_.SetProgressPosition(index + 1);
+        frontEnd_.SetProgressFile(path);
+        frontEnd_.RepaintProgress();
+        frontEnd_.ProcessMessages();
+        return true;
+    }
+
+    bool TouchesConvertingFile(const std::set<std::string>& touches) const
+    {
+        return std::any_of(started_.begin(), started_.end(), [&](const TStartedFile& file) {
+            return file.ticket && !workers_.Finished(*file.ticket) && Intersect(file.touches, touches);
+        });
+    }
+
+    // Lets the windows work while the workers do.
+    void Pause()
+    {
+        workers_.WaitForFinish(kPause);
+        frontEnd_.ProcessMessages();
+    }
+
+    void ReportFinished()
+    {
+        while (!started_.empty()) {
+            TStartedFile& file = started_.front();
+            if (file.ticket && !workers_.Finished(*file.ticket))
+                return;
+            TFileResult result = file.ticket ? workers_.Take(*file.ticket) : std::move(file.early);
+            Report(file, result);
+            started_.pop_front();
+        }
+    }
+
+    void Report(const TStartedFile& file, TFileResult& result)
+    {
+        if (result.preview)
+            frontEnd_.ShowPreviewPicture(*result.preview);
+        const std::string& path = result.path.empty() ? file.path : result.path;
+        if (!result.failed) {
+            try {
+                CheckedAdd(totals_.bytesAfter, result.after);
+                CheckedAdd(totals_.converted, int32_t(1));
+                frontEnd_.AddFileResultLine(FileLine(path, file.before, result.after), path, "");
+                return;
+            } catch (const std::exception& error) {
+                result.reason = ReasonOf(error);
+            }
+        }
+        ++totals_.failed;
+        frontEnd_.AddFileResultLine(FailureLine(path), path, result.reason);
+    }
+
+    // Short enough that the windows repaint and react at once.
+    static constexpr std::chrono::milliseconds kPause{10};
+
+    TSession& session_;
+    TFrontEnd& frontEnd_;
+    const size_t limit_;
+    TRunTotals totals_;
+    std::deque<TStartedFile> started_;
+    TFileWorkers workers_;  // last: its threads end before the rest goes
+};
+
+int WorkerCount(int requested, size_t tickedFiles)
+{
+    const int workers = requested > 0 ? requested : AvailableCores();
+    return std::max(1, int(std::min<size_t>(size_t(workers), std::max<size_t>(tickedFiles, 1))));
 }
 
 std::vector<std::string> TickedEntries(TFrontEnd& frontEnd)
@@ -141,14 +299,9 @@ void RunConversion(TSession& session)
     frontEnd.AddResultLine(kSeparatorLine, "");
     frontEnd.AddResultLine("", "");
 
-    session.Targets.Start(TickedEntries(frontEnd));
-    TRunTotals totals;
-    int index = 0;
-    for (; index < frontEnd.SelectionCount() && frontEnd.ProgressVisible(); ++index)
-        if (frontEnd.SelectionTicked(index))
-            ConvertEntry(session, index, totals);
-    totals.cancelled = index < frontEnd.SelectionCount();
-
+    const std::vector<std::string> ticked = TickedEntries(frontEnd);
+    session.Targets.Start(ticked);
+    const TRunTotals totals = TRunLoop(session, WorkerCount(session.Threads, ticked.size())).Run();
     session.Targets.Finish();
     WriteSummary(frontEnd, totals);
     session.LastRun = totals;

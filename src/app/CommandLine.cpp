@@ -14,6 +14,9 @@ namespace corvalin {
 
 namespace {
 
+// More threads than this only cost memory.
+constexpr int32_t kMaxThreadsSwitch = 256;
+
 std::string WithoutQuotationMarks(std::string text)
 {
     text.erase(std::remove(text.begin(), text.end(), '"'), text.end());
@@ -50,6 +53,8 @@ void ApplyParameter(TSession& session, const std::string& p)
     }
     if (StartsWithText(p, "/auto"))
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
+    if (StartsWithText(p, "/threads"))
+        session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (StartsWithText(p, "/recursiv"))
@@ -92,7 +97,7 @@ bool IsSwitch(const std::string& parameter)
 {
     static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
                                          "/width", "/quality", "/adapt", "/rotate", "/format",
-                                         "/colors", "/text"};
+                                         "/colors", "/text", "/threads"};
     return IsHelpSwitch(parameter) ||
            std::any_of(std::begin(names), std::end(names),
                        [&](const char* name) { return StartsWithText(parameter, name); });

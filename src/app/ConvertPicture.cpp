@@ -30,13 +30,11 @@ bool FileExists(const std::string& fileName)
     return ::stat(fileName.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-void RotateClockwise(TSession& session, TBitmapEx& source, TBitmapEx& target, int32_t turns)
+void RotateClockwise(TBitmapEx& source, TBitmapEx& target, int32_t turns)
 {
     for (int32_t turn = 0; turn < turns; ++turn) {
         RotateQuarterClockwise(source, target);
         source.AssignPicture(&target);
-        // Large pictures take a while per pass: keep the windows responsive.
-        session.FrontEnd().ProcessMessages();
     }
 }
 
@@ -60,11 +58,9 @@ void ChangeColorDepth(TBitmapEx& target, int32_t colorDepth)
     }
 }
 
-void StampOverlay(TSession& session, TBitmapEx& target)
+void StampOverlay(const TOverlaySnapshot& overlay, TBitmapEx& target)
 {
-    const TCopyrightText& overlay = session.Overlay;
-    if (!session.FrontEnd().CurrentSettings().TextEnabled || overlay.Text.empty() ||
-        overlay.Font == nullptr)
+    if (!overlay.Font)
         return;
     const int32_t x = overlay.Border;
     // At the bottom the text's top lies Border + |font height| above the
@@ -159,11 +155,19 @@ int64_t GetFileSizeOf(const std::string& fileName)
     return int64_t(info.st_size);
 }
 
-void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
-                    int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
-                    int32_t colorDepth, int32_t quality, bool saveAsCopy)
+TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled)
 {
-    if (!FileExists(fileName) || width <= 0 || height <= 0)
+    TOverlaySnapshot snapshot{overlay.Text, overlay.Border, overlay.Align, std::nullopt};
+    if (textEnabled && !overlay.Text.empty() && overlay.Font != nullptr)
+        snapshot.Font = *overlay.Font;
+    return snapshot;
+}
+
+void ConvertFile(std::string& fileName, const TConversionSettings& settings,
+                 const TOverlaySnapshot& overlay, TRunTargets& targets,
+                 std::unique_ptr<TBitmap>* preview)
+{
+    if (!FileExists(fileName) || settings.Width <= 0 || settings.Height <= 0)
         return;
 
     TBitmapEx source;
@@ -172,8 +176,9 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
     const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
-    RotateClockwise(session, source, target, rotation);
-    const TTargetSize size = FitTargetSize(fitMode, source.Width(), source.Height(), width, height);
+    RotateClockwise(source, target, settings.Rotation);
+    const TTargetSize size = FitTargetSize(settings.FitMode, source.Width(), source.Height(),
+                                           settings.Width, settings.Height);
     if (size.width <= 0 || size.height <= 0)
         throw ERangeError(FormatText("Das Ergebnis hätte %d x %d Pixel; es wird nicht gespeichert",
                                      {std::to_string(size.width), std::to_string(size.height)}));
@@ -181,15 +186,17 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
     // A photograph's date, camera, position, caption and colour profile go
     // with it; the writer makes what they say about the picture true.
     target.Metadata = std::move(source.Metadata);
-    ChangeColorDepth(target, colorDepth);
-    StampOverlay(session, target);
-    if (session.Preview)
-        session.FrontEnd().ShowPreviewPicture(target);
+    ChangeColorDepth(target, settings.ColorDepth);
+    StampOverlay(overlay, target);
+    if (preview != nullptr) {
+        *preview = std::make_unique<TBitmap>();
+        (*preview)->AssignPicture(&target);
+    }
 
     const std::string sourceName = fileName;
-    if (saveAsCopy)
+    if (settings.SaveAsCopy)
         fileName = MakeCopyName(fileName);
-    fileName = TargetName(fileName, TargetFormatIndex(targetFormat, loadedFormat));
+    fileName = TargetName(fileName, TargetFormatIndex(settings.TargetFormat, loadedFormat));
     // Only the first picture of an animation or a multi-page file is
     // converted: as a copy that is what was asked for, in place it would
     // silently drop the others.
@@ -197,9 +204,37 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
         throw EInvalidOperation(FormatText(
             "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert",
             {std::to_string(pictures)}));
-    session.Targets.CheckTarget(fileName, saveAsCopy);
-    target.SaveToFileEx(fileName, quality);
-    session.Targets.Written(fileName);
+    targets.CheckTarget(fileName, settings.SaveAsCopy);
+    target.SaveToFileEx(fileName, settings.Quality);
+    targets.Written(fileName);
+}
+
+void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
+                    int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
+                    int32_t colorDepth, int32_t quality, bool saveAsCopy)
+{
+    TConversionSettings settings = session.FrontEnd().CurrentSettings();
+    settings.TargetFormat = targetFormat;
+    settings.FitMode = fitMode;
+    settings.Rotation = rotation;
+    settings.Width = width;
+    settings.Height = height;
+    settings.ColorDepth = colorDepth;
+    settings.Quality = quality;
+    settings.SaveAsCopy = saveAsCopy;
+    const TOverlaySnapshot overlay = SnapshotOverlay(session.Overlay, settings.TextEnabled);
+    std::unique_ptr<TBitmap> preview;
+    // The preview shows what was made, whether or not saving succeeds.
+    try {
+        ConvertFile(fileName, settings, overlay, session.Targets,
+                    session.Preview ? &preview : nullptr);
+    } catch (...) {
+        if (preview)
+            session.FrontEnd().ShowPreviewPicture(*preview);
+        throw;
+    }
+    if (preview)
+        session.FrontEnd().ShowPreviewPicture(*preview);
 }
 
 }  // namespace corvalin

@@ -37,14 +37,18 @@ std::string FileIdentity(const std::string& path)
 
 void TRunTargets::Start(const std::vector<std::string>& tickedSources)
 {
-    Finish();
-    running_ = true;
+    std::set<std::string> waiting;
     for (const std::string& source : tickedSources)
-        waiting_.insert(FileIdentity(source));
+        waiting.insert(FileIdentity(source));
+    std::lock_guard lock(mutex_);
+    waiting_ = std::move(waiting);
+    written_.clear();
+    running_ = true;
 }
 
 void TRunTargets::Finish()
 {
+    std::lock_guard lock(mutex_);
     waiting_.clear();
     written_.clear();
     running_ = false;
@@ -52,17 +56,22 @@ void TRunTargets::Finish()
 
 void TRunTargets::Begin(const std::string& source)
 {
-    waiting_.erase(FileIdentity(source));
+    const std::string identity = FileIdentity(source);
+    std::lock_guard lock(mutex_);
+    waiting_.erase(identity);
 }
 
 bool TRunTargets::WasWritten(const std::string& path) const
 {
-    return written_.contains(FileIdentity(path));
+    const std::string identity = FileIdentity(path);
+    std::lock_guard lock(mutex_);
+    return written_.contains(identity);
 }
 
 void TRunTargets::CheckTarget(const std::string& target, bool saveAsCopy) const
 {
     const std::string identity = FileIdentity(target);
+    std::lock_guard lock(mutex_);
     if (written_.contains(identity))
         ThrowClash(target, "Diese Datei wurde in diesem Lauf schon aus einem anderen Bild erstellt.");
     if (!saveAsCopy && waiting_.contains(identity))
@@ -71,8 +80,10 @@ void TRunTargets::CheckTarget(const std::string& target, bool saveAsCopy) const
 
 void TRunTargets::Written(const std::string& target)
 {
+    const std::string identity = FileIdentity(target);
+    std::lock_guard lock(mutex_);
     if (running_)
-        written_.insert(FileIdentity(target));
+        written_.insert(identity);
 }
 
 }  // namespace corvalin

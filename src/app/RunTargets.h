@@ -4,12 +4,14 @@
 // run converts next).
 #pragma once
 
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace corvalin {
 
+// Shared by the workers of a run: every operation takes the lock.
 class TRunTargets {
 public:
     // A new run: every ticked source waits for its conversion. Outside a
@@ -27,6 +29,7 @@ public:
     void Written(const std::string& target);
 
 private:
+    mutable std::mutex mutex_;
     std::set<std::string> waiting_;
     std::set<std::string> written_;
     bool running_ = false;

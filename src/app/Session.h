@@ -42,6 +42,9 @@ public:
     bool FolderMissing = false;
     // What the current run has written and what it has still to convert.
     TRunTargets Targets;
+    // Files converted at once: "/threads=N"; 0 is one per available core.
+    // Never stored.
+    int Threads = 0;
     // A command-line parameter was refused: no automatic run starts.
     bool ParameterRefused = false;
 

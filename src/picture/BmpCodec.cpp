@@ -309,14 +309,10 @@ void TBitmap::WriteBmpStream(TStream& stream) const
 
 std::vector<uint8_t> EncodeDib(const TRaster& raster)
 {
-    WriteLayout layout = LayoutFor(raster);
-    layout.os2 = false;
-    std::vector<uint8_t> out = HeadersFor(raster, layout);
+    // A bottom-up bitmap with the Windows header, whatever file the picture came from.
+    const TBmpDescription plain;
+    std::vector<uint8_t> out = HeadersFor(raster, plain, LayoutFor(raster, plain));
     out.erase(out.begin(), out.begin() + kFileHeaderSize);
-    constexpr size_t kHeightOffset = 8;
-    std::vector<uint8_t> height;
-    Put32(height, uint32_t(raster.height));
-    std::copy(height.begin(), height.end(), out.begin() + kHeightOffset);
     out.reserve(out.size() + raster.stride * size_t(raster.height));
     for (int32_t y = raster.height - 1; y >= 0; --y)
         out.insert(out.end(), raster.Row(y), raster.Row(y) + raster.stride);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -244,15 +245,25 @@ TTextExtent Measure(const SizedFace& sized, const std::vector<char32_t>& codePoi
     return extent;
 }
 
+// The faces are loaded once and sized per call; FreeType allows one thread
+// at a time per face, and the batch's workers stamp text concurrently.
+std::mutex& FaceMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
 }  // namespace
 
 TTextExtent MeasureText(const std::string& text, const TFont& font)
 {
+    std::lock_guard lock(FaceMutex());
     return Measure(SizeFace(font), CodePoints(text));
 }
 
 void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFont& font, const TBrush& brush)
 {
+    std::lock_guard lock(FaceMutex());
     const SizedFace sized = SizeFace(font);
     const std::vector<char32_t> codePoints = CodePoints(text);
     // The box is filled before any glyph is drawn, so the line is measured first.

@@ -163,6 +163,32 @@ TEST_F(BatchRunTest, ClosingTheProgressWindowStopsBetweenFiles)
     EXPECT_EQ(frontEnd.lines.back().text.find(" nachher") != std::string::npos, true);
 }
 
+TEST_F(BatchRunTest, CancelWithSeveralWorkersFinishesTheFilesUnderWay)
+{
+    OnlyBmp();
+    for (int i = 10; i < 22; ++i)
+        WriteSolidBmp(dir.File(std::to_string(i) + ".bmp"), 300, 200);
+    session.Threads = 3;
+    // "Abbrechen" while the second file is under way, the first maybe too.
+    frontEnd.onProcessMessages = [](FakeFrontEnd& fe) {
+        if (fe.positions.size() == 2)
+            fe.progressVisible = false;
+    };
+    btnConvertClick(session);
+    ASSERT_EQ(frontEnd.positions, (std::vector<int>{1, 2}));
+    const auto texts = frontEnd.LineTexts();
+    ASSERT_EQ(texts.size(), 3u + 2u + 7u);
+    for (int i = 10; i < 22; ++i) {
+        const std::string copy = dir.File("Neu_" + std::to_string(i) + ".bmp");
+        EXPECT_EQ(fs::exists(copy), i < 12) << copy;
+        if (i < 12) {
+            EXPECT_EQ(texts[size_t(3 + i - 10)].rfind(ShortenPath(copy, 40) + ": ", 0), 0u) << copy;
+        }
+    }
+    EXPECT_EQ(session.LastRun.converted, 2);
+    EXPECT_EQ(texts[3 + 2 + 4], "2 Dateien gesamt");
+}
+
 TEST_F(BatchRunTest, UntickedEntriesAreSkippedAndSettingsAreReadPerFile)
 {
     OnlyBmp();

@@ -3,6 +3,7 @@
 #include "FakeFrontEnd.h"
 #include "app/CommandLine.h"
 #include "app/Session.h"
+#include "app/WorkerCount.h"
 #include "common/Exceptions.h"
 
 using namespace corvalin;
@@ -149,4 +150,27 @@ TEST(HelpText, EighteenLines)
                         "/auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
                         "/copy=0 /adapt=4 /width=300"),
               std::string::npos);
+}
+
+TEST_F(CommandLineTest, ThreadsSwitchChoosesTheWorkersAndIsNeverStored)
+{
+    const TConversionSettings before = frontEnd.settings;
+    Parse({"/threads=3"});
+    EXPECT_EQ(session.Threads, 3);
+    for (const char* ignored : {"/threads=0", "/threads=-2", "/threads=zwei", "/threads=", "/threads"})
+        Parse({ignored});
+    EXPECT_EQ(session.Threads, 3);
+    EXPECT_TRUE(frontEnd.messages.empty());
+    EXPECT_TRUE(frontEnd.settings == before);
+    EXPECT_EQ(HelpText().find("threads"), std::string::npos);
+}
+
+TEST(WorkerCount, CpuMaxQuotaRoundsUp)
+{
+    EXPECT_EQ(CoresOfCpuMax("max 100000"), 0);
+    EXPECT_EQ(CoresOfCpuMax("150000 100000"), 2);
+    EXPECT_EQ(CoresOfCpuMax("50000 100000"), 1);
+    EXPECT_EQ(CoresOfCpuMax("400000 100000\n"), 4);
+    EXPECT_EQ(CoresOfCpuMax(""), 0);
+    EXPECT_GE(AvailableCores(), 1);
 }

@@ -1,5 +1,7 @@
 // Runs the built program without a display on folders made here.
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 
@@ -268,4 +270,106 @@ TEST_F(EndToEnd, TextSwitchStampsWithTheDialogFont)
     for (int x = 5; x < 60; ++x)
         inked = inked || a.At(x, 50) != 0xFFFFFFu;
     EXPECT_TRUE(inked);
+}
+
+// Several workers against one: the same files, bytes and lines, whatever
+// finishes first. The folder is rebuilt from a pristine copy for each run.
+class ManyWorkers : public EndToEnd {
+protected:
+    std::string pristine = dir.File("pristine");
+
+    void SetUp() override
+    {
+        EndToEnd::SetUp();
+        fs::create_directories(pristine);
+    }
+
+    struct Outcome {
+        RunResult run;
+        std::map<std::string, std::vector<uint8_t>> files;
+    };
+
+    Outcome RunWith(int threads, const std::string& arguments)
+    {
+        fs::remove_all(pics);
+        fs::copy(pristine, pics, fs::copy_options::recursive);
+        Outcome outcome{Run(arguments + " /threads=" + std::to_string(threads)), {}};
+        for (const auto& entry : fs::recursive_directory_iterator(pics))
+            if (entry.is_regular_file())
+                outcome.files[entry.path().string()] = testsupport::ReadBytes(entry.path().string());
+        return outcome;
+    }
+
+    // The one-worker outcome, after checking that 3 and 8 workers give it.
+    Outcome ExpectSameAsOneWorker(const std::string& arguments)
+    {
+        Outcome one = RunWith(1, arguments);
+        for (int threads : {3, 8}) {
+            const Outcome many = RunWith(threads, arguments);
+            EXPECT_EQ(many.run.status, one.run.status) << threads;
+            EXPECT_EQ(many.run.out, one.run.out) << threads;
+            EXPECT_EQ(many.run.err, one.run.err) << threads;
+            EXPECT_TRUE(many.files == one.files) << threads << " workers wrote other files";
+        }
+        return one;
+    }
+
+    bool Listed(const Outcome& outcome, const std::string& line) const
+    {
+        return std::find(outcome.run.out.begin(), outcome.run.out.end(), line) != outcome.run.out.end();
+    }
+};
+
+TEST_F(ManyWorkers, MixedFolderGivesTheOneWorkerResult)
+{
+    fs::create_directories(pristine + "/tief");
+    for (int i = 0; i < 6; ++i)
+        WriteQuadrantBmp(pristine + "/q" + std::to_string(i) + ".bmp", 40 + 97 * i, 30 + 61 * i);
+    testsupport::ImageMagick("-size 900x700 gradient:red-blue " + Quote(pristine + "/verlauf.jpg"));
+    testsupport::ImageMagick("-size 64x48 plasma:fractal -seed 3 " + Quote(pristine + "/plasma.png"));
+    testsupport::ImageMagick("-size 300x200 pattern:checkerboard " + Quote(pristine + "/tief/brett.gif"));
+    testsupport::ImageMagick("-size 120x90 xc:\"rgba(255,128,0,0.5)\" " +
+                             Quote(pristine + "/tief/orange.png"));
+    testsupport::WriteBytes(pristine + "/kaputt.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J'});
+    testsupport::WriteBytes(pristine + "/leer.png", {});
+    testsupport::WriteBytes(pristine + "/tief/kurz.bmp", {'B', 'M', 0, 0});
+    fs::create_directory(pristine + "/Neu_q3.bmp");  // this copy cannot be written
+
+    const Outcome one = ExpectSameAsOneWorker("/auto=1 /dir=" + Quote(pics) +
+                                              " /recursiv=1 /copy=1 /adapt=3 /height=77 /rotate=2 " +
+                                              Quote("/text=(c) Probe"));
+    EXPECT_EQ(one.run.status, 1);
+    for (const char* failed : {"/kaputt.jpg", "/leer.png", "/tief/kurz.bmp", "/Neu_q3.bmp"})
+        EXPECT_TRUE(Listed(one, FailureLine(pics + failed))) << failed;
+    // Five quadrants, the gradient, the plasma, the checkerboard, the orange.
+    EXPECT_TRUE(Listed(one, "9 Dateien gesamt"));
+    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/Neu_verlauf.jpg").height, 77);
+}
+
+// Without copies and into JPEG: a.bmp and a.gif share a.jpg, and b.bmp's
+// target is b.jpg, itself ticked and later in the list. One worker decides
+// these in list order; several must decide them the same way.
+TEST_F(ManyWorkers, SharedTargetsAreDecidedInListOrder)
+{
+    for (int i = 0; i < 4; ++i) {
+        const std::string n = std::to_string(i);
+        WriteQuadrantBmp(pristine + "/a" + n + ".bmp", 200, 150);
+        testsupport::ImageMagick("-size 220x160 xc:teal " + Quote(pristine + "/a" + n + ".gif"));
+        WriteQuadrantBmp(pristine + "/b" + n + ".bmp", 180, 120);
+        testsupport::ImageMagick("-size 160x100 xc:navy " + Quote(pristine + "/b" + n + ".jpg"));
+    }
+    const std::string arguments = "/auto=1 /dir=" + Quote(pics) + " /copy=0 /format=5 /adapt=2 /width=50";
+    ExpectSameAsOneWorker(arguments);
+
+    const Outcome many = RunWith(3, arguments);
+    EXPECT_EQ(many.run.status, 1);
+    for (int i = 0; i < 4; ++i) {
+        const std::string n = std::to_string(i);
+        // The bmp comes first and takes a.jpg; the gif's save is refused.
+        EXPECT_TRUE(Listed(many, FailureLine(pics + "/a" + n + ".jpg"))) << n;
+        // b.jpg is still waiting for its turn when b.bmp would replace it,
+        // and is then converted itself.
+        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/b" + n + ".jpg").width, 50) << n;
+        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/a" + n + ".jpg").height, 37) << n;
+    }
 }

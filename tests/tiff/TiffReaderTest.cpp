@@ -186,6 +186,9 @@ TEST_F(TiffReader, FirstPageOfManyAndRoundTripsThroughTheWriter)
     const std::string pages = dir.File("pages.tif");
     ASSERT_EQ(RunCommand("/usr/bin/tiffcp " + Quote(Source()) + " " + Quote(grey) + " " + Quote(pages)).status, 0);
     ExpectLikeImageMagick(pages, TPixelFormat::pf24bit, 0);
+    TBitmap first;
+    EXPECT_EQ(LoadTiffFile(first, ReadBytes(pages)), 2u);
+    EXPECT_EQ(LoadTiffFile(first, ReadBytes(grey)), 1u);
 
     for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit, TPixelFormat::pf24bit}) {
         TBitmapEx original;

@@ -209,7 +209,7 @@ void DrawDib(const EmfRecord& r, TMetafilePlayer& player, size_t bmiField, size_
     if (bitmap == nullptr)
         return;
     const int32_t left = int32_t(source.x), width = int32_t(sourceExtent.x), height = int32_t(sourceExtent.y);
-    const int32_t top = fromBottom && !bitmap->Raster()->topDown ? bitmap->Height() - int32_t(source.y) - height
+    const int32_t top = fromBottom && !bitmap->BmpDescription().topDown ? bitmap->Height() - int32_t(source.y) - height
                                                                  : int32_t(source.y);
     player.DrawBitmap(*bitmap, TRect{left, top, left + width, top + height}, corner, extent);
 }

@@ -184,7 +184,7 @@ void DrawDib(TMetafilePlayer& player, std::span<const uint8_t> packed, TPointF s
         return;
     const int32_t left = int32_t(sourceCorner.x), width = int32_t(sourceExtent.x), height = int32_t(sourceExtent.y);
     // A bottom-up bitmap counts its source rows from the bottom.
-    const int32_t top = fromBottom && !bitmap->Raster()->topDown ? bitmap->Height() - int32_t(sourceCorner.y) - height
+    const int32_t top = fromBottom && !bitmap->BmpDescription().topDown ? bitmap->Height() - int32_t(sourceCorner.y) - height
                                                                  : int32_t(sourceCorner.y);
     player.DrawBitmap(*bitmap, TRect{left, top, left + width, top + height}, corner, extent);
 }

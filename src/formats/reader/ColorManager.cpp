@@ -292,18 +292,19 @@ void TColorManager::ConvertPixels(std::span<const uint8_t* const> sources, uint8
     if (converter_ == TConverter::Unchosen)
         ChooseConverter();
     if (converter_ == TConverter::Indexed)
-        ConvertIndexedRow(sources[0], mask, count, target);
+        ConvertIndexedRow(sources[0], sources.size() > 1 ? 1 : sourceSamples_, mask, count, target);
     else
         ConvertColourRow(GatherSamples8(sources, count), mask, count, target);
 }
 
-// Indexed, grey and grey with alpha: the first sample of every pixel, scaled
+// Indexed, grey and grey with alpha: the first sample of every pixel (step
+// samples apart; in planes, the first plane), scaled
 // from the source to the target depth. Palette indexes widened into more
 // bits keep their value; every other change of depth scales.
-void TColorManager::ConvertIndexedRow(const uint8_t* source, uint8_t mask, size_t count, uint8_t* target) const
+void TColorManager::ConvertIndexedRow(const uint8_t* source, size_t step, uint8_t mask, size_t count,
+                                      uint8_t* target) const
 {
     const int s = sourceBits_, t = targetBits_;
-    const size_t step = sourceSamples_;
     const bool swap = (sourceOptions_ & coNeedByteSwap) != 0;
     if (s == t && step == 1 && mask == 0xFF && !(s == 16 && swap)) {
         std::memcpy(target, source, (count * size_t(s) + 7) / 8);

@@ -94,7 +94,7 @@ private:
     void Changed() { converter_ = TConverter::Unchosen; }
     void ChooseConverter();
     void BuildYccTables();
-    void ConvertIndexedRow(const uint8_t* source, uint8_t mask, size_t count, uint8_t* target) const;
+    void ConvertIndexedRow(const uint8_t* source, size_t step, uint8_t mask, size_t count, uint8_t* target) const;
     const uint8_t* GatherSamples8(std::span<const uint8_t* const> sources, size_t count);
     void ConvertColourRow(const uint8_t* samples, uint8_t mask, size_t count, uint8_t* target) const;
 

@@ -62,6 +62,21 @@ bool TTiffDirectory::Select(uint32_t index)
     return true;
 }
 
+size_t TTiffDirectory::DirectoryCount() const
+{
+    std::unordered_set<uint32_t> visited;
+    size_t count = 0;
+    for (uint32_t offset = firstOffset_; offset != 0 && visited.insert(offset).second; ++count) {
+        if (offset > file_.size() || file_.size() - offset < 2)
+            break;
+        const size_t next = offset + 2 + size_t(Get16(file_.data() + offset, order_)) * kEntryBytes;
+        if (next > file_.size() || file_.size() - next < 4)
+            break;
+        offset = Get32(file_.data() + next, order_);
+    }
+    return count;
+}
+
 void TTiffDirectory::ReadEntries(uint32_t offset)
 {
     TByteCursor cursor(file_);

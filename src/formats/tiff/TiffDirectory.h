@@ -42,6 +42,9 @@ public:
     // before it. A directory that does not fit into the file throws EReadError.
     bool Select(uint32_t index);
 
+    // Directories in the chain, up to a loop or one that does not fit.
+    size_t DirectoryCount() const;
+
     bool Has(uint16_t tag) const { return Find(tag) != nullptr; }
     // A single value: BYTE, SHORT, SSHORT, LONG or SLONG with count 1;
     // otherwise, or when the tag is missing, the default.

@@ -277,9 +277,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     const bool planar = p.PlanarConfig == 2 && p.SamplesPerPixel > 1;
     const int planes = planar && !IsIndexedFamily(m.SourceColorScheme()) ? p.SamplesPerPixel : 1;
     const int planeBits = planar ? p.BitsPerSample : p.BitsPerPixel;
-    // Plain names rather than a structured binding: clang 14 (the fuzz
-    // build) cannot capture bindings in the lambdas below.
-    const uint8_t h = m.Subsampling()[0], v = m.Subsampling()[1];
+    const int h = m.Subsampling()[0], v = m.Subsampling()[1];
     const bool subsampled = m.SourceColorScheme() == TColorScheme::csYCbCr && (h > 1 || v > 1);
     const int rowBits = subsampled ? 24 : planeBits;
     const uint32_t width = uint32_t(p.Width), height = uint32_t(p.Height);
@@ -291,7 +289,8 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
         // A tile may be larger than the picture, but not without bound.
         const uint64_t pictureBytes = bandRowBytes * height * uint64_t(planes);
         const uint64_t limit = std::max<uint64_t>(4 * pictureBytes, 16u << 20);
-        if (blockRowBytes * p.TileLength > limit || (uint64_t(blockWidth) * uint64_t(rowBits)) % 8 != 0)
+        if (blockRowBytes * std::min(p.TileLength, height) > limit ||
+            (uint64_t(blockWidth) * uint64_t(rowBits)) % 8 != 0)
             ThrowInvalidFormat(kFormatName);
     }
     auto rowsOfBand = [&](size_t band) -> uint32_t {
@@ -315,7 +314,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     std::vector<uint8_t> reversed, expanded;
     const TByteCursor cursor(file);
 
-    // The decoded rows of one block, valid until the plane's next block.
+    // The first `rows` decoded rows of one block, valid until the plane's next block.
     auto decodeBlock = [&](int plane, size_t index, uint32_t rows) -> const uint8_t* {
         const uint64_t rawBytes = subsampled ? SubsampledBlockBytes(blockWidth, rows, h, v) : blockRowBytes * rows;
         std::vector<uint8_t>& raw = blockBuffers[size_t(plane)];
@@ -336,10 +335,10 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
         size_t produced = 0;
         if (decoder_ == nullptr) {
             produced = packed.size();
-            std::memcpy(raw.data(), packed.data(), produced);
+            std::copy(packed.begin(), packed.end(), raw.begin());
         } else {
             if (jpeg_ != nullptr)
-                jpeg_->ExpectBlock(blockWidth, rows);
+                jpeg_->ExpectBlock(blockWidth, tiled ? p.TileLength : rows);
             produced = decoder_->DecodeBlock(packed, raw);
         }
         std::fill(raw.begin() + ptrdiff_t(produced), raw.end(), 0);
@@ -368,7 +367,8 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
             std::vector<uint8_t>& bandBuffer = bandBuffers[size_t(plane)];
             bandBuffer.assign(size_t(bandRowBytes * bandRows), 0);
             for (uint32_t t = 0; t < across; ++t) {
-                const uint8_t* block = decodeBlock(plane, first + t, p.TileLength);
+                // Rows of a tile below the picture are never decoded.
+                const uint8_t* block = decodeBlock(plane, first + t, std::min(p.TileLength, bandRows));
                 const uint64_t x = uint64_t(t) * blockRowBytes;
                 const size_t bytes = size_t(std::min(blockRowBytes, bandRowBytes - x));
                 for (uint32_t r = 0; r < bandRows; ++r)
@@ -422,7 +422,7 @@ size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     TTIFFGraphic reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
-    return 1;
+    return reader.PictureCount();
 }
 
 }  // namespace corvalin

@@ -29,6 +29,8 @@ public:
     // compression without a decoder.
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+    // Pictures in the file read last.
+    size_t PictureCount() const { return directory_ ? directory_->DirectoryCount() : 0; }
 
 private:
     struct TTiffExtras {
@@ -49,7 +51,8 @@ private:
     TTIFFJPEGDecoder* jpeg_ = nullptr;  // the decoder when it is the JPEG one
 };
 
-// The format table's load path for "tif".
+// The format table's load path for "tif": the first picture; returns how
+// many pictures the file's directory chain holds.
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -1,0 +1,103 @@
+#include "app/FileWorkers.h"
+
+#include <exception>
+
+#include "common/Exceptions.h"
+
+namespace corvalin {
+
+namespace {
+
+// A task turns its own failures into its result; this only guards against
+// one escaping anyway, which must not end the program.
+TFileResult RunGuarded(const TFileWorkers::Task& task)
+{
+    try {
+        return task();
+    } catch (const std::exception& error) {
+        return TFileResult{"", 0, true, ReasonOf(error), nullptr};
+    } catch (...) {
+        return TFileResult{"", 0, true, "Unbekannter Fehler", nullptr};
+    }
+}
+
+}  // namespace
+
+TFileWorkers::TFileWorkers(int workers)
+{
+    threads_.reserve(size_t(workers));
+    for (int i = 0; i < workers; ++i)
+        threads_.emplace_back([this] { Work(); });
+}
+
+TFileWorkers::~TFileWorkers()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    queued_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+uint64_t TFileWorkers::Start(Task task)
+{
+    uint64_t ticket = 0;
+    {
+        std::lock_guard lock(mutex_);
+        ticket = nextTicket_++;
+        queue_.emplace_back(ticket, std::move(task));
+    }
+    queued_.notify_one();
+    return ticket;
+}
+
+bool TFileWorkers::Finished(uint64_t ticket) const
+{
+    std::lock_guard lock(mutex_);
+    return done_.contains(ticket);
+}
+
+TFileResult TFileWorkers::Take(uint64_t ticket)
+{
+    std::lock_guard lock(mutex_);
+    auto found = done_.find(ticket);
+    TFileResult result = std::move(found->second);
+    done_.erase(found);
+    return result;
+}
+
+void TFileWorkers::WaitForFinish(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    finished_.wait_for(lock, timeout, [this] { return finishedSinceWait_; });
+    finishedSinceWait_ = false;
+}
+
+void TFileWorkers::Work()
+{
+    while (true) {
+        std::pair<uint64_t, Task> job;
+        {
+            std::unique_lock lock(mutex_);
+            queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            // Stopping waits for the queue to empty: a handed-over file is
+            // always finished and saved.
+            if (queue_.empty())
+                return;
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        TFileResult result = RunGuarded(job.second);
+        job.second = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            done_.emplace(job.first, std::move(result));
+            finishedSinceWait_ = true;
+        }
+        finished_.notify_all();
+    }
+}
+
+}  // namespace corvalin
