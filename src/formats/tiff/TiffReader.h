@@ -54,5 +54,7 @@ private:
 // The format table's load path for "tif": the first picture; returns how
 // many pictures the file's directory chain holds.
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// The same for callers that keep no side data.
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file);
 
 }  // namespace corvalin
