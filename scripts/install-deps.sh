@@ -12,6 +12,7 @@ packages=(
   libgtest-dev clang libclang-rt-14-dev
   # independent reference tools used by the tests
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
+  libimage-exiftool-perl
   # window tests and screenshots
   xvfb xauth x11-apps openbox xdotool
   # installing and packaging, and the tools that check the installed files

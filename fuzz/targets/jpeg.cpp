@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes through the JPEG load path: header, full decode, and
-// for small pictures a fresh encode of what was decoded.
+// Feeds arbitrary bytes through the JPEG load path: header, side data, full
+// decode, and for small pictures a fresh encode of what was decoded that
+// carries the side data, read back again.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/jpeg/JpegMetadata.h"
 
 namespace {
 
@@ -24,11 +26,23 @@ bool DeclaresTooMuch(int64_t pixels, size_t size)
     return pixels > kMaxFuzzPixels || pixels > kAlwaysFillable + int64_t(size) * kPixelsPerInputByte;
 }
 
+// A colour profile that was written must come back whole.
+void CheckProfileSurvives(const corvalin::TPictureMetadata& written, const std::vector<uint8_t>& file)
+{
+    using namespace corvalin;
+    const TPictureMetadata read = ReadJpegMetadata(file);
+    if (IsRgbIccProfile(written.iccProfile) && read.iccProfile != written.iccProfile)
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     using namespace corvalin;
+    // The side data is read whether or not the picture can be decoded.
+    const TPictureMetadata side = ReadJpegMetadata({data, size});
+    JpegMarkersFor(side, 1, 1);
     try {
         TJPEGImage image;
         image.LoadFromBytes(std::vector<uint8_t>(data, data + size));
@@ -41,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         TJPEGImage copy;
         copy.Assign(picture);
+        copy.SetMetadata(image.Metadata());
         TMemoryStream out;
         copy.SaveToStream(out);
+        CheckProfileSurvives(image.Metadata(), out.Bytes());
     } catch (const Exception&) {
         // Rejecting bad data is the expected outcome.
     }

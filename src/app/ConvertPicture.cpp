@@ -183,6 +183,9 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
         throw ERangeError(FormatText("Das Ergebnis hätte %d x %d Pixel; es wird nicht gespeichert",
                                      {std::to_string(size.width), std::to_string(size.height)}));
     ScaleInto(source, target, size);
+    // A photograph's date, camera, position, caption and colour profile go
+    // with it; the writer makes what they say about the picture true.
+    target.Metadata = std::move(source.Metadata);
     ChangeColorDepth(target, settings.ColorDepth);
     StampOverlay(overlay, target);
     if (preview != nullptr) {

@@ -49,7 +49,9 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
     const TFormatRow& row = ReaderRow(index, bytes);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
-    pictures = row.Load(*this, bytes);
+    TPictureMetadata loaded;
+    pictures = row.Load(*this, bytes, loaded);
+    Metadata = std::move(loaded);
     return index;
 }
 
@@ -62,7 +64,7 @@ uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) co
     if (Width() <= 0 || Height() <= 0)
         throw EInvalidGraphic(FormatText("Ein leeres Bild (%d x %d Pixel) wird nicht gespeichert",
                                          {std::to_string(Width()), std::to_string(Height())}));
-    row.Save(*this, fileName, quality);
+    row.Save(*this, fileName, quality, Metadata);
     return index;
 }
 

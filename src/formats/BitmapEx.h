@@ -6,6 +6,7 @@
 #include <string>
 
 #include "formats/FormatTable.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "picture/Bitmap.h"
 
 namespace corvalin {
@@ -28,6 +29,10 @@ public:
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.
     uint8_t SaveToFileEx(const std::string& fileName, int32_t quality) const;
+
+    // What the file loaded last carries besides its pixels, and what a save
+    // writes into the formats that hold it. Raster operations leave it alone.
+    TPictureMetadata Metadata;
 };
 
 }  // namespace corvalin

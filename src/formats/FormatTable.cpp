@@ -18,14 +18,14 @@ namespace corvalin {
 
 namespace {
 
-size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     picture.ReadBmp(file);
     return 1;
 }
 
 // pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
-void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
 }

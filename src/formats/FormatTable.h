@@ -12,13 +12,18 @@
 namespace corvalin {
 
 class TBitmap;
+struct TPictureMetadata;
 
-// Reads a whole file's bytes into the picture; a failure leaves it as it was.
+// Reads a whole file's bytes into the picture, and into the fresh metadata
+// the side data the format carries; a failure leaves the picture as it was.
 // Returns how many pictures the file holds (frames of an animation, pages of
 // a document); the picture takes the first.
-using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file);
-// Writes the picture under the name, replacing the file atomically.
-using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality);
+using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
+                             TPictureMetadata& metadata);
+// Writes the picture under the name, replacing the file atomically, with
+// whatever of metadata the format can hold.
+using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                           const TPictureMetadata& metadata);
 
 // An extension a format's reader answers to, with the description that the
 // picture-open dialogs show for it.

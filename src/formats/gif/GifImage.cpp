@@ -220,7 +220,7 @@ void TGIFImage::SaveToStream(TStream& stream) const
     WriteGif(stream, header_, images_);
 }
 
-size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TGIFImage gif;
     gif.LoadFromBytes(file);
@@ -228,7 +228,7 @@ size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file)
     return gif.Images().size();
 }
 
-void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     TGIFImage gif;
     gif.ImportBitmap(picture);

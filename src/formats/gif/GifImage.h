@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "formats/gif/GifErrors.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "picture/Graphic.h"
 #include "picture/Raster.h"
 
@@ -98,8 +99,9 @@ std::shared_ptr<TRaster> CreateGifRaster(int32_t width, int32_t height, TPixelFo
 
 // The format table's GIF row: the picture takes the rendering of the file's
 // first image, and the count of images is reported; saving imports the
-// picture and replaces the file.
-size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file);
-void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
+// picture and replaces the file. GIF keeps no side data.
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+void SaveGifFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                 const TPictureMetadata& metadata = {});
 
 }  // namespace corvalin

@@ -169,7 +169,8 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data)
     return raster;
 }
 
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality)
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
+                                std::span<const TJpegMarker> markers)
 {
     if (raster.width == 0 || raster.height == 0)
         return {};
@@ -182,6 +183,8 @@ std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality)
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
     encoder.Start(quality);
+    for (const TJpegMarker& marker : markers)
+        encoder.WriteMarker(marker.code, marker.bytes);
     WriteRows(encoder, raster);
     const std::span<const uint8_t> bytes = encoder.Finish();
     return {bytes.begin(), bytes.end()};

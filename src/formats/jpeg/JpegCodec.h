@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegSession.h"
 #include "picture/Raster.h"
 
@@ -30,7 +31,9 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
 // as it goes.
 std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data);
 
-// Encodes the raster, whatever its layout, as a baseline JFIF file.
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality);
+// Encodes the raster, whatever its layout, as a baseline JFIF file; the
+// markers follow the JFIF header.
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
+                                std::span<const TJpegMarker> markers = {});
 
 }  // namespace corvalin

@@ -47,6 +47,7 @@ void TJPEGImage::LoadFromBytes(std::vector<uint8_t> bytes)
     auto data = std::make_shared<TJPEGData>();
     data->bytes = std::move(bytes);
     data->header = ReadJpegHeader(data->bytes);
+    metadata_ = ReadJpegMetadata(data->bytes);
     data_ = std::move(data);
     bitmap_.Clear();
 }
@@ -54,6 +55,7 @@ void TJPEGImage::LoadFromBytes(std::vector<uint8_t> bytes)
 void TJPEGImage::Assign(const TBitmap& picture)
 {
     data_.reset();
+    metadata_ = {};
     bitmap_.AssignPicture(&picture);
 }
 
@@ -63,7 +65,8 @@ void TJPEGImage::SaveToStream(TStream& stream)
         if (bitmap_.Empty())
             return;
         auto data = std::make_shared<TJPEGData>();
-        data->bytes = EncodeJpeg(*bitmap_.Raster(), quality_);
+        data->bytes = EncodeJpeg(*bitmap_.Raster(), quality_,
+                                 JpegMarkersFor(metadata_, bitmap_.Width(), bitmap_.Height()));
         data->header = {bitmap_.Width(), bitmap_.Height(), false, false};
         data_ = std::move(data);
     }
@@ -82,19 +85,22 @@ void TJPEGImage::AssignTo(TBitmap& target) const
     Bitmap().AssignTo(target);
 }
 
-size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TJPEGImage image;
     image.LoadFromBytes({file.begin(), file.end()});
     picture.AssignPicture(&image);
+    metadata = image.Metadata();
     return 1;
 }
 
-void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality)
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata)
 {
     TJPEGImage image;
     image.Assign(picture);
     image.SetCompressionQuality(quality);
+    image.SetMetadata(metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { image.SaveToStream(file); });
 }
 

@@ -12,6 +12,7 @@
 #include "common/Exceptions.h"
 #include "picture/Bitmap.h"
 #include "formats/jpeg/JpegCodec.h"
+#include "formats/metadata/PictureMetadata.h"
 
 namespace corvalin {
 
@@ -44,10 +45,15 @@ public:
     // Whether the file read has several scans.
     bool ProgressiveEncoding() const { return data_ != nullptr && data_->header.multipleScans; }
 
-    // Keeps the bytes and parses the header; nothing is decoded yet.
+    // Keeps the bytes and parses the header with the side data it carries;
+    // nothing is decoded yet.
     void LoadFromBytes(std::vector<uint8_t> bytes);
-    // Drops any compressed data and shares the picture's raster.
+    // Drops any compressed data and side data and shares the picture's raster.
     void Assign(const TBitmap& picture);
+    // The side data read with the file, or what an imported picture is to
+    // carry when it is encoded.
+    const TPictureMetadata& Metadata() const { return metadata_; }
+    void SetMetadata(TPictureMetadata metadata) { metadata_ = std::move(metadata); }
     // Writes the compressed data, encoding the held raster first when there
     // is none; an empty picture writes nothing.
     void SaveToStream(TStream& stream);
@@ -59,12 +65,16 @@ public:
 private:
     std::shared_ptr<const TJPEGData> data_;
     mutable TBitmap bitmap_;
+    TPictureMetadata metadata_;
     int quality_ = kDefaultQuality;
 };
 
-// LoadFromFileEx's JPEG row: the picture takes the file's decoded raster.
-size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file);
-// SaveToFileEx's JPEG row: the picture encoded at the given quality replaces the file.
-void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
+// LoadFromFileEx's JPEG row: the picture takes the file's decoded raster,
+// metadata its side data.
+size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// SaveToFileEx's JPEG row: the picture encoded at the given quality, with
+// the side data the format holds, replaces the file.
+void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata = {});
 
 }  // namespace corvalin

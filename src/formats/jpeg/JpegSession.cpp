@@ -95,6 +95,12 @@ void TJpegEncoder::Start(int quality)
         Fail();
 }
 
+void TJpegEncoder::WriteMarker(int marker, std::span<const uint8_t> bytes)
+{
+    if (!corvalin_jpeg_encoder_write_marker(session_, marker, bytes.data(), bytes.size()))
+        Fail();
+}
+
 void TJpegEncoder::WriteRows(JSAMPARRAY rows, unsigned count)
 {
     if (!corvalin_jpeg_encoder_write_rows(session_, rows, count))

@@ -62,6 +62,8 @@ public:
 
     // libjpeg's defaults and baseline tables of the quality; writes the headers.
     void Start(int quality);
+    // A marker segment after the headers Start wrote, before the first rows.
+    void WriteMarker(int marker, std::span<const uint8_t> bytes);
     void WriteRows(JSAMPARRAY rows, unsigned count);
     // The finished datastream, owned by the encoder.
     std::span<const uint8_t> Finish();

@@ -284,6 +284,19 @@ int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality)
     return 1;
 }
 
+int corvalin_jpeg_encoder_write_marker(CorvalinJpegEncoder* encoder, int marker,
+                                       const uint8_t* data, size_t size)
+{
+    if (setjmp(encoder->err.exit))
+        return 0;
+    /* libjpeg refuses more than 65533 bytes itself; a larger size_t must not
+     * wrap into an acceptable one on the way. */
+    if (size > 65533)
+        ERREXIT(&encoder->cinfo, JERR_BAD_LENGTH);
+    jpeg_write_marker(&encoder->cinfo, marker, data, (unsigned int)size);
+    return 1;
+}
+
 int corvalin_jpeg_encoder_write_rows(CorvalinJpegEncoder* encoder, JSAMPARRAY rows, unsigned count)
 {
     if (setjmp(encoder->err.exit))

@@ -76,6 +76,10 @@ const CorvalinJpegFailure* corvalin_jpeg_encoder_failure(const CorvalinJpegEncod
 /* Applies libjpeg's defaults for the input colour space, the quality (1..100)
  * as baseline tables, and writes the headers. Returns 1, or 0 on failure. */
 int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality);
+/* Writes one marker segment of `size` (at most 65533) bytes; only between
+ * corvalin_jpeg_encoder_start and the first rows. Returns 1, or 0 on failure. */
+int corvalin_jpeg_encoder_write_marker(CorvalinJpegEncoder* encoder, int marker,
+                                       const uint8_t* data, size_t size);
 int corvalin_jpeg_encoder_write_rows(CorvalinJpegEncoder* encoder, JSAMPARRAY rows, unsigned count);
 /* Completes the datastream; `*bytes` and `*size` then name the output, which
  * stays owned by the session until it is closed. */

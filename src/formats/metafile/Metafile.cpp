@@ -229,7 +229,7 @@ void TMetafileCanvas::Record(uint16_t function, const std::vector<uint8_t>& para
     records_.insert(records_.end(), record.begin(), record.end());
 }
 
-size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TMetafile metafile;
     metafile.LoadFromBytes({file.begin(), file.end()});
@@ -237,7 +237,7 @@ size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file)
     return 1;
 }
 
-void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     TMetafile metafile;
     metafile.SetSize(picture.Width(), picture.Height());

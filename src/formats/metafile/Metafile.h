@@ -13,6 +13,8 @@
 
 namespace corvalin {
 
+struct TPictureMetadata;
+
 class TStream;
 
 class TMetafile : public TGraphic {
@@ -77,8 +79,9 @@ private:
 
 // LoadFromFileEx's metafile row: the picture takes the metafile's size
 // (height first, then width) and its drawing, 24 bits.
-size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 // SaveToFileEx's metafile row: a placeable Windows metafile of the picture.
-void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
+void SaveMetafileFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                      const TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -131,7 +131,7 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
     }
 }
 
-size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TPCDGraphic pcd;
     pcd.LoadFromBytes(file);

@@ -11,6 +11,8 @@
 
 namespace corvalin {
 
+struct TPictureMetadata;
+
 class TPCDGraphic : public TReaderGraphic {
 public:
     // A file that is neither an image pack nor an overview file leaves an
@@ -24,6 +26,6 @@ private:
 };
 
 // The format table's load path for Photo CD files.
-size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -290,7 +290,7 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
     }
 }
 
-size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TPCXGraphic pcx;
     pcx.LoadFromBytes(file);

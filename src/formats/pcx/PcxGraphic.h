@@ -10,6 +10,8 @@
 
 namespace corvalin {
 
+struct TPictureMetadata;
+
 class TPCXGraphic : public TReaderGraphic {
 public:
     // A file whose first byte is neither 10 (PCX) nor 205 (SCR) leaves an
@@ -22,6 +24,6 @@ private:
 };
 
 // The format table's load path for PCX files.
-size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/png/PngErrors.h"
+#include "formats/png/PngIcc.h"
 #include "formats/png/PngIdat.h"
 #include "common/ByteCursor.h"
 #include "common/FileIO.h"
@@ -100,6 +101,12 @@ TChunkIHDR& TPNGImage::Header() const
     if (header == nullptr)
         throw EPNGHeaderNotPresent();
     return *header;
+}
+
+void TPNGImage::InsertAfterHeader(std::unique_ptr<TChunk> chunk)
+{
+    Header();  // there must be one
+    chunks_.insert(chunks_.begin() + 1, std::move(chunk));
 }
 
 TChunk& TPNGImage::Append(std::unique_ptr<TChunk> chunk)
@@ -311,18 +318,23 @@ void TPNGImage::SaveToStream(TStream& stream) const
         chunk->WriteChunk(stream);
 }
 
-size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TPNGImage png;
     png.LoadFromBytes(file);
+    std::vector<uint8_t> profile = ReadIccProfile(png);
     picture.AssignPicture(&png);
+    metadata.iccProfile = std::move(profile);
     return 1;
 }
 
-void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t)
+void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,
+                 const TPictureMetadata& metadata)
 {
     TPNGImage png;
     png.Assign(picture);
+    if (!metadata.iccProfile.empty() && !png.Chunks().empty())
+        AddIccProfile(png, metadata.iccProfile);
     WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });
 }
 

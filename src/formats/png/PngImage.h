@@ -14,6 +14,7 @@
 #include "formats/png/PngChunks.h"
 #include "formats/png/PngFilters.h"
 #include "formats/png/PngPixels.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "picture/Graphic.h"
 
 namespace corvalin {
@@ -54,6 +55,8 @@ public:
     void SaveToStream(TStream& stream) const;
     // Frees all chunks and resets both gamma tables.
     void Clear();
+    // Places an ancillary chunk directly behind the header.
+    void InsertAfterHeader(std::unique_ptr<TChunk> chunk);
 
     const TPNGList& Chunks() const { return chunks_; }
     // The header (list item 0); EPNGHeaderNotPresent without one.
@@ -97,9 +100,11 @@ private:
     TSideDataBudget sideData_;
 };
 
-// The format table's PNG row: the picture takes the file's rendering; saving
-// imports the picture and replaces the file.
-size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file);
-void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality);
+// The format table's PNG row: the picture takes the file's rendering and
+// metadata its colour profile; saving imports the picture, adds the colour
+// profile of metadata, and replaces the file.
+size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                 const TPictureMetadata& metadata = {});
 
 }  // namespace corvalin

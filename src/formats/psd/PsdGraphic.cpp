@@ -196,7 +196,7 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
     }
 }
 
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TPSDGraphic psd;
     psd.LoadFromBytes(file);

@@ -11,6 +11,8 @@
 
 namespace corvalin {
 
+struct TPictureMetadata;
+
 class TPsdRows;
 
 class TPSDGraphic : public TReaderGraphic {
@@ -29,6 +31,6 @@ private:
 };
 
 // The format table's load path for Photoshop files.
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file);
+size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -6,6 +6,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Limits.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/tiff/TiffDeflate.h"
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
@@ -417,12 +418,18 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Progress(TProgressStage::psEnding, 100, progress::Transferring);
 }
 
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     TTIFFGraphic reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
     return reader.PictureCount();
+}
+
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
+{
+    TPictureMetadata unused;
+    return LoadTiffFile(picture, file, unused);
 }
 
 }  // namespace corvalin

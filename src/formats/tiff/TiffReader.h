@@ -17,6 +17,8 @@
 
 namespace corvalin {
 
+struct TPictureMetadata;
+
 class TTIFFJPEGDecoder;
 
 class TTIFFGraphic : public TReaderGraphic {
@@ -51,6 +53,8 @@ private:
 
 // The format table's load path for "tif": the first picture; returns how
 // many pictures the file's directory chain holds.
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// The same for callers that keep no side data.
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file);
 
 }  // namespace corvalin

@@ -300,7 +300,7 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture)
     }
 }
 
-void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t)
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     const TRaster* raster = picture.Raster();
     if (raster != nullptr && (raster->width > kMaxTiffSide || raster->height > kMaxTiffSide))

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "formats/metadata/PictureMetadata.h"
+
 namespace corvalin {
 
 class TBitmap;
@@ -20,6 +22,7 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture);
 
 // Replaces the file with the picture as TIFF; a failure leaves the file as it was.
 // The quality is that of the format table's save path; TIFF has none.
-void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t quality = 0);
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t quality = 0,
+                  const TPictureMetadata& metadata = {});
 
 }  // namespace corvalin

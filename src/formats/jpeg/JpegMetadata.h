@@ -1,0 +1,35 @@
+// The side data of a JPEG file: which application segments are kept from a
+// source, and the segments a result carries.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "formats/metadata/PictureMetadata.h"
+
+namespace corvalin {
+
+// Walks the segments before the first scan and keeps the Exif and XMP APP1
+// segments, the Photoshop APP13 segments and the colour profile (APP2
+// chunks, joined in their numbered order), charging what it keeps to the
+// file's side-data budget. A profile whose chunks do not fit together is
+// dropped; damaged segment structure ends the walk with what was read. Never
+// throws for bad data: whether the picture can be read is libjpeg's to say.
+TPictureMetadata ReadJpegMetadata(std::span<const uint8_t> file);
+
+// One segment for the encoder to write after the JFIF header.
+struct TJpegMarker {
+    int code = 0;
+    std::vector<uint8_t> bytes;
+};
+
+// The segments a JPEG picture of width x height carries from the metadata,
+// in the source's order: Exif made true for the new picture (see
+// ExifForPicture), XMP and Photoshop as they were, and an RGB colour profile
+// cut into as many APP2 chunks as it needs. Nothing that the format cannot
+// hold is written.
+std::vector<TJpegMarker> JpegMarkersFor(const TPictureMetadata& metadata, int32_t width,
+                                        int32_t height);
+
+}  // namespace corvalin
