@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -40,19 +39,6 @@ std::string SettingsStorePath()
         base = std::string(home != nullptr ? home : "") + "/.config";
     }
     return base + "/Corvalin/Corvalin.conf";
-}
-
-std::optional<int32_t> ParseInteger(const std::string& text)
-{
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    if (first != last && *first == '+')
-        ++first;  // "+5" is a whole number too; from_chars only takes "-"
-    int32_t value = 0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (first == last || error != std::errc() || end != last)
-        return std::nullopt;
-    return value;
 }
 
 TSettingsStore TSettingsStore::Create(const std::string& path)

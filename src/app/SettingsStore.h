@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/Tools.h"
+
 namespace corvalin {
 
 std::string SettingsStorePath();
@@ -49,8 +51,5 @@ private:
     std::vector<std::pair<std::string, std::string>> entries_;
     std::unordered_map<std::string, size_t> index_;  // name -> position in entries_
 };
-
-// Decimal whole number with an optional sign, within signed 32 bits.
-std::optional<int32_t> ParseInteger(const std::string& text);
 
 }  // namespace corvalin

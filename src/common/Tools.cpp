@@ -1,6 +1,7 @@
 #include "common/Tools.h"
 
 #include <cerrno>
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <optional>
@@ -151,6 +152,19 @@ bool StartsWithText(const std::string& text, const std::string& prefix)
         if (AsciiLower(text[i]) != AsciiLower(prefix[i]))
             return false;
     return true;
+}
+
+std::optional<int32_t> ParseInteger(const std::string& text)
+{
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;  // "+5" is a whole number too; from_chars only takes "-"
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (first == last || error != std::errc() || end != last)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace corvalin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace corvalin {
@@ -38,5 +39,8 @@ std::string ShortenPath(const std::string& path, int32_t count);
 
 // Whether text starts with prefix, ignoring the case of the letters A to Z.
 bool StartsWithText(const std::string& text, const std::string& prefix);
+
+// Decimal whole number with an optional sign, within signed 32 bits.
+std::optional<int32_t> ParseInteger(const std::string& text);
 
 }  // namespace corvalin

@@ -1,6 +1,6 @@
 #include "overlay/OverlaySettings.h"
 
-#include "app/SettingsStore.h"
+#include "common/Tools.h"
 
 namespace corvalin {
 

@@ -26,8 +26,8 @@ private:
 // Decompresses one datastream held in memory.
 class TJpegDecoder {
 public:
-    // Reads the header of data, after the table-specification datastream
-    // tables when one is given. Throws EJPEG when libjpeg refuses either.
+    // Reads the header of data, after the tables-only stream in tables when
+    // one is given. Throws EJPEG when libjpeg refuses either.
     explicit TJpegDecoder(std::span<const uint8_t> data, std::span<const uint8_t> tables = {});
     ~TJpegDecoder();
     TJpegDecoder(const TJpegDecoder&) = delete;

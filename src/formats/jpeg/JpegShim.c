@@ -77,7 +77,7 @@ static void LimitScans(j_common_ptr cinfo)
     longjmp(decoder->err.exit, 1);
 }
 
-/* Reads a table-specification datastream; the tables stay for the image. */
+/* Reads a stream that holds only tables; the tables stay for the image. */
 static void ReadTables(CorvalinJpegDecoder* decoder, const uint8_t* tables, size_t tablesSize)
 {
     jpeg_mem_src(&decoder->cinfo, tables, (unsigned long)tablesSize);

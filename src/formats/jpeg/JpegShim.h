@@ -38,7 +38,7 @@ typedef struct CorvalinJpegLimits {
 } CorvalinJpegLimits;
 
 /* Opens a session on a datastream held in memory and reads its header.
- * `tables` may hold an abbreviated table-specification datastream (quantisation
+ * `tables` may hold an abbreviated stream of tables only (quantisation
  * and Huffman tables between SOI and EOI, as a TIFF file's JPEGTables keep
  * them) read before the image; pass NULL and 0 when the image carries its own.
  * The bytes must stay unchanged while the session lives. Returns NULL and

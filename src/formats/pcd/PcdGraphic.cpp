@@ -69,13 +69,7 @@ void TPCDGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, kBaseResolution))
         return;
-    try {
-        Load(file);
-    } catch (...) {
-        Progress(TProgressStage::psEnding, 100, "");
-        throw;
-    }
-    Progress(TProgressStage::psEnding, 100, "");
+    DecodeReportingEnd([&] { Load(file); });
 }
 
 void TPCDGraphic::Load(std::span<const uint8_t> file)
@@ -133,10 +127,7 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
 
 size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
-    TPCDGraphic pcd;
-    pcd.LoadFromBytes(file);
-    picture.AssignPicture(&pcd);
-    return 1;
+    return LoadThroughReader<TPCDGraphic>(picture, file);
 }
 
 }  // namespace corvalin

@@ -204,13 +204,7 @@ void TPCXGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         return;
-    try {
-        Load(file);
-    } catch (...) {
-        Progress(TProgressStage::psEnding, 100, "");
-        throw;
-    }
-    Progress(TProgressStage::psEnding, 100, "");
+    DecodeReportingEnd([&] { Load(file); });
 }
 
 void TPCXGraphic::Load(std::span<const uint8_t> file)
@@ -292,10 +286,7 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
 
 size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
-    TPCXGraphic pcx;
-    pcx.LoadFromBytes(file);
-    picture.AssignPicture(&pcx);
-    return 1;
+    return LoadThroughReader<TPCXGraphic>(picture, file);
 }
 
 }  // namespace corvalin

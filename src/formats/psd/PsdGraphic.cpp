@@ -90,13 +90,7 @@ void TPSDGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         ThrowInvalidFormat(kFormat);
-    try {
-        Load(file);
-    } catch (...) {
-        Progress(TProgressStage::psEnding, 100, "");
-        throw;
-    }
-    Progress(TProgressStage::psEnding, 100, "");
+    DecodeReportingEnd([&] { Load(file); });
 }
 
 void TPSDGraphic::SetUpColorManager()
@@ -198,10 +192,7 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
 
 size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
-    TPSDGraphic psd;
-    psd.LoadFromBytes(file);
-    picture.AssignPicture(&psd);
-    return 1;
+    return LoadThroughReader<TPSDGraphic>(picture, file);
 }
 
 }  // namespace corvalin

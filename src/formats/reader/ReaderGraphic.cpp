@@ -52,6 +52,17 @@ void TReaderGraphic::Progress(TProgressStage stage, uint8_t percent, const char*
         OnProgress(stage, percent, progressRect_, progressText_);
 }
 
+void TReaderGraphic::DecodeReportingEnd(const std::function<void()>& decode)
+{
+    try {
+        decode();
+    } catch (...) {
+        Progress(TProgressStage::psEnding, 100, "");
+        throw;
+    }
+    Progress(TProgressStage::psEnding, 100, "");
+}
+
 void TReaderGraphic::RowDone(int32_t row)
 {
     if (!OnProgress)

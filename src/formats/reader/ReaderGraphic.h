@@ -57,6 +57,9 @@ protected:
     // bitmap layout holds the target samples.
     void CreateTargetRaster(const std::string& format);
     void Progress(TProgressStage stage, uint8_t percent, const char* text);
+    // Runs one decoding pass and sends the ending notification after it,
+    // whether the pass finished or threw.
+    void DecodeReportingEnd(const std::function<void()>& decode);
     // A running notification after row `row` (0-based) is done.
     void RowDone(int32_t row);
 
@@ -67,5 +70,16 @@ private:
     TRect progressRect_;
     const char* progressText_ = "";
 };
+
+// A format table load path through a reader of one picture per file: the
+// picture takes the reader's raster.
+template <class Reader>
+size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file)
+{
+    Reader reader;
+    reader.LoadFromBytes(file);
+    picture.AssignPicture(&reader);
+    return 1;
+}
 
 }  // namespace corvalin
