@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "common/Limits.h"
@@ -98,12 +99,29 @@ void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr)
     }
 }
 
+// The usual layouts: the first component sampled 1x1, 2x1, 2x2, 1x2 or 4x1
+// and every other 1x1. For some others (three rows of the first component
+// to one of the rest, say) libjpeg's passing over rows changes the rows read
+// after them, so such rare files decode whole.
+bool HasUsualSampling(const jpeg_decompress_struct& cinfo)
+{
+    constexpr std::array<std::pair<int, int>, 5> kFirst{{{1, 1}, {2, 1}, {2, 2}, {1, 2}, {4, 1}}};
+    const jpeg_component_info* components = cinfo.comp_info;
+    const std::pair<int, int> first{components[0].h_samp_factor, components[0].v_samp_factor};
+    if (std::find(kFirst.begin(), kFirst.end(), first) == kFirst.end())
+        return false;
+    for (int i = 1; i < cinfo.num_components; ++i)
+        if (components[i].h_samp_factor != 1 || components[i].v_samp_factor != 1)
+            return false;
+    return true;
+}
+
 // How many rows the caller will sample, when it asked and fewer than all
 // are needed; 0 for every row. Greys are dithered, each row with the error
 // carried down from the rows above, so they always decode whole.
 int32_t SampledRowCount(const jpeg_decompress_struct& cinfo, const TRowRequest& request)
 {
-    if (!request || cinfo.quantize_colors)
+    if (!request || cinfo.quantize_colors || !HasUsualSampling(cinfo))
         return 0;
     const int32_t rows = request(int32_t(cinfo.output_width), int32_t(cinfo.output_height));
     return rows > 0 && JDIMENSION(rows) < cinfo.output_height ? rows : 0;
