@@ -54,6 +54,14 @@ public:
                 kept_.erase(best);
                 return start;
             }
+            // The pictures have grown: kept blocks too small for this one
+            // go back now rather than stand beside its new mapping.
+            std::erase_if(kept_, [mapped](const TKeptBlock& block) {
+                if (block.mapped >= mapped)
+                    return false;
+                ::munmap(block.start, block.mapped);
+                return true;
+            });
         }
         void* start = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (start == MAP_FAILED)
