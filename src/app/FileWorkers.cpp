@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "common/Exceptions.h"
+#include "common/LargeBlocks.h"
 
 namespace corvalin {
 
@@ -25,6 +26,8 @@ TFileResult RunGuarded(const TFileWorkers::Task& task)
 
 TFileWorkers::TFileWorkers(int workers)
 {
+    // Each worker's next file reuses the memory of its last one.
+    KeepLargeBlocks(kBlocksPerFile * size_t(workers));
     threads_.reserve(size_t(workers));
     for (int i = 0; i < workers; ++i)
         threads_.emplace_back([this] { Work(); });
@@ -39,6 +42,7 @@ TFileWorkers::~TFileWorkers()
     queued_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
+    KeepLargeBlocks(kBlocksPerFile);
 }
 
 uint64_t TFileWorkers::Start(Task task)
