@@ -24,6 +24,13 @@ size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata
     return 1;
 }
 
+size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&,
+                   const TRowRequest& rows)
+{
+    picture.ReadBmp(file, rows);
+    return 1;
+}
+
 // pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
 void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
@@ -50,9 +57,9 @@ constexpr TFormatAlias kWmfAliases[] = {
 }  // namespace
 
 const std::array<TFormatRow, 10> FormatTable = {{
-    {"bmp", "Windows-Bitmap", LoadBmp, nullptr, SaveBmp, kBmpAliases},
+    {"bmp", "Windows-Bitmap", LoadBmp, LoadBmpRows, SaveBmp, kBmpAliases},
     {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
-    {"ico", "Symbol", LoadBmp, nullptr, SaveBmp, kIcoAliases},
+    {"ico", "Symbol", LoadBmp, LoadBmpRows, SaveBmp, kIcoAliases},
     {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
     {"pcd", "Photo-CD", LoadPcdFile, nullptr, SaveBmp, kPcdAliases},
     {"psd", "Photoshop", LoadPsdFile, nullptr, SaveBmp, kPsdAliases},

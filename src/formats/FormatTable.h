@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "picture/Stretch.h"
+#include "picture/RowSampling.h"
 
 namespace corvalin {
 

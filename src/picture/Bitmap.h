@@ -10,6 +10,7 @@
 #include "picture/BmpDescription.h"
 #include "picture/Graphic.h"
 #include "picture/Raster.h"
+#include "picture/RowSampling.h"
 
 namespace corvalin {
 
@@ -64,8 +65,10 @@ public:
     TRaster& NewRaster(int32_t width, int32_t height, TPixelFormat format);
     void Clear();
 
-    // Reads a whole BMP file; no bytes make the picture empty.
-    void ReadBmp(std::span<const uint8_t> file);
+    // Reads a whole BMP file; no bytes make the picture empty. An
+    // uncompressed file delivers just the rows that `rows` asks for (see
+    // TRowRequest).
+    void ReadBmp(std::span<const uint8_t> file, const TRowRequest& rows = {});
     void WriteBmpStream(TStream& stream) const;
 
 protected:

@@ -134,7 +134,18 @@ TBmpDescription DescriptionOf(const BmpHeader& header)
     return bmp;
 }
 
-std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header)
+// How many rows to deliver: just those the caller will sample, when it
+// asked for fewer than all and the picture has more than one bit a pixel.
+int32_t SampledRowCount(const BmpHeader& header, int32_t rows, const TRowRequest& request)
+{
+    if (!request || header.bitsPerPixel == 1)
+        return 0;
+    const int32_t wanted = request(header.width, rows);
+    return wanted > 0 && wanted < rows ? wanted : 0;
+}
+
+std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header,
+                                          const TRowRequest& request)
 {
     const bool hasMasks = header.compression == biBitFields &&
                           (header.masks[0] | header.masks[1] | header.masks[2]) != 0;
@@ -142,23 +153,27 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
     const int32_t rows = header.height < 0 ? -header.height : header.height;
     // Missing rows are zero-filled, but a picture of which not even 1% is
     // in the file did not come from it (118 bytes declaring 2 GB of pixels).
-    if (in.Remaining() * 100 < uint64_t(CheckedRasterBytes(header.width, rows, header.bitsPerPixel)))
+    const uint64_t pictureBytes = uint64_t(CheckedRasterBytes(header.width, rows, header.bitsPerPixel));
+    if (in.Remaining() * 100 < pictureBytes)
         Invalid();
-    auto raster = TRaster::Create(header.width, rows, FormatFor(header, hasMasks), header.bitsPerPixel);
+    const int32_t sampled = SampledRowCount(header, rows, request);
+    auto raster = TRaster::Create(header.width, sampled > 0 ? sampled : rows,
+                                  FormatFor(header, hasMasks), header.bitsPerPixel);
     if (hasMasks)
         raster->masks = header.masks;
     raster->palette = std::move(palette);
     const bool topDown = header.height < 0;
 
-    const uint64_t declared = header.imageSize != 0 ? header.imageSize : raster->pixels.size();
-    const size_t available = size_t(std::min<uint64_t>({declared, in.Remaining(), raster->pixels.size()}));
-    // Rows arrive in file order; missing bytes stay 0.
-    size_t done = 0;
-    for (int32_t fileRow = 0; fileRow < rows && done < available; ++fileRow) {
-        const int32_t y = topDown ? fileRow : rows - 1 - fileRow;
-        const size_t n = std::min(raster->stride, available - done);
-        std::memcpy(raster->Row(y), in.Bytes(n).data(), n);
-        done += n;
+    const uint64_t declared = header.imageSize != 0 ? header.imageSize : pictureBytes;
+    const std::span<const uint8_t> data =
+        in.Bytes(size_t(std::min<uint64_t>({declared, in.Remaining(), pictureBytes})));
+    const size_t stride = raster->stride;
+    // Bytes missing at the end leave their rows 0.
+    for (int32_t y = 0; y < raster->height; ++y) {
+        const int32_t pictureRow = sampled > 0 ? SampledPosition(y, sampled, rows) : y;
+        const size_t start = size_t(topDown ? pictureRow : rows - 1 - pictureRow) * stride;
+        if (start < data.size())
+            std::memcpy(raster->Row(y), data.data() + start, std::min(stride, data.size() - start));
     }
     return raster;
 }
@@ -266,7 +281,7 @@ std::vector<uint8_t> HeadersFor(const TRaster& raster, const TBmpDescription& bm
 
 }  // namespace
 
-void TBitmap::ReadBmp(std::span<const uint8_t> file)
+void TBitmap::ReadBmp(std::span<const uint8_t> file, const TRowRequest& rows)
 {
     if (file.empty()) {
         Clear();
@@ -282,7 +297,7 @@ void TBitmap::ReadBmp(std::span<const uint8_t> file)
     TBmpDescription bmp = DescriptionOf(header);
     std::shared_ptr<TRaster> raster;
     if (header.compression == biRGB || header.compression == biBitFields)
-        raster = ReadUncompressed(in, header);
+        raster = ReadUncompressed(in, header, rows);
     else if (header.compression == biRLE8 || header.compression == biRLE4)
         raster = ReadRunLength(in, header, bmp);
     else

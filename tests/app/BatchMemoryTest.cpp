@@ -163,15 +163,10 @@ protected:
 
     // Every file in flight holds at most its source and its result picture,
     // one more file may wait to be started, and 30 MB cover the program,
-    // its libraries and the decoders' buffers. A BMP, though, is read whole
-    // and its file is as large as its picture: each worker decoding one
-    // holds both at once, which outgrows the first count (two workers:
-    // 2 x 36 MB against 3 x 18 MB).
+    // its libraries and the decoders' buffers.
     static int64_t MemoryBound(int workers)
     {
-        return std::max((workers + 1) * (kSourceBytes + kResultBytes),
-                        workers * (2 * kSourceBytes + kResultBytes)) +
-               (30 << 20);
+        return (workers + 1) * (kSourceBytes + kResultBytes) + (30 << 20);
     }
 
     static constexpr int64_t kSourceBytes = int64_t(kWidth) * kHeight * 3;

@@ -13,7 +13,6 @@
 #include "TestSupport.h"
 #include "common/FileIO.h"
 #include "formats/jpeg/JpegImage.h"
-#include "picture/Stretch.h"
 
 using namespace corvalin;
 using namespace testsupport;
@@ -408,18 +407,6 @@ TEST(JpegWrite, EmptyPictureIsRefusedAndLeavesTheFile)
     EXPECT_THROW(picture.SaveToFileEx(path, 75), EInvalidGraphic);
     EXPECT_EQ(std::filesystem::file_size(path), 3u);
 }
-
-namespace {
-
-// The picture scaled to `rows` rows, the way a conversion scales it.
-std::vector<uint8_t> ScaledRows(const TRaster& raster, int width, int rows)
-{
-    auto target = TRaster::Create(width, rows, TPixelFormat::pf24bit);
-    StretchRaster(*target, TRect{0, 0, width, rows}, raster, std::nullopt);
-    return {target->Row(0), target->Row(0) + size_t(target->stride) * size_t(rows)};
-}
-
-}  // namespace
 
 TEST(JpegRead, SampledRowsScaleToTheSamePixelsAsTheWholePicture)
 {

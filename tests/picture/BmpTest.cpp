@@ -145,6 +145,34 @@ TEST(BmpRead, TopDownRowsKeepTheirOrderAndAreWrittenBackTopDown)
     EXPECT_EQ(WriteBmp(back), file);
 }
 
+TEST(BmpRead, SampledRowsScaleToTheSamePixelsAsTheWholePicture)
+{
+    for (TPixelFormat format : {TPixelFormat::pf1bit, TPixelFormat::pf4bit, TPixelFormat::pf8bit,
+                                TPixelFormat::pf16bit, TPixelFormat::pf24bit, TPixelFormat::pf32bit}) {
+        TBitmapEx picture;
+        Fill(picture, 13, 29, Noise);
+        picture.ChangePixelFormat(format);
+        std::vector<uint8_t> bottomUp = WriteBmp(picture);
+        std::vector<uint8_t> cut = bottomUp;
+        cut.resize(cut.size() - (cut.size() - U32At(cut, 10)) / 3);  // the top rows are missing
+        std::vector<uint8_t> topDown = bottomUp;
+        Put32At(topDown, 22, uint32_t(-29));  // the same rows, read upside down
+        for (const auto& file : {bottomUp, cut, topDown}) {
+            TBitmap whole;
+            whole.ReadBmp(file);
+            for (int rows : {1, 4, 14, 28, 29, 40}) {
+                TBitmap sampled;
+                sampled.ReadBmp(file, [rows](int32_t, int32_t) { return rows; });
+                EXPECT_EQ(ScaledRows(*sampled.Raster(), 7, rows), ScaledRows(*whole.Raster(), 7, rows))
+                    << int(format) << " to " << rows << " rows";
+                // One bit a pixel is scaled by combining rows: it comes whole.
+                const bool fewer = format != TPixelFormat::pf1bit && rows < 29;
+                EXPECT_EQ(sampled.Height(), fewer ? rows : 29) << int(format);
+            }
+        }
+    }
+}
+
 // The file's own fields travel beside the raster: shared and resized
 // pictures keep them all, a format change keeps only the resolution.
 TEST(BmpRead, TheFilesDescriptionTravelsBesideThePixels)

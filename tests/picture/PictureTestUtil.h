@@ -7,6 +7,7 @@
 #include "picture/Bitmap.h"
 #include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
+#include "picture/Stretch.h"
 
 namespace picturetest {
 
@@ -36,6 +37,14 @@ inline bool SamePixels(TBitmap& a, TBitmap& b)
             if (a.Canvas().ReadPixel(x, y) != b.Canvas().ReadPixel(x, y))
                 return false;
     return true;
+}
+
+// The raster scaled to width x rows, as a conversion scales it, as bytes.
+inline std::vector<uint8_t> ScaledRows(const TRaster& raster, int width, int rows)
+{
+    auto target = TRaster::Create(width, rows, TPixelFormat::pf24bit);
+    StretchRaster(*target, TRect{0, 0, width, rows}, raster, std::nullopt);
+    return {target->Row(0), target->Row(0) + target->stride * size_t(rows)};
 }
 
 }  // namespace picturetest

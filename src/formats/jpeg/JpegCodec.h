@@ -10,7 +10,7 @@
 #include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegSession.h"
 #include "picture/Raster.h"
-#include "picture/Stretch.h"
+#include "picture/RowSampling.h"
 
 namespace corvalin {
 

@@ -1,0 +1,27 @@
+// Which rows nearest-neighbour scaling takes from a picture, so that a
+// reader can deliver just those.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace corvalin {
+
+// The source position that scaling sourceSize positions to targetSize
+// samples for target position t: floor(t * sourceSize / targetSize).
+inline int SampledPosition(int t, int targetSize, int sourceSize)
+{
+    return int(int64_t(t) * sourceSize / targetSize);
+}
+
+// A caller that will scale a picture, unturned, tells its reader how many
+// rows the result will have, once the reader knows the picture's size. Only
+// a reader that can decode rows alone asks, and it then delivers just the
+// rows the scaling samples: its row t is the picture's row
+// SampledPosition(t, rows, height), and scaling that to the same number of
+// rows takes each row once, so the result is the same. A picture of one bit
+// a pixel is scaled by combining the rows that meet in one, so it always
+// comes whole. An answer of 0, or of the height or more, asks for every row.
+using TRowRequest = std::function<int32_t(int32_t width, int32_t height)>;
+
+}  // namespace corvalin
