@@ -66,6 +66,12 @@ TfrmProgress::TfrmProgress(QWidget* owner)
     ApplyLayout();
 }
 
+TfrmProgress::~TfrmProgress()
+{
+    if (frmProgress == this)
+        frmProgress = nullptr;
+}
+
 void TfrmProgress::Reset()
 {
     pnlProgressBar->setMinimum(0);

@@ -25,6 +25,8 @@ public:
     // owner: the window the progress window stays in front of (the
     // selection window of the run); null for none.
     explicit TfrmProgress(QWidget* owner = nullptr);
+    // Goes with its owner; ProgressWindow() is null again afterwards.
+    ~TfrmProgress() override;
 
     // Client heights: bar and panel only, or with the preview below them.
     static constexpr int kClientWidth = 427;
