@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through the JPEG load path: header, side data, full
-// decode, and for small pictures a fresh encode of what was decoded that
+// decode, a decode of only the rows a scaling samples (which must scale to
+// the same pixels as the full one), and for small pictures a fresh encode of what was decoded that
 // carries the side data, read back again.
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include "common/Stream.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/jpeg/JpegMetadata.h"
+#include "picture/Stretch.h"
 
 namespace {
 
@@ -35,6 +37,29 @@ void CheckProfileSurvives(const corvalin::TPictureMetadata& written, const std::
         __builtin_trap();
 }
 
+std::vector<uint8_t> ScaledRows(const corvalin::TRaster& raster, int32_t rows)
+{
+    using namespace corvalin;
+    auto target = TRaster::Create(raster.width, rows, TPixelFormat::pf24bit);
+    StretchRaster(*target, TRect{0, 0, raster.width, rows}, raster, std::nullopt);
+    return {target->Row(0), target->Row(0) + size_t(target->stride) * size_t(rows)};
+}
+
+// The rows come from the input's last byte, so that the corpus tries many.
+void CheckSampledRowsAgree(const uint8_t* data, size_t size, const corvalin::TRaster& whole)
+{
+    using namespace corvalin;
+    const int32_t rows = 1 + data[size - 1] % whole.height;
+    std::shared_ptr<TRaster> sampled;
+    try {
+        sampled = DecodeJpeg({data, size}, [rows](int32_t, int32_t) { return rows; });
+    } catch (const Exception&) {
+        __builtin_trap();  // the whole picture decoded
+    }
+    if (ScaledRows(*sampled, rows) != ScaledRows(whole, rows))
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -51,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         TBitmap picture;
         picture.AssignPicture(&image);
+        CheckSampledRowsAgree(data, size, *picture.Raster());
         if (pixels > kMaxReencodePixels)
             return 0;
         TJPEGImage copy;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <limits>
+#include <optional>
 
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -72,6 +73,30 @@ void StampOverlay(const TOverlaySnapshot& overlay, TBitmapEx& target)
     TCanvas& canvas = target.Canvas();
     canvas.AssignFont(*overlay.Font);
     canvas.DrawTextAt(x, y, overlay.Text);
+}
+
+// An unturned picture that gets fewer rows needs only the rows the scaling
+// samples; a reader that can decode those alone asks for them, and
+// `sampledSize` then receives the target size worked out from the picture's
+// full size. A size that cannot be worked out leaves every row to be read,
+// so that the failure comes, as ever, after the picture has been read.
+TRowRequest RowsToSample(const TConversionSettings& settings,
+                         std::optional<TTargetSize>& sampledSize)
+{
+    if (settings.Rotation > 0)
+        return {};
+    return [&settings, &sampledSize](int32_t width, int32_t height) -> int32_t {
+        TTargetSize size;
+        try {
+            size = FitTargetSize(settings.FitMode, width, height, settings.Width, settings.Height);
+        } catch (const Exception&) {
+            return 0;
+        }
+        if (size.width <= 0 || size.height <= 0 || size.height >= height)
+            return 0;
+        sampledSize = size;
+        return size.height;
+    };
 }
 
 int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
@@ -173,12 +198,16 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
     TBitmapEx source;
     TBitmapEx target;
     size_t pictures = 1;
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures);
+    std::optional<TTargetSize> sampledSize;
+    const uint8_t loadedFormat =
+        source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     RotateClockwise(source, target, settings.Rotation);
-    const TTargetSize size = FitTargetSize(settings.FitMode, source.Width(), source.Height(),
-                                           settings.Width, settings.Height);
+    const TTargetSize size =
+        sampledSize ? *sampledSize
+                    : FitTargetSize(settings.FitMode, source.Width(), source.Height(),
+                                    settings.Width, settings.Height);
     if (size.width <= 0 || size.height <= 0)
         throw ERangeError(FormatText("Das Ergebnis hätte %d x %d Pixel; es wird nicht gespeichert",
                                      {std::to_string(size.width), std::to_string(size.height)}));

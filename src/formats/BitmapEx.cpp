@@ -44,13 +44,20 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
 
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
 {
+    return LoadFromFileEx(fileName, pictures, {});
+}
+
+uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
+                                  const TRowRequest& rows)
+{
     const uint8_t index = FormatIndexOfName(fileName);
     const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
     const TFormatRow& row = ReaderRow(index, bytes);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     TPictureMetadata loaded;
-    pictures = row.Load(*this, bytes, loaded);
+    pictures = rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
+                                               : row.Load(*this, bytes, loaded);
     Metadata = std::move(loaded);
     return index;
 }

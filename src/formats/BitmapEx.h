@@ -25,6 +25,10 @@ public:
     // As above; pictures receives how many pictures the file holds (the
     // picture takes the first).
     uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures);
+    // As above, for a picture the caller will scale unturned: a reader that
+    // can decode rows alone then delivers only the rows the scaling samples,
+    // as many as `rows` answers (see TRowRequest); other readers decode all.
+    uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures, const TRowRequest& rows);
     // Writes the picture in the format the extension chooses, replacing the
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.

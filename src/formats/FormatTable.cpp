@@ -50,16 +50,16 @@ constexpr TFormatAlias kWmfAliases[] = {
 }  // namespace
 
 const std::array<TFormatRow, 10> FormatTable = {{
-    {"bmp", "Windows-Bitmap", LoadBmp, SaveBmp, kBmpAliases},
-    {"gif", "GIF", LoadGifFile, SaveGifFile, {}},
-    {"ico", "Symbol", LoadBmp, SaveBmp, kIcoAliases},
-    {"jpg", "JPEG", LoadJpegFile, SaveJpegFile, kJpgAliases},
-    {"pcd", "Photo-CD", LoadPcdFile, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", LoadPsdFile, SaveBmp, kPsdAliases},
-    {"pcx", "PCX", LoadPcxFile, SaveBmp, kPcxAliases},
-    {"png", "PNG", LoadPngFile, SavePngFile, kPngAliases},
-    {"tif", "TIFF", LoadTiffFile, SaveTiffFile, kTifAliases},
-    {"wmf", "Metadatei", LoadMetafileFile, SaveMetafileFile, kWmfAliases},
+    {"bmp", "Windows-Bitmap", LoadBmp, nullptr, SaveBmp, kBmpAliases},
+    {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
+    {"ico", "Symbol", LoadBmp, nullptr, SaveBmp, kIcoAliases},
+    {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
+    {"pcd", "Photo-CD", LoadPcdFile, nullptr, SaveBmp, kPcdAliases},
+    {"psd", "Photoshop", LoadPsdFile, nullptr, SaveBmp, kPsdAliases},
+    {"pcx", "PCX", LoadPcxFile, nullptr, SaveBmp, kPcxAliases},
+    {"png", "PNG", LoadPngFile, nullptr, SavePngFile, kPngAliases},
+    {"tif", "TIFF", LoadTiffFile, nullptr, SaveTiffFile, kTifAliases},
+    {"wmf", "Metadatei", LoadMetafileFile, nullptr, SaveMetafileFile, kWmfAliases},
 }};
 
 const TFormatRow& FormatRow(int formatIndex)

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "picture/Stretch.h"
+
 namespace corvalin {
 
 class TBitmap;
@@ -20,6 +22,10 @@ struct TPictureMetadata;
 // a document); the picture takes the first.
 using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
                              TPictureMetadata& metadata);
+// As TLoadPath, for a reader that can decode the rows a scaling samples
+// alone: it asks `rows` once it knows the picture's size (see TRowRequest).
+using TRowsLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
+                                 TPictureMetadata& metadata, const TRowRequest& rows);
 // Writes the picture under the name, replacing the file atomically, with
 // whatever of metadata the format can hold.
 using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
@@ -36,6 +42,7 @@ struct TFormatRow {
     std::string_view Extension;    // lower case, without the dot
     std::string_view Description;  // the format's name in messages
     TLoadPath Load;                // null: this build cannot read the format yet
+    TRowsLoadPath LoadRows;        // null: the reader always decodes every row
     TSavePath Save;                // null: this build cannot write the format yet
     // Every extension the row's reader is registered under (the row's own
     // among them); FormatIndexOf looks only at Extension.

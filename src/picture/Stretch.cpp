@@ -9,12 +9,12 @@ namespace corvalin {
 
 namespace {
 
-// First source position of each target position: floor(t * sourceSize / targetSize).
+// First source position of each target position, and the end of the last.
 std::vector<int> SourcePositions(int targetSize, int sourceSize)
 {
     std::vector<int> map(size_t(targetSize) + 1);
     for (int t = 0; t <= targetSize; ++t)
-        map[t] = int(int64_t(t) * sourceSize / targetSize);
+        map[t] = SampledPosition(t, targetSize, sourceSize);
     return map;
 }
 

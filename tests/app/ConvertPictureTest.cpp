@@ -11,6 +11,7 @@
 #include "app/ConvertPicture.h"
 #include "app/Session.h"
 #include "common/Exceptions.h"
+#include "formats/BitmapEx.h"
 
 using namespace corvalin;
 using testsupport::TempDir;
@@ -176,6 +177,29 @@ TEST_F(ConvertPictureTest, ScalesAndChangesDepth)
     TBitmapEx same;
     same.LoadFromFileEx(dir.File("Neu_a.bmp"));
     EXPECT_EQ(same.PixelFormat(), TPixelFormat::pf24bit);
+}
+
+TEST_F(ConvertPictureTest, PhotographScalesToThePixelsOfItsWholeDecode)
+{
+    using testsupport::Quote;
+    const std::string photo = dir.File("photo.jpg");
+    ASSERT_EQ(testsupport::RunCommand("/usr/bin/convert -size 97x73 gradient:red-blue -fill yellow "
+                                      "-draw 'circle 40,36 60,50' " + Quote(photo)).status, 0);
+    TBitmapEx whole;
+    whole.LoadFromFileEx(photo);
+    whole.SaveToFileEx(dir.File("whole.bmp"), 85);
+    struct Fit {
+        int mode, width, height;
+    };
+    // Every fit mode, fewer rows and (last) more rows than the photograph.
+    for (const Fit fit : {Fit{1, 40, 999}, Fit{2, 999, 30}, Fit{3, 50, 20}, Fit{4, 33, 33},
+                          Fit{2, 5, 150}}) {
+        const std::string fromPhoto = Convert(photo, 1, fit.mode, 0, fit.width, fit.height, 0, true);
+        const std::string fromWhole =
+            Convert(dir.File("whole.bmp"), 1, fit.mode, 0, fit.width, fit.height, 0, true);
+        EXPECT_EQ(testsupport::ReadBytes(fromPhoto), testsupport::ReadBytes(fromWhole))
+            << "fit mode " << fit.mode;
+    }
 }
 
 TEST_F(ConvertPictureTest, EightBitSourceBecomesTwentyFourBit)

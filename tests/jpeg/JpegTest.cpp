@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "common/FileIO.h"
 #include "formats/jpeg/JpegImage.h"
+#include "picture/Stretch.h"
 
 using namespace corvalin;
 using namespace testsupport;
@@ -405,4 +406,61 @@ TEST(JpegWrite, EmptyPictureIsRefusedAndLeavesTheFile)
     TBitmapEx picture;
     EXPECT_THROW(picture.SaveToFileEx(path, 75), EInvalidGraphic);
     EXPECT_EQ(std::filesystem::file_size(path), 3u);
+}
+
+namespace {
+
+// The picture scaled to `rows` rows, the way a conversion scales it.
+std::vector<uint8_t> ScaledRows(const TRaster& raster, int width, int rows)
+{
+    auto target = TRaster::Create(width, rows, TPixelFormat::pf24bit);
+    StretchRaster(*target, TRect{0, 0, width, rows}, raster, std::nullopt);
+    return {target->Row(0), target->Row(0) + size_t(target->stride) * size_t(rows)};
+}
+
+}  // namespace
+
+TEST(JpegRead, SampledRowsScaleToTheSamePixelsAsTheWholePicture)
+{
+    TempDir dir;
+    const std::string ppm = dir.File("odd.ppm");
+    ImageMagick(Quote(MakeSource(dir)) + " -resize 97x73! " + Quote(ppm));
+    const std::string cjpeg = "/usr/bin/cjpeg ";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"420.jpg", cjpeg + "-sample 2x2"}, {"444.jpg", cjpeg + "-sample 1x1"},
+        {"422.jpg", cjpeg + "-sample 2x1"}, {"440.jpg", cjpeg + "-sample 1x2"},
+        {"411.jpg", cjpeg + "-sample 4x1"}, {"progressive.jpg", cjpeg + "-progressive"},
+        {"restart.jpg", cjpeg + "-restart 1"}, {"arith.jpg", cjpeg + "-arithmetic"},
+        {"rgb.jpg", cjpeg + "-rgb"}, {"grey.jpg", cjpeg + "-grayscale"},
+        {"cmyk.jpg", "/usr/bin/convert ppm:- -colorspace CMYK jpg:- <"},
+        {"whole-1x2.jpg", cjpeg + "-sample 1x2,1x2,1x2"}, {"whole-2x3.jpg", cjpeg + "-sample 2x3"},
+    };
+    for (const auto& [name, command] : cases) {
+        const std::string path = dir.File(name);
+        ASSERT_EQ(RunCommand(command + " " + Quote(ppm) + " > " + Quote(path)).status, 0) << name;
+        std::vector<uint8_t> cut = ReadBytes(path);
+        cut.resize(cut.size() * 3 / 5);  // damage decodes as far as it goes, in both ways
+        std::vector<uint8_t> junk = ReadBytes(path);
+        junk.insert(junk.end() - 2, {0xFF, 0xC4, 0x00, 0x02, 0xFF, 0xFF, 0x12});
+        for (const auto& bytes : {ReadBytes(path), cut, junk}) {
+            std::shared_ptr<TRaster> whole;
+            try {
+                whole = DecodeJpeg(bytes);
+            } catch (const EJPEG& error) {
+                // A file the whole decode refuses is refused alike.
+                EXPECT_THROW(DecodeJpeg(bytes, [](int32_t, int32_t) { return 5; }), EJPEG) << name;
+                continue;
+            }
+            for (int rows : {1, 2, 5, 17, 36, 72, 73, 200}) {
+                const auto sampled = DecodeJpeg(bytes, [rows](int32_t, int32_t) { return rows; });
+                EXPECT_EQ(ScaledRows(*sampled, 41, rows), ScaledRows(*whole, 41, rows))
+                    << name << " to " << rows << " rows, " << bytes.size() << " bytes";
+                // Colour pictures of the usual layouts deliver just the
+                // sampled rows; greys and the other layouts deliver all.
+                const bool usual = name.find("whole") == std::string::npos && name != "grey.jpg";
+                const bool fewer = usual && rows < whole->height;
+                EXPECT_EQ(sampled->height, fewer ? rows : whole->height) << name;
+            }
+        }
+    }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 #include "common/Limits.h"
 #include "formats/jpeg/JpegSession.h"
@@ -97,6 +99,77 @@ void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr)
     }
 }
 
+// The usual layouts: the first component sampled 1x1, 2x1, 2x2, 1x2 or 4x1
+// and every other 1x1. For some others (three rows of the first component
+// to one of the rest, say) libjpeg's passing over rows changes the rows read
+// after them, so such rare files decode whole.
+bool HasUsualSampling(const jpeg_decompress_struct& cinfo)
+{
+    constexpr std::array<std::pair<int, int>, 5> kFirst{{{1, 1}, {2, 1}, {2, 2}, {1, 2}, {4, 1}}};
+    const jpeg_component_info* components = cinfo.comp_info;
+    const std::pair<int, int> first{components[0].h_samp_factor, components[0].v_samp_factor};
+    if (std::find(kFirst.begin(), kFirst.end(), first) == kFirst.end())
+        return false;
+    for (int i = 1; i < cinfo.num_components; ++i)
+        if (components[i].h_samp_factor != 1 || components[i].v_samp_factor != 1)
+            return false;
+    return true;
+}
+
+// How many rows the caller will sample, when it asked and fewer than all
+// are needed; 0 for every row. Greys are dithered, each row with the error
+// carried down from the rows above, so they always decode whole.
+int32_t SampledRowCount(const jpeg_decompress_struct& cinfo, const TRowRequest& request)
+{
+    if (!request || cinfo.quantize_colors || !HasUsualSampling(cinfo))
+        return 0;
+    const int32_t rows = request(int32_t(cinfo.output_width), int32_t(cinfo.output_height));
+    return rows > 0 && JDIMENSION(rows) < cinfo.output_height ? rows : 0;
+}
+
+// Passes over the rows before `row`; false when libjpeg has no more.
+bool SkipTo(TJpegDecoder& decoder, JDIMENSION row)
+{
+    const jpeg_decompress_struct& cinfo = decoder.Info();
+    while (cinfo.output_scanline < row)
+        if (decoder.SkipRows(row - cinfo.output_scanline) == 0)
+            return false;
+    return true;
+}
+
+// The rows after the last sampled one are read rather than passed over:
+// libjpeg passes over the end of a picture without reading the rest of the
+// file, and damage there must fail the file as it does when every row is read.
+void ReadRemainingRows(TJpegDecoder& decoder)
+{
+    const jpeg_decompress_struct& cinfo = decoder.Info();
+    std::vector<uint8_t> scratch(size_t(cinfo.output_width) * size_t(cinfo.output_components));
+    JSAMPROW row = scratch.data();
+    while (cinfo.output_scanline < cinfo.output_height)
+        if (decoder.ReadRows(&row, 1) == 0)
+            return;
+}
+
+// Raster row t takes the picture's row that scaling to raster.height rows
+// samples; only those rows are colour-converted.
+void ReadSampledRows(TJpegDecoder& decoder, TRaster& raster)
+{
+    const jpeg_decompress_struct& cinfo = decoder.Info();
+    const int height = int(cinfo.output_height);
+    const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+    std::vector<uint8_t> cmykRow(cmyk ? size_t(raster.width) * 4 : 0);
+    for (int t = 0; t < raster.height; ++t) {
+        if (!SkipTo(decoder, JDIMENSION(SampledPosition(t, raster.height, height))))
+            return;
+        JSAMPROW row = cmyk ? cmykRow.data() : raster.Row(t);
+        if (decoder.ReadRows(&row, 1) == 0)
+            return;
+        if (cmyk)
+            CmykRowToBgr(cmykRow.data(), raster.width, cinfo.saw_Adobe_marker, raster.Row(t));
+    }
+    ReadRemainingRows(decoder);
+}
+
 void ReadCmykRows(TJpegDecoder& decoder, TRaster& raster)
 {
     const jpeg_decompress_struct& cinfo = decoder.Info();
@@ -148,7 +221,7 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data)
     return HeaderOf(decoder);
 }
 
-std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data)
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows)
 {
     TJpegDecoder decoder(data);
     HeaderOf(decoder);  // refuses oversized pictures before libjpeg allocates
@@ -157,11 +230,15 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data)
     decoder.Start();
 
     const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
-    auto raster = TRaster::Create(int32_t(cinfo.output_width), int32_t(cinfo.output_height),
+    const int32_t sampled = SampledRowCount(cinfo, rows);
+    auto raster = TRaster::Create(int32_t(cinfo.output_width),
+                                  sampled > 0 ? sampled : int32_t(cinfo.output_height),
                                   gray ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
     if (gray)
         raster->palette = GrayPaletteOf(cinfo);
-    if (cinfo.out_color_space == JCS_CMYK)
+    if (sampled > 0)
+        ReadSampledRows(decoder, *raster);
+    else if (cinfo.out_color_space == JCS_CMYK)
         ReadCmykRows(decoder, *raster);
     else
         ReadDirectRows(decoder, *raster);

@@ -10,6 +10,7 @@
 #include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegSession.h"
 #include "picture/Raster.h"
+#include "picture/Stretch.h"
 
 namespace corvalin {
 
@@ -28,8 +29,9 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
 // Decodes at full size with block smoothing: a 24-bit raster for colour
 // (also CMYK/YCCK) files, an 8-bit raster with at most 236 grey levels in
 // its palette for greyscale files. Damaged or truncated data decodes as far
-// as it goes.
-std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data);
+// as it goes. Colour files deliver only the rows sampled for the number of
+// rows that `rows` answers, when it is given (see TRowRequest).
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows = {});
 
 // Encodes the raster, whatever its layout, as a baseline JFIF file; the
 // markers follow the JFIF header.

@@ -87,10 +87,19 @@ void TJPEGImage::AssignTo(TBitmap& target) const
 
 size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
-    TJPEGImage image;
-    image.LoadFromBytes({file.begin(), file.end()});
-    picture.AssignPicture(&image);
-    metadata = image.Metadata();
+    return LoadJpegRows(picture, file, metadata, {});
+}
+
+size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows)
+{
+    // Header, side data, pixels: the order in which a damaged file is refused.
+    ReadJpegHeader(file);
+    TPictureMetadata found = ReadJpegMetadata(file);
+    TBitmap decoded;
+    decoded.AdoptRaster(DecodeJpeg(file, rows));
+    picture.AssignPicture(&decoded);
+    metadata = std::move(found);
     return 1;
 }
 

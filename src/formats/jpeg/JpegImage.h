@@ -72,6 +72,10 @@ private:
 // LoadFromFileEx's JPEG row: the picture takes the file's decoded raster,
 // metadata its side data.
 size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// As LoadJpegFile, delivering only the rows a scaling samples when `rows`
+// asks for fewer than all (see TRowRequest).
+size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality, with
 // the side data the format holds, replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

@@ -65,6 +65,14 @@ unsigned TJpegDecoder::ReadRows(JSAMPARRAY rows, unsigned count)
     return read;
 }
 
+unsigned TJpegDecoder::SkipRows(unsigned count)
+{
+    unsigned skipped = 0;
+    if (!corvalin_jpeg_decoder_skip_rows(session_, count, &skipped))
+        Fail();
+    return skipped;
+}
+
 void TJpegDecoder::Finish()
 {
     if (!corvalin_jpeg_decoder_finish(session_))

@@ -40,6 +40,9 @@ public:
     void Start();
     // Reads up to count rows; 0 when libjpeg delivers nothing more.
     unsigned ReadRows(JSAMPARRAY rows, unsigned count);
+    // Passes over up to count rows without colour-converting them; returns
+    // how many.
+    unsigned SkipRows(unsigned count);
     void Finish();
 
 private:

@@ -169,6 +169,15 @@ int corvalin_jpeg_decoder_read_rows(CorvalinJpegDecoder* decoder, JSAMPARRAY row
     return 1;
 }
 
+int corvalin_jpeg_decoder_skip_rows(CorvalinJpegDecoder* decoder, unsigned count,
+                                    unsigned* skipped)
+{
+    if (setjmp(decoder->err.exit))
+        return 0;
+    *skipped = jpeg_skip_scanlines(&decoder->cinfo, count);
+    return 1;
+}
+
 int corvalin_jpeg_decoder_finish(CorvalinJpegDecoder* decoder)
 {
     if (setjmp(decoder->err.exit))

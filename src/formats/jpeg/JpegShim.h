@@ -60,6 +60,11 @@ int corvalin_jpeg_decoder_start(CorvalinJpegDecoder* decoder);
 /* Reads up to `count` rows; `*read` is 0 when libjpeg has nothing more. */
 int corvalin_jpeg_decoder_read_rows(CorvalinJpegDecoder* decoder, JSAMPARRAY rows,
                                     unsigned count, unsigned* read);
+/* Passes over up to `count` rows without colour-converting them; `*skipped`
+ * says how many. The rows' data is still decoded, so damage is met exactly
+ * where reading the rows would meet it. */
+int corvalin_jpeg_decoder_skip_rows(CorvalinJpegDecoder* decoder, unsigned count,
+                                    unsigned* skipped);
 int corvalin_jpeg_decoder_finish(CorvalinJpegDecoder* decoder);
 
 /* Opens a compression session whose output collects in memory, starting with
