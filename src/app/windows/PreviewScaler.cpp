@@ -1,45 +1,51 @@
 #include "app/windows/PreviewScaler.h"
 
+#include <QThreadPool>
+
 #include "common/windows/BitmapImage.h"
 #include "picture/Bitmap.h"
 
 namespace corvalin {
 
-TPreviewScaler::TPreviewScaler(Scaled scaled) : scaled_(std::move(scaled)), thread_([this] { Work(); })
-{
-}
+TPreviewScaler::TPreviewScaler(Scaled scaled) : scaled_(std::move(scaled)) {}
 
 TPreviewScaler::~TPreviewScaler()
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-        waiting_.reset();
-    }
-    wake_.notify_one();
-    thread_.join();
+    std::unique_lock lock(mutex_);
+    waiting_.reset();
+    idle_.wait(lock, [this] { return !running_; });
 }
 
 void TPreviewScaler::Shrink(std::unique_ptr<const TBitmap> picture, QSize box, uint64_t request)
 {
     std::optional<TRequest> dropped;
+    bool start = false;
     {
         std::lock_guard lock(mutex_);
         dropped = std::move(waiting_);
         waiting_ = TRequest{std::move(picture), box, request};
+        start = !running_;
+        running_ = true;
     }
-    wake_.notify_one();
+    // One task at a time on Qt's pool, rather than a thread of our own:
+    // Qt's image routines spread a large picture over the pool's threads,
+    // but not when they already run on one of them, and the window thread's
+    // own image work would otherwise queue behind those pieces.
+    if (start)
+        QThreadPool::globalInstance()->start([this] { ShrinkWaiting(); });
 }
 
-void TPreviewScaler::Work()
+void TPreviewScaler::ShrinkWaiting()
 {
     while (true) {
         TRequest request;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait(lock, [this] { return stopping_ || waiting_; });
-            if (stopping_)
+            std::lock_guard lock(mutex_);
+            if (!waiting_) {
+                running_ = false;
+                idle_.notify_all();
                 return;
+            }
             request = std::move(*waiting_);
             waiting_.reset();
         }

@@ -1,8 +1,8 @@
-// Shrinks preview pictures on a thread of its own: turning a photograph of
-// many megapixels into an image and smoothing it down to the preview takes
-// long enough that the windows would stop repainting and reacting meanwhile.
-// Only the newest picture matters, so one still waiting when a newer one
-// comes is dropped.
+// Shrinks preview pictures away from the window thread: turning a
+// photograph of many megapixels into an image and smoothing it down to the
+// preview takes long enough that the windows would stop repainting and
+// reacting meanwhile. Only the newest picture matters, so one still waiting
+// when a newer one comes is dropped.
 #pragma once
 
 #include <condition_variable>
@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 #include <QImage>
 #include <QSize>
@@ -22,12 +21,12 @@ class TBitmap;
 
 class TPreviewScaler {
 public:
-    // Called on the scaler's thread with each shrunk picture and the number
-    // its request was given.
+    // Called on a thread of Qt's pool with each shrunk picture and the
+    // number its request was given.
     using Scaled = std::function<void(QImage image, uint64_t request)>;
 
     explicit TPreviewScaler(Scaled scaled);
-    // Finishes the picture being shrunk; drops one still waiting.
+    // Waits for the picture being shrunk; drops one still waiting.
     ~TPreviewScaler();
     TPreviewScaler(const TPreviewScaler&) = delete;
     TPreviewScaler& operator=(const TPreviewScaler&) = delete;
@@ -43,14 +42,13 @@ private:
         uint64_t number = 0;
     };
 
-    void Work();
+    void ShrinkWaiting();
 
     const Scaled scaled_;
     std::mutex mutex_;
-    std::condition_variable wake_;
+    std::condition_variable idle_;
     std::optional<TRequest> waiting_;
-    bool stopping_ = false;
-    std::thread thread_;  // last: starts once the rest is ready
+    bool running_ = false;
 };
 
 }  // namespace corvalin

@@ -31,7 +31,7 @@ constexpr int kPreviewHeight = 275;
 TfrmProgress::TfrmProgress(QWidget* owner)
     : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       scaler_([this](QImage image, uint64_t request) {
-          // Runs on the scaler's thread: the window takes the picture on its own.
+          // Runs on a thread of Qt's pool: the window takes the picture on its own.
           QMetaObject::invokeMethod(
               this, [this, image = std::move(image), request] { ShrunkPreviewReady(image, request); },
               Qt::QueuedConnection);
