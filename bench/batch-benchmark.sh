@@ -3,8 +3,8 @@
 # headless "corvalin /auto=1 /adapt=3 /height=300 /width=400 /copy=1" against
 # ImageMagick's "mogrify -resize 400x300" on the same files in the same run,
 # both on one thread; Corvalin then again with one worker per available core
-# (its default). Prints files per second, the ratios and Corvalin's peak
-# resident memory for both runs.
+# (its default). Prints seconds, files per second and peak resident memory
+# of every run, and the ratios.
 # Usage: bench/batch-benchmark.sh [FORMAT] [COUNT] [TARGET]
 #   FORMAT: one of the ten extensions, default bmp (a format whose codec is
 #   not built makes every file fail, which the script reports).
@@ -14,18 +14,20 @@
 #   example "bmp 48 gif" writes GIF files. Default: the source's format.
 # SIZE=WxH sets the pictures' size (default 1600x1200); for example
 #   SIZE=4000x3000 bench/batch-benchmark.sh tif 8 measures 12-megapixel TIFF files.
-# JPEG photographs: PHOTOS=DIR bench/batch-benchmark.sh jpg [COUNT] takes the
-#   first COUNT JPEG files of DIR (the A/ folder of 12-megapixel or the B/
-#   folder of 2-megapixel photographs that make-photo-corpus.sh makes) and runs
-#   "/adapt=3 /height=300 /quality=85" against "mogrify -resize x300 -quality 85"
-#   and "vipsthumbnail --size x300" (quality 85), all on one thread, and
-#   vipsthumbnail once more with its default threads.
+# Photographs: PHOTOS=DIR bench/batch-benchmark.sh jpg|png|bmp [COUNT] takes
+#   the first COUNT files of that type in DIR (make-photo-corpus.sh makes A/
+#   with 12-megapixel and B/ with 2-megapixel JPEG photographs, C/ with PNG
+#   and BMP ones of 1600 x 1200) and runs "/adapt=3 /height=300 /quality=85"
+#   against "mogrify -resize x300 -quality 85" on one thread and
+#   "vipsthumbnail --size x300" (quality 85 for JPEG, PNG out for PNG) with
+#   VIPS_CONCURRENCY=1 and with its default threads. The sources are copied;
+#   DIR is only read.
 set -euo pipefail
 format=${1:-bmp}
 count=${2:-48}
 target=${3:-}
 photos=${PHOTOS:-}
-[ -z "$photos" ] || [ "$format" = jpg ] || { echo "PHOTOS needs the format jpg" >&2; exit 2; }
+[ -z "$photos" ] || [[ $format =~ ^(jpg|png|bmp)$ ]] || { echo "PHOTOS needs the format jpg, png or bmp" >&2; exit 2; }
 target_switch=() magick_target=()
 if [ -n "$target" ]; then
   entries=(- bmp gif ico jpg pcd psd pcx)  # "/format" entries 2..8; 1 keeps the format
@@ -52,10 +54,11 @@ case $format in
   *) encode=("$work/base.$format") ;;
 esac
 if [ -n "$photos" ]; then
-  mapfile -t chosen < <(ls "$photos"/*.jpg | head -n "$count")
+  mapfile -t chosen < <(ls "$photos"/*."$format" | head -n "$count")
   count=${#chosen[@]}
   cp "${chosen[@]}" "$work/source/"
   cp "${chosen[@]}" "$work/corvalin/"
+  chmod u+w "$work"/source/* "$work"/corvalin/*
   read -r width height < <(/usr/bin/identify -format '%w %h\n' "${chosen[0]}")
   size_switches=(/adapt=3 /height=300 /quality=85)
   magick_size=(-resize x300 -quality 85)
@@ -81,43 +84,68 @@ fi
 
 now() { date +%s.%N; }
 
-# One Corvalin run with the given "/threads=" switch (none: one worker per
-# core); its copies are removed afterwards so that the next run finds only
-# the sources. Sets run_s, run_status and run_rss_kb.
-run_corvalin() {
+# Runs a command; sets run_s (wall clock), run_status and run_rss_kb (peak
+# resident memory of the process, from /usr/bin/time).
+measure() {
   local start
   start=$(now)
   run_status=0
-  env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
-    /usr/bin/time -v -o "$work/time.txt" \
-    "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 "${size_switches[@]}" /copy=1 \
-    "${target_switch[@]}" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
+  /usr/bin/time -f %M -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
   run_s=$(echo "$(now) - $start" | bc -l)
-  run_rss_kb=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/time.txt")
+  run_rss_kb=$(tail -1 "$work/time.txt")
 }
+
+# One Corvalin run with the given "/threads=" switch (none: one worker per
+# core).
+run_corvalin() {
+  measure env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
+    "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 "${size_switches[@]}" /copy=1 \
+    "${target_switch[@]}" "$@"
+}
+
+# One line of the table: name, seconds, peak KB.
+row() {
+  printf '%-32s %7.2f s %8.2f files/s %7d KB\n' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$3"
+}
+missing_row() { printf '%-32s %9s %17s\n' "$1" "—" "$2"; }
 
 run_corvalin /threads=1
 status=$run_status corvalin_s=$run_s rss_kb=$run_rss_kb
 written=$(ls "$work/corvalin" | grep -c '^Neu_' || true)
+tail -3 "$work/result.txt" > "$work/summary.txt"
+head -5 "$work/errors.txt" > "$work/failures.txt"
+# Its copies go, so that the next run finds only the sources.
 rm -f "$work"/corvalin/Neu_*
 run_corvalin
 [ "$run_status" -eq "$status" ] || echo "corvalin with $cores workers ended with status $run_status"
 all_s=$run_s all_rss_kb=$run_rss_kb
 
-start=$(now)
-MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" "${magick_size[@]}" "$work"/source/*."$format"
-magick_s=$(echo "$(now) - $start" | bc -l)
+measure env MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" "${magick_size[@]}" \
+  "$work"/source/*."$format"
+magick_s=$run_s magick_rss_kb=$run_rss_kb
 
-vips_s=
-if [ -n "$photos" ] && command -v vipsthumbnail >/dev/null; then
+# vipsthumbnail writes what its output name says; without a saver for the
+# format it fails, and the table says so.
+vips_s= vips_all_s= vips_note=
+if [ -z "$photos" ]; then
+  vips_note="photographs only"
+elif ! command -v vipsthumbnail >/dev/null; then
+  vips_note="vipsthumbnail missing"
+else
+  case $format in
+    jpg) vips_out="%s.jpg[Q=85]" ;;
+    *) vips_out="%s.$format" ;;
+  esac
   mkdir -p "$work/vips"
-  start=$(now)
-  VIPS_CONCURRENCY=1 vipsthumbnail --size x300 -o "$work/vips/%s.jpg[Q=85]" "$work"/source/*.jpg
-  vips_s=$(echo "$(now) - $start" | bc -l)
-  rm -f "$work"/vips/*
-  start=$(now)
-  vipsthumbnail --size x300 -o "$work/vips/%s.jpg[Q=85]" "$work"/source/*.jpg
-  vips_all_s=$(echo "$(now) - $start" | bc -l)
+  measure env VIPS_CONCURRENCY=1 vipsthumbnail --size x300 -o "$work/vips/$vips_out" "$work"/source/*."$format"
+  if [ "$run_status" -eq 0 ] && [ "$(ls "$work/vips" | wc -l)" -eq "$count" ]; then
+    vips_s=$run_s vips_rss_kb=$run_rss_kb
+    rm -f "$work"/vips/*
+    measure vipsthumbnail --size x300 -o "$work/vips/$vips_out" "$work"/source/*."$format"
+    vips_all_s=$run_s vips_all_rss_kb=$run_rss_kb
+  else
+    vips_note="cannot write $format"
+  fi
 fi
 
 # Two pictures of one conversion: the source and the result 300 pixels high;
@@ -127,19 +155,35 @@ limit_kb=$(( pair_kb + 30 * 1024 ))
 all_limit_kb=$(( (cores + 1) * pair_kb + 30 * 1024 ))
 
 echo "format: $format${target:+ -> $target}, pictures: $count (${width}x$height), written by corvalin: $written, exit status $status"
-[ "$status" -eq 0 ] || { echo "corvalin reported failures:"; head -5 "$work/errors.txt"; }
-tail -3 "$work/result.txt"
-printf 'corvalin:    %6.2f s  %7.2f files/s (1 worker)\n' "$corvalin_s" "$(echo "$count / $corvalin_s" | bc -l)"
-printf 'corvalin:    %6.2f s  %7.2f files/s (%d workers, %.2f x 1 worker)\n' "$all_s" \
-  "$(echo "$count / $all_s" | bc -l)" "$cores" "$(echo "$corvalin_s / $all_s" | bc -l)"
-printf 'imagemagick: %6.2f s  %7.2f files/s\n' "$magick_s" "$(echo "$count / $magick_s" | bc -l)"
-printf 'ratio corvalin/imagemagick (files/s): %.2f (target >= 5)\n' "$(echo "$magick_s / $corvalin_s" | bc -l)"
+[ "$status" -eq 0 ] || { echo "corvalin reported failures:"; cat "$work/failures.txt"; }
+cat "$work/summary.txt"
+row "corvalin (1 worker)" "$corvalin_s" "$rss_kb"
+row "corvalin ($cores workers)" "$all_s" "$all_rss_kb"
+row "mogrify (1 thread)" "$magick_s" "$magick_rss_kb"
 if [ -n "$vips_s" ]; then
-  printf 'vipsthumbnail: %6.2f s  %7.2f files/s\n' "$vips_s" "$(echo "$count / $vips_s" | bc -l)"
-  printf 'ratio corvalin/vipsthumbnail (files/s): %.2f\n' "$(echo "$vips_s / $corvalin_s" | bc -l)"
-  printf 'vipsthumbnail: %6.2f s  %7.2f files/s (default threads)\n' "$vips_all_s" "$(echo "$count / $vips_all_s" | bc -l)"
-  printf 'ratio corvalin (%d workers)/vipsthumbnail (default threads): %.2f\n' "$cores" "$(echo "$vips_all_s / $all_s" | bc -l)"
-  echo "JPEG targets: >= 8 x imagemagick on 12-megapixel photographs, >= 1.2 x vipsthumbnail on 2-megapixel ones"
+  row "vipsthumbnail (1 thread)" "$vips_s" "$vips_rss_kb"
+  row "vipsthumbnail (default threads)" "$vips_all_s" "$vips_all_rss_kb"
+else
+  missing_row "vipsthumbnail (1 thread)" "$vips_note"
+  missing_row "vipsthumbnail (default threads)" "$vips_note"
+fi
+
+# The goals on a two-core machine, by set.
+self_goal= vips_goal=
+if [ -n "$photos" ]; then
+  case $format in
+    jpg) if [ "$width" -ge 3000 ]; then self_goal=1.8 vips_goal=1.4; else self_goal=1.6 vips_goal=2.5; fi ;;
+    png) vips_goal=1.6 ;;
+  esac
+fi
+printf 'ratio corvalin %d workers / 1 worker (files/s): %.2f%s\n' "$cores" \
+  "$(echo "$corvalin_s / $all_s" | bc -l)" "${self_goal:+ (goal >= $self_goal)}"
+printf 'ratio corvalin 1 worker / imagemagick (files/s): %.2f\n' "$(echo "$magick_s / $corvalin_s" | bc -l)"
+if [ -n "$vips_s" ]; then
+  printf 'ratio corvalin 1 worker / vipsthumbnail 1 thread (files/s): %.2f\n' \
+    "$(echo "$vips_s / $corvalin_s" | bc -l)"
+  printf 'ratio corvalin %d workers / vipsthumbnail default threads (files/s): %.2f%s\n' "$cores" \
+    "$(echo "$vips_all_s / $all_s" | bc -l)" "${vips_goal:+ (goal >= $vips_goal)}"
 fi
 printf 'corvalin peak RSS: %d KB (limit %d KB: two pictures + 30 MB)\n' "$rss_kb" "$limit_kb"
 printf 'corvalin peak RSS with %d workers: %d KB (limit %d KB: (workers + 1) x two pictures + 30 MB)\n' \

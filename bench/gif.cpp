@@ -30,7 +30,7 @@ double BestMilliseconds(const std::function<void()>& work, int repeats = 7)
 
 void Decode(const char* path, TBitmap& picture)
 {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    const TLargeBytes bytes = ReadWholeFile(path);
     TGIFImage gif;
     gif.LoadFromBytes(bytes);
     picture.AssignPicture(&gif);

@@ -39,7 +39,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
-    const std::vector<uint8_t> bytes = ReadWholeFile(argv[1]);
+    const TLargeBytes bytes = ReadWholeFile(argv[1]);
     TBitmap bitmap;
     const double decode = BestSeconds([&] {
         TPNGImage png;

@@ -21,7 +21,7 @@ int main(int argc, char** argv)
     }
     const int runs = std::max(1, std::atoi(argv[1]));
     for (int i = 2; i < argc; ++i) {
-        const std::vector<uint8_t> bytes = ReadWholeFile(argv[i]);
+        const TLargeBytes bytes = ReadWholeFile(argv[i]);
         const uint8_t index = FormatIndexOf(argv[i]);
         if (index == fiUnknown || FormatRow(index).Load == nullptr) {
             std::fprintf(stderr, "%s: no reader\n", argv[i]);

@@ -40,14 +40,14 @@ int main(int argc, char** argv)
         return 2;
     }
     const int runs = std::max(1, std::atoi(argv[1]));
-    const std::vector<uint8_t> first = ReadWholeFile(argv[2]);
+    const TLargeBytes first = ReadWholeFile(argv[2]);
     std::vector<uint8_t> copy(first.size(), 1);
     std::printf("memcpy %.2f\n", BestMilliseconds([&] {
         std::memcpy(copy.data(), first.data(), first.size());
         asm volatile("" : : "r"(copy.data()) : "memory");
     }, runs));
     for (int i = 2; i < argc; ++i) {
-        const std::vector<uint8_t> bytes = ReadWholeFile(argv[i]);
+        const TLargeBytes bytes = ReadWholeFile(argv[i]);
         TBitmap picture;
         const double ms = BestMilliseconds([&] { LoadTiffFile(picture, bytes); }, runs);
         // A checksum of the raster shows that every layout decoded the same picture.

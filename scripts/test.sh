@@ -2,7 +2,9 @@
 # Installs what is missing, builds everything and runs every test: once in a
 # normal build (with the windows), once with AddressSanitizer and
 # UndefinedBehaviorSanitizer (library, tests and fuzz-regression replays).
-# The core libraries build with -Wshadow and -Werror in both.
+# Then a ThreadSanitizer build of only what converts files on several
+# threads: the batch and end-to-end tests and the program they start.
+# The core libraries build with -Wshadow and -Werror in all three.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -18,3 +20,10 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVALIN_SANITIZE=O
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 (cd build-asan && ctest --output-on-failure -j"$jobs")
+
+# Any report of a data race or a deadlock ends the program with status 66,
+# which fails its test (the end-to-end runs inherit the options).
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_TSAN=ON -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_STRICT=ON
+cmake --build build-tsan -j"$jobs" --target corvalin test_app
+export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
+(cd build-tsan && ctest --output-on-failure -j"$jobs" -R '^(BatchRunTest|EndToEnd|ManyWorkers|BatchMemory)\.')

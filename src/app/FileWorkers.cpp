@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "common/Exceptions.h"
+#include "common/LargeBlocks.h"
 
 namespace corvalin {
 
@@ -46,6 +47,8 @@ void GiveWayToFrontEnd()
 
 TFileWorkers::TFileWorkers(int workers)
 {
+    // Each worker's next file reuses the memory of its last one.
+    KeepLargeBlocks(kBlocksPerFile * size_t(workers));
     threads_.reserve(size_t(workers));
     for (int i = 0; i < workers; ++i)
         threads_.emplace_back([this] { Work(); });
@@ -60,6 +63,7 @@ TFileWorkers::~TFileWorkers()
     queued_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
+    KeepLargeBlocks(kBlocksPerFile);
 }
 
 uint64_t TFileWorkers::Start(Task task)

@@ -58,7 +58,7 @@ TSettingsStore TSettingsStore::Open(const std::string& path)
         store.opened_ = errno == ENOENT;  // a missing file is an empty store
         return store;
     }
-    std::vector<uint8_t> bytes;
+    TLargeBytes bytes;
     try {
         // Read like a picture: no blocking, regular files only, and a cap no
         // real settings file reaches (a link to /dev/zero must not fill memory).

@@ -115,7 +115,7 @@ void SyncFolder(const std::string& folder)
 
 }  // namespace
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path, int64_t maxBytes)
+TLargeBytes ReadWholeFile(const std::string& path, int64_t maxBytes)
 {
     // O_NONBLOCK: opening a FIFO put in the picture's place must not wait
     // for a writer; the type check below refuses it right after.
@@ -136,7 +136,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path, int64_t maxBytes)
 
     // The file may still grow while it is read: one byte beyond the limit
     // is enough to refuse it.
-    std::vector<uint8_t> bytes(size_t(info.st_size) + 1);
+    TLargeBytes bytes(size_t(info.st_size) + 1);
     size_t filled = 0;
     for (;;) {
         if (filled == bytes.size()) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/LargeBlocks.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
 #include "common/TempFiles.h"
@@ -19,7 +20,7 @@ namespace corvalin {
 // put in its place cannot hang the run), and anything that is no regular
 // file, or holds more than maxBytes, is refused before a byte is read.
 // Throws EFOpenError "Datei %s kann nicht geöffnet werden. %s".
-std::vector<uint8_t> ReadWholeFile(const std::string& path, int64_t maxBytes = kMaxRasterBytes);
+TLargeBytes ReadWholeFile(const std::string& path, int64_t maxBytes = kMaxRasterBytes);
 
 // A stream that writes an unnamed temporary file in the target's folder and,
 // on Commit, gives it the target's name: a new file is linked straight to

@@ -51,7 +51,7 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
                                   const TRowRequest& rows)
 {
     const uint8_t index = FormatIndexOfName(fileName);
-    const std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    const TLargeBytes bytes = ReadWholeFile(fileName);
     const TFormatRow& row = ReaderRow(index, bytes);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");

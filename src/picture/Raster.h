@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/LargeBlocks.h"
 #include "picture/Color.h"
 #include "picture/PixelFormat.h"
 
@@ -21,7 +22,7 @@ struct TRaster {
     // Red, green, blue masks of a 16- or 32-bit raster with bit fields (all 0 without).
     std::array<uint32_t, 3> masks{};
     size_t stride = 0;
-    std::vector<uint8_t> pixels;
+    TLargeBytes pixels;
     std::vector<TColor> palette;
 
     bool HasMasks() const { return masks[0] != 0 || masks[1] != 0 || masks[2] != 0; }

@@ -145,7 +145,8 @@ TEST(JpegRead, HeaderIsParsedBeforeAnyPixelIsDecoded)
     const std::string path = dir.File("p.jpg");
     ImageMagick(Quote(MakeSource(dir)) + " -interlace JPEG " + Quote(path));
     TJPEGImage image;
-    image.LoadFromBytes(ReadWholeFile(path));
+    const TLargeBytes bytes = ReadWholeFile(path);
+    image.LoadFromBytes({bytes.begin(), bytes.end()});
     EXPECT_EQ(image.Width(), 96);
     EXPECT_EQ(image.Height(), 72);
     EXPECT_TRUE(image.ProgressiveEncoding());
