@@ -1,6 +1,11 @@
 #include "app/FileWorkers.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <exception>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include "common/Exceptions.h"
 #include "common/LargeBlocks.h"
@@ -20,6 +25,22 @@ TFileResult RunGuarded(const TFileWorkers::Task& task)
     } catch (...) {
         return TFileResult{"", 0, true, "Unbekannter Fehler", nullptr};
     }
+}
+
+// Workers give way to the thread that hands them files: it wakes only to
+// repaint the windows and take results, and while every worker converts a
+// large picture the scheduler would otherwise let it wait behind them for
+// many time slices, so that the windows freeze and a cancel goes unheard.
+// On Linux the nice value belongs to the thread. Where it cannot be
+// changed the worker simply runs as it is.
+void GiveWayToFrontEnd()
+{
+    constexpr int kLowestPriority = 19;
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, gettid());
+    if (current == -1 && errno != 0)
+        return;
+    setpriority(PRIO_PROCESS, gettid(), std::min(current + kWorkerNiceStep, kLowestPriority));
 }
 
 }  // namespace
@@ -81,6 +102,7 @@ void TFileWorkers::WaitForFinish(std::chrono::milliseconds timeout)
 
 void TFileWorkers::Work()
 {
+    GiveWayToFrontEnd();
     while (true) {
         std::pair<uint64_t, Task> job;
         {

@@ -1,4 +1,9 @@
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -6,6 +11,7 @@
 #include "FakeFrontEnd.h"
 #include "TestSupport.h"
 #include "app/BatchRun.h"
+#include "app/FileWorkers.h"
 #include "app/PictureSearch.h"
 #include "app/Session.h"
 #include "common/Tools.h"
@@ -187,6 +193,26 @@ TEST_F(BatchRunTest, CancelWithSeveralWorkersFinishesTheFilesUnderWay)
     }
     EXPECT_EQ(session.LastRun.converted, 2);
     EXPECT_EQ(texts[3 + 2 + 4], "2 Dateien gesamt");
+}
+
+TEST(FileWorkers, RunBelowThePriorityOfTheThreadThatStartsThem)
+{
+    const int starter = getpriority(PRIO_PROCESS, gettid());
+    TFileWorkers workers(2);
+    std::vector<uint64_t> tickets;
+    for (int i = 0; i < 3; ++i)
+        tickets.push_back(workers.Start([] {
+            TFileResult result;
+            result.after = getpriority(PRIO_PROCESS, gettid());
+            return result;
+        }));
+    for (uint64_t ticket : tickets) {
+        while (!workers.Finished(ticket))
+            workers.WaitForFinish(std::chrono::milliseconds(10));
+        EXPECT_EQ(workers.Take(ticket).after, std::min(starter + kWorkerNiceStep, 19));
+    }
+    // The thread that started them keeps its own priority.
+    EXPECT_EQ(getpriority(PRIO_PROCESS, gettid()), starter);
 }
 
 TEST_F(BatchRunTest, UntickedEntriesAreSkippedAndSettingsAreReadPerFile)

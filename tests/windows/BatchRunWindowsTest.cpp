@@ -1,6 +1,9 @@
 // An interactive batch run driven through the windows: "&Umwandeln...", the
 // selection window, "&Weiter", the progress window and the summary.
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -132,6 +135,77 @@ TEST_F(BatchRunWindowsTest, ClosingTheProgressWindowStopsTheRunBetweenFiles)
         << window.statusBar()->currentMessage().toStdString();
 }
 
+TEST_F(BatchRunWindowsTest, CancelWithBusyWorkersFinishesWhatIsUnderWayAndLeavesOnlyWholePictures)
+{
+    const std::string large = dir.Path() + "/gross/";
+    fs::create_directories(large);
+    constexpr int kFiles = 10;
+    for (int i = 0; i < kFiles; ++i)
+        windowtest::WriteBmp(large + "bild" + std::to_string(i) + ".bmp", 1200, 900, 0x204080 + 0x10 * i);
+    TConversionSettings settings = window.CurrentSettings();
+    settings.Directory = large;
+    settings.FitMode = 0;  // size kept: every file is a whole picture to read, copy and write
+    window.ApplySettings(settings);
+    window.Session().Threads = 2;
+
+    // "Abbrechen" once a third file has started: both workers busy and one
+    // file waiting for them.
+    int startedAtCancel = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        TfrmProgress* progress = ProgressWindow();
+        if (progress == nullptr || !progress->isVisible() || progress->pnlProgressBar->value() < 3)
+            return;
+        startedAtCancel = progress->pnlProgressBar->value();
+        watch.stop();
+        QTest::mouseClick(progress->btnCancel, Qt::LeftButton);
+    });
+    windowtest::OnNextModal([&watch](QWidget* modal) {
+        watch.start(0);
+        QTest::mouseClick(static_cast<TfrmFileList*>(modal)->btnConvert, Qt::LeftButton);
+    });
+    window.btnConvertClick();
+
+    ASSERT_EQ(startedAtCancel, 3);
+    EXPECT_EQ(ProgressWindow()->pnlProgressBar->value(), startedAtCancel) << "a file started after the cancel";
+    EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("Abgebrochen: ")));
+    const QStringList lines = ResultLines(window);
+    EXPECT_EQ(lines.filter(QStringLiteral(" ==> ")).size(), startedAtCancel) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("3 Dateien gesamt")));
+
+    // Only the sources and the three copies: nothing half-written, no
+    // temporary file; each copy a whole picture to an independent reader.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(large))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected;
+    for (int i = 0; i < kFiles; ++i)
+        expected.push_back("bild" + std::to_string(i) + ".bmp");
+    std::string copies;
+    for (const std::string name : {"Neu_bild0.bmp", "Neu_bild1.bmp", "Neu_bild2.bmp"}) {
+        expected.push_back(name);
+        copies += " " + testsupport::Quote(large + name);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    const testsupport::CommandResult read = testsupport::RunCommand(
+        "/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+        "for p in sys.argv[1:]:\n im = Image.open(p); im.load(); print(im.size)'" + copies);
+    EXPECT_EQ(read.status, 0);
+    EXPECT_EQ(read.output, "(1200, 900)\n(1200, 900)\n(1200, 900)\n");
+
+    // The main window starts the next run, which goes to the end.
+    windowtest::OnNextModal([](QWidget* modal) {
+        QTest::mouseClick(static_cast<TfrmFileList*>(modal)->btnConvert, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.btnConvert, Qt::LeftButton);
+    EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("Fertig: ")))
+        << window.statusBar()->currentMessage().toStdString();
+    for (int i = 0; i < kFiles; ++i)
+        EXPECT_TRUE(fs::exists(large + "Neu_bild" + std::to_string(i) + ".bmp")) << i;
+}
+
 TEST_F(BatchRunWindowsTest, NothingStartsAnotherRunOrChangesItsListWhileOneIsInProgress)
 {
     bool listStayedOpen = false;
@@ -217,6 +291,44 @@ TEST_F(BatchRunWindowsTest, UntickingThePreviewShrinksTheWindowAndStopsPreviews)
     EXPECT_FALSE(window.mniPreview->isChecked());
     EXPECT_EQ(ProgressWindow()->height(), TfrmProgress::kSmallHeight);
     EXPECT_TRUE(ProgressWindow()->imgPreview->pixmap().isNull());
+}
+
+TEST(ProgressWindowPreview, LargePicturesArriveShrunkAndNeverOverANewerOne)
+{
+    testsupport::TempDir dir;
+    auto load = [&dir](TBitmapEx& picture, const char* name, int width, int height) {
+        windowtest::WriteBmp(dir.Path() + "/" + name, width, height, 0x336699);
+        picture.LoadFromFileEx(dir.Path() + "/" + name);
+    };
+    TBitmapEx large;
+    TBitmapEx small;
+    load(large, "gross.bmp", 1600, 1200);
+    load(small, "klein.bmp", 40, 30);
+    TfrmProgress* progress = EnsureProgress(nullptr);
+    ASSERT_NE(progress, nullptr);
+    progress->SetPreviewBox(true);
+    progress->show();
+    QLabel* preview = progress->imgPreview;
+
+    progress->ShowPicture(large);
+    QTRY_COMPARE_WITH_TIMEOUT(preview->pixmap().size(), QSize(366, 275), 10000);
+
+    // A small picture shows at once; the large one before it, still being
+    // shrunk, must not cover it when it is done.
+    progress->ShowPicture(large);
+    progress->ShowPicture(small);
+    EXPECT_EQ(preview->pixmap().size(), QSize(40, 30));
+    QTest::qWait(300);
+    EXPECT_EQ(preview->pixmap().size(), QSize(40, 30));
+
+    // Switched off while a large one is being shrunk: nothing more appears.
+    preview->clear();
+    progress->ShowPicture(large);
+    progress->cbxPreview->click();
+    QTest::qWait(300);
+    EXPECT_TRUE(preview->pixmap().isNull());
+    progress->cbxPreview->click();
+    progress->close();
 }
 
 TEST(SelectionWindow, ClickedEntryIsShortenedToTheWindowsWidth)

@@ -800,6 +800,7 @@ void TfrmCorvalin::ShowHelp(const std::string& text)
 
 void TfrmCorvalin::ProcessMessages()
 {
+    probe_.MessagesDelivered();
     QCoreApplication::processEvents();
 }
 
@@ -917,6 +918,7 @@ void TfrmCorvalin::SetProgressMaximum(int maximum)
 
 void TfrmCorvalin::SetProgressPosition(int position)
 {
+    probe_.FileStarted();
     if (TfrmProgress* progress = ProgressWindow())
         progress->pnlProgressBar->setValue(position);
 }
@@ -936,6 +938,7 @@ void TfrmCorvalin::SetProgressPreviewBox(bool ticked)
 void TfrmCorvalin::ShowProgress()
 {
     if (TfrmProgress* progress = ProgressWindow()) {
+        probe_.RunStarted(progress);
         progress->show();
         CenterOnScreen(progress);
         progress->raise();
@@ -956,11 +959,14 @@ void TfrmCorvalin::ShowPreviewPicture(const TBitmap& picture)
 
 bool TfrmCorvalin::ProgressVisible()
 {
-    return ProgressWindow() != nullptr && ProgressWindow()->isVisible();
+    const bool visible = ProgressWindow() != nullptr && ProgressWindow()->isVisible();
+    probe_.VisibilityAsked(visible);
+    return visible;
 }
 
 void TfrmCorvalin::CloseProgress()
 {
+    probe_.RunEnded();
     if (TfrmProgress* progress = ProgressWindow())
         progress->close();
 }

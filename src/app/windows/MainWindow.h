@@ -13,6 +13,7 @@
 
 #include "app/FrontEnd.h"
 #include "app/Session.h"
+#include "app/windows/RunProbe.h"
 
 class QAction;
 class QButtonGroup;
@@ -208,6 +209,7 @@ private:
     bool settingsSaved_ = false;
     bool runInProgress_ = false;
     QString lastRunOutcome_;
+    TRunProbe probe_;
 };
 
 }  // namespace corvalin

@@ -1,6 +1,7 @@
 #include "app/windows/Progress.h"
 
 #include <exception>
+#include <memory>
 
 #include <QCheckBox>
 #include <QFontMetrics>
@@ -14,6 +15,7 @@
 #include "common/Const.h"
 #include "common/windows/BitmapImage.h"
 #include "common/windows/WindowSupport.h"
+#include "picture/Bitmap.h"
 
 namespace corvalin {
 namespace {
@@ -27,7 +29,13 @@ constexpr int kPreviewHeight = 275;
 }  // namespace
 
 TfrmProgress::TfrmProgress(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      scaler_([this](QImage image, uint64_t request) {
+          // Runs on a thread of Qt's pool: the window takes the picture on its own.
+          QMetaObject::invokeMethod(
+              this, [this, image = std::move(image), request] { ShrunkPreviewReady(image, request); },
+              Qt::QueuedConnection);
+      })
 {
     setWindowTitle(QStringLiteral("Bitte warten..."));
     setFont(DefaultWindowFont());
@@ -58,6 +66,12 @@ TfrmProgress::TfrmProgress(QWidget* owner)
     ApplyLayout();
 }
 
+TfrmProgress::~TfrmProgress()
+{
+    if (frmProgress == this)
+        frmProgress = nullptr;
+}
+
 void TfrmProgress::Reset()
 {
     pnlProgressBar->setMinimum(0);
@@ -85,9 +99,26 @@ void TfrmProgress::SetPreviewBox(bool ticked)
 
 void TfrmProgress::ShowPicture(const TBitmap& picture)
 {
-    QImage image = ToQImage(picture);
-    if (image.width() > imgPreview->width() || image.height() > imgPreview->height())
-        image = image.scaled(imgPreview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const uint64_t request = ++previewRequests_;
+    if (picture.Width() <= imgPreview->width() && picture.Height() <= imgPreview->height()) {
+        SetPreview(ToQImage(picture));
+        return;
+    }
+    // The copy shares the pixels; whoever changes the picture later gets
+    // pixels of its own.
+    auto copy = std::make_unique<TBitmap>();
+    copy->AssignPicture(&picture);
+    scaler_.Shrink(std::move(copy), imgPreview->size(), request);
+}
+
+void TfrmProgress::ShrunkPreviewReady(const QImage& image, uint64_t request)
+{
+    if (request == previewRequests_ && cbxPreview->isChecked())
+        SetPreview(image);
+}
+
+void TfrmProgress::SetPreview(const QImage& image)
+{
     imgPreview->setPixmap(QPixmap::fromImage(image));
     repaint();
 }
