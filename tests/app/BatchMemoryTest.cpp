@@ -1,14 +1,8 @@
 // Large pictures converted headless by several workers at once: the peak
 // resident memory of the program, measured by the kernel for the child
 // process, and a file whose header claims a picture over the raster limit.
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -20,8 +14,6 @@
 #include "common/Const.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
-
-extern char** environ;
 
 using namespace corvalin;
 using testsupport::Quote;
@@ -108,57 +100,24 @@ protected:
     }
 
     // Runs the program on the folder with fresh copies each time; the peak
-    // is the kernel's high-water mark of the child's resident set.
+    // is the kernel's high-water mark of the program's resident set.
     MeasuredRun Run(const std::string& threads)
     {
         for (const auto& entry : fs::directory_iterator(pics))
             if (entry.path().filename().string().starts_with(kCopyPrefix))
                 fs::remove(entry.path());
-        std::vector<std::string> arguments{CORVALIN_BINARY, "/auto=1", "/dir=" + pics, "/recursiv=0",
-                                           "/copy=1", "/adapt=3",
-                                           "/height=" + std::to_string(kResultHeight)};
-        if (!threads.empty())
-            arguments.push_back("/threads=" + threads);
-        std::vector<std::string> environment{"LC_ALL=C.UTF-8", "XDG_CONFIG_HOME=" + config};
-        for (char** entry = environ; *entry != nullptr; ++entry) {
-            const std::string text = *entry;
-            if (!text.starts_with("DISPLAY=") && !text.starts_with("WAYLAND_DISPLAY=") &&
-                !text.starts_with("LC_ALL=") && !text.starts_with("XDG_CONFIG_HOME="))
-                environment.push_back(text);
-        }
-        const std::string outFile = dir.File("out.txt"), errFile = dir.File("err.txt");
-        const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const auto argv = Pointers(arguments), envp = Pointers(environment);
-
-        MeasuredRun run;
-        const pid_t child = ::fork();
-        if (child == 0) {
-            if (::dup2(out, 1) < 0 || ::dup2(err, 2) < 0)
-                ::_exit(126);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(out);
-        ::close(err);
-        int status = 0;
-        rusage usage{};
-        EXPECT_GT(child, 0);
-        EXPECT_EQ(::wait4(child, &status, 0, &usage), child) << std::strerror(errno);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.out = ReadText(outFile);
-        run.err = ReadText(errFile);
-        run.peakBytes = int64_t(usage.ru_maxrss) * 1024;
-        return run;
-    }
-
-    static std::vector<char*> Pointers(std::vector<std::string>& texts)
-    {
-        std::vector<char*> pointers;
-        for (std::string& text : texts)
-            pointers.push_back(text.data());
-        pointers.push_back(nullptr);
-        return pointers;
+        const std::string errFile = dir.File("err.txt"), peakFile = dir.File("peak.txt");
+        const auto result = testsupport::RunCommand(
+            "env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 XDG_CONFIG_HOME=" + Quote(config) +
+            " /usr/bin/time -f %M -o " + Quote(peakFile) + " " + Quote(CORVALIN_BINARY) +
+            " /auto=1 /dir=" + Quote(pics) + " /recursiv=0 /copy=1 /adapt=3 /height=" +
+            std::to_string(kResultHeight) + (threads.empty() ? "" : " /threads=" + threads) +
+            " 2>" + Quote(errFile));
+        // time's last line is the peak in KB (a failed run's status line comes first).
+        const std::string peak = ReadText(peakFile);
+        const size_t lastLine = peak.find_last_of('\n', peak.size() - 2);
+        return {result.status, result.output, ReadText(errFile),
+                std::stoll(peak.substr(lastLine == std::string::npos ? 0 : lastLine + 1)) * 1024};
     }
 
     // Every file in flight holds at most its source and its result picture,
