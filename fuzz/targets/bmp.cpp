@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the BMP reader, then writes the picture back and
-// converts it, so that whatever the reader accepted is a consistent raster.
+// converts it, so that whatever the reader accepted is a consistent raster;
+// decoding only the rows a scaling samples must scale to the same pixels.
 #include <cstddef>
 #include <cstdlib>
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
+#include "../SampledRows.h"
 
 namespace {
 
@@ -44,6 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (picture.Empty() || int64_t(picture.Width()) * picture.Height() > (1 << 20))
         return 0;
+    fuzzcheck::CheckSampledRowsAgree(data, size, picture, [&](const TRowRequest& rows, TBitmap& out) {
+        out.ReadBmp({data, size}, rows);
+    });
     TMemoryStream output;
     picture.WriteBmpStream(output);
     picture.ChangePixelFormat(TPixelFormat::pf24bit);

@@ -10,7 +10,7 @@
 #include "common/Stream.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/jpeg/JpegMetadata.h"
-#include "picture/Stretch.h"
+#include "../SampledRows.h"
 
 namespace {
 
@@ -37,29 +37,6 @@ void CheckProfileSurvives(const corvalin::TPictureMetadata& written, const std::
         __builtin_trap();
 }
 
-std::vector<uint8_t> ScaledRows(const corvalin::TRaster& raster, int32_t rows)
-{
-    using namespace corvalin;
-    auto target = TRaster::Create(raster.width, rows, TPixelFormat::pf24bit);
-    StretchRaster(*target, TRect{0, 0, raster.width, rows}, raster, std::nullopt);
-    return {target->Row(0), target->Row(0) + size_t(target->stride) * size_t(rows)};
-}
-
-// The rows come from the input's last byte, so that the corpus tries many.
-void CheckSampledRowsAgree(const uint8_t* data, size_t size, const corvalin::TRaster& whole)
-{
-    using namespace corvalin;
-    const int32_t rows = 1 + data[size - 1] % whole.height;
-    std::shared_ptr<TRaster> sampled;
-    try {
-        sampled = DecodeJpeg({data, size}, [rows](int32_t, int32_t) { return rows; });
-    } catch (const Exception&) {
-        __builtin_trap();  // the whole picture decoded
-    }
-    if (ScaledRows(*sampled, rows) != ScaledRows(whole, rows))
-        __builtin_trap();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -76,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             return 0;
         TBitmap picture;
         picture.AssignPicture(&image);
-        CheckSampledRowsAgree(data, size, *picture.Raster());
+        fuzzcheck::CheckSampledRowsAgree(data, size, picture, [&](const TRowRequest& rows, TBitmap& out) {
+            out.AdoptRaster(DecodeJpeg({data, size}, rows));
+        });
         if (pixels > kMaxReencodePixels)
             return 0;
         TJPEGImage copy;
