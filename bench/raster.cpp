@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "common/MemoryPolicy.h"
 #include "common/Stream.h"
 #include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
@@ -48,8 +47,6 @@ void MakePicture(TBitmapEx& picture)
 
 int main(int argc, char** argv)
 {
-    // As in the program: freed rasters stay in the heap for the next picture.
-    KeepPictureMemoryBetweenFiles();
     TBitmapEx picture;
     MakePicture(picture);
     const size_t bytes = picture.Raster()->pixels.size();

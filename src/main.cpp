@@ -13,7 +13,6 @@
 #include "app/ConsoleFrontEnd.h"
 #include "app/Session.h"
 #include "app/Settings.h"
-#include "common/MemoryPolicy.h"
 
 #ifdef CORVALIN_WITH_GUI
 #include "app/windows/Desktop.h"
@@ -91,7 +90,6 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (const std::optional<int> status = AnswerLinuxOption(arguments))
         return *status;
-    corvalin::KeepPictureMemoryBetweenFiles();
 #ifdef CORVALIN_WITH_GUI
     if (HaveDisplay())
         return corvalin::RunDesktop(argc, argv);

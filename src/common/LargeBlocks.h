@@ -2,12 +2,13 @@
 // megabyte and more come from mappings of their own instead of the heap,
 // and a few freed ones are kept for the next file to reuse.
 //
-// Why not the heap: the heap keeps freed memory for reuse too, but a block
-// freed between two files is soon split by some small allocation, and the
-// next picture of the same size no longer fits into it. Every worker's heap
-// then holds about one picture more than its file needs. Mappings are never
-// split; reusing them spares the page faults of fresh memory, which cost
-// more than converting a small picture.
+// Why not the heap: glibc gives large freed blocks straight back to the
+// system, so every file would fault its pages in afresh, which costs more
+// than converting a small picture. Told to keep them instead, the heap soon
+// splits a freed block for some small allocation, the next picture of the
+// same size no longer fits, and every worker (and every thread that ever
+// held a picture) keeps about one picture more than it needs. Mappings are
+// never split.
 #pragma once
 
 #include <cstddef>
