@@ -2,31 +2,18 @@
 // image) and encoding (building the GIF from the decoded picture and writing
 // it) of one file, best of several runs, in milliseconds.
 // Usage: bench_gif FILE.gif [OUT.gif]   (OUT receives the written GIF)
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 
+#include "BestTime.h"
 #include "formats/gif/GifImage.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 
 using namespace corvalin;
+using namespace benchtime;
 
 namespace {
-
-double BestMilliseconds(const std::function<void()>& work, int repeats = 7)
-{
-    double best = 1e12;
-    for (int i = 0; i < repeats; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
 
 void Decode(const char* path, TBitmap& picture)
 {
@@ -55,8 +42,8 @@ int main(int argc, char** argv)
     }
     const char* out = argc > 2 ? argv[2] : "/dev/null";
     TBitmap picture;
-    const double decode = BestMilliseconds([&] { Decode(argv[1], picture); });
-    const double encode = BestMilliseconds([&] { Encode(picture, out); });
+    const double decode = BestMilliseconds([&] { Decode(argv[1], picture); }, 7);
+    const double encode = BestMilliseconds([&] { Encode(picture, out); }, 7);
     std::printf("%d %d %.3f %.3f\n", picture.Width(), picture.Height(), decode, encode);
     return 0;
 }

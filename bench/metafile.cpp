@@ -5,14 +5,13 @@
 // other programs can be timed on them.
 // Usage: bench_metafile DRAWING.wmf EXPORT.wmf [RUNS]
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BestTime.h"
 #include "common/ByteCursor.h"
 #include "common/FileIO.h"
 #include "formats/BitmapEx.h"
@@ -20,23 +19,12 @@
 #include "picture/Canvas.h"
 
 using namespace corvalin;
+using namespace benchtime;
 
 namespace {
 
 constexpr auto LE = TByteOrder::LittleEndian;
 constexpr int kWidth = 1600, kHeight = 1200;
-
-double BestSeconds(const std::function<void()>& work, int runs)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
 
 struct Records {
     std::vector<uint8_t> bytes;

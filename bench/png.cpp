@@ -2,35 +2,19 @@
 // bytes, filter sub at level 7) of one file, best of several runs, in-process.
 // Usage: bench_png IN.png OUT.png [RUNS]   (OUT.png receives Corvalin's encoding)
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "BestTime.h"
 #include "formats/png/PngImage.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
 
 using namespace corvalin;
-
-namespace {
-
-double BestSeconds(const std::function<void()>& work, int runs)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
-}  // namespace
+using namespace benchtime;
 
 int main(int argc, char** argv)
 {

@@ -1,33 +1,22 @@
 // Times the raster layer's hot paths on a 4000 x 3000 24-bit picture and
 // prints each as a ratio to a plain memcpy of the same raster.
 // Usage: bench_raster [OUTDIR]   (OUTDIR receives the picture as BMP for comparisons)
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "BestTime.h"
 #include "common/Stream.h"
 #include "formats/BitmapEx.h"
 #include "picture/Canvas.h"
 #include "picture/Rotate.h"
 
 using namespace corvalin;
+using namespace benchtime;
 
 namespace {
-
-double Seconds(const std::function<void()>& work, int repeats = 5)
-{
-    double best = 1e9;
-    for (int i = 0; i < repeats; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
 
 void MakePicture(TBitmapEx& picture)
 {
@@ -51,7 +40,7 @@ int main(int argc, char** argv)
     MakePicture(picture);
     const size_t bytes = picture.Raster()->pixels.size();
     std::vector<uint8_t> copy(bytes);
-    const double memcpyTime = Seconds([&] { std::memcpy(copy.data(), picture.Raster()->pixels.data(), bytes); });
+    const double memcpyTime = BestSeconds([&] { std::memcpy(copy.data(), picture.Raster()->pixels.data(), bytes); }, 5);
 
     TMemoryStream bmp;
     picture.WriteBmpStream(bmp);
@@ -84,7 +73,7 @@ int main(int argc, char** argv)
     std::printf("memcpy of %zu bytes: %.2f ms\n", bytes, memcpyTime * 1000);
     std::printf("%-18s %10s %8s %8s\n", "operation", "ms", "ratio", "limit");
     for (const Row& row : rows) {
-        const double t = Seconds(row.work);
+        const double t = BestSeconds(row.work, 5);
         std::printf("%-18s %10.2f %8.2f %8.2f\n", row.name, t * 1000, t / memcpyTime, row.limit);
     }
     return 0;

@@ -2,16 +2,17 @@
 // to a bitmap, through the format table's load path), best of several runs.
 // Usage: bench_readers RUNS FILE...   prints "FILE MILLISECONDS" per file
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "BestTime.h"
 #include "common/FileIO.h"
 #include "formats/BitmapEx.h"
 #include "formats/FormatTable.h"
 
 using namespace corvalin;
+using namespace benchtime;
 
 int main(int argc, char** argv)
 {
@@ -27,15 +28,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s: no reader\n", argv[i]);
             return 2;
         }
-        double best = 1e9;
-        for (int r = 0; r < runs; ++r) {
-            TBitmapEx picture;
-            const auto start = std::chrono::steady_clock::now();
-            FormatRow(index).Load(picture, bytes);
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            best = std::min(best, took.count());
-        }
-        std::printf("%s %.2f\n", argv[i], best * 1000);
+        TBitmapEx picture;
+        TPictureMetadata metadata;
+        const double ms =
+            BestMilliseconds([&] { FormatRow(index).Load(picture, bytes, metadata); }, runs);
+        std::printf("%s %.2f\n", argv[i], ms);
     }
     return 0;
 }

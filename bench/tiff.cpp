@@ -4,34 +4,18 @@
 // Usage: bench_tiff RUNS FILE.tif...   prints "memcpy MS" and one
 // "FILE MS CHECKSUM" per file.
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <vector>
 
+#include "BestTime.h"
 #include "common/FileIO.h"
 #include "formats/tiff/TiffReader.h"
 #include "picture/Bitmap.h"
 
 using namespace corvalin;
-
-namespace {
-
-double BestMilliseconds(const std::function<void()>& work, int runs)
-{
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
-}
-
-}  // namespace
+using namespace benchtime;
 
 int main(int argc, char** argv)
 {
