@@ -5,22 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "common/Exceptions.h"
 #include "picture/Bitmap.h"
 #include "picture/Stretch.h"
+#include "../tests/picture/PictureTestUtil.h"
 
 namespace fuzzcheck {
-
-inline std::vector<uint8_t> ScaledRows(const corvalin::TRaster& raster, int32_t rows)
-{
-    using namespace corvalin;
-    auto target = TRaster::Create(raster.width, rows, TPixelFormat::pf24bit);
-    StretchRaster(*target, TRect{0, 0, raster.width, rows}, raster, std::nullopt);
-    return {target->Row(0), target->Row(0) + target->stride * size_t(rows)};
-}
 
 // `decode(request, picture)` reads the input into picture asking `request`;
 // the number of rows comes from the input's last byte, so that the corpus
@@ -37,7 +29,9 @@ void CheckSampledRowsAgree(const uint8_t* data, size_t size, const corvalin::TBi
     } catch (const Exception&) {
         __builtin_trap();
     }
-    if (ScaledRows(*sampled.Raster(), rows) != ScaledRows(*whole.Raster(), rows))
+    const int32_t width = whole.Width();
+    if (picturetest::ScaledRows(*sampled.Raster(), width, rows) !=
+        picturetest::ScaledRows(*whole.Raster(), width, rows))
         __builtin_trap();
 }
 

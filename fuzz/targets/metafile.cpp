@@ -11,6 +11,7 @@
 #include "formats/BitmapEx.h"
 #include "formats/metafile/Metafile.h"
 #include "picture/Canvas.h"
+#include "../../tests/picture/PictureTestUtil.h"
 
 namespace {
 
@@ -18,16 +19,7 @@ using namespace corvalin;
 
 constexpr int32_t kMaxSide = 256;
 
-bool SamePixels(TBitmap& a, TBitmap& b)
-{
-    if (a.Width() != b.Width() || a.Height() != b.Height())
-        return false;
-    for (int y = 0; y < a.Height(); ++y)
-        for (int x = 0; x < a.Width(); ++x)
-            if (a.Canvas().ReadPixel(x, y) != b.Canvas().ReadPixel(x, y))
-                return false;
-    return true;
-}
+using picturetest::SamePixels;
 
 }  // namespace
 

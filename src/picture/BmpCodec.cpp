@@ -140,8 +140,7 @@ int32_t SampledRowCount(const BmpHeader& header, int32_t rows, const TRowRequest
 {
     if (!request || header.bitsPerPixel == 1)
         return 0;
-    const int32_t wanted = request(header.width, rows);
-    return wanted > 0 && wanted < rows ? wanted : 0;
+    return RequestedRows(request, header.width, rows);
 }
 
 std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header,

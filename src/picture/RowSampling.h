@@ -24,4 +24,12 @@ inline int SampledPosition(int t, int targetSize, int sourceSize)
 // comes whole. An answer of 0, or of the height or more, asks for every row.
 using TRowRequest = std::function<int32_t(int32_t width, int32_t height)>;
 
+// How many rows a reader that asks delivers: the answer when it is fewer
+// than all, else 0 for every row.
+inline int32_t RequestedRows(const TRowRequest& request, int32_t width, int32_t height)
+{
+    const int32_t rows = request(width, height);
+    return rows > 0 && rows < height ? rows : 0;
+}
+
 }  // namespace corvalin

@@ -123,8 +123,7 @@ int32_t SampledRowCount(const jpeg_decompress_struct& cinfo, const TRowRequest& 
 {
     if (!request || cinfo.quantize_colors || !HasUsualSampling(cinfo))
         return 0;
-    const int32_t rows = request(int32_t(cinfo.output_width), int32_t(cinfo.output_height));
-    return rows > 0 && JDIMENSION(rows) < cinfo.output_height ? rows : 0;
+    return RequestedRows(request, int32_t(cinfo.output_width), int32_t(cinfo.output_height));
 }
 
 // Passes over the rows before `row`; false when libjpeg has no more.

@@ -93,13 +93,12 @@ size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
 size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                     const TRowRequest& rows)
 {
-    // Header, side data, pixels: the order in which a damaged file is refused.
-    ReadJpegHeader(file);
-    TPictureMetadata found = ReadJpegMetadata(file);
+    // Reading the side data cannot fail on damage, so the decoder's own
+    // header pass is the one that refuses a damaged file.
     TBitmap decoded;
     decoded.AdoptRaster(DecodeJpeg(file, rows));
+    metadata = ReadJpegMetadata(file);
     picture.AssignPicture(&decoded);
-    metadata = std::move(found);
     return 1;
 }
 
