@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <optional>
+#include <string_view>
 
 #include "app/BatchRun.h"
+#include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
@@ -43,7 +46,31 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
     return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
 }
 
-// Every switch a parameter begins with acts, in this order.
+// The switches' names. A parameter is read as the longest of them it begins
+// with, so that a longer name is never also taken for a shorter one.
+constexpr const char* kSwitchNames[] = {"/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",   "/quality",
+                                        "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads", "/target"};
+
+std::string SwitchOf(const std::string& parameter)
+{
+    std::string longest;
+    for (const char* name : kSwitchNames)
+        if (StartsWithText(parameter, name) && std::string_view(name).size() > longest.size())
+            longest = name;
+    return longest;
+}
+
+// "/target=EXT" names the target by an extension, "/target=keep" keeps
+// each picture's format.
+int32_t ReadTargetSwitch(const std::string& parameter)
+{
+    const std::string value = ReadTextSwitch(parameter, "/target");
+    if (const std::optional<int32_t> target = TargetFormatOfExtension(value))
+        return *target;
+    throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
+}
+
+// The help switches act beside the one switch a parameter is read as.
 void ApplyParameter(TSession& session, const std::string& p)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
@@ -51,33 +78,36 @@ void ApplyParameter(TSession& session, const std::string& p)
         frontEnd.ShowHelp(HelpText());
         frontEnd.RequestQuit();
     }
-    if (StartsWithText(p, "/auto"))
+    const std::string name = SwitchOf(p);
+    if (name == "/auto")
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
-    if (StartsWithText(p, "/threads"))
+    if (name == "/threads")
         session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
 
     TConversionSettings s = frontEnd.CurrentSettings();
-    if (StartsWithText(p, "/recursiv"))
+    if (name == "/recursiv")
         s.SearchSubfolders = ReadFlagSwitch(p, "/recursiv");
-    if (StartsWithText(p, "/copy"))
+    if (name == "/copy")
         s.SaveAsCopy = ReadFlagSwitch(p, "/copy");
-    if (StartsWithText(p, "/dir"))
+    if (name == "/dir")
         s.Directory = ReadTextSwitch(p, "/dir");
-    if (StartsWithText(p, "/height"))
+    if (name == "/height")
         s.Height = ReadNumberSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
-    if (StartsWithText(p, "/width"))
+    if (name == "/width")
         s.Width = ReadNumberSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
-    if (StartsWithText(p, "/quality"))
+    if (name == "/quality")
         s.Quality = ReadNumberSwitch(p, "/quality", 1, 100, s.Quality);
-    if (StartsWithText(p, "/adapt"))
+    if (name == "/adapt")
         s.FitMode = ReadIndexSwitch(p, "/adapt", 5, s.FitMode);
-    if (StartsWithText(p, "/rotate"))
+    if (name == "/rotate")
         s.Rotation = ReadIndexSwitch(p, "/rotate", 4, s.Rotation);
-    if (StartsWithText(p, "/format"))
+    if (name == "/format")
         s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
-    if (StartsWithText(p, "/colors"))
+    if (name == "/target")
+        s.TargetFormat = ReadTargetSwitch(p);
+    if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
-    if (StartsWithText(p, "/text")) {
+    if (name == "/text") {
         session.Overlay.Text = ReadTextSwitch(p, "/text");
         s.TextEnabled = !session.Overlay.Text.empty();
     }
@@ -95,12 +125,7 @@ bool IsHelpSwitch(const std::string& parameter)
 
 bool IsSwitch(const std::string& parameter)
 {
-    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
-                                         "/width", "/quality", "/adapt", "/rotate", "/format",
-                                         "/colors", "/text", "/threads"};
-    return IsHelpSwitch(parameter) ||
-           std::any_of(std::begin(names), std::end(names),
-                       [&](const char* name) { return StartsWithText(parameter, name); });
+    return IsHelpSwitch(parameter) || !SwitchOf(parameter).empty();
 }
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)

@@ -50,8 +50,10 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     session.Overlay.Text = store.ReadString("copyright_text", "Beispieltext");
     session.Overlay.Border = store.ReadInteger("copyright_border", 5);
     session.Overlay.Align = store.ReadInteger("copyright_align", kAlignBottomLeft);
+    // A type this build cannot read stays unticked whatever the store says.
+    const std::array<bool, kFormatCount> defaults = DefaultFileTypes();
     for (int index = 1; index <= kFormatCount; ++index)
-        s.FileTypes[size_t(index - 1)] = store.ReadBool(FormatExtension(index), true);
+        s.FileTypes[size_t(index - 1)] = defaults[size_t(index - 1)] && store.ReadBool(FormatExtension(index), true);
     s.TargetFormat = ListSelection(store.ReadInteger("convert", 0), int(TargetFormatEntries().size()));
     s.ColorDepth = ListSelection(store.ReadInteger("colordepth", 0), int(ColorDepthEntries().size()));
 }
