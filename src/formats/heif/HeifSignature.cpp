@@ -4,7 +4,6 @@
 #include <initializer_list>
 #include <string_view>
 
-
 namespace corvalin {
 
 namespace {

@@ -20,6 +20,7 @@ struct TDamagedExif {};
 enum : uint16_t {
     kTagImageWidth = 0x0100,
     kTagImageLength = 0x0101,
+    kTagOrientation = 0x0112,
     kTagThumbnailOffset = 0x0201,
     kTagThumbnailLength = 0x0202,
     kTagExifIfd = 0x8769,
@@ -220,6 +221,15 @@ std::vector<uint8_t> Rewritten(std::span<const uint8_t> tiffIn, uint32_t width, 
     return tiff;
 }
 
+std::vector<uint8_t> Upright(std::span<const uint8_t> tiffIn)
+{
+    TExifWalker walker(tiffIn);
+    const TDirectory first = walker.Read(walker.FirstIfd());
+    std::vector<uint8_t> tiff(tiffIn.begin(), tiffIn.end());
+    SetDimension(tiff, first, kTagOrientation, 1, walker.Order());
+    return tiff;
+}
+
 }  // namespace
 
 bool IsExifSegment(std::span<const uint8_t> segment)
@@ -236,6 +246,20 @@ std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t wi
     try {
         const std::vector<uint8_t> tiff =
             Rewritten(segment.subspan(sizeof kExifIdentifier), uint32_t(width), uint32_t(height));
+        result.insert(result.end(), tiff.begin(), tiff.end());
+    } catch (const TDamagedExif&) {
+        return {segment.begin(), segment.end()};
+    }
+    return result;
+}
+
+std::vector<uint8_t> ExifUpright(std::span<const uint8_t> segment)
+{
+    if (!IsExifSegment(segment))
+        return {segment.begin(), segment.end()};
+    std::vector<uint8_t> result(segment.begin(), segment.begin() + sizeof kExifIdentifier);
+    try {
+        const std::vector<uint8_t> tiff = Upright(segment.subspan(sizeof kExifIdentifier));
         result.insert(result.end(), tiff.begin(), tiff.end());
     } catch (const TDamagedExif&) {
         return {segment.begin(), segment.end()};

@@ -21,4 +21,9 @@ bool IsExifSegment(std::span<const uint8_t> segment);
 // the block, loops, counts beyond the data) comes back unchanged.
 std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t width, int32_t height);
 
+// An Exif segment whose orientation tag, if it has one, says "upright" (1):
+// for pictures that their container has already turned, so that no reader
+// turns them a second time. A damaged block comes back unchanged.
+std::vector<uint8_t> ExifUpright(std::span<const uint8_t> segment);
+
 }  // namespace corvalin
