@@ -1,5 +1,6 @@
 #include "formats/jxl/JxlFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -43,7 +44,7 @@ struct TBox {
 class TJxlReader {
 public:
     TJxlReader(std::span<const uint8_t> file, TPictureMetadata& metadata)
-        : decoder_(JxlDecoderCreate(nullptr)), metadata_(metadata)
+        : file_(file), decoder_(JxlDecoderCreate(nullptr)), metadata_(metadata)
     {
         if (!decoder_)
             ThrowInvalid("libjxl");
@@ -55,8 +56,9 @@ public:
         JxlDecoderCloseInput(decoder_.get());
     }
 
-    // Runs the decoder to the end: the first frame into the raster, every
-    // later frame only counted, the metadata boxes kept.
+    // Runs the decoder to the end: the first frame into the raster, the
+    // metadata boxes kept; an animation's later frames are only counted
+    // (and boxes behind them are not read).
     size_t Read()
     {
         for (;;) {
@@ -65,8 +67,9 @@ public:
             case JXL_DEC_BASIC_INFO: PrepareRaster(); break;
             case JXL_DEC_COLOR_ENCODING: KeepProfile(); break;
             case JXL_DEC_FRAME:
-                if (++frames_ > 1 && JxlDecoderSkipCurrentFrame(decoder_.get()) != JXL_DEC_SUCCESS)
-                    ThrowInvalid();
+                // The first picture is in; the others are only counted.
+                if (++frames_ > 1)
+                    return CountFrames();
                 break;
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: SetOutput(); break;
             case JXL_DEC_FULL_IMAGE: break;
@@ -75,9 +78,9 @@ public:
             case JXL_DEC_SUCCESS:
                 FinishBox();
                 if (!raster_ || frames_ == 0)
-                    ThrowInvalid();
+                    ThrowInvalid("no frame");
                 return frames_;
-            default: ThrowInvalid();
+            default: ThrowInvalid("libjxl status " + std::to_string(int(status)));
             }
         }
     }
@@ -85,6 +88,27 @@ public:
     std::shared_ptr<TRaster> Raster() { return std::move(raster_); }
 
 private:
+    // A second pass that asks for no pixels, so the frames are passed by.
+    size_t CountFrames()
+    {
+        FinishBox();
+        std::unique_ptr<JxlDecoder, TJxlDeleter> counter(JxlDecoderCreate(nullptr));
+        if (!counter || JxlDecoderSubscribeEvents(counter.get(), JXL_DEC_FRAME) != JXL_DEC_SUCCESS ||
+            JxlDecoderSetInput(counter.get(), file_.data(), file_.size()) != JXL_DEC_SUCCESS)
+            ThrowInvalid("libjxl");
+        JxlDecoderCloseInput(counter.get());
+        size_t frames = 0;
+        for (;;) {
+            const JxlDecoderStatus status = JxlDecoderProcessInput(counter.get());
+            if (status == JXL_DEC_FRAME)
+                ++frames;
+            else if (status == JXL_DEC_SUCCESS)
+                return std::max<size_t>(frames, 2);
+            else
+                ThrowInvalid("libjxl status " + std::to_string(int(status)));
+        }
+    }
+
     void PrepareRaster()
     {
         JxlBasicInfo info;
@@ -205,6 +229,7 @@ private:
         box_ = {};
     }
 
+    std::span<const uint8_t> file_;
     std::unique_ptr<JxlDecoder, TJxlDeleter> decoder_;
     TPictureMetadata& metadata_;
     TSideDataBudget budget_;

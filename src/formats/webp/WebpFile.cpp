@@ -168,8 +168,10 @@ void Encode(const TRaster& raster, int32_t quality, TEncoded& encoded)
     WebPConfig config;
     if (!WebPConfigInit(&config))
         ThrowWriteFailure("libwebp");
-    // Quality 100 asks for no loss at all: lossless, at libwebp's usual effort.
+    // Quality 100 asks for no loss at all: lossless, at libwebp's usual
+    // effort, keeping even the colours under full transparency.
     config.lossless = quality == 100 ? 1 : 0;
+    config.exact = config.lossless;
     if (!config.lossless)
         config.quality = float(quality);
     TWebpPicture picture;
