@@ -57,75 +57,98 @@ uint32_t TLzwDecoder::TakeCutString(uint8_t* out, uint64_t size)
 template <TLzwBitOrder kOrder, bool kWrite>
 uint64_t TLzwDecoder::Run(uint8_t* out, uint64_t size)
 {
+    if (state_.stop != TLzwStop::None)
+        return 0;
+    // The loop's state lives in locals: every byte it writes could alias a
+    // member, which would be reloaded after each store.
     TTable& t = *table_;
-    TState s = state_;
+    const uint8_t* in = state_.in;
+    const uint8_t* const end = state_.end;
+    uint64_t bits = state_.bits;
+    int bitCount = state_.bitCount;
+    int width = state_.width;
+    uint32_t next = state_.next;
+    int32_t previous = state_.previous;
     const uint32_t clearCode = clearCode_;
-    const uint32_t endCode = clearCode + 1;
     const uint32_t early = variant_.earlyChange ? 1 : 0;
+    TLzwStop stop = TLzwStop::None;
     uint64_t done = 0;
-    while (done < size && s.stop == TLzwStop::None) {
-        while (s.bitCount < s.width && s.in != s.end) {
+    while (done < size) {
+        while (bitCount < width && in != end) {
             if constexpr (kOrder == TLzwBitOrder::LeastSignificantFirst)
-                s.bits |= uint64_t(*s.in++) << s.bitCount;
+                bits |= uint64_t(*in++) << bitCount;
             else
-                s.bits = s.bits << 8 | *s.in++;
-            s.bitCount += 8;
+                bits = bits << 8 | *in++;
+            bitCount += 8;
         }
-        if (s.bitCount < s.width) {
-            s.stop = TLzwStop::DataUsedUp;
+        if (bitCount < width) {
+            stop = TLzwStop::DataUsedUp;
             break;
         }
-        const uint32_t mask = (1u << s.width) - 1;
+        const uint32_t mask = (1u << width) - 1;
         uint32_t code;
         if constexpr (kOrder == TLzwBitOrder::LeastSignificantFirst) {
-            code = uint32_t(s.bits) & mask;
-            s.bits >>= s.width;
+            code = uint32_t(bits) & mask;
+            bits >>= width;
         } else {
-            code = uint32_t(s.bits >> (s.bitCount - s.width)) & mask;
+            code = uint32_t(bits >> (bitCount - width)) & mask;
         }
-        s.bitCount -= s.width;
+        bitCount -= width;
 
         if (code == clearCode) {
-            s.width = variant_.minCodeSize + 1;
-            s.next = clearCode + 2;
-            s.previous = -1;
+            width = variant_.minCodeSize + 1;
+            next = clearCode + 2;
+            previous = -1;
             continue;
         }
-        if (code == endCode) {
-            s.stop = TLzwStop::EndCode;
+        if (code == clearCode + 1) {
+            stop = TLzwStop::EndCode;
             break;
         }
-        if (code > s.next || (code == s.next && s.previous < 0)) {
-            s.stop = code == s.next ? TLzwStop::SelfReference : TLzwStop::UnknownCode;
+        if (code >= next && (code > next || previous < 0)) {
+            stop = code == next ? TLzwStop::SelfReference : TLzwStop::UnknownCode;
             break;
         }
-        if (s.previous >= 0 && s.next < kTableSize) {
+        if (previous >= 0 && next < kTableSize) {
             // The new entry is the previous string plus the first byte of
             // this one; for the entry being defined right now that is the
             // previous string's own first byte.
-            const auto previous = uint32_t(s.previous);
-            const uint32_t entry = s.next;
-            t.prefix[entry] = uint16_t(previous);
-            t.first[entry] = t.first[previous];
-            t.suffix[entry] = code == entry ? t.first[previous] : t.first[code];
-            t.length[entry] = uint16_t(t.length[previous] + 1);
-            ++s.next;
-            if (s.next + early >= (1u << s.width) && s.width < kMaxCodeWidth)
-                ++s.width;
+            const auto before = uint32_t(previous);
+            t.prefix[next] = uint16_t(before);
+            t.first[next] = t.first[before];
+            t.suffix[next] = code == next ? t.first[before] : t.first[code];
+            t.length[next] = uint16_t(t.length[before] + 1);
+            ++next;
+            if (next + early >= (1u << width) && width < kMaxCodeWidth)
+                ++width;
         }
+        previous = int32_t(code);
         const uint32_t length = t.length[code];
-        const auto count = uint32_t(std::min<uint64_t>(length, size - done));
-        if constexpr (kWrite)
-            WriteString(code, 0, count, out + done);
-        if (count < length) {
-            s.cutCode = code;
-            s.cutLength = length;
-            s.cutDone = count;
+        if (length > size - done) {
+            // The string runs past the output: the rest waits for the next call.
+            const auto count = uint32_t(size - done);
+            if constexpr (kWrite)
+                WriteString(code, 0, count, out + done);
+            state_.cutCode = code;
+            state_.cutLength = length;
+            state_.cutDone = count;
+            done = size;
+            break;
         }
-        done += count;
-        s.previous = int32_t(code);
+        if constexpr (kWrite) {
+            uint8_t* at = out + done + length;
+            for (uint32_t c = code; at != out + done; c = t.prefix[c])
+                *--at = t.suffix[c];
+        }
+        done += length;
     }
-    state_ = s;
+    state_.in = in;
+    state_.bits = bits;
+    state_.bitCount = bitCount;
+    state_.width = width;
+    state_.next = next;
+    state_.previous = previous;
+    state_.stop = stop;
     return done;
 }
 

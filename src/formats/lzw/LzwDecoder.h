@@ -76,8 +76,7 @@ private:
         std::array<uint16_t, kTableSize> length;
     };
 
-    // Everything that changes while a stream is read; Run works on a local
-    // copy, so that its loop keeps it in registers while it writes bytes.
+    // Everything that changes while a stream is read.
     struct TState {
         const uint8_t* in = nullptr;
         const uint8_t* end = nullptr;
