@@ -1,4 +1,4 @@
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 #include <QAction>
 #include <QApplication>

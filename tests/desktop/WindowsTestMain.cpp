@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 int main(int argc, char** argv)
 {

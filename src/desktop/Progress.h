@@ -9,7 +9,7 @@
 
 #include <QWidget>
 
-#include "app/windows/PreviewScaler.h"
+#include "desktop/PreviewScaler.h"
 
 class QCheckBox;
 class QLabel;

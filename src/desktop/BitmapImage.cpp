@@ -1,4 +1,4 @@
-#include "common/windows/BitmapImage.h"
+#include "desktop/BitmapImage.h"
 
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"

@@ -25,8 +25,8 @@
 #include <gtest/gtest.h>
 
 #include "WindowTestSupport.h"
-#include "app/windows/MainWindow.h"
-#include "overlay/windows/Copyright.h"
+#include "desktop/MainWindow.h"
+#include "desktop/Copyright.h"
 
 using namespace corvalin;
 using windowtest::PrivateSettings;

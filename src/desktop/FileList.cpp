@@ -1,4 +1,4 @@
-#include "app/windows/FileList.h"
+#include "desktop/FileList.h"
 
 #include <exception>
 
@@ -15,7 +15,7 @@
 #include <QStyle>
 
 #include "app/FitPath.h"
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 namespace {

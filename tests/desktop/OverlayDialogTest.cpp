@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "WindowTestSupport.h"
-#include "overlay/windows/Copyright.h"
+#include "desktop/Copyright.h"
 
 using namespace corvalin;
 

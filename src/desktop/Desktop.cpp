@@ -1,4 +1,4 @@
-#include "app/windows/Desktop.h"
+#include "desktop/Desktop.h"
 
 #include <exception>
 #include <string>
@@ -8,8 +8,8 @@
 #include <QIcon>
 #include <QMessageBox>
 
-#include "app/windows/MainWindow.h"
-#include "common/windows/WindowSupport.h"
+#include "desktop/MainWindow.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 namespace {

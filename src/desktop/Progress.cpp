@@ -1,4 +1,4 @@
-#include "app/windows/Progress.h"
+#include "desktop/Progress.h"
 
 #include <exception>
 #include <memory>
@@ -13,8 +13,8 @@
 
 #include "app/FitPath.h"
 #include "common/Const.h"
-#include "common/windows/BitmapImage.h"
-#include "common/windows/WindowSupport.h"
+#include "desktop/BitmapImage.h"
+#include "desktop/WindowSupport.h"
 #include "picture/Bitmap.h"
 
 namespace corvalin {

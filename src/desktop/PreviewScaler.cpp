@@ -1,8 +1,8 @@
-#include "app/windows/PreviewScaler.h"
+#include "desktop/PreviewScaler.h"
 
 #include <QThreadPool>
 
-#include "common/windows/BitmapImage.h"
+#include "desktop/BitmapImage.h"
 #include "picture/Bitmap.h"
 #include "picture/Stretch.h"
 

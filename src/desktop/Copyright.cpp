@@ -1,4 +1,4 @@
-#include "overlay/windows/Copyright.h"
+#include "desktop/Copyright.h"
 
 #include <exception>
 #include <limits>
@@ -19,9 +19,9 @@
 #include <QVBoxLayout>
 
 #include "common/Exceptions.h"
-#include "common/windows/BitmapImage.h"
-#include "common/windows/WindowSupport.h"
-#include "overlay/windows/FontDialog.h"
+#include "desktop/BitmapImage.h"
+#include "desktop/WindowSupport.h"
+#include "desktop/FontDialog.h"
 #include "picture/Canvas.h"
 
 namespace corvalin {

@@ -10,7 +10,7 @@
 #include "common/Exceptions.h"
 #include "picture/Bitmap.h"
 #include "picture/Stretch.h"
-#include "../tests/picture/PictureTestUtil.h"
+#include "PictureTestUtil.h"
 
 namespace fuzzcheck {
 

@@ -1,4 +1,4 @@
-#include "common/windows/Documentation.h"
+#include "desktop/Documentation.h"
 
 #include <exception>
 
@@ -6,7 +6,7 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/windows/MainWindow.h"
+#include "desktop/MainWindow.h"
 
 #include <limits>
 
@@ -34,15 +34,15 @@
 #include "app/CommandLine.h"
 #include "app/Settings.h"
 #include "app/SettingsStore.h"
-#include "app/windows/FileList.h"
-#include "app/windows/Progress.h"
+#include "desktop/FileList.h"
+#include "desktop/Progress.h"
 #include "common/Shell.h"
 #include "common/Tools.h"
-#include "common/windows/About.h"
-#include "common/windows/Documentation.h"
-#include "common/windows/OpenFailure.h"
-#include "common/windows/WindowSupport.h"
-#include "overlay/windows/Copyright.h"
+#include "desktop/About.h"
+#include "desktop/Documentation.h"
+#include "desktop/OpenFailure.h"
+#include "desktop/WindowSupport.h"
+#include "desktop/Copyright.h"
 
 namespace corvalin {
 namespace {

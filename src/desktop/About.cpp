@@ -1,4 +1,4 @@
-#include "common/windows/About.h"
+#include "desktop/About.h"
 
 #include <exception>
 
@@ -13,8 +13,8 @@
 #include <QToolButton>
 
 #include "common/Shell.h"
-#include "common/windows/OpenFailure.h"
-#include "common/windows/WindowSupport.h"
+#include "desktop/OpenFailure.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 namespace {

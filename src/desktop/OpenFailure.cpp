@@ -1,8 +1,8 @@
-#include "common/windows/OpenFailure.h"
+#include "desktop/OpenFailure.h"
 
 #include <QMessageBox>
 
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 

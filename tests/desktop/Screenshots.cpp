@@ -17,14 +17,14 @@
 #include <QTimer>
 
 #include "WindowTestSupport.h"
-#include "app/windows/FileList.h"
-#include "app/windows/MainWindow.h"
-#include "app/windows/Progress.h"
-#include "common/windows/About.h"
-#include "common/windows/Documentation.h"
-#include "common/windows/WindowSupport.h"
-#include "overlay/windows/Copyright.h"
-#include "overlay/windows/FontDialog.h"
+#include "desktop/FileList.h"
+#include "desktop/MainWindow.h"
+#include "desktop/Progress.h"
+#include "desktop/About.h"
+#include "desktop/Documentation.h"
+#include "desktop/WindowSupport.h"
+#include "desktop/Copyright.h"
+#include "desktop/FontDialog.h"
 #include "formats/BitmapEx.h"
 
 using namespace corvalin;

@@ -13,7 +13,7 @@
 
 #include "app/FrontEnd.h"
 #include "app/Session.h"
-#include "app/windows/RunProbe.h"
+#include "desktop/RunProbe.h"
 
 class QAction;
 class QButtonGroup;

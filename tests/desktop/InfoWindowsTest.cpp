@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "WindowTestSupport.h"
-#include "common/windows/About.h"
-#include "common/windows/Documentation.h"
+#include "desktop/About.h"
+#include "desktop/Documentation.h"
 
 using namespace corvalin;
 

@@ -22,9 +22,9 @@
 #include <gtest/gtest.h>
 
 #include "WindowTestSupport.h"
-#include "app/windows/FileList.h"
-#include "app/windows/MainWindow.h"
-#include "app/windows/Progress.h"
+#include "desktop/FileList.h"
+#include "desktop/MainWindow.h"
+#include "desktop/Progress.h"
 #include "formats/BitmapEx.h"
 
 using namespace corvalin;

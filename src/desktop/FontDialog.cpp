@@ -1,4 +1,4 @@
-#include "overlay/windows/FontDialog.h"
+#include "desktop/FontDialog.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "common/windows/WindowSupport.h"
+#include "desktop/WindowSupport.h"
 
 namespace corvalin {
 namespace {

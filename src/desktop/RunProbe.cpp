@@ -1,4 +1,4 @@
-#include "app/windows/RunProbe.h"
+#include "desktop/RunProbe.h"
 
 #include <cstdio>
 #include <cstdlib>
