@@ -164,7 +164,8 @@ std::unique_ptr<TDecoder> TTIFFGraphic::CreateDecoder()
         if ((extras_.Group3Options & (kGroup3TwoDimensional | kGroup3Uncompressed)) != 0)
             break;
         return std::make_unique<TCCITTFax3Decoder>(extras_.Group3Options, width);
-    case TCompressionType::ctLZW: return std::make_unique<TLzwDecoder>(kTiffLzw);
+    case TCompressionType::ctLZW:
+        return std::make_unique<TLzwDecoder>(kTiffLzw);
     case TCompressionType::ctLZ77:
         return std::make_unique<TLZ77Decoder>();
     case TCompressionType::ctThunderscan:
