@@ -21,10 +21,11 @@ constexpr int32_t kMaxTiffSide = 65535;
 constexpr const char* kTooLargeText =
     "Bilder mit mehr als 65535 Pixeln Breite oder Höhe können nicht als TIFF gespeichert werden";
 
-// Every file states 87.7 pixels per inch and names its writer.
+// Every file states 87.7 pixels per inch and names its writer; an ASCII
+// value ends in its zero byte, which the count includes.
 constexpr uint32_t kResolutionNumerator = 877;
 constexpr uint32_t kResolutionDenominator = 10;
-constexpr char kSoftware[10] = {'Q', 'u', 'e', 'n', 'n', 'a', 'w', 'e', 'r', 'k'};
+constexpr char kSoftware[] = "Quennawerk";
 
 enum TiffType : uint16_t { ttAscii = 2, ttShort = 3, ttLong = 4, ttRational = 5 };
 
