@@ -260,6 +260,8 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
 {
     if (keepPixels)
         image.pixels = CreateKeptPixels(header, image);
+    // Until the data are decoded to the last pixel the image is incomplete.
+    image.damaged = true;
     if (AtEnd())
         return;  // no code size: the image keeps its fill
     const int minCodeSize = Byte();
@@ -278,7 +280,8 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
                 std::memcpy(pixels->Row(y), indices, size_t(std::min(count, pixels->width)));
         };
     }
-    DecodeGifLzw(data, minCodeSize, image.width, image.height, sink);
+    const int64_t decoded = DecodeGifLzw(data, minCodeSize, image.width, image.height, sink);
+    image.damaged = decoded < int64_t(image.width) * image.height;
 }
 
 }  // namespace

@@ -18,6 +18,31 @@ struct TJpegSegment {
     std::vector<uint8_t> bytes;
 };
 
+// What a reader found out about the file itself rather than its picture. The
+// conversion decides with it whether the file may be replaced by what
+// Corvalin writes; writers do not look at it.
+struct TSourceReport {
+    enum class TColourModel : uint8_t { Other, Cmyk, Lab };
+    // The picture was completed from damaged or missing data.
+    bool damaged = false;
+    // Layers of a layered document; the picture is only their merged image.
+    uint32_t layers = 0;
+    // The largest number of bits a sample of the file holds.
+    uint8_t bitsPerSample = 8;
+    TColourModel colourModel = TColourModel::Other;
+    // A drawing of shapes, which the picture holds only as pixels.
+    bool vector = false;
+    // A Photo CD image pack: several resolutions of a scan, never written.
+    bool photoCd = false;
+};
+
+// One size of an icon file's entries.
+struct TIconSize {
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const TIconSize&) const = default;
+};
+
 struct TPictureMetadata {
     // Exif, XMP and Photoshop segments of a JPEG source, in file order.
     std::vector<TJpegSegment> jpegSegments;
@@ -26,6 +51,10 @@ struct TPictureMetadata {
     // How many of jpegSegments stood before the profile in a JPEG source, so
     // that it goes back to the same place; other sources leave it 0.
     size_t iccPosition = 0;
+    // The sizes an icon source held, largest first; the icon writer writes
+    // the picture back at each of them that fits.
+    std::vector<TIconSize> iconSizes;
+    TSourceReport source;
 };
 
 // Whether the profile describes RGB device colours, as every picture that

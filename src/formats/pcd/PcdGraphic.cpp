@@ -125,9 +125,16 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
     }
 }
 
-size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+TSourceReport TPCDGraphic::SourceReport() const
 {
-    return LoadThroughReader<TPCDGraphic>(picture, file);
+    TSourceReport report = TReaderGraphic::SourceReport();
+    report.photoCd = !Empty();
+    return report;
+}
+
+size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    return LoadThroughReader<TPCDGraphic>(picture, file, metadata);
 }
 
 }  // namespace corvalin

@@ -256,6 +256,7 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
         std::memcpy(buffer.get(), packed.data(), filled);
     }
     std::memset(buffer.get() + filled, 0, decodedSize - filled);
+    damaged_ = filled < decodedSize;
 
     Progress(TProgressStage::psStarting, 0, progress::Transferring);
     TRaster& raster = MutableRaster();
@@ -284,9 +285,9 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
     }
 }
 
-size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
-    return LoadThroughReader<TPCXGraphic>(picture, file);
+    return LoadThroughReader<TPCXGraphic>(picture, file, metadata);
 }
 
 }  // namespace corvalin

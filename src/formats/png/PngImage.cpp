@@ -325,6 +325,7 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     std::vector<uint8_t> profile = ReadIccProfile(png);
     picture.AssignPicture(&png);
     metadata.iccProfile = std::move(profile);
+    metadata.source.bitsPerSample = png.Header().BitDepth;
     return 1;
 }
 

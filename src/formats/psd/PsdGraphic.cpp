@@ -1,6 +1,7 @@
 #include "formats/psd/PsdGraphic.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -45,6 +46,39 @@ bool IsSingleChannel(TColorScheme scheme)
     return scheme == TColorScheme::csG || scheme == TColorScheme::csIndexed;
 }
 
+// The layer count of the layer and mask section: the layer records' count,
+// negative when the first alpha channel holds the merged picture's
+// transparency. Documents of 16 or 32 bits keep their layers in a tagged
+// block after the global mask instead.
+uint32_t LayerCountOf(std::span<const uint8_t> section)
+{
+    TByteCursor cursor(section);
+    if (cursor.Remaining() < 4)
+        return 0;
+    const uint32_t infoLength = cursor.U32BE();
+    auto count = [](TByteCursor& at) { return uint32_t(std::abs(int(int16_t(at.U16BE())))); };
+    if (infoLength >= 2)
+        return count(cursor);
+    if (cursor.Remaining() < 4)
+        return 0;
+    cursor.Skip(cursor.U32BE());  // global layer mask
+    while (cursor.Remaining() >= 12) {
+        const std::span<const uint8_t> signature = cursor.Bytes(4);
+        const std::span<const uint8_t> key = cursor.Bytes(4);
+        const uint32_t length = cursor.U32BE();
+        if (std::memcmp(signature.data(), "8BIM", 4) != 0 && std::memcmp(signature.data(), "8B64", 4) != 0)
+            return 0;
+        const bool layers = std::memcmp(key.data(), "Lr16", 4) == 0 || std::memcmp(key.data(), "Lr32", 4) == 0 ||
+                            std::memcmp(key.data(), "Layr", 4) == 0;
+        if (layers && length >= 2)
+            return count(cursor);
+        if (length > cursor.Remaining())
+            return 0;
+        cursor.Skip(length);
+    }
+    return 0;
+}
+
 // Grey and indexed rows of 2 to 7 bits go to the next depth a bitmap has.
 uint8_t SingleChannelTargetBits(uint8_t depth)
 {
@@ -66,8 +100,9 @@ bool TPSDGraphic::ReadPictureInfo(std::span<const uint8_t> file, uint32_t index)
     const uint32_t width = cursor.U32BE();
     const uint16_t depth = cursor.U16BE();
     colorMode_ = cursor.U16BE();
-    for (int section = 0; section < 3; ++section)  // colour mode data, resources, layers
-        cursor.Skip(cursor.U32BE());
+    cursor.Skip(cursor.U32BE());  // colour mode data
+    cursor.Skip(cursor.U32BE());  // image resources
+    layers_ = LayerCountOf(cursor.Bytes(cursor.U32BE()));
     const uint16_t compression = cursor.U16BE();
 
     if (width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
@@ -155,6 +190,14 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
                   rowBytes);
     ConvertRows(rows, planes, rowBytes);
+    damaged_ = rows.FilledIn();
+}
+
+TSourceReport TPSDGraphic::SourceReport() const
+{
+    TSourceReport report = TReaderGraphic::SourceReport();
+    report.layers = layers_;
+    return report;
 }
 
 void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
@@ -190,9 +233,9 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
     }
 }
 
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
-    return LoadThroughReader<TPSDGraphic>(picture, file);
+    return LoadThroughReader<TPSDGraphic>(picture, file, metadata);
 }
 
 }  // namespace corvalin

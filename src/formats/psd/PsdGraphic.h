@@ -21,6 +21,8 @@ public:
     // for a file that is not a Photoshop document.
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+    // Also the document's layer count.
+    TSourceReport SourceReport() const override;
 
 private:
     void Load(std::span<const uint8_t> file);
@@ -28,6 +30,7 @@ private:
     void ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes);
     uint16_t colorMode_ = 0;
     uint16_t channels_ = 0;
+    uint32_t layers_ = 0;
 };
 
 // The format table's load path for Photoshop files.

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ColorManager.h"
 #include "formats/reader/ImageProperties.h"
 #include "picture/Bitmap.h"
@@ -47,6 +48,10 @@ public:
     void AssignPicture(const TGraphic* source);
 
     const TImageProperties& ImageProperties() const { return properties_; }
+    // What the last load found out about the file: its depth and colour
+    // model from the description, and whether missing or damaged data had to
+    // be filled in.
+    virtual TSourceReport SourceReport() const;
     TColorManager& ColorManager() { return colorManager_; }
 
     TProgressEvent OnProgress;
@@ -65,6 +70,9 @@ protected:
 
     TImageProperties properties_;
     TColorManager colorManager_;
+    // Set by a reader that filled in what the file did not hold; the
+    // description's reset clears it.
+    bool damaged_ = false;
 
 private:
     TRect progressRect_;
@@ -72,13 +80,14 @@ private:
 };
 
 // A format table load path through a reader of one picture per file: the
-// picture takes the reader's raster.
+// picture takes the reader's raster, the metadata its report on the file.
 template <class Reader>
-size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     Reader reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
+    metadata.source = reader.SourceReport();
     return 1;
 }
 

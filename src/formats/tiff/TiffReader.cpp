@@ -343,6 +343,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
             produced = decoder_->DecodeBlock(packed, raw);
         }
         std::fill(raw.begin() + ptrdiff_t(produced), raw.end(), 0);
+        damaged_ = damaged_ || produced < raw.size();
         if (decoder_ != nullptr && p.Predictor == 2 && !subsampled)
             for (uint32_t r = 0; r < rows; ++r)
                 UndoHorizontalDifferencing(raw.data() + r * blockRowBytes, size_t(blockRowBytes), blockWidth,
@@ -418,11 +419,12 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Progress(TProgressStage::psEnding, 100, progress::Transferring);
 }
 
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TTIFFGraphic reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
+    metadata.source = reader.SourceReport();
     return reader.PictureCount();
 }
 
