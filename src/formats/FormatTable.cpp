@@ -66,11 +66,11 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
     {"ico", "Symbol", LoadIcoFile, nullptr, SaveIcoFile, kIcoAliases},
     {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
-    {"pcd", "Photo-CD", LoadPcdFile, nullptr, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", LoadPsdFile, nullptr, SavePsdFile, kPsdAliases},
-    {"pcx", "PCX", LoadPcxFile, nullptr, SavePcxFile, kPcxAliases},
+    {"pcd", "Photo-CD", LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, kPcdAliases},
+    {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, kPsdAliases},
+    {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, kPcxAliases},
     {"png", "PNG", LoadPngFile, nullptr, SavePngFile, kPngAliases},
-    {"tif", "TIFF", LoadTiffFile, nullptr, SaveTiffFile, kTifAliases},
+    {"tif", "TIFF", LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", LoadMetafileFile, nullptr, SaveMetafileFile, kWmfAliases},
 }};
 
