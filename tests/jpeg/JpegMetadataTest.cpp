@@ -132,14 +132,14 @@ TEST(JpegMetadata, ProfileChunksJoinInTheirNumberedOrderOrNotAtAll)
 
 TEST(JpegMetadata, SegmentsBeyondTheSideDataBudgetAreDropped)
 {
-    // 300 XMP segments of 64 KB: more than the budget of one file.
+    // 300 XMP extension segments of 64 KB: more than the budget of one file.
     std::vector<TJpegMarker> markers(300, {0xE1, std::vector<uint8_t>(65000, ' ')});
-    const char xmp[] = "http://ns.adobe.com/xap/1.0/";
+    const char xmp[] = "http://ns.adobe.com/xmp/extension/";
     for (TJpegMarker& marker : markers)
         std::copy(std::begin(xmp), std::end(xmp), marker.bytes.begin());
     const std::vector<uint8_t> file = JpegWith(markers);
     const TPictureMetadata metadata = ReadJpegMetadata(file);
-    EXPECT_EQ(metadata.jpegSegments.size(), size_t(kMaxSideDataBytes / 65000));
+    EXPECT_EQ(metadata.xmpExtension.size(), size_t(kMaxSideDataBytes / 65000));
     TempDir dir;
     WriteBytes(dir.File("many.jpg"), file);
     TBitmapEx picture;

@@ -20,6 +20,7 @@ struct TDamagedExif {};
 enum : uint16_t {
     kTagImageWidth = 0x0100,
     kTagImageLength = 0x0101,
+    kTagOrientation = 0x0112,
     kTagThumbnailOffset = 0x0201,
     kTagThumbnailLength = 0x0202,
     kTagExifIfd = 0x8769,
@@ -220,7 +221,50 @@ std::vector<uint8_t> Rewritten(std::span<const uint8_t> tiffIn, uint32_t width, 
     return tiff;
 }
 
+// The TIFF structure of a block, behind the identifier when it has one.
+size_t TiffStart(std::span<const uint8_t> block)
+{
+    return IsExifSegment(block) ? sizeof kExifIdentifier : 0;
+}
+
+// Where IFD0's Orientation SHORT is held in the block; 0 when it has none.
+size_t OrientationAt(std::span<const uint8_t> block)
+{
+    const size_t start = TiffStart(block);
+    try {
+        TExifWalker walker(block.subspan(start));
+        const TDirectory first = walker.Read(walker.FirstIfd());
+        const TEntry* entry = first.Find(kTagOrientation);
+        if (entry == nullptr || entry->type != kTypeShort || entry->count != 1)
+            return 0;
+        return start + entry->at + 8;
+    } catch (const TDamagedExif&) {
+        return 0;
+    }
+}
+
+TByteOrder OrderOf(std::span<const uint8_t> block)
+{
+    return block[TiffStart(block)] == 'M' ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
+}
+
 }  // namespace
+
+int ExifOrientation(std::span<const uint8_t> block)
+{
+    const size_t at = OrientationAt(block);
+    if (at == 0)
+        return 0;
+    const uint16_t value = Get16(block.data() + at, OrderOf(block));
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+void SetExifOrientationUpright(std::vector<uint8_t>& block)
+{
+    const size_t at = OrientationAt(block);
+    if (at != 0)
+        PutAt(block, at, 1, 2, OrderOf(block));
+}
 
 bool IsExifSegment(std::span<const uint8_t> segment)
 {
@@ -230,12 +274,11 @@ bool IsExifSegment(std::span<const uint8_t> segment)
 
 std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t width, int32_t height)
 {
-    if (!IsExifSegment(segment))
-        return {segment.begin(), segment.end()};
-    std::vector<uint8_t> result(segment.begin(), segment.begin() + sizeof kExifIdentifier);
+    const size_t start = TiffStart(segment);
+    std::vector<uint8_t> result(segment.begin(), segment.begin() + ptrdiff_t(start));
     try {
         const std::vector<uint8_t> tiff =
-            Rewritten(segment.subspan(sizeof kExifIdentifier), uint32_t(width), uint32_t(height));
+            Rewritten(segment.subspan(start), uint32_t(width), uint32_t(height));
         result.insert(result.end(), tiff.begin(), tiff.end());
     } catch (const TDamagedExif&) {
         return {segment.begin(), segment.end()};

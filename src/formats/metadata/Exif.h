@@ -13,12 +13,21 @@ inline constexpr uint8_t kExifIdentifier[6] = {'E', 'x', 'i', 'f', 0, 0};
 
 bool IsExifSegment(std::span<const uint8_t> segment);
 
-// An Exif segment (identifier included) for a picture of width x height:
+// An Exif block (a TIFF structure, or a JPEG segment's bytes with the
+// identifier before it; the result keeps the form) for a picture of width x height:
 // the pixel dimensions it records are set to those, the thumbnail directory
 // (IFD1), which shows the old picture, is unlinked and its bytes dropped when
 // they lie behind everything else, and every other byte stays, the
 // orientation among them. A block whose structure is damaged (offsets out of
 // the block, loops, counts beyond the data) comes back unchanged.
 std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t width, int32_t height);
+
+// The Orientation (tag 274) of IFD0 of an Exif block, 1..8; 0 when it is
+// absent, outside 1..8 or the structure is damaged.
+int ExifOrientation(std::span<const uint8_t> block);
+
+// Sets an Orientation the block holds to 1 (the picture is stored as it is
+// shown); a block without one, or a damaged one, stays as it is.
+void SetExifOrientationUpright(std::vector<uint8_t>& block);
 
 }  // namespace corvalin
