@@ -6,10 +6,13 @@
 #include <limits>
 #include <optional>
 
+#include "app/FileTimes.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
+#include "picture/Orientation.h"
 #include "picture/Rotate.h"
 
 namespace corvalin {
@@ -97,6 +100,40 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
         sampledSize = size;
         return size.height;
     };
+}
+
+// The Exif orientation that loading turns away: with neither upright
+// pictures nor stripping chosen the picture stays as stored; stripping
+// turns it, as no tag would be left to say how to show it.
+int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
+{
+    if (!choices.AutoOrient && !choices.Strip)
+        return 0;
+    return ExifOrientation(picture.Metadata.exif);
+}
+
+// Loads the picture as it is shown. Rows sampled for the stored picture are
+// not the rows of the turned one (a mirror left to right aside): such a
+// picture is read again whole.
+uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize)
+{
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const int orientation = OrientationToTurn(source, settings.Metadata);
+    if (orientation > 2 && sampledSize) {
+        sampledSize.reset();
+        source.LoadFromFileEx(fileName, pictures);
+    }
+    TurnUpright(source, orientation);
+    if (orientation > 1)
+        SetExifOrientationUpright(source.Metadata.exif);
+    // The colour profile stays: it says what the pixels mean.
+    if (settings.Metadata.Strip) {
+        std::vector<uint8_t> profile = std::move(source.Metadata.iccProfile);
+        source.Metadata = {};
+        source.Metadata.iccProfile = std::move(profile);
+    }
+    return loadedFormat;
 }
 
 int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
@@ -199,8 +236,7 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
     TBitmapEx target;
     size_t pictures = 1;
     std::optional<TTargetSize> sampledSize;
-    const uint8_t loadedFormat =
-        source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, sampledSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     RotateClockwise(source, target, settings.Rotation);
@@ -234,8 +270,12 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
             "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert",
             {std::to_string(pictures)}));
     targets.CheckTarget(fileName, settings.SaveAsCopy);
+    const std::optional<TFileTimes> times =
+        settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     target.SaveToFileEx(fileName, settings.Quality);
     targets.Written(fileName);
+    if (times)
+        SetFileTimes(fileName, *times);
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

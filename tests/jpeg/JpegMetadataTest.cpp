@@ -166,3 +166,36 @@ TEST(JpegMetadata, ProfilesOfOtherColourSpacesAreNotWritten)
         }
     }
 }
+
+TEST(ExifOrientation, IsReadOnlyFromASoundTagOfOneToEight)
+{
+    // CameraExif's Orientation is the SHORT at TIFF offset 22 + 8 = 30.
+    const struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        int expected;
+        int afterUpright;  // a SHORT tag of any value becomes 1
+    } cases[] = {
+        {"as made", 0, 0, 6, 1},
+        {"value 9", 30, 9, 0, 1},
+        {"value 0", 30, 0, 0, 1},
+        {"type LONG", 24, 0x00010004, 0, 0},
+        {"count 2", 26, 2, 0, 0},
+        {"entry count beyond the data", 8, 0xFFFF, 0, 0},
+        {"IFD0 offset outside", 4, 0xFFFFFFF0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> exif = CameraExif();
+        if (c.at != 0)
+            Set32(exif, c.at, c.value);
+        EXPECT_EQ(ExifOrientation(exif), c.expected) << c.what;
+        const std::vector<uint8_t> tiff(exif.begin() + 6, exif.end());
+        EXPECT_EQ(ExifOrientation(tiff), c.expected) << c.what << " without identifier";
+        std::vector<uint8_t> upright = exif;
+        SetExifOrientationUpright(upright);
+        EXPECT_EQ(ExifOrientation(upright), c.afterUpright) << c.what;
+    }
+    const std::vector<uint8_t> whole = CameraExif();
+    EXPECT_EQ(ExifOrientation(std::vector<uint8_t>(whole.begin(), whole.begin() + 30)), 0);
+}
