@@ -127,3 +127,40 @@ TEST_F(Metadata, ColourProfilesTravelBetweenPngAndJpeg)
     EXPECT_EQ(RunCommand("/usr/bin/pngcheck -q " + Quote(jpeg)).status, 0);
     ExpectCleanDecodes(png);
 }
+
+TEST_F(Metadata, TiffAndPsdDescriptionsAndProfilesReachTheirCopies)
+{
+    const std::string icc = dir.File("rgb.icc");
+    Pillow("from PIL import ImageCms\nopen(" + Quote(icc) +
+           ", 'wb').write(ImageCms.ImageCmsProfile("
+           "ImageCms.createProfile('sRGB')).tobytes())");
+    std::string tiff = dir.File("scan.tif"), psd = dir.File("layers.psd");
+    ImageMagick("-size 64x48 gradient:red-blue -profile " + Quote(icc) + " " + Quote(tiff));
+    ImageMagick("-size 64x48 gradient:red-blue -profile " + Quote(icc) + " " + Quote(psd));
+    ASSERT_EQ(RunCommand("/usr/bin/exiftool -q -overwrite_original -Artist='Eva' -Copyright='(c) Eva' "
+                         "-ImageDescription='Am See' -XMP-dc:Description='Am See' "
+                         "-IPTC:Caption-Abstract='Am See' -Orientation#=6 " +
+                         Quote(tiff))
+                  .status,
+              0);
+    const char* tags = "-Artist -Copyright -ImageDescription -XMP:Description -IPTC:Caption-Abstract -Orientation";
+    const struct {
+        std::string source;
+        int32_t format;
+        const char* expected;
+    } cases[] = {
+        {tiff, 9, "Eva\t(c) Eva\tAm See\tAm See\tAm See\t-\n"},  // shown upright: no tag needed
+        {tiff, 4, "Eva\t(c) Eva\tAm See\tAm See\tAm See\t1\n"},
+        {psd, 4, "-\t-\t-\t-\t-\t-\n"},
+    };
+    for (const auto& c : cases) {
+        std::string result = c.source;
+        ConvertPicture(session, result, c.format, 0, 0, 10, 10, 0, 85, true);
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -T -n " + std::string(tags) + " " + Quote(result)).output, c.expected)
+            << result;
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result) + " | cmp - " + Quote(icc)).status, 0)
+            << result;
+        if (c.source == tiff)
+            EXPECT_EQ(testsupport::DecodeWithPillow(result).width, 48) << result;
+    }
+}

@@ -30,7 +30,7 @@ enum : uint16_t {
     kTagInteropIfd = 0xA005,
 };
 
-enum : uint16_t { kTypeShort = 3, kTypeLong = 4, kTypeIfd = 13 };
+enum : uint16_t { kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4, kTypeIfd = 13 };
 
 constexpr size_t kEntryBytes = 12;
 
@@ -266,6 +266,70 @@ void SetExifOrientationUpright(std::vector<uint8_t>& block)
         PutAt(block, at, 1, 2, OrderOf(block));
 }
 
+std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation)
+{
+    struct TField {
+        uint16_t tag, type;
+        std::string text;
+    };
+    std::vector<TField> fields;
+    for (const auto& [tag, text] : texts)
+        if (!text.empty())
+            fields.push_back({tag, kTypeAscii, text});
+    if (orientation >= 1 && orientation <= 8)
+        fields.push_back({kTagOrientation, kTypeShort, {}});
+    if (fields.empty())
+        return {};
+    std::sort(fields.begin(), fields.end(), [](const TField& a, const TField& b) { return a.tag < b.tag; });
+    constexpr auto le = TByteOrder::LittleEndian;
+    std::vector<uint8_t> block = {'I', 'I'}, values;
+    Put16(block, 42, le);
+    Put32(block, 8, le);
+    Put16(block, uint16_t(fields.size()), le);
+    const size_t valuesAt = 8 + 2 + fields.size() * kEntryBytes + 4;
+    for (const TField& field : fields) {
+        Put16(block, field.tag, le);
+        Put16(block, field.type, le);
+        if (field.type == kTypeShort) {
+            Put32(block, 1, le);
+            Put32(block, uint32_t(orientation), le);
+            continue;
+        }
+        const size_t count = field.text.size() + 1;
+        Put32(block, uint32_t(count), le);
+        std::vector<uint8_t> text(field.text.begin(), field.text.end());
+        text.resize(std::max<size_t>(count, 4), 0);
+        if (count <= 4) {
+            block.insert(block.end(), text.begin(), text.end());
+            continue;
+        }
+        Put32(block, uint32_t(valuesAt + values.size()), le);
+        values.insert(values.end(), text.begin(), text.end());
+        if (values.size() % 2 != 0)
+            values.push_back(0);
+    }
+    Put32(block, 0, le);
+    block.insert(block.end(), values.begin(), values.end());
+    return block;
+}
+
+std::string ExifText(std::span<const uint8_t> block, uint16_t tag)
+{
+    const auto tiff = block.subspan(TiffStart(block));
+    try {
+        TExifWalker walker(tiff);
+        const TDirectory first = walker.Read(walker.FirstIfd());
+        const TEntry* entry = first.Find(tag);
+        if (entry == nullptr || entry->type != kTypeAscii || entry->count == 0)
+            return {};
+        const size_t valueAt = entry->count <= 4 ? entry->at + 8 : entry->value;
+        const auto bytes = tiff.subspan(valueAt, entry->count);
+        return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t(0)));
+    } catch (const TDamagedExif&) {
+        return {};
+    }
+}
+
 bool IsExifSegment(std::span<const uint8_t> segment)
 {
     return segment.size() >= sizeof kExifIdentifier &&
@@ -275,15 +339,13 @@ bool IsExifSegment(std::span<const uint8_t> segment)
 std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t width, int32_t height)
 {
     const size_t start = TiffStart(segment);
-    std::vector<uint8_t> result(segment.begin(), segment.begin() + ptrdiff_t(start));
     try {
-        const std::vector<uint8_t> tiff =
-            Rewritten(segment.subspan(start), uint32_t(width), uint32_t(height));
-        result.insert(result.end(), tiff.begin(), tiff.end());
+        std::vector<uint8_t> result = Rewritten(segment.subspan(start), uint32_t(width), uint32_t(height));
+        result.insert(result.begin(), segment.begin(), segment.begin() + ptrdiff_t(start));
+        return result;
     } catch (const TDamagedExif&) {
         return {segment.begin(), segment.end()};
     }
-    return result;
 }
 
 }  // namespace corvalin

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace corvalin {
@@ -29,5 +31,27 @@ int ExifOrientation(std::span<const uint8_t> block);
 // Sets an Orientation the block holds to 1 (the picture is stored as it is
 // shown); a block without one, or a damaged one, stays as it is.
 void SetExifOrientationUpright(std::vector<uint8_t>& block);
+
+// The descriptive text tags that a TIFF file holds in its own directory and
+// a photograph in its Exif block's first one.
+enum TExifTextTag : uint16_t {
+    kExifImageDescription = 270,
+    kExifMake = 271,
+    kExifModel = 272,
+    kExifDateTime = 306,
+    kExifArtist = 315,
+    kExifCopyright = 33432
+};
+inline constexpr uint16_t kExifTextTags[] = {kExifImageDescription, kExifMake,   kExifModel,
+                                             kExifDateTime,         kExifArtist, kExifCopyright};
+
+// A little-endian Exif block (TIFF structure) of one directory holding the
+// texts (tag, text without its closing zero) and an orientation 1..8 (none
+// for another value); empty when there is nothing to hold.
+std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation);
+
+// The text of an ASCII tag in the first directory of an Exif block (up to
+// its first zero); empty when it is absent or the structure is damaged.
+std::string ExifText(std::span<const uint8_t> block, uint16_t tag);
 
 }  // namespace corvalin

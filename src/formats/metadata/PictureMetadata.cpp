@@ -44,7 +44,7 @@ bool IsRgbIccProfile(std::span<const uint8_t> profile)
 
 // Each resource: "8BIM", its number, a Pascal name padded to even length,
 // the data's length and the data padded to even length.
-std::span<const uint8_t> IptcOfPhotoshop(std::span<const uint8_t> resources)
+std::span<const uint8_t> PhotoshopResource(std::span<const uint8_t> resources, uint16_t wanted)
 {
     TByteCursor in(resources, ThrowDamagedResources);
     try {
@@ -56,7 +56,7 @@ std::span<const uint8_t> IptcOfPhotoshop(std::span<const uint8_t> resources)
             in.Skip(nameLength + ((nameLength + 1) % 2));
             const uint32_t length = in.U32BE();
             const auto data = in.Bytes(length);
-            if (id == kIptcResource)
+            if (id == wanted)
                 return data;
             if (length % 2 != 0 && in.Remaining() > 0)
                 in.Skip(1);
@@ -64,6 +64,11 @@ std::span<const uint8_t> IptcOfPhotoshop(std::span<const uint8_t> resources)
     } catch (const TDamagedResources&) {
     }
     return {};
+}
+
+std::span<const uint8_t> IptcOfPhotoshop(std::span<const uint8_t> resources)
+{
+    return PhotoshopResource(resources, kIptcResource);
 }
 
 std::vector<uint8_t> PhotoshopWithIptc(std::span<const uint8_t> iptc)

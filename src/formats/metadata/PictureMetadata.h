@@ -51,8 +51,11 @@ bool IsRgbIccProfile(std::span<const uint8_t> profile);
 // a profile whose header is cut short or whose declared size is wrong.
 std::string IccColorSpace(std::span<const uint8_t> profile);
 
-// The IPTC record among Photoshop image resources (resource 0x0404), empty
-// when there is none or the resources are damaged.
+// The data of resource `id` among Photoshop image resources, empty when
+// there is none or the resources are damaged before it.
+std::span<const uint8_t> PhotoshopResource(std::span<const uint8_t> resources, uint16_t id);
+
+// The IPTC record among Photoshop image resources (resource 0x0404).
 std::span<const uint8_t> IptcOfPhotoshop(std::span<const uint8_t> resources);
 
 // Photoshop image resources holding just the IPTC record.

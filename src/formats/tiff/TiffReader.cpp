@@ -11,6 +11,7 @@
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
 #include "formats/tiff/TiffLzw.h"
+#include "formats/tiff/TiffMetadata.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
 
@@ -418,10 +419,11 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Progress(TProgressStage::psEnding, 100, progress::Transferring);
 }
 
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TTIFFGraphic reader;
     reader.LoadFromBytes(file);
+    metadata = ReadTiffMetadata(file);
     picture.AssignPicture(&reader);
     return reader.PictureCount();
 }
