@@ -164,3 +164,25 @@ TEST_F(Metadata, TiffAndPsdDescriptionsAndProfilesReachTheirCopies)
             EXPECT_EQ(testsupport::DecodeWithPillow(result).width, 48) << result;
     }
 }
+
+TEST_F(Metadata, TheResolutionASourceStatesReachesATiffCopy)
+{
+    const struct {
+        const char* name;
+        const char* make;
+        const char* expected;
+    } cases[] = {
+        {"a.tif", "-units PixelsPerInch -density 300x150", "300\t150\t2\n"},
+        {"b.tif", "-units PixelsPerCentimeter -density 100", "254\t254\t2\n"},
+        {"c.jpg", "-units PixelsPerInch -density 72", "72\t72\t2\n"},
+        {"d.png", "", "87.7\t87.7\t2\n"},  // none stated
+    };
+    for (const auto& c : cases) {
+        std::string path = dir.File(c.name);
+        ImageMagick(std::string("-size 16x8 xc:gray ") + c.make + " " + Quote(path));
+        ConvertPicture(session, path, 9, 0, 0, 10, 10, 0, 85, true);
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -T -n -XResolution -YResolution -ResolutionUnit " + Quote(path)).output,
+                  c.expected)
+            << c.name;
+    }
+}

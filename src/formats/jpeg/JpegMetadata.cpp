@@ -16,13 +16,18 @@ namespace {
 constexpr size_t kMaxSegmentBytes = 65533;
 
 constexpr uint8_t kSOI = 0xD8, kEOI = 0xD9, kSOS = 0xDA, kTEM = 0x01;
-constexpr uint8_t kAPP1 = 0xE1, kAPP2 = 0xE2, kAPP13 = 0xED, kCOM = 0xFE;
+constexpr uint8_t kAPP0 = 0xE0, kAPP1 = 0xE1, kAPP2 = 0xE2, kAPP13 = 0xED, kCOM = 0xFE;
 
 using namespace std::string_view_literals;
 constexpr std::string_view kXmp = "http://ns.adobe.com/xap/1.0/\0"sv;
 constexpr std::string_view kExtendedXmp = "http://ns.adobe.com/xmp/extension/\0"sv;
 constexpr std::string_view kPhotoshop = "Photoshop 3.0\0"sv;
 constexpr std::string_view kIcc = "ICC_PROFILE\0"sv;
+constexpr std::string_view kJfif = "JFIF\0"sv;
+// JFIF: version, then the density unit (1 per inch, 2 per centimetre) and
+// the densities across and down.
+constexpr size_t kJfifUnitAt = 7, kJfifBytes = 12;
+constexpr double kCentimetresPerInch = 2.54;
 // The identifier, then the chunk's number (from 1) and the count of chunks.
 constexpr size_t kIccChunkHead = kIcc.size() + 2;
 constexpr size_t kMaxIccChunkData = kMaxSegmentBytes - kIccChunkHead;
@@ -121,7 +126,9 @@ private:
                 icc_.push_back({});  // a missing chunk drops the whole profile
             return;
         }
-        if (marker == kAPP1 && IsExifSegment(bytes))
+        if (marker == kAPP0 && StartsWith(bytes, kJfif) && bytes.size() >= kJfifBytes)
+            KeepDensity(bytes);
+        else if (marker == kAPP1 && IsExifSegment(bytes))
             KeepFirst(TMetadataPart::Exif, metadata_.exif, bytes.subspan(sizeof kExifIdentifier));
         else if (marker == kAPP1 && StartsWith(bytes, kXmp))
             KeepFirst(TMetadataPart::Xmp, metadata_.xmp, bytes.subspan(kXmp.size()));
@@ -131,6 +138,18 @@ private:
             KeepPhotoshop(bytes.subspan(kPhotoshop.size()));
         else if (marker == kCOM && metadata_.comment.empty() && budget_.Charge(bytes.size()))
             metadata_.comment.assign(bytes.begin(), bytes.end());
+    }
+
+    void KeepDensity(std::span<const uint8_t> jfif)
+    {
+        const uint8_t unit = jfif[kJfifUnitAt];
+        const double x = Get16(&jfif[kJfifUnitAt + 1], TByteOrder::BigEndian);
+        const double y = Get16(&jfif[kJfifUnitAt + 3], TByteOrder::BigEndian);
+        if ((unit != 1 && unit != 2) || x == 0 || y == 0)
+            return;
+        const double scale = unit == 2 ? kCentimetresPerInch : 1.0;
+        metadata_.xPixelsPerInch = x * scale;
+        metadata_.yPixelsPerInch = y * scale;
     }
 
     // A second Exif block or XMP packet is not the picture's: the first counts.

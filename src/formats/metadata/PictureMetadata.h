@@ -29,6 +29,10 @@ struct TPictureMetadata {
     std::vector<uint8_t> iccProfile;
     // A comment for people, as its bytes.
     std::string comment;
+    // Pixels per inch across and down as the source states them; 0 when it
+    // states none (or only an aspect ratio).
+    double xPixelsPerInch = 0;
+    double yPixelsPerInch = 0;
     // The order in which a JPEG source held the parts (one entry per
     // extension segment), so that a JPEG result keeps it; parts it does not
     // name follow in the enum's order.

@@ -86,15 +86,20 @@ public:
         stream_.WriteBuffer(header);
     }
 
-    uint32_t WriteResolution()
+    // The source's resolution in tenths of a pixel per inch where it stated
+    // one, otherwise 87.7.
+    uint32_t WriteResolution(double pixelsPerInch)
     {
         const uint32_t at = Offset();
         TiffBytes value;
-        Put32(value, kResolutionNumerator);
+        Put32(value, pixelsPerInch > 0 ? uint32_t(pixelsPerInch * kResolutionDenominator + 0.5) : kResolutionNumerator);
         Put32(value, kResolutionDenominator);
         stream_.WriteBuffer(value);
         return at;
     }
+
+    uint32_t WriteXResolution() { return WriteResolution(metadata_.xPixelsPerInch); }
+    uint32_t WriteYResolution() { return WriteResolution(metadata_.yPixelsPerInch); }
 
     uint32_t WriteSoftware()
     {
@@ -228,8 +233,8 @@ void WriteBilevel(TiffOutput& out, const TRaster& raster)
     out.WriteHeader();
     at.strip = out.Offset();
     WriteRows(out, raster, rowBytes);
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     at.software = out.WriteSoftware();
 
     auto entries = LeadingEntries(w, h, {tagBitsPerSample, ttShort, 1, 1}, 1, at.strip, 1,
@@ -262,8 +267,8 @@ void WritePalette(TiffOutput& out, const TRaster& raster)
     CommonOffsets at{};
     out.WriteHeader();
     const uint32_t colorMap = out.WriteBlock(ColorMapOf(raster.palette, colors));
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     at.software = out.WriteSoftware();
     at.strip = out.Offset();
     WriteRows(out, raster, rowBytes);
@@ -316,8 +321,8 @@ void WriteRgb(TiffOutput& out, const TRaster& raster)
 
     CommonOffsets at{};
     out.WriteHeader();
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     TiffBytes bitsPerSample;
     for (int i = 0; i < 3; ++i)
         Put16(bitsPerSample, 8);
