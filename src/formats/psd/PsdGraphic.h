@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ReaderGraphic.h"
 
 namespace corvalin {
-
-struct TPictureMetadata;
 
 class TPsdRows;
 
@@ -21,6 +20,8 @@ public:
     // for a file that is not a Photoshop document.
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+    // The colour profile, XMP and IPTC of the image resources.
+    static TPictureMetadata ReadMetadata(std::span<const uint8_t> file);
 
 private:
     void Load(std::span<const uint8_t> file);
@@ -29,8 +30,5 @@ private:
     uint16_t colorMode_ = 0;
     uint16_t channels_ = 0;
 };
-
-// The format table's load path for Photoshop files.
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -11,13 +11,12 @@
 #include <span>
 #include <vector>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/Decoder.h"
 #include "formats/reader/ReaderGraphic.h"
 #include "formats/tiff/TiffDirectory.h"
 
 namespace corvalin {
-
-struct TPictureMetadata;
 
 class TTIFFJPEGDecoder;
 
@@ -30,7 +29,9 @@ public:
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
     // Pictures in the file read last.
-    size_t PictureCount() const { return directory_ ? directory_->DirectoryCount() : 0; }
+    size_t PictureCount() const override { return directory_ ? directory_->DirectoryCount() : 0; }
+    // What the file carries beside its pixels (see ReadTiffMetadata).
+    static TPictureMetadata ReadMetadata(std::span<const uint8_t> file);
 
 private:
     struct TTiffExtras {
@@ -51,10 +52,9 @@ private:
     TTIFFJPEGDecoder* jpeg_ = nullptr;  // the decoder when it is the JPEG one
 };
 
-// The format table's load path for "tif": the first picture; returns how
-// many pictures the file's directory chain holds.
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
-// The same for callers that keep no side data.
+// The format table's load path (LoadThroughReader<TTIFFGraphic>) for callers
+// that keep no side data: the first picture; returns how many pictures the
+// file's directory chain holds.
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file);
 
 }  // namespace corvalin
