@@ -6,10 +6,13 @@
 #include <limits>
 #include <optional>
 
+#include "app/FileTimes.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
+#include "picture/Orientation.h"
 #include "picture/Rotate.h"
 
 namespace corvalin {
@@ -121,9 +124,10 @@ std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, b
     if (source.photoCd)
         return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
                "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
-    if (lostOpacity)
+    if (lostOpacity && colorDepth == 0)
         return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
-               "unverändert. Eine Kopie speichert das Bild ohne Durchsichtigkeit";
+               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
+               "Durchsichtigkeit";
     if (source.vector)
         return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
                "oder ein anderes Zielformat speichert sie als Pixelbild";
@@ -150,6 +154,42 @@ std::string SourceNote(const TSourceReport& source, size_t pictures)
     if (source.damaged)
         note += " (Quelle beschädigt)";
     return note;
+}
+
+// The Exif orientation that loading turns away: with neither upright
+// pictures nor stripping chosen the picture stays as stored; stripping
+// turns it, as no tag would be left to say how to show it.
+int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
+{
+    if (!choices.AutoOrient && !choices.Strip)
+        return 0;
+    return ExifOrientation(picture.Metadata.exif);
+}
+
+// Loads the picture as it is shown. Rows sampled for the stored picture are
+// not the rows of the turned one (a mirror left to right aside): such a
+// picture is read again whole.
+uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize)
+{
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const int orientation = OrientationToTurn(source, settings.Metadata);
+    if (orientation > 2 && sampledSize) {
+        sampledSize.reset();
+        source.LoadFromFileEx(fileName, pictures);
+    }
+    TurnUpright(source, orientation);
+    if (orientation > 1)
+        SetExifOrientationUpright(source.Metadata.exif);
+    // The colour profile stays: it says what the pixels mean.
+    if (settings.Metadata.Strip) {
+        TPictureMetadata kept;
+        kept.iccProfile = std::move(source.Metadata.iccProfile);
+        kept.iconSizes = std::move(source.Metadata.iconSizes);
+        kept.source = source.Metadata.source;
+        source.Metadata = std::move(kept);
+    }
+    return loadedFormat;
 }
 
 int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
@@ -252,8 +292,7 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
     TBitmapEx target;
     size_t pictures = 1;
     std::optional<TTargetSize> sampledSize;
-    const uint8_t loadedFormat =
-        source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, sampledSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     const bool sourceOpacity = source.Raster()->hasAlpha;
@@ -291,8 +330,12 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
             throw EInvalidOperation(reason);
     }
     targets.CheckTarget(fileName, settings.SaveAsCopy);
+    const std::optional<TFileTimes> times =
+        settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     target.SaveToFileEx(fileName, settings.Quality);
     targets.Written(fileName);
+    if (times)
+        SetFileTimes(fileName, *times);
     return SourceNote(report, pictures);
 }
 

@@ -8,6 +8,7 @@
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
 #include "common/Limits.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/psd/PsdRows.h"
 
 namespace corvalin {
@@ -226,6 +227,41 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
             colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
     }
+}
+
+namespace {
+
+// The colour profile, XMP and IPTC of the image resources, kept within the
+// side-data budget.
+TPictureMetadata ReadPsdMetadata(std::span<const uint8_t> file)
+{
+    constexpr uint16_t kIptc = 1028, kIccProfile = 1039, kXmp = 1060;
+    TPictureMetadata metadata;
+    try {
+        TByteCursor cursor(file);
+        cursor.Seek(kHeaderSize);
+        cursor.Skip(cursor.U32BE());  // colour mode data
+        const auto resources = cursor.Bytes(cursor.U32BE());
+        const auto profile = PhotoshopResource(resources, kIccProfile);
+        const auto xmp = PhotoshopResource(resources, kXmp);
+        const auto iptc = PhotoshopResource(resources, kIptc);
+        if (profile.size() + xmp.size() + iptc.size() > size_t(kMaxSideDataBytes))
+            return metadata;
+        metadata.iccProfile.assign(profile.begin(), profile.end());
+        metadata.xmp.assign(xmp.begin(), xmp.end());
+        if (!iptc.empty())
+            metadata.photoshop = PhotoshopWithIptc(iptc);
+    } catch (const Exception&) {
+        // Resources cut short are left out; the pixels are the reader's to refuse.
+    }
+    return metadata;
+}
+
+}  // namespace
+
+TPictureMetadata TPSDGraphic::ReadMetadata(std::span<const uint8_t> file)
+{
+    return ReadPsdMetadata(file);
 }
 
 }  // namespace corvalin

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ReaderGraphic.h"
 
 namespace corvalin {
@@ -21,6 +22,8 @@ public:
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
     // Also the document's layer count.
     TSourceReport SourceReport() const override;
+    // The colour profile, XMP and IPTC of the image resources.
+    static TPictureMetadata ReadMetadata(std::span<const uint8_t> file);
 
 private:
     void Load(std::span<const uint8_t> file);

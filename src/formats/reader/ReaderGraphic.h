@@ -61,12 +61,15 @@ protected:
 
 // The format table's load path through a reader (a row's entry is
 // LoadThroughReader<TReader>): the picture takes the reader's raster, the
-// metadata its report on the file; returns how many pictures the file holds.
+// metadata what a reader with a ReadMetadata of its own finds and the reader's
+// report on the file; returns how many pictures the file holds.
 template <class Reader>
 size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     Reader reader;
     reader.LoadFromBytes(file);
+    if constexpr (requires { Reader::ReadMetadata(file); })
+        metadata = Reader::ReadMetadata(file);
     picture.AssignPicture(&reader);
     metadata.source = reader.SourceReport();
     return reader.PictureCount();

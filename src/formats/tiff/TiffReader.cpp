@@ -11,6 +11,7 @@
 #include "formats/tiff/TiffDeflate.h"
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
+#include "formats/tiff/TiffMetadata.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
 
@@ -412,6 +413,11 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     }
     decoder_.reset();
     jpeg_ = nullptr;
+}
+
+TPictureMetadata TTIFFGraphic::ReadMetadata(std::span<const uint8_t> file)
+{
+    return ReadTiffMetadata(file);
 }
 
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
