@@ -46,18 +46,20 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
     return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
 }
 
-// The switches' names. A parameter is read as the longest of them it begins
-// with, so that a longer name is never also taken for a shorter one.
-constexpr const char* kSwitchNames[] = {"/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",   "/quality",
-                                        "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads", "/target"};
+constexpr const char* kSwitchNames[] = {
+    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
+    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate", "/target",
+};
 
+// A parameter is read as the longest switch name it begins with, so that
+// "/autoorient=0" is never "/auto"; empty when it begins with none.
 std::string SwitchOf(const std::string& parameter)
 {
-    std::string longest;
+    std::string found;
     for (const char* name : kSwitchNames)
-        if (StartsWithText(parameter, name) && std::string_view(name).size() > longest.size())
-            longest = name;
-    return longest;
+        if (StartsWithText(parameter, name) && std::string_view(name).size() > found.size())
+            found = name;
+    return found;
 }
 
 // "/target=EXT" names the target by an extension, "/target=keep" keeps
@@ -70,7 +72,16 @@ int32_t ReadTargetSwitch(const std::string& parameter)
     throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
 }
 
-// The help switches act beside the one switch a parameter is read as.
+void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadataChoices& choices)
+{
+    if (name == "/autoorient")
+        choices.AutoOrient = ReadFlagSwitch(p, name);
+    if (name == "/strip")
+        choices.Strip = ReadFlagSwitch(p, name);
+    if (name == "/keepdate")
+        choices.KeepDate = ReadFlagSwitch(p, name);
+}
+
 void ApplyParameter(TSession& session, const std::string& p)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
@@ -111,6 +122,7 @@ void ApplyParameter(TSession& session, const std::string& p)
         session.Overlay.Text = ReadTextSwitch(p, "/text");
         s.TextEnabled = !session.Overlay.Text.empty();
     }
+    ApplyMetadataSwitch(p, name, s.Metadata);
     if (!(s == frontEnd.CurrentSettings()))
         frontEnd.ApplySettings(s);
 }
@@ -170,6 +182,9 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
+        "/strip=[1|0]\t\tMetadaten entfernen",
+        "/keepdate=[1|0]\t\tDateidatum beibehalten",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

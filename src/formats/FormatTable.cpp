@@ -5,12 +5,16 @@
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
 #include "formats/heif/HeifSignature.h"
+#include "formats/ico/IcoReader.h"
+#include "formats/ico/IcoWriter.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/jxl/JxlSignature.h"
 #include "formats/metafile/Metafile.h"
 #include "formats/pcd/PcdGraphic.h"
 #include "formats/pcx/PcxGraphic.h"
+#include "formats/pcx/PcxWriter.h"
 #include "formats/psd/PsdGraphic.h"
+#include "formats/psd/PsdWriter.h"
 #include "formats/png/PngImage.h"
 #include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
@@ -30,20 +34,21 @@ namespace corvalin {
 
 namespace {
 
-size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    picture.ReadBmp(file);
-    return 1;
-}
-
-size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&,
+size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                    const TRowRequest& rows)
 {
     picture.ReadBmp(file, rows);
+    metadata.source.damaged = picture.BmpDescription().damaged;
     return 1;
 }
 
-// pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
+size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    return LoadBmpRows(picture, file, metadata, {});
+}
+
+// Photo CD has no writer of its own: a .pcd target holds BMP data (and a
+// real Photo CD file is never replaced by it, see the conversion).
 void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
@@ -154,15 +159,15 @@ constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, SaveBmp, false, false,
                false, kBmpAliases},
     TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, SaveGifFile, false, false, true, {}},
-    TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadBmp, LoadBmpRows, SaveBmp, false,
-               false, false, kIcoAliases},
+    TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr,
+               SaveIcoFile, false, false, false, kIcoAliases},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, SaveJpegFile, true, false,
                false, kJpgAliases},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, false, false,
                false, kPcdAliases},
-    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, SaveBmp, false,
+    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, false,
                false, false, kPsdAliases},
-    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, SaveBmp, false, false,
+    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, false, false,
                false, kPcxAliases},
     TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, SavePngFile, false, false, false,
                kPngAliases},

@@ -36,7 +36,9 @@ void KeepExifBlock(TPictureMetadata& metadata, std::span<const uint8_t> block, b
         return;
     std::vector<uint8_t> segment(std::begin(kExifIdentifier), std::end(kExifIdentifier));
     segment.insert(segment.end(), block.begin(), block.end());
-    metadata.jpegSegments.push_back({kAPP1, upright ? ExifUpright(segment) : std::move(segment)});
+    if (upright)
+        SetExifOrientationUpright(segment);
+    metadata.jpegSegments.push_back({kAPP1, std::move(segment)});
 }
 
 void KeepXmpPacket(TPictureMetadata& metadata, std::span<const uint8_t> packet, TSideDataBudget& budget)
@@ -62,7 +64,7 @@ std::vector<uint8_t> ExifBlockForPicture(const TPictureMetadata& metadata, int32
         if (segment.marker == kAPP1 && IsExifSegment(segment.bytes)) {
             std::vector<uint8_t> exif = ExifForPicture(segment.bytes, width, height);
             if (upright)
-                exif = ExifUpright(exif);
+                SetExifOrientationUpright(exif);
             exif.erase(exif.begin(), exif.begin() + sizeof kExifIdentifier);
             return exif;
         }
