@@ -39,10 +39,16 @@ void RotateClockwise(TBitmapEx& source, TBitmapEx& target, int32_t turns)
     }
 }
 
+// A source with alpha is drawn into a 32-bit picture with alpha, any other
+// into the fresh 24-bit one.
 void ScaleInto(const TBitmapEx& source, TBitmapEx& target, TTargetSize size)
 {
-    target.SetPictureWidth(size.width);
-    target.SetPictureHeight(size.height);
+    if (source.Raster()->hasAlpha) {
+        target.NewRaster(size.width, size.height, TPixelFormat::pf32bit).hasAlpha = true;
+    } else {
+        target.SetPictureWidth(size.width);
+        target.SetPictureHeight(size.height);
+    }
     target.Canvas().DrawStretched(TRect{0, 0, size.width, size.height}, source);
 }
 

@@ -188,6 +188,10 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
         }
         RowDone(y);
     }
+    // The fourth channel of an RGB document is its transparency; other
+    // modes' extra channels are not.
+    if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA && raster.bitsPerPixel == 32)
+        raster.hasAlpha = true;
 }
 
 size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)

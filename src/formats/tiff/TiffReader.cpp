@@ -390,6 +390,31 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     }
 }
 
+// The fourth sample of an RGB picture is alpha when the file says so: as
+// it is when unassociated (2), divided out of the colours when associated
+// (1). Anything else, or a count of extra samples that does not fit, leaves
+// the picture opaque.
+void TTIFFGraphic::KeepAlpha()
+{
+    const std::vector<uint32_t> extra = directory_->Values(ttExtraSamples);
+    if (colorManager_.TargetColorScheme() != TColorScheme::csBGRA || extra.empty() ||
+        extra.size() + 3 != properties_.SamplesPerPixel || (extra[0] != 1 && extra[0] != 2))
+        return;
+    TRaster& raster = MutableRaster();
+    if (raster.bitsPerPixel != 32 || raster.HasMasks())
+        return;
+    raster.hasAlpha = true;
+    if (extra[0] == 2)
+        return;
+    for (int32_t y = 0; y < raster.height; ++y) {
+        uint8_t* p = raster.Row(y);
+        for (int32_t x = 0; x < raster.width; ++x, p += 4)
+            if (p[3] != 0 && p[3] != 255)
+                for (int c = 0; c < 3; ++c)
+                    p[c] = uint8_t(std::min(255, p[c] * 255 / p[3]));
+    }
+}
+
 void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
 {
     Clear();
@@ -407,6 +432,7 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
         ReadBlocks(file);
         if (decoder_ != nullptr)
             decoder_->DecodeEnd();
+        KeepAlpha();
     } catch (...) {
         decoder_.reset();
         jpeg_ = nullptr;

@@ -44,6 +44,7 @@ private:
     void SetupColorManager();
     void SetupPalette();
     void ReadBlocks(std::span<const uint8_t> file);
+    void KeepAlpha();
 
     std::optional<TTiffDirectory> directory_;
     std::unique_ptr<TDecoder> decoder_;
