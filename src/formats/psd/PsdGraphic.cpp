@@ -90,7 +90,7 @@ void TPSDGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         ThrowInvalidFormat(kFormat);
-    DecodeReportingEnd([&] { Load(file); });
+    Load(file);
 }
 
 void TPSDGraphic::SetUpColorManager()
@@ -121,7 +121,6 @@ void TPSDGraphic::SetUpColorManager()
 
 void TPSDGraphic::Load(std::span<const uint8_t> file)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     const TColorScheme scheme = properties_.ColorScheme;
     if (scheme == TColorScheme::csUnknown)
         ThrowInvalidFormat(kFormat);  // a colour mode nothing here can show
@@ -150,8 +149,6 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     const size_t rowBytes = (size_t(properties_.Width) * properties_.BitsPerSample + 7) / 8;
     const size_t planes = IsSingleChannel(scheme) ? 1 : properties_.SamplesPerPixel;
     const bool packBits = properties_.Compression == TCompressionType::ctPackedBits;
-    if (!IsSingleChannel(scheme))
-        Progress(TProgressStage::psStarting, 0, progress::Loading);
     TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
                   rowBytes);
     ConvertRows(rows, planes, rowBytes);
@@ -159,7 +156,6 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
 
 void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Transferring);
     const bool invert = properties_.ColorScheme == TColorScheme::csCMYK;
     // Rows of the depth the bitmap has are read or decoded straight into
     // the scan line; others pass through the colour manager.
@@ -186,17 +182,11 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
             }
             colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
-        RowDone(y);
     }
     // The fourth channel of an RGB document is its transparency; other
     // modes' extra channels are not.
     if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA && raster.bitsPerPixel == 32)
         raster.hasAlpha = true;
-}
-
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    return LoadThroughReader<TPSDGraphic>(picture, file);
 }
 
 }  // namespace corvalin

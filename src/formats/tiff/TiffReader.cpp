@@ -6,11 +6,11 @@
 
 #include "common/Exceptions.h"
 #include "common/Limits.h"
+#include "formats/lzw/LzwDecoder.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "formats/tiff/TiffDeflate.h"
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
-#include "formats/tiff/TiffLzw.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
 
@@ -165,7 +165,7 @@ std::unique_ptr<TDecoder> TTIFFGraphic::CreateDecoder()
             break;
         return std::make_unique<TCCITTFax3Decoder>(extras_.Group3Options, width);
     case TCompressionType::ctLZW:
-        return std::make_unique<TTIFFLZWDecoder>();
+        return std::make_unique<TLzwDecoder>(kTiffLzw);
     case TCompressionType::ctLZ77:
         return std::make_unique<TLZ77Decoder>();
     case TCompressionType::ctThunderscan:
@@ -384,7 +384,6 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
                 rowSources[size_t(plane)] = sources[size_t(plane)] + r * sourceRowBytes;
             colorManager_.ConvertPixels(std::span(rowSources.data(), size_t(planes)), 0xFF, width,
                                         raster.Row(int(y + r)));
-            RowDone(int32_t(y + r));
         }
         y += bandRows;
     }
@@ -420,13 +419,11 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         ThrowInvalidFormat(kFormatName);
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     try {
         decoder_ = CreateDecoder();
         SetupColorManager();
         CreateTargetRaster(kFormatName);
         SetupPalette();
-        Progress(TProgressStage::psStarting, 0, progress::Transferring);
         if (decoder_ != nullptr)
             decoder_->DecodeInit();
         ReadBlocks(file);
@@ -436,26 +433,16 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     } catch (...) {
         decoder_.reset();
         jpeg_ = nullptr;
-        Progress(TProgressStage::psEnding, 100, progress::Transferring);
         throw;
     }
     decoder_.reset();
     jpeg_ = nullptr;
-    Progress(TProgressStage::psEnding, 100, progress::Transferring);
-}
-
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    TTIFFGraphic reader;
-    reader.LoadFromBytes(file);
-    picture.AssignPicture(&reader);
-    return reader.PictureCount();
 }
 
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TPictureMetadata unused;
-    return LoadTiffFile(picture, file, unused);
+    return LoadThroughReader<TTIFFGraphic>(picture, file, unused);
 }
 
 }  // namespace corvalin
