@@ -17,6 +17,7 @@ std::optional<std::array<int64_t, 256>> OpaqueUse(const TRaster& source, const T
 {
     std::array<int64_t, 256> use{};
     bool anyTransparent = false;
+    const bool halftone = IsHalftonePalette(target.palette);
     std::vector<uint8_t> bgra(size_t(source.width) * 4);
     uint8_t bgr[3];
     for (int y = 0; y < source.height; ++y) {
@@ -28,7 +29,8 @@ std::optional<std::array<int64_t, 256>> OpaqueUse(const TRaster& source, const T
                 continue;
             }
             CompositeRowOverBackdrop(p, 1, bgr);
-            ++use[NearestIndex(target.palette, RGB(bgr[2], bgr[1], bgr[0]))];
+            ++use[halftone ? NearestHalftone(bgr[2], bgr[1], bgr[0])
+                           : NearestIndex(target.palette, RGB(bgr[2], bgr[1], bgr[0]))];
         }
     }
     if (!anyTransparent)

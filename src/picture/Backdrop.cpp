@@ -15,6 +15,12 @@ bool HasTransparentPixel(const TRaster& raster)
     return false;
 }
 
+void MarkAlphaWhenTransparent(TRaster& raster)
+{
+    raster.hasAlpha = raster.bitsPerPixel == 32 && !raster.HasMasks();
+    raster.hasAlpha = HasTransparentPixel(raster);
+}
+
 void CompositeRowOverBackdrop(const uint8_t* bgra, int width, uint8_t* bgr)
 {
     constexpr uint8_t backdrop[3] = {BlueOf(kBackdropColor), GreenOf(kBackdropColor), RedOf(kBackdropColor)};

@@ -21,6 +21,9 @@ constexpr uint8_t OverBackdrop(uint8_t c, uint8_t alpha, uint8_t backdrop)
 
 // Whether a raster with alpha has a pixel of alpha below 255.
 bool HasTransparentPixel(const TRaster& raster);
+// Takes the fourth byte of a plain 32-bit raster's pixels as alpha when one
+// of them is below 255; a picture that is opaque throughout stays opaque.
+void MarkAlphaWhenTransparent(TRaster& raster);
 
 // Writes width BGR triples: the BGRA quadruples over the backdrop colour.
 void CompositeRowOverBackdrop(const uint8_t* bgra, int width, uint8_t* bgr);

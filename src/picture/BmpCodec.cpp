@@ -197,8 +197,8 @@ uint32_t UsableAlphaMask(const BmpHeader& header)
 }
 
 // A 32-bit picture with an alpha mask as plain pixels with alpha (see
-// TRaster::hasAlpha), unless every alpha value is 0: many writers leave the
-// fourth byte 0 in opaque pictures.
+// TRaster::hasAlpha), unless every alpha value is 0 (many writers leave the
+// fourth byte 0 in opaque pictures) or every one is opaque.
 std::shared_ptr<TRaster> WithAlphaOf(std::shared_ptr<TRaster> raster, uint32_t alphaMask)
 {
     const int shift = std::countr_zero(alphaMask);
@@ -221,7 +221,7 @@ std::shared_ptr<TRaster> WithAlphaOf(std::shared_ptr<TRaster> raster, uint32_t a
             q[3] = uint8_t(uint64_t((value & alphaMask) >> shift) * 255 / top);
         }
     }
-    return result;
+    return HasTransparentPixel(*result) ? result : raster;
 }
 
 std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header, TBmpDescription& bmp)

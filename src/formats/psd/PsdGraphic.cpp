@@ -8,6 +8,7 @@
 #include "common/Exceptions.h"
 #include "common/Limits.h"
 #include "formats/psd/PsdRows.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -185,8 +186,8 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
     }
     // The fourth channel of an RGB document is its transparency; other
     // modes' extra channels are not.
-    if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA && raster.bitsPerPixel == 32)
-        raster.hasAlpha = true;
+    if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA)
+        MarkAlphaWhenTransparent(raster);
 }
 
 }  // namespace corvalin

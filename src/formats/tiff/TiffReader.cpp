@@ -13,6 +13,7 @@
 #include "formats/tiff/TiffJpeg.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -400,10 +401,8 @@ void TTIFFGraphic::KeepAlpha()
         extra.size() + 3 != properties_.SamplesPerPixel || (extra[0] != 1 && extra[0] != 2))
         return;
     TRaster& raster = MutableRaster();
-    if (raster.bitsPerPixel != 32 || raster.HasMasks())
-        return;
-    raster.hasAlpha = true;
-    if (extra[0] == 2)
+    MarkAlphaWhenTransparent(raster);
+    if (extra[0] == 2 || !raster.hasAlpha)
         return;
     for (int32_t y = 0; y < raster.height; ++y) {
         uint8_t* p = raster.Row(y);
