@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/png/PngErrors.h"
+#include "formats/png/PngExif.h"
 #include "formats/png/PngIcc.h"
 #include "formats/png/PngIdat.h"
 #include "common/ByteCursor.h"
@@ -407,12 +408,15 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     png.LoadFromBytes(file);
     std::vector<uint8_t> profile = ReadIccProfile(png);
     auto withAlpha = png.PictureWithAlpha();
+    std::vector<uint8_t> exif = ReadExifBlock(png);
     picture.AssignPicture(&png);
     if (withAlpha) {
         picture.AdoptRaster(std::move(withAlpha));
         picture.Transparent = false;
     }
     metadata.iccProfile = std::move(profile);
+    metadata.source.bitsPerSample = png.Header().BitDepth;
+    metadata.exif = std::move(exif);
     return 1;
 }
 
@@ -421,6 +425,8 @@ void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,
 {
     TPNGImage png;
     png.Assign(picture);
+    if (!metadata.exif.empty() && !png.Chunks().empty())
+        AddExifBlock(png, metadata.exif);
     if (!metadata.iccProfile.empty() && !png.Chunks().empty())
         AddIccProfile(png, metadata.iccProfile);
     WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });

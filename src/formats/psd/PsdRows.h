@@ -22,6 +22,8 @@ public:
     // The next row of a plane, rowBytes long: the file's own bytes when raw,
     // else decoded into `room`, zeros where the packed row falls short.
     const uint8_t* NextRow(size_t plane, uint8_t* room);
+    // Whether a packed row fell short and was filled with zeros.
+    bool FilledIn() const { return filledIn_; }
 
 private:
     std::span<const uint8_t> data_;
@@ -32,6 +34,7 @@ private:
     std::vector<size_t> offsets_;       // per plane, where its next row starts in data_
     std::vector<uint32_t> rows_;        // per plane, rows handed out
     TPackbitsRLEDecoder decoder_;
+    bool filledIn_ = false;
 };
 
 }  // namespace corvalin
