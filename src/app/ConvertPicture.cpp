@@ -330,7 +330,8 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
     // converted, and only what the picture holds: as a copy that is what was
     // asked for, in place the original would silently lose the rest.
     if (FileIdentity(fileName) == FileIdentity(sourceName)) {
-        const bool lostOpacity = sourceOpacity && !target.Raster()->hasAlpha;
+        const TRaster& result = *target.Raster();
+        const bool lostOpacity = sourceOpacity && !result.hasAlpha && result.transparentIndex < 0;
         const std::string reason = ReasonToKeepOriginal(report, pictures, lostOpacity, settings.ColorDepth);
         if (!reason.empty())
             throw EInvalidOperation(reason);
