@@ -208,3 +208,27 @@ TEST(TiffBadInput, RowsPerStripValuesThunderScanAndByteOrder)
     EXPECT_EQ(big.Palette()[2], RGB(0, 128, 0));
     EXPECT_EQ(big.Palette()[3], RGB(0, 0, 63));
 }
+
+TEST(TiffBadInput, SubsampledChromaIsReadAsTriplesWhateverTheSampleCount)
+{
+    // Two 2 x 2 units (four luma values, then Cb and Cr each). A fourth
+    // declared sample is not in the units; the picture is that of three.
+    const std::vector<uint8_t> units = {10, 20, 30, 40, 128, 128, 200, 210, 220, 230, 90, 160};
+    auto build = [&](std::vector<uint32_t> bits) {
+        const uint32_t samples = uint32_t(bits.size());
+        return TiffBuilder()
+            .Picture(4, 2, 8, 6, 1)
+            .Set(258, kShort, std::move(bits))
+            .Set(277, kShort, {samples})
+            .Set(530, kShort, {2, 2})
+            .Build({units});
+    };
+    TBitmap three, four;
+    LoadTiffFile(three, build({8, 8, 8}));
+    LoadTiffFile(four, build({8, 8, 8, 8}));
+    ASSERT_EQ(four.PixelFormat(), TPixelFormat::pf24bit);
+    for (int y = 0; y < 2; ++y)
+        EXPECT_EQ(Row(four, y), Row(three, y));
+    EXPECT_EQ(Row(three, 0)[0], 10);  // grey chroma leaves the luma as it is
+    EXPECT_EQ(LoadError(build({8, 8})), "Invalid color format in TIF/TIFF file.");
+}

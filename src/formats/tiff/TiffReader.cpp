@@ -221,8 +221,12 @@ void TTIFFGraphic::SetupColorManager()
     if (jpeg && !IsIndexedFamily(source) && source != TColorScheme::csCMYK)
         source = target == TColorScheme::csBGRA ? TColorScheme::csRGBA : TColorScheme::csRGB;
     const bool subsampled = source == TColorScheme::csYCbCr && m.Subsampling() != std::array<uint8_t, 2>{1, 1};
-    if (subsampled && (planar || p.BitsPerSample != 8))
+    if (subsampled && (planar || p.BitsPerSample != 8 || samples < 3))
         ThrowInvalidColorFormat(kFormatName);
+    // Subsampled data units hold luma and the two chroma samples only; they
+    // are expanded into triples, whatever further samples the file declares.
+    if (subsampled)
+        samples = 3;
 
     const uint8_t bits = p.BitsPerSample;
     uint8_t targetBits = 8;
@@ -309,6 +313,10 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     const std::vector<uint32_t> byteCounts = d.Values(tiled ? ttTileByteCounts : ttStripByteCounts);
     if (decoder_ != nullptr && byteCounts.empty())
         throw ERangeError(msg::RangeError);
+    // Every row handed to the colour manager must hold the samples it reads.
+    const uint64_t readBits = uint64_t(m.SourceBitsPerSample()) * (planes > 1 ? 1 : m.SourceSamplesPerPixel());
+    if (RowBytes(width, readBits) > bandRowBytes)
+        ThrowInvalidColorFormat(kFormatName);
 
     std::vector<std::vector<uint8_t>> blockBuffers(static_cast<size_t>(planes));
     std::vector<std::vector<uint8_t>> bandBuffers(static_cast<size_t>(planes));
