@@ -233,9 +233,9 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
         throw EInvalidOperation(FormatText(
             "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert",
             {std::to_string(pictures)}));
-    targets.CheckTarget(fileName, settings.SaveAsCopy);
+    targets.CheckTarget(fileName, sourceName, settings.SaveAsCopy);
     target.SaveToFileEx(fileName, settings.Quality);
-    targets.Written(fileName);
+    targets.Written(fileName, sourceName);
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
