@@ -232,3 +232,40 @@ TEST(TiffBadInput, SubsampledChromaIsReadAsTriplesWhateverTheSampleCount)
     EXPECT_EQ(Row(three, 0)[0], 10);  // grey chroma leaves the luma as it is
     EXPECT_EQ(LoadError(build({8, 8})), "Invalid color format in TIF/TIFF file.");
 }
+
+// Pictures whose blocks are mostly missing are refused from the directory
+// alone, before the picture is allocated; those with at least 1% of their
+// blocks in the file convert, the rest black.
+TEST(TiffBadInput, BlocksForLessThanOnePercentOfALargePictureAreRefused)
+{
+    const size_t strips = 200;  // of 5 rows of 2000 bytes each
+    auto grey = [&](uint32_t compression, size_t present, uint32_t count) {
+        std::vector<uint32_t> offsets(strips, 1u << 30), counts(strips, 0);
+        for (size_t i = 0; i < present; ++i)
+            offsets[i] = 4096, counts[i] = count;
+        return TiffBuilder()
+            .Picture(2000, 1000, 8, 1, compression)
+            .Set(278, kLong, {5})
+            .Set(273, kLong, offsets)
+            .Set(279, kLong, counts)
+            .Build({std::vector<uint8_t>(10000, 0x80)});
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> file;
+        bool refused;
+    } cases[] = {
+        {"no strip offsets at all", TiffBuilder().Picture(26000, 26000, 8, 1, 1).Set(278, kLong, {26000}).Build(),
+         true},
+        {"one row of 500 million, its strip empty",
+         TiffBuilder().Picture(1, 500000000, 8, 1, 1).Set(273, kLong, {0}).Set(279, kLong, {0}).Build(), true},
+        {"one strip of 200 in the file", grey(1, 1, 10000), true},
+        {"three strips of 200 in the file", grey(1, 3, 10000), false},
+        {"packed strips without byte counts", grey(32773, strips, 0), true},
+        {"three packed strips of 200 with bytes", grey(32773, 3, 2), false},
+        {"a small picture without its strip", TiffBuilder().Picture(3, 2, 8, 1, 1).Set(273, kLong, {1u << 30}).Build(),
+         false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LoadError(c.file), c.refused ? kInvalid : "") << c.name;
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/Exceptions.h"
+#include "common/Limits.h"
 
 namespace corvalin {
 
@@ -40,6 +41,14 @@ void TReaderGraphic::CreateTargetRaster(const std::string& format)
     if (pixelFormat == TPixelFormat::pfCustom)
         ThrowInvalidColorFormat(format);
     NewRaster(properties_.Width, properties_.Height, pixelFormat);
+}
+
+int64_t TReaderGraphic::TargetRasterBytes(const std::string& format) const
+{
+    const TPixelFormat pixelFormat = colorManager_.TargetPixelFormat();
+    if (pixelFormat == TPixelFormat::pfCustom)
+        ThrowInvalidColorFormat(format);
+    return CheckedRasterBytes(properties_.Width, properties_.Height, StorageBitsOf(pixelFormat));
 }
 
 void TReaderGraphic::Progress(TProgressStage stage, uint8_t percent, const char* text)

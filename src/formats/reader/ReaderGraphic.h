@@ -56,6 +56,9 @@ protected:
     // target format; "Invalid color format in <format> file." when no
     // bitmap layout holds the target samples.
     void CreateTargetRaster(const std::string& format);
+    // The bytes that raster will take, checked as CreateTargetRaster checks
+    // them (the same errors), without allocating anything.
+    int64_t TargetRasterBytes(const std::string& format) const;
     void Progress(TProgressStage stage, uint8_t percent, const char* text);
     // Runs one decoding pass and sends the ending notification after it,
     // whether the pass finished or threw.
