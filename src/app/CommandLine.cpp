@@ -55,6 +55,8 @@ void ApplyParameter(TSession& session, const std::string& p)
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
     if (StartsWithText(p, "/threads"))
         session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
+    if (StartsWithText(p, "/maxmem"))
+        session.MaxMemoryMegabytes = ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (StartsWithText(p, "/recursiv"))
@@ -95,9 +97,8 @@ bool IsHelpSwitch(const std::string& parameter)
 
 bool IsSwitch(const std::string& parameter)
 {
-    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
-                                         "/width", "/quality", "/adapt", "/rotate", "/format",
-                                         "/colors", "/text", "/threads"};
+    static const char* const names[] = {"/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",   "/quality",
+                                        "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads", "/maxmem"};
     return IsHelpSwitch(parameter) ||
            std::any_of(std::begin(names), std::end(names),
                        [&](const char* name) { return StartsWithText(parameter, name); });
@@ -145,6 +146,7 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

@@ -138,14 +138,15 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, EighteenLines)
+TEST(HelpText, NineteenLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 17);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 18);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
     EXPECT_NE(help.find("\r/quality=[1-100]\tQualität\r"), std::string::npos);
+    EXPECT_NE(help.find("\r/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder\r"), std::string::npos);
     EXPECT_NE(help.find("\r/text=\"(c) Hestrad\"\tCopyright-Text\r\r\rBeispiel:\r\rCorvalin.exe "
                         "/auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
                         "/copy=0 /adapt=4 /width=300"),
