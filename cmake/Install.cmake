@@ -85,19 +85,3 @@ metafiles and writes BMP, GIF, JPEG, PNG, TIFF and Windows metafiles.
 Command-line switches run a whole batch without a window. The program's
 texts are German.]=])
 include(CPack)
-
-if(CORVALIN_BUILD_TESTS)
-  set(install_tests ${PROJECT_SOURCE_DIR}/tests/install)
-  add_test(NAME installed_program
-    COMMAND ${install_tests}/check-installed-program.sh ${PROJECT_BINARY_DIR})
-  add_test(NAME installed_data_files
-    COMMAND ${install_tests}/check-installed-data.sh ${PROJECT_BINARY_DIR})
-  # The package is what users get from a normal build; a sanitizer build
-  # links runtime libraries no user has.
-  if(NOT CORVALIN_SANITIZE AND NOT CORVALIN_FUZZ)
-    add_test(NAME debian_package
-      COMMAND ${install_tests}/check-debian-package.sh ${PROJECT_BINARY_DIR})
-  endif()
-  set_tests_properties(installed_program installed_data_files PROPERTIES
-    ENVIRONMENT "LC_ALL=C.UTF-8")
-endif()

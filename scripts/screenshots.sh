@@ -30,5 +30,5 @@ echo "$out/0-program-start.png"
 for scale in 1 2; do
   mkdir -p "$out/scale-$scale"
   QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 $((1280 * scale))x$((1024 * scale))x24" \
-    "$build/tests/windows/corvalin_screenshots" "$out/scale-$scale"
+    "$build/tests/desktop/corvalin_screenshots" "$out/scale-$scale"
 done

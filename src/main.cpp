@@ -15,7 +15,7 @@
 #include "app/Settings.h"
 
 #ifdef CORVALIN_WITH_GUI
-#include "app/windows/Desktop.h"
+#include "desktop/Desktop.h"
 #endif
 
 namespace {

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own.
-# Layers, lowest first: common, picture, formats, app = overlay, windows.
+# Layers, lowest first: common, picture, formats, app = overlay, desktop.
 set -euo pipefail
 src="$(cd "$(dirname "$0")/../src" && pwd)"
 
 rank() {
   case "$1" in
-    */windows/*|windows/*) echo 4 ;;
+    desktop/*) echo 4 ;;
     common/*) echo 0 ;;
     picture/*) echo 1 ;;
     formats/*) echo 2 ;;

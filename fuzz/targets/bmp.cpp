@@ -8,7 +8,7 @@
 #include "common/Exceptions.h"
 #include "common/Stream.h"
 #include "picture/Bitmap.h"
-#include "../SampledRows.h"
+#include "SampledRows.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "common/Stream.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/jpeg/JpegMetadata.h"
-#include "../SampledRows.h"
+#include "SampledRows.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "formats/BitmapEx.h"
 #include "formats/metafile/Metafile.h"
 #include "picture/Canvas.h"
-#include "../../tests/picture/PictureTestUtil.h"
+#include "PictureTestUtil.h"
 
 namespace {
 

@@ -61,11 +61,11 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
     {"ico", "Symbol", LoadBmp, LoadBmpRows, SaveBmp, kIcoAliases},
     {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
-    {"pcd", "Photo-CD", LoadPcdFile, nullptr, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", LoadPsdFile, nullptr, SaveBmp, kPsdAliases},
-    {"pcx", "PCX", LoadPcxFile, nullptr, SaveBmp, kPcxAliases},
+    {"pcd", "Photo-CD", LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, kPcdAliases},
+    {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SaveBmp, kPsdAliases},
+    {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SaveBmp, kPcxAliases},
     {"png", "PNG", LoadPngFile, nullptr, SavePngFile, kPngAliases},
-    {"tif", "TIFF", LoadTiffFile, nullptr, SaveTiffFile, kTifAliases},
+    {"tif", "TIFF", LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", LoadMetafileFile, nullptr, SaveMetafileFile, kWmfAliases},
 }};
 

@@ -24,6 +24,9 @@ struct TRaster {
     size_t stride = 0;
     TLargeBytes pixels;
     std::vector<TColor> palette;
+    // A 32-bit raster whose fourth byte of each pixel (blue, green, red, alpha)
+    // is straight, not premultiplied, opacity. Every other raster is opaque.
+    bool hasAlpha = false;
 
     bool HasMasks() const { return masks[0] != 0 || masks[1] != 0 || masks[2] != 0; }
     uint8_t* Row(int y) { return pixels.data() + size_t(y) * stride; }

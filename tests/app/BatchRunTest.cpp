@@ -14,6 +14,7 @@
 #include "app/FileWorkers.h"
 #include "app/PictureSearch.h"
 #include "app/Session.h"
+#include "app/WorkerCount.h"
 #include "common/Tools.h"
 
 using namespace corvalin;
@@ -250,4 +251,14 @@ TEST_F(BatchRunTest, SkippedFileCountsAsConverted)
                                           FormatByteSize(size) + " ==> " + FormatByteSize(size));
     EXPECT_EQ(session.LastRun.converted, 1);
     EXPECT_FALSE(fs::exists(dir.File("Neu_a.bmp")));
+}
+
+TEST(WorkerCount, CpuMaxQuotaRoundsUp)
+{
+    EXPECT_EQ(CoresOfCpuMax("max 100000"), 0);
+    EXPECT_EQ(CoresOfCpuMax("150000 100000"), 2);
+    EXPECT_EQ(CoresOfCpuMax("50000 100000"), 1);
+    EXPECT_EQ(CoresOfCpuMax("400000 100000\n"), 4);
+    EXPECT_EQ(CoresOfCpuMax(""), 0);
+    EXPECT_GE(AvailableCores(), 1);
 }

@@ -3,7 +3,6 @@
 #include "FakeFrontEnd.h"
 #include "app/CommandLine.h"
 #include "app/Session.h"
-#include "app/WorkerCount.h"
 #include "common/Exceptions.h"
 
 using namespace corvalin;
@@ -164,14 +163,4 @@ TEST_F(CommandLineTest, ThreadsSwitchChoosesTheWorkersAndIsNeverStored)
     EXPECT_TRUE(frontEnd.messages.empty());
     EXPECT_TRUE(frontEnd.settings == before);
     EXPECT_EQ(HelpText().find("threads"), std::string::npos);
-}
-
-TEST(WorkerCount, CpuMaxQuotaRoundsUp)
-{
-    EXPECT_EQ(CoresOfCpuMax("max 100000"), 0);
-    EXPECT_EQ(CoresOfCpuMax("150000 100000"), 2);
-    EXPECT_EQ(CoresOfCpuMax("50000 100000"), 1);
-    EXPECT_EQ(CoresOfCpuMax("400000 100000\n"), 4);
-    EXPECT_EQ(CoresOfCpuMax(""), 0);
-    EXPECT_GE(AvailableCores(), 1);
 }

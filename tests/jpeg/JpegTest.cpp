@@ -9,7 +9,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "../picture/PictureTestUtil.h"
+#include "PictureTestUtil.h"
 #include "TestSupport.h"
 #include "common/FileIO.h"
 #include "formats/jpeg/JpegImage.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../picture/PictureTestUtil.h"
+#include "PictureTestUtil.h"
 #include "TestSupport.h"
 #include "common/Exceptions.h"
 #include "formats/BitmapEx.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../picture/PictureTestUtil.h"
+#include "PictureTestUtil.h"
 #include "TestSupport.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"

@@ -6,7 +6,7 @@
 
 #include "common/ByteCursor.h"
 #include "formats/gif/GifErrors.h"
-#include "formats/gif/GifLzw.h"
+#include "formats/lzw/LzwDecoder.h"
 
 namespace corvalin {
 
@@ -256,6 +256,22 @@ std::shared_ptr<TRaster> CreateKeptPixels(const TGIFHeader& header, const TGIFSu
     return pixels;
 }
 
+// Decodes the image's rows (in stream order, de-interlaced here) into the
+// kept pixels, up to where the data end.
+void DecodeRows(TLzwDecoder& decoder, const TGIFSubImage& image)
+{
+    TRaster& pixels = *image.pixels;
+    std::vector<uint8_t> row(image.width);
+    for (int32_t r = 0; r < image.height; ++r) {
+        const size_t count = decoder.Read(row);
+        const int32_t y = image.interlaced ? DeinterlacedRow(r, image.height) : r;
+        if (y < pixels.height)
+            std::memcpy(pixels.Row(y), row.data(), std::min<size_t>(count, size_t(pixels.width)));
+        if (count < row.size())
+            return;
+    }
+}
+
 void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels)
 {
     if (keepPixels)
@@ -265,20 +281,17 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
     const int minCodeSize = Byte();
     const std::vector<uint8_t> data = JoinDataSubBlocks();
     // Code sizes the decoder cannot take leave the image at its fill value.
-    if (minCodeSize > kGifMaxMinCodeSize)
+    if (minCodeSize > kLzwMaxMinCodeSize)
         return;
-
-    TGifRowSink sink;
-    if (TRaster* pixels = image.pixels.get()) {
-        const int32_t height = image.height;
-        const bool interlaced = image.interlaced;
-        sink = [pixels, height, interlaced](int32_t row, const uint8_t* indices, int32_t count) {
-            const int32_t y = interlaced ? DeinterlacedRow(row, height) : row;
-            if (y < pixels->height)
-                std::memcpy(pixels->Row(y), indices, size_t(std::min(count, pixels->width)));
-        };
-    }
-    DecodeGifLzw(data, minCodeSize, image.width, image.height, sink);
+    TLzwDecoder decoder(GifLzw(minCodeSize));
+    decoder.Start(data);
+    if (image.pixels)
+        DecodeRows(decoder, image);
+    else
+        decoder.Skip(uint64_t(image.width) * image.height);  // checks a frame nobody looks at
+    // The one damage that fails the file; any other leaves the rest at its fill.
+    if (decoder.Stopped() == TLzwStop::SelfReference)
+        throw GIFException(gifmsg::CircularTable);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "common/ByteCursor.h"
-#include "formats/gif/GifLzw.h"
 #include "common/Stream.h"
+#include "formats/lzw/LzwEncoder.h"
 
 namespace corvalin {
 

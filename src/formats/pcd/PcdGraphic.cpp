@@ -69,12 +69,11 @@ void TPCDGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, kBaseResolution))
         return;
-    DecodeReportingEnd([&] { Load(file); });
+    Load(file);
 }
 
 void TPCDGraphic::Load(std::span<const uint8_t> file)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     const bool overview = properties_.Overview;
     const uint32_t resolution = overview ? 0 : kBaseResolution;
     const size_t width = size_t(WidthAt(resolution));
@@ -91,18 +90,14 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
     colorManager_.SetTargetSamplesPerPixel(3);
     colorManager_.SetYCbCrParameters({0.2125f, 0.7154f, 0.0721f}, 2, 2);
 
-    Progress(TProgressStage::psStarting, 0, progress::Loading);
     std::vector<uint8_t> chroma1(width * height), chroma2(width * height);
     for (size_t group = 0; group < height / 2; ++group) {
         WidenChromaRow(stored.Chroma1(group), width / 2, chroma1.data() + 2 * group * width);
         WidenChromaRow(stored.Chroma2(group), width / 2, chroma2.data() + 2 * group * width);
-        RowDone(int32_t(group));
     }
-    Progress(TProgressStage::psStarting, 0, progress::Upsampling);
     FillOddChromaRows(chroma1.data(), width, height);
     FillOddChromaRows(chroma2.data(), width, height);
 
-    Progress(TProgressStage::psStarting, 0, progress::Transferring);
     const uint8_t orientation = properties_.Orientation;
     const bool portrait = orientation == 1 || orientation == 3;
     NewRaster(properties_.Width, properties_.Height, TPixelFormat::pf24bit);
@@ -121,13 +116,7 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
                 std::memcpy(raster.Row(int(line)) + 3 * column, turned.data() + 3 * x, 3);
             }
         }
-        RowDone(int32_t(y));
     }
-}
-
-size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    return LoadThroughReader<TPCDGraphic>(picture, file);
 }
 
 }  // namespace corvalin

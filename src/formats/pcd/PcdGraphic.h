@@ -11,8 +11,6 @@
 
 namespace corvalin {
 
-struct TPictureMetadata;
-
 class TPCDGraphic : public TReaderGraphic {
 public:
     // A file that is neither an image pack nor an overview file leaves an
@@ -24,8 +22,5 @@ public:
 private:
     void Load(std::span<const uint8_t> file);
 };
-
-// The format table's load path for Photo CD files.
-size_t LoadPcdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

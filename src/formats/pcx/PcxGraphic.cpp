@@ -207,12 +207,11 @@ void TPCXGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         return;
-    DecodeReportingEnd([&] { Load(file); });
+    Load(file);
 }
 
 void TPCXGraphic::Load(std::span<const uint8_t> file)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     const TPcxHeader header = ReadHeader(file);
     size_t packedSize = file.size() - kHeaderSize;
 
@@ -263,7 +262,6 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
     }
     std::memset(buffer.data() + filled, 0, decodedSize - filled);
 
-    Progress(TProgressStage::psStarting, 0, progress::Transferring);
     TRaster& raster = MutableRaster();
     for (int32_t y = 0; y < height; ++y) {
         const uint8_t* line = buffer.data() + size_t(y) * lineSize;
@@ -286,13 +284,7 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
             break;
         }
         }
-        RowDone(y);
     }
-}
-
-size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    return LoadThroughReader<TPCXGraphic>(picture, file);
 }
 
 }  // namespace corvalin

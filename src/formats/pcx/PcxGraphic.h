@@ -10,8 +10,6 @@
 
 namespace corvalin {
 
-struct TPictureMetadata;
-
 class TPCXGraphic : public TReaderGraphic {
 public:
     // A file whose first byte is neither 10 (PCX) nor 205 (SCR) leaves an
@@ -22,8 +20,5 @@ public:
 private:
     void Load(std::span<const uint8_t> file);
 };
-
-// The format table's load path for PCX files.
-size_t LoadPcxFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

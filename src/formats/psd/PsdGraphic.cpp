@@ -91,7 +91,7 @@ void TPSDGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         ThrowInvalidFormat(kFormat);
-    DecodeReportingEnd([&] { Load(file); });
+    Load(file);
 }
 
 void TPSDGraphic::SetUpColorManager()
@@ -122,7 +122,6 @@ void TPSDGraphic::SetUpColorManager()
 
 void TPSDGraphic::Load(std::span<const uint8_t> file)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     const TColorScheme scheme = properties_.ColorScheme;
     if (scheme == TColorScheme::csUnknown)
         ThrowInvalidFormat(kFormat);  // a colour mode nothing here can show
@@ -151,8 +150,6 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     const size_t rowBytes = (size_t(properties_.Width) * properties_.BitsPerSample + 7) / 8;
     const size_t planes = IsSingleChannel(scheme) ? 1 : properties_.SamplesPerPixel;
     const bool packBits = properties_.Compression == TCompressionType::ctPackedBits;
-    if (!IsSingleChannel(scheme))
-        Progress(TProgressStage::psStarting, 0, progress::Loading);
     TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
                   rowBytes);
     // Decided from the row table before the picture is allocated.
@@ -166,7 +163,6 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
 
 void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
 {
-    Progress(TProgressStage::psStarting, 0, progress::Transferring);
     const bool invert = properties_.ColorScheme == TColorScheme::csCMYK;
     // Rows of the depth the bitmap has are read or decoded straight into
     // the scan line; others pass through the colour manager.
@@ -193,13 +189,7 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
             }
             colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
-        RowDone(y);
     }
-}
-
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    return LoadThroughReader<TPSDGraphic>(picture, file);
 }
 
 }  // namespace corvalin

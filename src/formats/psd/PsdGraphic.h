@@ -11,8 +11,6 @@
 
 namespace corvalin {
 
-struct TPictureMetadata;
-
 class TPsdRows;
 
 class TPSDGraphic : public TReaderGraphic {
@@ -29,8 +27,5 @@ private:
     uint16_t colorMode_ = 0;
     uint16_t channels_ = 0;
 };
-
-// The format table's load path for Photoshop files.
-size_t LoadPsdFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -1,7 +1,5 @@
 #include "formats/reader/ReaderGraphic.h"
 
-#include <algorithm>
-
 #include "common/Exceptions.h"
 #include "common/Limits.h"
 
@@ -49,37 +47,6 @@ int64_t TReaderGraphic::TargetRasterBytes(const std::string& format) const
     if (pixelFormat == TPixelFormat::pfCustom)
         ThrowInvalidColorFormat(format);
     return CheckedRasterBytes(properties_.Width, properties_.Height, StorageBitsOf(pixelFormat));
-}
-
-void TReaderGraphic::Progress(TProgressStage stage, uint8_t percent, const char* text)
-{
-    if (stage == TProgressStage::psStarting) {
-        progressText_ = text;
-        progressRect_ = TRect{0, 0, properties_.Width, 0};
-    }
-    if (OnProgress)
-        OnProgress(stage, percent, progressRect_, progressText_);
-}
-
-void TReaderGraphic::DecodeReportingEnd(const std::function<void()>& decode)
-{
-    try {
-        decode();
-    } catch (...) {
-        Progress(TProgressStage::psEnding, 100, "");
-        throw;
-    }
-    Progress(TProgressStage::psEnding, 100, "");
-}
-
-void TReaderGraphic::RowDone(int32_t row)
-{
-    if (!OnProgress)
-        return;
-    progressRect_.top = progressRect_.bottom;
-    progressRect_.bottom = row + 1;
-    const auto percent = uint8_t(int64_t(row) * 100 / std::max(properties_.Height, 1));
-    OnProgress(TProgressStage::psRunning, percent, progressRect_, progressText_);
 }
 
 }  // namespace corvalin

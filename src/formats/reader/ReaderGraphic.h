@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -15,17 +14,7 @@
 
 namespace corvalin {
 
-enum class TProgressStage { psStarting, psRunning, psEnding };
-
-// Stage, percent done, the rows done so far as a rectangle, and the stage text.
-using TProgressEvent = std::function<void(TProgressStage, uint8_t, const TRect&, const std::string&)>;
-
-namespace progress {
-inline constexpr const char* Preparing = "Preparing...";
-inline constexpr const char* Loading = "Loading data...";
-inline constexpr const char* Upsampling = "Upsampling...";
-inline constexpr const char* Transferring = "Transfering...";
-}  // namespace progress
+struct TPictureMetadata;
 
 // The reader family's three messages; `format` names the file type.
 [[noreturn]] void ThrowInvalidFormat(const std::string& format);
@@ -48,8 +37,9 @@ public:
 
     const TImageProperties& ImageProperties() const { return properties_; }
     TColorManager& ColorManager() { return colorManager_; }
-
-    TProgressEvent OnProgress;
+    // Pictures in the file the reader loaded last: one, unless the format
+    // holds several (frames, pages).
+    virtual size_t PictureCount() const { return 1; }
 
 protected:
     // A fresh raster of the description's size in the colour manager's
@@ -59,30 +49,21 @@ protected:
     // The bytes that raster will take, checked as CreateTargetRaster checks
     // them (the same errors), without allocating anything.
     int64_t TargetRasterBytes(const std::string& format) const;
-    void Progress(TProgressStage stage, uint8_t percent, const char* text);
-    // Runs one decoding pass and sends the ending notification after it,
-    // whether the pass finished or threw.
-    void DecodeReportingEnd(const std::function<void()>& decode);
-    // A running notification after row `row` (0-based) is done.
-    void RowDone(int32_t row);
 
     TImageProperties properties_;
     TColorManager colorManager_;
-
-private:
-    TRect progressRect_;
-    const char* progressText_ = "";
 };
 
-// A format table load path through a reader of one picture per file: the
-// picture takes the reader's raster.
+// The format table's load path through a reader (a row's entry is
+// LoadThroughReader<TReader>): the picture takes the reader's raster; returns
+// how many pictures the file holds.
 template <class Reader>
-size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file)
+size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
 {
     Reader reader;
     reader.LoadFromBytes(file);
     picture.AssignPicture(&reader);
-    return 1;
+    return reader.PictureCount();
 }
 
 }  // namespace corvalin

@@ -7,11 +7,11 @@
 #include "common/Exceptions.h"
 #include "common/LargeBlocks.h"
 #include "common/Limits.h"
+#include "formats/lzw/LzwDecoder.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "formats/tiff/TiffDeflate.h"
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
-#include "formats/tiff/TiffLzw.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
 
@@ -166,7 +166,7 @@ std::unique_ptr<TDecoder> TTIFFGraphic::CreateDecoder()
             break;
         return std::make_unique<TCCITTFax3Decoder>(extras_.Group3Options, width);
     case TCompressionType::ctLZW:
-        return std::make_unique<TTIFFLZWDecoder>();
+        return std::make_unique<TLzwDecoder>(kTiffLzw);
     case TCompressionType::ctLZ77:
         return std::make_unique<TLZ77Decoder>();
     case TCompressionType::ctThunderscan:
@@ -428,7 +428,6 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
                 rowSources[size_t(plane)] = sources[size_t(plane)] + r * sourceRowBytes;
             colorManager_.ConvertPixels(std::span(rowSources.data(), size_t(planes)), 0xFF, width,
                                         raster.Row(int(y + r)));
-            RowDone(int32_t(y + r));
         }
         y += bandRows;
     }
@@ -439,7 +438,6 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     Clear();
     if (!ReadPictureInfo(file, 0))
         ThrowInvalidFormat(kFormatName);
-    Progress(TProgressStage::psStarting, 0, progress::Preparing);
     try {
         decoder_ = CreateDecoder();
         SetupColorManager();
@@ -447,7 +445,6 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
             ThrowInvalidFormat(kFormatName);
         CreateTargetRaster(kFormatName);
         SetupPalette();
-        Progress(TProgressStage::psStarting, 0, progress::Transferring);
         if (decoder_ != nullptr)
             decoder_->DecodeInit();
         ReadBlocks(file);
@@ -456,26 +453,16 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     } catch (...) {
         decoder_.reset();
         jpeg_ = nullptr;
-        Progress(TProgressStage::psEnding, 100, progress::Transferring);
         throw;
     }
     decoder_.reset();
     jpeg_ = nullptr;
-    Progress(TProgressStage::psEnding, 100, progress::Transferring);
-}
-
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    TTIFFGraphic reader;
-    reader.LoadFromBytes(file);
-    picture.AssignPicture(&reader);
-    return reader.PictureCount();
 }
 
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)
 {
     TPictureMetadata unused;
-    return LoadTiffFile(picture, file, unused);
+    return LoadThroughReader<TTIFFGraphic>(picture, file, unused);
 }
 
 }  // namespace corvalin

@@ -17,8 +17,6 @@
 
 namespace corvalin {
 
-struct TPictureMetadata;
-
 class TTIFFJPEGDecoder;
 
 class TTIFFGraphic : public TReaderGraphic {
@@ -31,7 +29,7 @@ public:
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
     // Pictures in the file read last.
-    size_t PictureCount() const { return directory_ ? directory_->DirectoryCount() : 0; }
+    size_t PictureCount() const override { return directory_ ? directory_->DirectoryCount() : 0; }
 
 private:
     struct TTiffExtras {
@@ -54,10 +52,9 @@ private:
     TTIFFJPEGDecoder* jpeg_ = nullptr;  // the decoder when it is the JPEG one
 };
 
-// The format table's load path for "tif": the first picture; returns how
-// many pictures the file's directory chain holds.
-size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
-// The same for callers that keep no side data.
+// The format table's load path (LoadThroughReader<TTIFFGraphic>) for callers
+// that keep no side data: the first picture; returns how many pictures the
+// file's directory chain holds.
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file);
 
 }  // namespace corvalin

@@ -1,0 +1,215 @@
+// The main window "Corvalin": every setting in its upper group, the result of
+// the last run in its lower group, a menu and a status bar. It is the front
+// end through which the conversion engine reaches the windows.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QCheckBox>
+#include <QMainWindow>
+
+#include "app/FrontEnd.h"
+#include "app/Session.h"
+#include "desktop/RunProbe.h"
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QToolButton;
+
+namespace corvalin {
+
+// "Alle markieren": the grey third state is set by the program only; a click
+// on it, or on an unticked box, ticks the box.
+class TMarkAllBox : public QCheckBox {
+public:
+    using QCheckBox::QCheckBox;
+
+protected:
+    void nextCheckState() override;
+};
+
+class TfrmCorvalin : public QMainWindow, public TFrontEnd {
+public:
+    TfrmCorvalin();
+
+    TSession& Session() { return session_; }
+
+    // Start-up: settings, hint display, command line (which may run a whole
+    // automatic batch). Afterwards QuitRequested() tells whether to end.
+    void FormCreate(const std::vector<std::string>& parameters);
+    bool QuitRequested() const { return quitRequested_; }
+
+    // The status bar text for a hint ("" means the resting text: the title
+    // line, or how the last run ended once there was one).
+    void DisplayHint(const QString& hint);
+    static QString TitleLine();
+    // "2 Dateien konvertiert, 1 fehlgeschlagen" and whether it was cancelled.
+    static QString RunOutcome(const TRunTotals& totals);
+
+    // A run is in progress from "&Umwandeln..." (search, selection,
+    // conversion) until its summary is written or the selection is left.
+    // Meanwhile nothing can start another run, and the folder box takes no
+    // drops; the selection window locks its list while the files convert.
+    bool RunInProgress() const { return runInProgress_; }
+
+    // Handlers of the controls and menu entries.
+    void btnBrowseClick();
+    void btnShowFolderClick();
+    void btnConvertClick();
+    void btnExitClick();
+    void mniPreviewClick();
+    void UpdateControlsClick();
+    void cbxMarkAllClick();
+    void cbxCopyrightClick();
+    void btnChooseFontClick();
+    void lbxResultClick();
+    void lbxResultDblClick();
+    void btnShowImageClick();
+    void btnOrderPicturesClick();
+    void btnAboutClick();
+    void mniDocumentationClick();
+    void mniWebsiteClick();
+    void mniDownloadUpdateClick();
+    void mniEmailClick();
+    void miCommandLineHelpClick();
+
+    // Dialogs the handlers open; tests answer them without a window.
+    // chooseFolderFile gets the initial file name and returns the chosen one.
+    std::function<std::optional<std::string>(const std::string&)> chooseFolderFile;
+    std::function<void(const std::string&)> showMessageBox;
+
+    // TFrontEnd
+    void ShowMessage(const std::string& text) override;
+    void ShowHelp(const std::string& text) override;
+    void ProcessMessages() override;
+    TConversionSettings CurrentSettings() override;
+    void ApplySettings(const TConversionSettings& settings) override;
+    void ShowControlStates(const TControlStates& states) override;
+    void SetFolderDialogFileName(const std::string& fileName) override;
+    void ClearResults() override;
+    void AddResultLine(const std::string& line, const std::string& reason) override;
+    void AddFileResultLine(const std::string& line, const std::string& path,
+                           const std::string& reason) override;
+    void SetResultLabels(const std::string& files, const std::string& before,
+                         const std::string& after) override;
+    void ClearSelection() override;
+    void AddSelection(const std::string& path) override;
+    void TickAllSelection() override;
+    int SelectionCount() override;
+    std::string SelectionEntry(int index) override;
+    bool SelectionTicked(int index) override;
+    void ShowSelection() override;
+    void ResetProgress() override;
+    void SetProgressMaximum(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void SetProgressFile(const std::string& path) override;
+    void SetProgressPreviewBox(bool ticked) override;
+    void ShowProgress() override;
+    void RepaintProgress() override;
+    void ShowPreviewPicture(const TBitmap& picture) override;
+    bool ProgressVisible() override;
+    void CloseProgress() override;
+    void TransferOverlay(TCopyrightText& record) override;
+    void HideMainWindow() override;
+    void RequestQuit() override;
+
+    // Settings group
+    QGroupBox* gbxSetup = nullptr;
+    QLabel* labDirectory = nullptr;
+    QLineEdit* edtDirectory = nullptr;
+    QToolButton* btnBrowse = nullptr;
+    QCheckBox* cbxSearchSubdirectories = nullptr;
+    QCheckBox* cbxSaveAsCopy = nullptr;
+    QCheckBox* cbxCopyright = nullptr;
+    QToolButton* btnChooseFont = nullptr;
+    QLabel* labFileTypes = nullptr;
+    QListWidget* lbxFileTypes = nullptr;
+    TMarkAllBox* cbxMarkAll = nullptr;
+    QLabel* labWidth = nullptr;
+    QSpinBox* edtWidth = nullptr;
+    QLabel* labAutoWidth = nullptr;
+    QLabel* labX = nullptr;
+    QLabel* labHeight = nullptr;
+    QSpinBox* edtHeight = nullptr;
+    QLabel* labAutoHeight = nullptr;
+    QLabel* labQuality = nullptr;
+    QSpinBox* edtQuality = nullptr;
+    QGroupBox* rdbCalcType = nullptr;
+    QButtonGroup* calcTypeButtons = nullptr;
+    QGroupBox* rdbRotate = nullptr;
+    QButtonGroup* rotateButtons = nullptr;
+    QLabel* labConvertFormat = nullptr;
+    QComboBox* cboConvertFormat = nullptr;
+    QLabel* labColorDepth = nullptr;
+    QComboBox* cboColorDepth = nullptr;
+    // Result group
+    QGroupBox* gbxResult = nullptr;
+    QListWidget* lbxResult = nullptr;
+    QPushButton* btnConvert = nullptr;
+    QLabel* labResultFiles = nullptr;
+    QLabel* labResultSizeBefore = nullptr;
+    QLabel* labResultSizeAfter = nullptr;
+    QPushButton* btnShowImage = nullptr;
+    QPushButton* btnShowFolder = nullptr;
+    QPushButton* btnOrderPictures = nullptr;
+    QPushButton* btnAbout = nullptr;
+    QPushButton* btnExit = nullptr;
+    // Menu
+    QAction* mniBrowse = nullptr;
+    QAction* mniShowFolder = nullptr;
+    QAction* mniConvert = nullptr;
+    QAction* mniExit = nullptr;
+    QAction* mniPreview = nullptr;
+    QAction* mniFotosentwickeln = nullptr;
+    QAction* miCommandLineHelp = nullptr;
+    QAction* mniDocumentation = nullptr;
+    QAction* mniAbout = nullptr;
+    QAction* mniWebsite = nullptr;
+    QAction* mniDownloadUpdate = nullptr;
+    QAction* mniEmail = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // A folder, or a picture meaning its folder, dropped from a file manager
+    // goes into the folder box.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void CreateSetupGroup(QWidget* parent);
+    void CreateResultGroup(QWidget* parent);
+    void CreateMenu();
+    void ConnectHandlers();
+    void RunConversionFromSelection();
+    void SetRunInProgress(bool running);
+    // The website, update page or photo ordering; says so when it cannot.
+    void OpenWebPage(const QString& url);
+    // Shows text in the status bar; where the bar is too short for it, the
+    // whole of fullText is the bar's tool tip.
+    void ShowStatus(const QString& text, const QString& fullText);
+    // The open list of a drop-down is as wide as its longest entry.
+    static void WidenListToEntries(QComboBox* combo);
+    void PreviewChangedInProgress(bool preview);
+    static int32_t NumberBoxValue(const QSpinBox* box);
+
+    TSession session_;
+    std::string folderDialogFileName_;
+    bool quitRequested_ = false;
+    bool settingsSaved_ = false;
+    bool runInProgress_ = false;
+    QString lastRunOutcome_;
+    TRunProbe probe_;
+};
+
+}  // namespace corvalin

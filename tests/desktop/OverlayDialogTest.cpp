@@ -1,0 +1,193 @@
+// The overlay dialog: the record's normalisation and font, the preview drawn
+// by the raster layer, and every way of closing keeping the edits.
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QLineEdit>
+#include <QLabel>
+#include <QToolButton>
+#include <QSpinBox>
+#include <QFontMetrics>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "WindowTestSupport.h"
+#include "desktop/Copyright.h"
+
+using namespace corvalin;
+
+namespace {
+
+bool IsWhite(QRgb pixel)
+{
+    return qRed(pixel) == 255 && qGreen(pixel) == 255 && qBlue(pixel) == 255;
+}
+
+// Bounding box of the pixels that are not white.
+QRect InkBox(const QImage& image)
+{
+    QRect box;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!IsWhite(image.pixel(x, y)))
+                box = box.united(QRect(x, y, 1, 1));
+    return box;
+}
+
+class OverlayDialogTest : public ::testing::Test {
+protected:
+    TCopyrightText record{"Beispieltext", 5, kAlignBottomLeft, nullptr};
+    TfrmCopyright* dialog = EnsureOverlayDialog(record);
+};
+
+}  // namespace
+
+TEST_F(OverlayDialogTest, DefaultRecordGivesTheTextAtTheBottomLeftOfAWhiteSample)
+{
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(record.Font, &dialog->TextFont());
+    EXPECT_EQ(record.Font->Height, -11);
+    EXPECT_EQ(record.Align, 9);
+    EXPECT_EQ(record.Border, 5);
+    EXPECT_EQ(dialog->positionButtons->checkedId(), 1);
+
+    const QImage preview = dialog->PreviewImage();
+    ASSERT_EQ(preview.size(), QSize(199, 151));
+    const QRect ink = InkBox(preview);
+    ASSERT_FALSE(ink.isNull());
+    // The character cell's top is at 151 - 11 - 5 = 135; glyph ink starts
+    // at the cell or a little below, and never left of the border.
+    EXPECT_GE(ink.top(), 135);
+    EXPECT_LE(ink.top(), 140);
+    EXPECT_GE(ink.left(), 5);
+    EXPECT_LE(ink.left(), 8);
+    EXPECT_LT(ink.bottom(), 151);
+}
+
+TEST_F(OverlayDialogTest, AlignmentIsNormalisedByItsBottomFlag)
+{
+    record.Align = 12;
+    dialog->LoadOverlaySettings(record);
+    EXPECT_EQ(dialog->positionButtons->checkedId(), 1);
+    dialog->StoreOverlaySettings();
+    EXPECT_EQ(record.Align, 9);
+
+    record.Align = 4;
+    dialog->LoadOverlaySettings(record);
+    EXPECT_EQ(dialog->positionButtons->checkedId(), 0);
+    EXPECT_EQ(record.Align, 5);  // the changed position stored the record at once
+    const QRect ink = InkBox(dialog->PreviewImage());
+    EXPECT_GE(ink.top(), 5);  // the cell's top at the border
+    EXPECT_LE(ink.top(), 10);
+}
+
+TEST_F(OverlayDialogTest, NegativeBorderIsKeptAndMovesTheTextOutOfThePicture)
+{
+    record.Border = -10;
+    record.Align = kAlignTopLeft;
+    dialog->LoadOverlaySettings(record);
+    dialog->StoreOverlaySettings();
+    EXPECT_EQ(record.Border, -10);
+    const QRect ink = InkBox(dialog->PreviewImage());
+    EXPECT_EQ(ink.left(), 0);
+    EXPECT_EQ(ink.top(), 0);
+}
+
+TEST_F(OverlayDialogTest, ClearedBorderKeepsThePreviewAndIsStoredAsZero)
+{
+    dialog->show();
+    const QImage before = dialog->PreviewImage();
+    dialog->edtBorder->setFocus();
+    dialog->edtBorder->selectAll();
+    QTest::keyClick(dialog->edtBorder, Qt::Key_Backspace);
+    EXPECT_EQ(dialog->edtBorder->text(), QString());
+    EXPECT_EQ(dialog->PreviewImage(), before);
+    QTest::keyClick(dialog->edtBorder, Qt::Key_Minus);
+    EXPECT_EQ(dialog->PreviewImage(), before);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(record.Border, 0);
+}
+
+TEST_F(OverlayDialogTest, EscAndTheCloseBoxKeepTheEditsLikeOk)
+{
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    dialog->edtText->setText(QStringLiteral("© Jürgen"));
+    dialog->positionButtons->button(0)->click();
+    QTest::keyClick(dialog->edtText, Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(record.Text, "© Jürgen");
+    EXPECT_EQ(record.Align, 5);
+
+    dialog->show();
+    dialog->positionButtons->button(1)->click();
+    dialog->close();
+    EXPECT_EQ(record.Align, 9);
+}
+
+TEST_F(OverlayDialogTest, ChosenFontReachesRecordControlAndPreview)
+{
+    TFont font;
+    font.Name = "DejaVu Serif";
+    font.Height = -24;
+    font.Bold = true;
+    font.Color = RGB(255, 0, 0);
+    dialog->chooseFont = [font] { return std::optional<TFont>(font); };
+    dialog->btnChooseFontClick();
+    ASSERT_NE(record.Font, nullptr);
+    EXPECT_EQ(*record.Font, font);
+    EXPECT_EQ(dialog->edtText->font().pixelSize(), 24);
+
+    const QImage preview = dialog->PreviewImage();
+    const QRect ink = InkBox(preview);
+    EXPECT_GE(ink.top(), 151 - 24 - 5);
+    bool red = false;
+    for (int y = ink.top(); y <= ink.bottom() && !red; ++y)
+        for (int x = ink.left(); x <= ink.right() && !red; ++x)
+            red = preview.pixel(x, y) == qRgb(255, 0, 0);
+    EXPECT_TRUE(red);
+
+    dialog->chooseFont = [] { return std::optional<TFont>(); };  // cancelled
+    dialog->btnChooseFontClick();
+    EXPECT_EQ(*record.Font, font);
+}
+
+TEST_F(OverlayDialogTest, SampleIsStretchedAndABadFileLeavesThePreview)
+{
+    testsupport::TempDir dir;
+    windowtest::WriteBmp(dir.File("hoch.bmp"), 20, 80, 0x0000FF);
+    dialog->chooseSampleFile = [&dir] { return QString::fromStdString(dir.File("hoch.bmp")); };
+    dialog->btnLoadImageClick();
+    const QImage preview = dialog->PreviewImage();
+    EXPECT_EQ(preview.pixel(190, 10), qRgb(0, 0, 255));
+    EXPECT_EQ(preview.pixel(2, 2), qRgb(0, 0, 255));
+
+    testsupport::WriteBytes(dir.File("kaputt.bmp"), {'B', 'M', 1, 2, 3});
+    QString message;
+    windowtest::AnswerNextMessageBox(&message);
+    EXPECT_FALSE(dialog->LoadSample(QString::fromStdString(dir.File("kaputt.bmp"))));
+    EXPECT_EQ(message, QStringLiteral("Bild konnte nicht geladen werden!"));
+    EXPECT_EQ(dialog->PreviewImage(), preview);
+}
+
+TEST_F(OverlayDialogTest, ALargeFontIsPreviewedInsideThePreviewsFrame)
+{
+    TFont large;
+    large.Name = "DejaVu Sans";
+    large.Height = -28;
+    large.Bold = true;
+    dialog->ApplyFont(large);
+    EXPECT_EQ(dialog->TextFont().Height, -28);
+    const QImage preview = dialog->PreviewImage();
+    EXPECT_EQ(preview.size(), QSize(199, 151));
+    // 28-pixel text at the bottom left: the cell's top at 151 - 28 - 5.
+    EXPECT_GE(InkBox(preview).top(), 151 - 28 - 5);
+    EXPECT_LE(InkBox(preview).top(), 151 - 28 - 5 + 8);
+    // The preview is drawn inside its frame, clear of the text box and "...".
+    const QWidget* frame = dialog->imgImage->parentWidget();
+    EXPECT_TRUE(frame->rect().contains(dialog->imgImage->geometry()));
+    const QRect box = frame->geometry();
+    EXPECT_FALSE(box.intersects(dialog->edtText->geometry()));
+    EXPECT_FALSE(box.intersects(dialog->btnChooseFont->geometry()));
+}
