@@ -72,7 +72,8 @@ TFileResult ConvertOnWorker(const std::string& path, const TConversionSettings& 
         // A file this run has written already is a result, not a source:
         // it is skipped like a file the entry test skips.
         if (!alreadyWritten)
-            ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
+            result.note =
+                ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
         result.after = GetFileSizeOf(result.path);
     } catch (const std::exception& error) {
         result.failed = true;
@@ -150,7 +151,7 @@ private:
             file.before = GetFileSizeOf(path);
             CheckedAdd(totals_.bytesBefore, file.before);
         } catch (const std::exception& error) {
-            file.early = TFileResult{path, 0, true, ReasonOf(error), nullptr};
+            file.early = TFileResult{path, 0, true, ReasonOf(error), "", nullptr};
             started_.push_back(std::move(file));
             return true;
         }
@@ -207,7 +208,7 @@ private:
             try {
                 CheckedAdd(totals_.bytesAfter, result.after);
                 CheckedAdd(totals_.converted, int32_t(1));
-                frontEnd_.AddFileResultLine(FileLine(path, file.before, result.after), path, "");
+                frontEnd_.AddFileResultLine(FileLine(path, file.before, result.after) + result.note, path, "");
                 return;
             } catch (const std::exception& error) {
                 result.reason = ReasonOf(error);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <string_view>
 
 #include "app/BatchRun.h"
 #include "app/OpenWith.h"
@@ -43,7 +44,33 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
     return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
 }
 
-// Every switch a parameter begins with acts, in this order.
+constexpr const char* kSwitchNames[] = {
+    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
+    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
+    "/maxmem",
+};
+
+// A parameter is read as the longest switch name it begins with, so that
+// "/autoorient=0" is never "/auto"; empty when it begins with none.
+std::string SwitchOf(const std::string& parameter)
+{
+    std::string found;
+    for (const char* name : kSwitchNames)
+        if (StartsWithText(parameter, name) && std::string_view(name).size() > found.size())
+            found = name;
+    return found;
+}
+
+void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadataChoices& choices)
+{
+    if (name == "/autoorient")
+        choices.AutoOrient = ReadFlagSwitch(p, name);
+    if (name == "/strip")
+        choices.Strip = ReadFlagSwitch(p, name);
+    if (name == "/keepdate")
+        choices.KeepDate = ReadFlagSwitch(p, name);
+}
+
 void ApplyParameter(TSession& session, const std::string& p)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
@@ -51,38 +78,41 @@ void ApplyParameter(TSession& session, const std::string& p)
         frontEnd.ShowHelp(HelpText());
         frontEnd.RequestQuit();
     }
-    if (StartsWithText(p, "/auto"))
+    const std::string name = SwitchOf(p);
+    if (name == "/auto")
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
-    if (StartsWithText(p, "/threads"))
+    if (name == "/threads")
         session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
-    if (StartsWithText(p, "/maxmem"))
-        session.MaxMemoryMegabytes = ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
+    if (name == "/maxmem")
+        session.MaxMemoryMegabytes =
+            ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
-    if (StartsWithText(p, "/recursiv"))
+    if (name == "/recursiv")
         s.SearchSubfolders = ReadFlagSwitch(p, "/recursiv");
-    if (StartsWithText(p, "/copy"))
+    if (name == "/copy")
         s.SaveAsCopy = ReadFlagSwitch(p, "/copy");
-    if (StartsWithText(p, "/dir"))
+    if (name == "/dir")
         s.Directory = ReadTextSwitch(p, "/dir");
-    if (StartsWithText(p, "/height"))
+    if (name == "/height")
         s.Height = ReadNumberSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
-    if (StartsWithText(p, "/width"))
+    if (name == "/width")
         s.Width = ReadNumberSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
-    if (StartsWithText(p, "/quality"))
+    if (name == "/quality")
         s.Quality = ReadNumberSwitch(p, "/quality", 1, 100, s.Quality);
-    if (StartsWithText(p, "/adapt"))
+    if (name == "/adapt")
         s.FitMode = ReadIndexSwitch(p, "/adapt", 5, s.FitMode);
-    if (StartsWithText(p, "/rotate"))
+    if (name == "/rotate")
         s.Rotation = ReadIndexSwitch(p, "/rotate", 4, s.Rotation);
-    if (StartsWithText(p, "/format"))
+    if (name == "/format")
         s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
-    if (StartsWithText(p, "/colors"))
+    if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
-    if (StartsWithText(p, "/text")) {
+    if (name == "/text") {
         session.Overlay.Text = ReadTextSwitch(p, "/text");
         s.TextEnabled = !session.Overlay.Text.empty();
     }
+    ApplyMetadataSwitch(p, name, s.Metadata);
     if (!(s == frontEnd.CurrentSettings()))
         frontEnd.ApplySettings(s);
 }
@@ -97,11 +127,7 @@ bool IsHelpSwitch(const std::string& parameter)
 
 bool IsSwitch(const std::string& parameter)
 {
-    static const char* const names[] = {"/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",   "/quality",
-                                        "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads", "/maxmem"};
-    return IsHelpSwitch(parameter) ||
-           std::any_of(std::begin(names), std::end(names),
-                       [&](const char* name) { return StartsWithText(parameter, name); });
+    return IsHelpSwitch(parameter) || !SwitchOf(parameter).empty();
 }
 
 bool ReadFlagSwitch(const std::string& parameter, const std::string& switchName)
@@ -146,6 +172,9 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
+        "/strip=[1|0]\t\tMetadaten entfernen",
+        "/keepdate=[1|0]\t\tDateidatum beibehalten",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",

@@ -12,6 +12,15 @@
 
 namespace corvalin {
 
+// What becomes of what a photograph carries besides its pixels.
+struct TMetadataChoices {
+    bool AutoOrient = true;  // "Nach EXIF-Ausrichtung drehen": stored sideways, shown upright
+    bool Strip = false;      // "Metadaten entfernen": no Exif, XMP, IPTC or comment written
+    bool KeepDate = false;   // "Dateidatum beibehalten": the result gets the source's times
+
+    bool operator==(const TMetadataChoices&) const = default;
+};
+
 // Index settings hold -1 when their control has no selected entry.
 struct TConversionSettings {
     std::string Directory;            // edtDirectory, as typed
@@ -30,6 +39,7 @@ struct TConversionSettings {
     bool TextEnabled = false;         // cbxCopyright
     int32_t TargetFormat = 0;         // cboConvertFormat, 0..10 or -1
     int32_t ColorDepth = 0;           // cboColorDepth, 0..6 or -1
+    TMetadataChoices Metadata;
 
     bool operator==(const TConversionSettings&) const = default;
 };

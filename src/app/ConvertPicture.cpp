@@ -6,10 +6,13 @@
 #include <limits>
 #include <optional>
 
+#include "app/FileTimes.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
+#include "picture/Orientation.h"
 #include "picture/Rotate.h"
 
 namespace corvalin {
@@ -97,6 +100,96 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
         sampledSize = size;
         return size.height;
     };
+}
+
+// Why a source may not be replaced by its converted picture: the result
+// would hold less than the file and the settings ask to keep. Empty when it
+// may. `pictures` counts the pictures the file holds; `lostOpacity` says that
+// the source had opacity the result lacks.
+std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, bool lostOpacity,
+                                 int32_t colorDepth)
+{
+    if (pictures > 1)
+        return FormatText(
+            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
+            "Eine Kopie speichert das erste Bild",
+            {std::to_string(pictures)});
+    if (source.damaged)
+        return "Datei ist beschädigt (fehlende oder fehlerhafte Daten wurden ergänzt); das Original "
+               "bleibt erhalten. Eine Kopie speichert das ergänzte Bild";
+    if (source.layers > 1)
+        return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
+                          "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
+                          {std::to_string(source.layers)});
+    if (source.photoCd)
+        return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
+               "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
+    if (lostOpacity && colorDepth == 0)
+        return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
+               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
+               "Durchsichtigkeit";
+    if (source.vector)
+        return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
+               "oder ein anderes Zielformat speichert sie als Pixelbild";
+    if (colorDepth == 0 && source.bitsPerSample > 8)
+        return FormatText("Die Datei hat %d Bit je Farbwert; sie würde auf 8 Bit verringert und bleibt "
+                          "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie mit 8 Bit",
+                          {std::to_string(source.bitsPerSample)});
+    if (colorDepth == 0 && source.colourModel != TSourceReport::TColourModel::Other) {
+        const std::string model =
+            source.colourModel == TSourceReport::TColourModel::Cmyk ? "CMYK" : "Lab";
+        return FormatText("Die Datei ist im Farbmodell %s gespeichert; sie würde in RGB umgewandelt und "
+                          "bleibt unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie in RGB",
+                          {model});
+    }
+    return "";
+}
+
+// What a result line adds about a source that was not replaced.
+std::string SourceNote(const TSourceReport& source, size_t pictures)
+{
+    std::string note;
+    if (pictures > 1)
+        note += FormatText(" (Quelle enthält %d Bilder; das erste wurde übernommen)", {std::to_string(pictures)});
+    if (source.damaged)
+        note += " (Quelle beschädigt)";
+    return note;
+}
+
+// The Exif orientation that loading turns away: with neither upright
+// pictures nor stripping chosen the picture stays as stored; stripping
+// turns it, as no tag would be left to say how to show it.
+int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
+{
+    if (!choices.AutoOrient && !choices.Strip)
+        return 0;
+    return ExifOrientation(picture.Metadata.exif);
+}
+
+// Loads the picture as it is shown. Rows sampled for the stored picture are
+// not the rows of the turned one (a mirror left to right aside): such a
+// picture is read again whole.
+uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize)
+{
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const int orientation = OrientationToTurn(source, settings.Metadata);
+    if (orientation > 2 && sampledSize) {
+        sampledSize.reset();
+        source.LoadFromFileEx(fileName, pictures);
+    }
+    TurnUpright(source, orientation);
+    if (orientation > 1)
+        SetExifOrientationUpright(source.Metadata.exif);
+    // The colour profile stays: it says what the pixels mean.
+    if (settings.Metadata.Strip) {
+        TPictureMetadata kept;
+        kept.iccProfile = std::move(source.Metadata.iccProfile);
+        kept.iconSizes = std::move(source.Metadata.iconSizes);
+        kept.source = source.Metadata.source;
+        source.Metadata = std::move(kept);
+    }
+    return loadedFormat;
 }
 
 int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
@@ -188,21 +281,21 @@ TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled
     return snapshot;
 }
 
-void ConvertFile(std::string& fileName, const TConversionSettings& settings,
-                 const TOverlaySnapshot& overlay, TRunTargets& targets,
-                 std::unique_ptr<TBitmap>* preview)
+std::string ConvertFile(std::string& fileName, const TConversionSettings& settings,
+                        const TOverlaySnapshot& overlay, TRunTargets& targets,
+                        std::unique_ptr<TBitmap>* preview)
 {
     if (!FileExists(fileName) || settings.Width <= 0 || settings.Height <= 0)
-        return;
+        return "";
 
     TBitmapEx source;
     TBitmapEx target;
     size_t pictures = 1;
     std::optional<TTargetSize> sampledSize;
-    const uint8_t loadedFormat =
-        source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, sampledSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
+    const bool sourceOpacity = source.Raster()->hasAlpha;
     RotateClockwise(source, target, settings.Rotation);
     const TTargetSize size =
         sampledSize ? *sampledSize
@@ -214,6 +307,7 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
     ScaleInto(source, target, size);
     // A photograph's date, camera, position, caption and colour profile go
     // with it; the writer makes what they say about the picture true.
+    const TSourceReport report = source.Metadata.source;
     target.Metadata = std::move(source.Metadata);
     ChangeColorDepth(target, settings.ColorDepth);
     StampOverlay(overlay, target);
@@ -227,15 +321,22 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
         fileName = MakeCopyName(fileName);
     fileName = TargetName(fileName, TargetFormatIndex(settings.TargetFormat, loadedFormat));
     // Only the first picture of an animation or a multi-page file is
-    // converted: as a copy that is what was asked for, in place it would
-    // silently drop the others.
-    if (pictures > 1 && FileIdentity(fileName) == FileIdentity(sourceName))
-        throw EInvalidOperation(FormatText(
-            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert",
-            {std::to_string(pictures)}));
+    // converted, and only what the picture holds: as a copy that is what was
+    // asked for, in place the original would silently lose the rest.
+    if (FileIdentity(fileName) == FileIdentity(sourceName)) {
+        const bool lostOpacity = sourceOpacity && !target.Raster()->hasAlpha;
+        const std::string reason = ReasonToKeepOriginal(report, pictures, lostOpacity, settings.ColorDepth);
+        if (!reason.empty())
+            throw EInvalidOperation(reason);
+    }
     targets.CheckTarget(fileName, sourceName, settings.SaveAsCopy);
+    const std::optional<TFileTimes> times =
+        settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     target.SaveToFileEx(fileName, settings.Quality);
     targets.Written(fileName, sourceName);
+    if (times)
+        SetFileTimes(fileName, *times);
+    return SourceNote(report, pictures);
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

@@ -33,8 +33,11 @@ TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled
 // Width, Height, ColorDepth, Quality and SaveAsCopy of settings. targets is
 // the run's record of what it has written (safe to share between threads).
 // When preview is not null it receives a copy of the finished picture
-// before saving, also when the save then fails. Otherwise as ConvertPicture.
-void ConvertFile(std::string& fileName, const TConversionSettings& settings,
+// before saving, also when the save then fails. Returns what the result
+// line adds about the source: how many pictures it holds when it holds
+// several, and " (Quelle beschädigt)" when its picture had to be completed.
+// Otherwise as ConvertPicture.
+std::string ConvertFile(std::string& fileName, const TConversionSettings& settings,
                  const TOverlaySnapshot& overlay, TRunTargets& targets,
                  std::unique_ptr<TBitmap>* preview);
 
@@ -45,8 +48,12 @@ void ConvertFile(std::string& fileName, const TConversionSettings& settings,
 // to be written when saving failed). Does nothing (no error, fileName
 // unchanged) when the file does not exist or width or height is not > 0.
 // Every other failure raises, also an empty picture or result (nothing is
-// written then), a file of several pictures that would be replaced by its
-// first, and a target that the session's run must not overwrite.
+// written then), a target that the session's run must not overwrite, and a
+// source that would be replaced by less than it holds: its first picture of
+// several, a picture completed from damaged data, the merged picture of a
+// layered document, bitmap data for a Photo CD file or a drawing, an opaque
+// picture for one with transparent pixels, and, with
+// colorDepth 0, 8-bit RGB for deeper samples or a CMYK or Lab colour model.
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
                     int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
                     int32_t colorDepth, int32_t quality, bool saveAsCopy);

@@ -24,6 +24,7 @@ struct TFileResult {
     int64_t after = 0;       // size of that file, measured right after
     bool failed = false;
     std::string reason;      // the failure's message
+    std::string note;        // what the result line adds about the source
     std::unique_ptr<TBitmap> preview;
 };
 

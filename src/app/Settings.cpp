@@ -58,6 +58,9 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
         s.FileTypes[size_t(index - 1)] = store.ReadBool(FormatExtension(index), true);
     s.TargetFormat = ListSelection(store.ReadInteger("convert", 0), int(TargetFormatEntries().size()));
     s.ColorDepth = ListSelection(store.ReadInteger("colordepth", 0), int(ColorDepthEntries().size()));
+    s.Metadata.AutoOrient = store.ReadBool("autoorient", true);
+    s.Metadata.Strip = store.ReadBool("strip", false);
+    s.Metadata.KeepDate = store.ReadBool("keepdate", false);
 }
 
 }  // namespace
@@ -111,6 +114,9 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteInteger("copyright_align", session.Overlay.Align);
     for (int index = 1; index <= kFormatCount; ++index)
         store.WriteBool(FormatExtension(index), s.FileTypes[size_t(index - 1)]);
+    store.WriteBool("autoorient", s.Metadata.AutoOrient);
+    store.WriteBool("strip", s.Metadata.Strip);
+    store.WriteBool("keepdate", s.Metadata.KeepDate);
     try {
         store.Save();
     } catch (const std::exception&) {

@@ -737,6 +737,7 @@ TConversionSettings TfrmCorvalin::CurrentSettings()
     s.TextEnabled = cbxCopyright->isChecked();
     s.TargetFormat = cboConvertFormat->currentIndex();
     s.ColorDepth = cboColorDepth->currentIndex();
+    s.Metadata = metadataChoices_;
     return s;
 }
 
@@ -759,6 +760,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
     cbxCopyright->setChecked(s.TextEnabled);
     cboConvertFormat->setCurrentIndex(s.TargetFormat);
     cboColorDepth->setCurrentIndex(s.ColorDepth);
+    metadataChoices_ = s.Metadata;
     // The radio groups report a click when their selection is set, and the
     // click keeps the dependent controls in step.
     UpdateControls(session_);

@@ -204,6 +204,8 @@ private:
     static int32_t NumberBoxValue(const QSpinBox* box);
 
     TSession session_;
+    // Stored and switched choices that have no control in the window.
+    TMetadataChoices metadataChoices_;
     std::string folderDialogFileName_;
     bool quitRequested_ = false;
     bool settingsSaved_ = false;

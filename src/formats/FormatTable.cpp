@@ -4,11 +4,15 @@
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
+#include "formats/ico/IcoReader.h"
+#include "formats/ico/IcoWriter.h"
 #include "formats/jpeg/JpegImage.h"
 #include "formats/metafile/Metafile.h"
 #include "formats/pcd/PcdGraphic.h"
 #include "formats/pcx/PcxGraphic.h"
+#include "formats/pcx/PcxWriter.h"
 #include "formats/psd/PsdGraphic.h"
+#include "formats/psd/PsdWriter.h"
 #include "formats/png/PngImage.h"
 #include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
@@ -18,20 +22,21 @@ namespace corvalin {
 
 namespace {
 
-size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
-{
-    picture.ReadBmp(file);
-    return 1;
-}
-
-size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&,
+size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                    const TRowRequest& rows)
 {
     picture.ReadBmp(file, rows);
+    metadata.source.damaged = picture.BmpDescription().damaged;
     return 1;
 }
 
-// pcd, psd, pcx and ico have no writer of their own: they hold BMP data.
+size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    return LoadBmpRows(picture, file, metadata, {});
+}
+
+// Photo CD has no writer of its own: a .pcd target holds BMP data (and a
+// real Photo CD file is never replaced by it, see the conversion).
 void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
 {
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
@@ -59,11 +64,11 @@ constexpr TFormatAlias kWmfAliases[] = {
 const std::array<TFormatRow, 10> FormatTable = {{
     {"bmp", "Windows-Bitmap", LoadBmp, LoadBmpRows, SaveBmp, kBmpAliases},
     {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
-    {"ico", "Symbol", LoadBmp, LoadBmpRows, SaveBmp, kIcoAliases},
+    {"ico", "Symbol", LoadIcoFile, nullptr, SaveIcoFile, kIcoAliases},
     {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
     {"pcd", "Photo-CD", LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SaveBmp, kPsdAliases},
-    {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SaveBmp, kPcxAliases},
+    {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, kPsdAliases},
+    {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, kPcxAliases},
     {"png", "PNG", LoadPngFile, nullptr, SavePngFile, kPngAliases},
     {"tif", "TIFF", LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, kTifAliases},
     {"wmf", "Metadatei", LoadMetafileFile, nullptr, SaveMetafileFile, kWmfAliases},

@@ -144,7 +144,7 @@ int32_t SampledRowCount(const BmpHeader& header, int32_t rows, const TRowRequest
 }
 
 std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& header,
-                                          const TRowRequest& request)
+                                          const TRowRequest& request, TBmpDescription& bmp)
 {
     const bool hasMasks = header.compression == biBitFields &&
                           (header.masks[0] | header.masks[1] | header.masks[2]) != 0;
@@ -167,7 +167,10 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
     const std::span<const uint8_t> data =
         in.Bytes(size_t(std::min<uint64_t>({declared, in.Remaining(), pictureBytes})));
     const size_t stride = raster->stride;
-    // Bytes missing at the end leave their rows 0.
+    // Bytes missing at the end leave their rows 0; the padding of the last
+    // row may be missing without loss.
+    const uint64_t lastRowPixels = (uint64_t(header.width) * header.bitsPerPixel + 7) / 8;
+    bmp.damaged = rows > 0 && data.size() < uint64_t(rows - 1) * stride + lastRowPixels;
     for (int32_t y = 0; y < raster->height; ++y) {
         const int32_t pictureRow = sampled > 0 ? SampledPosition(y, sampled, rows) : y;
         const size_t start = size_t(topDown ? pictureRow : rows - 1 - pictureRow) * stride;
@@ -296,7 +299,7 @@ void TBitmap::ReadBmp(std::span<const uint8_t> file, const TRowRequest& rows)
     TBmpDescription bmp = DescriptionOf(header);
     std::shared_ptr<TRaster> raster;
     if (header.compression == biRGB || header.compression == biBitFields)
-        raster = ReadUncompressed(in, header, rows);
+        raster = ReadUncompressed(in, header, rows, bmp);
     else if (header.compression == biRLE8 || header.compression == biRLE4)
         raster = ReadRunLength(in, header, bmp);
     else

@@ -16,6 +16,8 @@ struct TBmpDescription {
     uint32_t importantColors = 0;
     // The bytes of a run-length-encoded file, written back while the picture is unchanged.
     std::shared_ptr<const std::vector<uint8_t>> keptFile;
+    // The file ended before its pixels did; the rows it lacks are 0.
+    bool damaged = false;
 };
 
 }  // namespace corvalin

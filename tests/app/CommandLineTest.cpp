@@ -137,15 +137,14 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, NineteenLines)
+TEST(HelpText, TwentyTwoLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 18);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 21);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
     EXPECT_NE(help.find("\r/quality=[1-100]\tQualität\r"), std::string::npos);
-    EXPECT_NE(help.find("\r/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder\r"), std::string::npos);
     EXPECT_NE(help.find("\r/text=\"(c) Hestrad\"\tCopyright-Text\r\r\rBeispiel:\r\rCorvalin.exe "
                         "/auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
                         "/copy=0 /adapt=4 /width=300"),
@@ -163,4 +162,27 @@ TEST_F(CommandLineTest, ThreadsSwitchChoosesTheWorkersAndIsNeverStored)
     EXPECT_TRUE(frontEnd.messages.empty());
     EXPECT_TRUE(frontEnd.settings == before);
     EXPECT_EQ(HelpText().find("threads"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, MetadataSwitchesAreReadByTheirWholeName)
+{
+    const struct {
+        const char* parameter;
+        TMetadataChoices choices;
+    } cases[] = {
+        {"/autoorient=0", {false, false, false}},
+        {"/AUTOORIENT", {true, false, false}},
+        {"/strip=1", {true, true, false}},
+        {"/keepdate", {true, false, true}},
+    };
+    for (const auto& c : cases) {
+        frontEnd.settings.Metadata = {};
+        Parse({c.parameter});
+        EXPECT_EQ(frontEnd.settings.Metadata, c.choices) << c.parameter;
+        EXPECT_FALSE(session.AutoConvert) << c.parameter;  // never read as "/auto"
+        EXPECT_TRUE(frontEnd.messages.empty()) << c.parameter;
+    }
+    Parse({"/strip=ja"});
+    EXPECT_EQ(frontEnd.messages.size(), 1u);
+    EXPECT_NE(HelpText().find("\r/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen\r"), std::string::npos);
 }

@@ -8,14 +8,18 @@
 #include <gtest/gtest.h>
 
 #include "AppTestUtil.h"
+#include "PictureTestUtil.h"
 #include "TestSupport.h"
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
 #include "common/Tools.h"
+#include "formats/BitmapEx.h"
+#include "formats/pcx/PcxWriter.h"
 
 using namespace corvalin;
 using testsupport::Quote;
 using testsupport::TempDir;
+using namespace std::string_view_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -221,7 +225,7 @@ TEST_F(EndToEnd, HelpAndNothingToDo)
     std::string help = HelpText();
     std::replace(help.begin(), help.end(), '\r', '\n');
     EXPECT_EQ(run.out, SplitLines(help));
-    EXPECT_EQ(run.out.size(), 19u);
+    EXPECT_EQ(run.out.size(), 22u);
 
     run = Run("/width=5");
     EXPECT_NE(run.status, 0);
@@ -372,4 +376,135 @@ TEST_F(ManyWorkers, SharedTargetsAreDecidedInListOrder)
         EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/b" + n + ".jpg").width, 50) << n;
         EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/a" + n + ".jpg").height, 37) << n;
     }
+}
+
+namespace {
+
+// A source of the in-place run: how it is made, and the words of the reason
+// it is kept for (none: it is converted in place, as what its name says).
+struct InPlaceSource {
+    const char* name;
+    const char* maker;   // "im:" ImageMagick's arguments before the name, "py:" a Pillow script writing `out`
+    const char* reason;
+    std::string_view signature;  // the first bytes of a converted file
+};
+
+const InPlaceSource kInPlaceSources[] = {
+    {"ebenen.psd", "im:-depth 8 -size 20x16 xc:red '(' -size 10x8 xc:blue ')' '(' -size 6x6 xc:green ')'",
+     "Das Dokument hat 2 Ebenen", ""},
+    {"flach.psd", "im:-size 20x16 gradient:red-blue -depth 8", "", "8BPS"},
+    {"tief.psd", "im:-size 20x16 gradient:red-blue -depth 16", "16 Bit je Farbwert", ""},
+    {"eins.pcx", "py:Image.linear_gradient('L').resize((21, 13)).convert('1').save(out)", "", "\x0a\x05"},
+    {"acht.pcx", "py:Image.linear_gradient('L').resize((21, 13)).convert('P').save(out)", "", "\x0a\x05"},
+    {"rgb.pcx", "im:-size 21x13 gradient:red-blue -depth 8", "", "\x0a\x05"},
+    {"symbol.ico", "im:-size 32x32 gradient:red-blue -depth 8 -define icon:auto-resize=32,16", "",
+     "\0\0\1\0\2\0"sv},
+    {"foto.pcd", "im:-size 768x512 gradient:red-blue", "Photo-CD-Dateien werden nicht geschrieben", ""},
+    {"tief.tif", "im:-size 30x20 gradient:red-blue -depth 16", "16 Bit je Farbwert", ""},
+    {"cmyk.tif", "im:-size 30x20 gradient:red-blue -depth 8 -colorspace CMYK", "im Farbmodell CMYK", ""},
+    {"lab.tif", "im:-size 30x20 gradient:red-blue -depth 8 -colorspace Lab", "im Farbmodell Lab", ""},
+    {"seiten.tif", "im:-depth 8 -size 30x20 xc:red xc:blue", "Die Datei enthält 2 Bilder", ""},
+    {"kaputt.jpg", "im:-seed 3 -size 200x150 plasma:red-blue -quality 90", "Datei ist beschädigt", ""},
+    {"kaputt.tif", "py:Image.linear_gradient('L').resize((60, 40)).save(out)", "Datei ist beschädigt", ""},
+    {"kaputt.bmp", "im:-size 60x40 gradient:red-blue -depth 8 -type TrueColor", "Datei ist beschädigt", ""},
+};
+
+// Files whose end is cut off, as a broken copy or download leaves them.
+const std::map<std::string, double> kCutTo = {{"kaputt.jpg", 0.5}, {"kaputt.tif", 0.6}, {"kaputt.bmp", 0.7}};
+
+}  // namespace
+
+TEST_F(EndToEnd, InPlaceRunsReplaceNoFileByLessAndCopiesSayWhatTheirSourceWas)
+{
+    for (const InPlaceSource& s : kInPlaceSources) {
+        const std::string path = pics + "/" + s.name;
+        const std::string maker = s.maker;
+        if (maker.starts_with("im:"))
+            testsupport::ImageMagick(maker.substr(3) + " " + Quote(path));
+        else
+            testsupport::Pillow("out = " + Quote(path) + "\n" + maker.substr(3));
+        if (kCutTo.contains(s.name)) {
+            std::vector<uint8_t> bytes = testsupport::ReadBytes(path);
+            bytes.resize(size_t(double(bytes.size()) * kCutTo.at(s.name)));
+            testsupport::WriteBytes(path, bytes);
+        }
+    }
+    testsupport::Pillow("Image.linear_gradient('L').save(" + Quote(pics + "/kaputt.png") + ")");
+    std::vector<uint8_t> png = testsupport::ReadBytes(pics + "/kaputt.png");
+    png.resize(png.size() / 2);
+    testsupport::WriteBytes(pics + "/kaputt.png", png);
+    for (const char* drawing : {"drawing.wmf", "drawing.emf"})
+        fs::copy_file(std::string(CORVALIN_SOURCE_DIR) + "/tests/metafile/fixtures/" + drawing,
+                      pics + "/" + drawing);
+    TBitmapEx four;
+    picturetest::Fill(four, 32, 7, picturetest::Noise);  // no padded plane rows, which Pillow misreads
+    four.ChangePixelFormat(TPixelFormat::pf4bit);
+    SavePcxFile(four, pics + "/vier.pcx", 0, {});
+    std::map<std::string, std::vector<uint8_t>> before;
+    std::map<std::string, testsupport::RgbPicture> seen;
+    for (const auto& entry : fs::directory_iterator(pics)) {
+        const std::string name = entry.path().filename();
+        before[name] = testsupport::ReadBytes(entry.path());
+        if (name.ends_with(".pcx") || name == "flach.psd" || name == "symbol.ico")
+            seen[name] = testsupport::DecodeWithPillow(entry.path());
+    }
+
+    // In place, with the format and the depth kept.
+    RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " /format=1 /colors=1 /copy=0 /adapt=1 /recursiv=0");
+    EXPECT_EQ(run.status, 1);
+    for (const InPlaceSource& s : kInPlaceSources) {
+        const std::string path = pics + "/" + s.name;
+        if (*s.reason != '\0') {
+            EXPECT_EQ(testsupport::ReadBytes(path), before[s.name]) << s.name;
+            const size_t at = run.err.find(FailureLine(path) + " ");
+            ASSERT_NE(at, std::string::npos) << s.name << "\n" << run.err;
+            const std::string reason = run.err.substr(at, run.err.find('\n', at) - at);
+            EXPECT_NE(reason.find(s.reason), std::string::npos) << reason;
+            EXPECT_NE(reason.find("Kopie"), std::string::npos) << "how to get it anyway: " << reason;
+        } else {
+            const std::vector<uint8_t> bytes = testsupport::ReadBytes(path);
+            EXPECT_NE(bytes, before[s.name]) << s.name;
+            EXPECT_TRUE(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())
+                            .starts_with(s.signature)) << s.name;
+        }
+    }
+    for (const char* kept : {"drawing.wmf", "drawing.emf", "kaputt.png"})
+        EXPECT_EQ(testsupport::ReadBytes(pics + "/" + kept), before[kept]) << kept;
+    EXPECT_NE(run.err.find(FailureLine(pics + "/kaputt.png") + " "), std::string::npos) << run.err;
+    // An EMF's target is a WMF beside it; the search finds only the WMF here.
+    EXPECT_NE(run.err.find(FailureLine(pics + "/drawing.wmf") + " Die Zeichnung würde durch ein Pixelbild ersetzt"),
+              std::string::npos) << run.err;
+    for (const auto& [name, pixels] : seen) {
+        const testsupport::RgbPicture after = testsupport::DecodeWithPillow(pics + "/" + name);
+        EXPECT_EQ(after.rgb, pixels.rgb) << name;
+    }
+    EXPECT_EQ(testsupport::ReadBytes(pics + "/vier.pcx")[0], 10);
+    const std::vector<uint8_t> icon = testsupport::ReadBytes(pics + "/symbol.ico");
+    EXPECT_EQ(icon[4], 2) << "both sizes of the icon are written back";
+
+    // As copies the same files convert, and the lines say what the source was.
+    run = Run("/auto=1 /dir=" + Quote(pics) + " /format=1 /colors=1 /copy=1 /adapt=1 /recursiv=0");
+    auto lineOf = [&run](const std::string& name) {
+        for (const std::string& line : run.out)
+            if (line.find("/Neu_" + name + ":") != std::string::npos)
+                return line;
+        return std::string();
+    };
+    for (const char* name : {"kaputt.jpg", "kaputt.tif", "kaputt.bmp"})
+        EXPECT_TRUE(lineOf(name).ends_with(" ==> " + FormatByteSize(fs::file_size(pics + "/Neu_" + name)) +
+                                           " (Quelle beschädigt)")) << lineOf(name);
+    EXPECT_TRUE(lineOf("seiten.tif").ends_with(" (Quelle enthält 2 Bilder; das erste wurde übernommen)"))
+        << lineOf("seiten.tif");
+    const size_t written = size_t(std::count_if(run.out.begin(), run.out.end(), [](const std::string& line) {
+        return line.find(" ==> ") != std::string::npos;
+    }));
+    EXPECT_GE(written, std::size(kInPlaceSources));
+    EXPECT_NE(std::find(run.out.begin(), run.out.end(), std::to_string(written) + " Dateien gesamt"), run.out.end());
+
+    // A chosen depth converts deep and CMYK or Lab files in place.
+    run = Run("/auto=1 /dir=" + Quote(pics) + " /format=1 /colors=6 /copy=0 /adapt=1 /recursiv=0");
+    for (const char* name : {"tief.tif", "cmyk.tif", "lab.tif", "tief.psd"})
+        EXPECT_NE(testsupport::ReadBytes(pics + "/" + name), before[name]) << name;
+    const auto info = testsupport::RunCommand("/usr/bin/tiffinfo " + Quote(pics + "/cmyk.tif") + " 2>&1");
+    EXPECT_NE(info.output.find("RGB color"), std::string::npos) << info.output;
 }

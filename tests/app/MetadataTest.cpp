@@ -87,7 +87,9 @@ TEST_F(Metadata, APhotographConvertedInPlaceKeepsWhatItCarries)
         << "the tools made a different source than expected";
     const std::vector<std::string> sourceSegments = Segments(ReadBytes(photo));
 
-    // A quarter turn, then the shorter side fitted to 300: 480 x 640 becomes 300 x 400.
+    // A quarter turn, then the shorter side fitted to 300: 480 x 640 becomes
+    // 300 x 400; the picture stays as it is stored.
+    frontEnd.settings.Metadata.AutoOrient = false;
     const std::string source = photo;
     ConvertPicture(session, photo, 0, 3, 1, 300, 300, 0, 85, false);
     ASSERT_EQ(photo, source);
@@ -124,4 +126,63 @@ TEST_F(Metadata, ColourProfilesTravelBetweenPngAndJpeg)
                              " | cmp - " + Quote(icc)).status, 0) << result;
     EXPECT_EQ(RunCommand("/usr/bin/pngcheck -q " + Quote(jpeg)).status, 0);
     ExpectCleanDecodes(png);
+}
+
+TEST_F(Metadata, TiffAndPsdDescriptionsAndProfilesReachTheirCopies)
+{
+    const std::string icc = dir.File("rgb.icc");
+    Pillow("from PIL import ImageCms\nopen(" + Quote(icc) +
+           ", 'wb').write(ImageCms.ImageCmsProfile("
+           "ImageCms.createProfile('sRGB')).tobytes())");
+    std::string tiff = dir.File("scan.tif"), psd = dir.File("layers.psd");
+    ImageMagick("-size 64x48 gradient:red-blue -profile " + Quote(icc) + " " + Quote(tiff));
+    ImageMagick("-size 64x48 gradient:red-blue -profile " + Quote(icc) + " " + Quote(psd));
+    ASSERT_EQ(RunCommand("/usr/bin/exiftool -q -overwrite_original -Artist='Eva' -Copyright='(c) Eva' "
+                         "-ImageDescription='Am See' -XMP-dc:Description='Am See' "
+                         "-IPTC:Caption-Abstract='Am See' -Orientation#=6 " +
+                         Quote(tiff))
+                  .status,
+              0);
+    const char* tags = "-Artist -Copyright -ImageDescription -XMP:Description -IPTC:Caption-Abstract -Orientation";
+    const struct {
+        std::string source;
+        int32_t format;
+        const char* expected;
+    } cases[] = {
+        {tiff, 9, "Eva\t(c) Eva\tAm See\tAm See\tAm See\t-\n"},  // shown upright: no tag needed
+        {tiff, 4, "Eva\t(c) Eva\tAm See\tAm See\tAm See\t1\n"},
+        {psd, 4, "-\t-\t-\t-\t-\t-\n"},
+    };
+    for (const auto& c : cases) {
+        std::string result = c.source;
+        ConvertPicture(session, result, c.format, 0, 0, 10, 10, 0, 85, true);
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -T -n " + std::string(tags) + " " + Quote(result)).output, c.expected)
+            << result;
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result) + " | cmp - " + Quote(icc)).status, 0)
+            << result;
+        if (c.source == tiff)
+            EXPECT_EQ(testsupport::DecodeWithPillow(result).width, 48) << result;
+    }
+}
+
+TEST_F(Metadata, TheResolutionASourceStatesReachesATiffCopy)
+{
+    const struct {
+        const char* name;
+        const char* make;
+        const char* expected;
+    } cases[] = {
+        {"a.tif", "-units PixelsPerInch -density 300x150", "300\t150\t2\n"},
+        {"b.tif", "-units PixelsPerCentimeter -density 100", "254\t254\t2\n"},
+        {"c.jpg", "-units PixelsPerInch -density 72", "72\t72\t2\n"},
+        {"d.png", "", "87.7\t87.7\t2\n"},  // none stated
+    };
+    for (const auto& c : cases) {
+        std::string path = dir.File(c.name);
+        ImageMagick(std::string("-size 16x8 xc:gray ") + c.make + " " + Quote(path));
+        ConvertPicture(session, path, 9, 0, 0, 10, 10, 0, 85, true);
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -T -n -XResolution -YResolution -ResolutionUnit " + Quote(path)).output,
+                  c.expected)
+            << c.name;
+    }
 }

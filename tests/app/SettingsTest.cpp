@@ -121,6 +121,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
     s.TextEnabled = true;
     s.TargetFormat = 10;
     s.ColorDepth = 6;
+    s.Metadata = {false, true, true};
     frontEnd.settings = s;
     session.Preview = false;
     session.Overlay = {"(c) Hestrad", -10, 5, nullptr};
@@ -130,7 +131,8 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "[Corvalin]\npath=/srv/Bilder mit Leerzeichen/\ncopyright=1\nsubfolder=0\ncopy=0\n"
         "preview=0\nwidth=-3\nheight=77\nquality=12\nmode=4\nrotate=3\nconvert=10\n"
         "colordepth=6\ncopyright_text=(c) Hestrad\ncopyright_border=-10\ncopyright_align=5\n"
-        "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n";
+        "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
+        "autoorient=0\nstrip=1\nkeepdate=1\n";
     EXPECT_EQ(ReadText(store), expected);
 
     FakeFrontEnd other;

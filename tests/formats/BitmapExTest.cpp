@@ -28,7 +28,7 @@ TEST(SaveToFileEx, BmpDataUnderTheExtensionsWithoutAWriter)
     TempDir dir;
     TBitmapEx picture;
     Fill(picture, 3, 2, Noise);
-    for (const char* name : {"x.pcx", "x.psd", "x.pcd", "x.ico", "x.xyz", "x.BMP"}) {
+    for (const char* name : {"x.pcd", "x.xyz", "x.BMP"}) {
         const std::string path = dir.File(name);
         const uint8_t index = picture.SaveToFileEx(path, 0);
         EXPECT_EQ(index, FormatIndexOf(name));
@@ -37,8 +37,16 @@ TEST(SaveToFileEx, BmpDataUnderTheExtensionsWithoutAWriter)
         EXPECT_EQ(bytes[0], 'B');
         EXPECT_EQ(bytes[1], 'M');
     }
-    // Those read as BMP data too load back.
-    for (const char* name : {"x.ico", "x.xyz", "x.BMP"}) {
+    // PCX, Photoshop and icon files are written as themselves.
+    const std::pair<const char*, std::vector<uint8_t>> own[] = {
+        {"x.pcx", {10, 5}}, {"x.psd", {'8', 'B', 'P', 'S'}}, {"x.ico", {0, 0, 1, 0, 1, 0}}};
+    for (const auto& [name, signature] : own) {
+        EXPECT_EQ(picture.SaveToFileEx(dir.File(name), 0), FormatIndexOf(name));
+        const auto bytes = ReadBytes(dir.File(name));
+        EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(signature.size())), signature) << name;
+    }
+    // Those read as BMP data, and the ones written as themselves, load back.
+    for (const char* name : {"x.xyz", "x.BMP", "x.pcx", "x.psd", "x.ico"}) {
         TBitmapEx back;
         EXPECT_EQ(back.LoadFromFileEx(dir.File(name)), FormatIndexOf(name));
         EXPECT_TRUE(SamePixels(picture, back)) << name;

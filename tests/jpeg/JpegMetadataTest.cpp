@@ -132,14 +132,14 @@ TEST(JpegMetadata, ProfileChunksJoinInTheirNumberedOrderOrNotAtAll)
 
 TEST(JpegMetadata, SegmentsBeyondTheSideDataBudgetAreDropped)
 {
-    // 300 XMP segments of 64 KB: more than the budget of one file.
+    // 300 XMP extension segments of 64 KB: more than the budget of one file.
     std::vector<TJpegMarker> markers(300, {0xE1, std::vector<uint8_t>(65000, ' ')});
-    const char xmp[] = "http://ns.adobe.com/xap/1.0/";
+    const char xmp[] = "http://ns.adobe.com/xmp/extension/";
     for (TJpegMarker& marker : markers)
         std::copy(std::begin(xmp), std::end(xmp), marker.bytes.begin());
     const std::vector<uint8_t> file = JpegWith(markers);
     const TPictureMetadata metadata = ReadJpegMetadata(file);
-    EXPECT_EQ(metadata.jpegSegments.size(), size_t(kMaxSideDataBytes / 65000));
+    EXPECT_EQ(metadata.xmpExtension.size(), size_t(kMaxSideDataBytes / 65000));
     TempDir dir;
     WriteBytes(dir.File("many.jpg"), file);
     TBitmapEx picture;
@@ -165,4 +165,37 @@ TEST(JpegMetadata, ProfilesOfOtherColourSpacesAreNotWritten)
                                  Quote(dir.File(name))).output, "False\n") << space << " " << name;
         }
     }
+}
+
+TEST(ExifOrientation, IsReadOnlyFromASoundTagOfOneToEight)
+{
+    // CameraExif's Orientation is the SHORT at TIFF offset 22 + 8 = 30.
+    const struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        int expected;
+        int afterUpright;  // a SHORT tag of any value becomes 1
+    } cases[] = {
+        {"as made", 0, 0, 6, 1},
+        {"value 9", 30, 9, 0, 1},
+        {"value 0", 30, 0, 0, 1},
+        {"type LONG", 24, 0x00010004, 0, 0},
+        {"count 2", 26, 2, 0, 0},
+        {"entry count beyond the data", 8, 0xFFFF, 0, 0},
+        {"IFD0 offset outside", 4, 0xFFFFFFF0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> exif = CameraExif();
+        if (c.at != 0)
+            Set32(exif, c.at, c.value);
+        EXPECT_EQ(ExifOrientation(exif), c.expected) << c.what;
+        const std::vector<uint8_t> tiff(exif.begin() + 6, exif.end());
+        EXPECT_EQ(ExifOrientation(tiff), c.expected) << c.what << " without identifier";
+        std::vector<uint8_t> upright = exif;
+        SetExifOrientationUpright(upright);
+        EXPECT_EQ(ExifOrientation(upright), c.afterUpright) << c.what;
+    }
+    const std::vector<uint8_t> whole = CameraExif();
+    EXPECT_EQ(ExifOrientation(std::vector<uint8_t>(whole.begin(), whole.begin() + 30)), 0);
 }

@@ -1,7 +1,6 @@
 // The TIFF writer: exact layouts, and files that libtiff's tools and
 // ImageMagick accept with the pixels the picture had.
 #include <filesystem>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -49,12 +48,8 @@ void ExpectLibtiffAccepts(const std::string& path)
 {
     const CommandResult info = RunCommand("/usr/bin/tiffinfo " + Quote(path) + " 2>&1");
     EXPECT_EQ(info.status, 0) << info.output;
-    // The 10-byte Software value has no terminating zero; libtiff notes that
-    // and reads it. Nothing else may draw a remark.
-    std::istringstream lines(info.output);
-    for (std::string line; std::getline(lines, line);)
-        if (line.find("Warning") != std::string::npos || line.find("Error") != std::string::npos)
-            EXPECT_NE(line.find("\"Software\" does not end in null byte"), std::string::npos) << line;
+    EXPECT_EQ(info.output.find("Warning"), std::string::npos) << info.output;
+    EXPECT_EQ(info.output.find("Error"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Quennawerk"), std::string::npos) << info.output;
     const CommandResult dump = RunCommand("/usr/bin/tiffdump " + Quote(path) + " 2>&1");
     EXPECT_EQ(dump.status, 0) << dump.output;
@@ -86,31 +81,31 @@ std::vector<uint8_t> Save(const TBitmap& picture, const TempDir& dir, const std:
 
 }  // namespace
 
-TEST(TiffWriter, OneRedPixelIsTheExact229ByteFile)
+TEST(TiffWriter, OneRedPixelIsTheExact230ByteFile)
 {
     TempDir dir;
     TBitmapEx picture;
     Fill(picture, 1, 1, [](int, int) { return RGB(255, 0, 0); });
     const std::vector<uint8_t> file = Save(picture, dir);
-    ASSERT_EQ(file.size(), 229u);
-    const std::vector<uint8_t> head = {'I', 'I', 42, 0, 43, 0, 0, 0,
+    ASSERT_EQ(file.size(), 230u);
+    const std::vector<uint8_t> head = {'I', 'I', 42, 0, 44, 0, 0, 0,
                                        0x6D, 3, 0, 0, 10, 0, 0, 0,   // 877/10
                                        0x6D, 3, 0, 0, 10, 0, 0, 0,
                                        8, 0, 8, 0, 8, 0,
-                                       'Q', 'u', 'e', 'n', 'n', 'a', 'w', 'e', 'r', 'k',
+                                       'Q', 'u', 'e', 'n', 'n', 'a', 'w', 'e', 'r', 'k', 0,
                                        255, 0, 0,  // the strip
                                        15, 0};
     EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + long(head.size())), head);
     const std::vector<std::array<uint32_t, 4>> expected = {
         {254, 4, 1, 0}, {256, 3, 1, 1}, {257, 3, 1, 1}, {258, 3, 3, 24}, {259, 3, 1, 1},
-        {262, 3, 1, 2}, {273, 4, 1, 40}, {277, 3, 1, 3}, {278, 4, 1, 1}, {279, 4, 1, 3},
-        {282, 5, 1, 8}, {283, 5, 1, 16}, {284, 3, 1, 1}, {296, 3, 1, 2}, {305, 2, 10, 30}};
+        {262, 3, 1, 2}, {273, 4, 1, 41}, {277, 3, 1, 3}, {278, 4, 1, 1}, {279, 4, 1, 3},
+        {282, 5, 1, 8}, {283, 5, 1, 16}, {284, 3, 1, 1}, {296, 3, 1, 2}, {305, 2, 11, 30}};
     const auto entries = DirectoryOf(file);
     ASSERT_EQ(entries.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ((std::array<uint32_t, 4>{entries[i].tag, entries[i].type, entries[i].count, entries[i].value}),
                   expected[i]) << "entry " << i;
-    EXPECT_EQ(Le32(file, 225), 0u) << "no next directory";
+    EXPECT_EQ(Le32(file, 226), 0u) << "no next directory";
     ExpectLibtiffAccepts(dir.File("t.tif"));
 }
 
@@ -123,8 +118,8 @@ TEST(TiffWriter, RgbFilesOfEveryTrueColourLayoutDecodeToThePicturesPixels)
         Fill(picture, 37, 23, Noise);
         picture.ChangePixelFormat(format);
         const std::vector<uint8_t> file = Save(picture, dir);
-        EXPECT_EQ(file.size(), 40u + 37 * 23 * 3 + 186) << int(format);
-        EXPECT_EQ(Le32(file, 4), 40u + 37 * 23 * 3);
+        EXPECT_EQ(file.size(), 41u + 37 * 23 * 3 + 186) << int(format);
+        EXPECT_EQ(Le32(file, 4), 41u + 37 * 23 * 3);
         ExpectLibtiffAccepts(dir.File("t.tif"));
         ExpectImageMagickSees(picture, dir.File("t.tif"), 37, 0);
     }
@@ -141,7 +136,7 @@ TEST(TiffWriter, PaletteFilesCarryTheColourMapTimes256)
     EXPECT_EQ(entries.size(), 15u);
     EXPECT_EQ(Find(entries, 320).value, 8u);
     EXPECT_EQ(Find(entries, 320).count, 768u);
-    EXPECT_EQ(Find(entries, 273).value, 1570u);
+    EXPECT_EQ(Find(entries, 273).value, 1571u);
     EXPECT_EQ(Find(entries, 262).value, 3u);
     const auto& palette = picture.Palette();
     for (size_t i = 0; i < 256; ++i) {
@@ -170,7 +165,7 @@ TEST(TiffWriter, FourBitWidthIsRoundedDownToAMultipleOfFour)
         EXPECT_EQ(Find(entries, 256).value, written);
         EXPECT_EQ(Find(entries, 258).value, widened ? 8u : 4u);
         EXPECT_EQ(Find(entries, 279).value, (widened ? written : written / 2) * 5);
-        EXPECT_EQ(Find(entries, 273).value, 34u + (widened ? 1536 : 96));
+        EXPECT_EQ(Find(entries, 273).value, 35u + (widened ? 1536 : 96));
         ExpectLibtiffAccepts(dir.File("t.tif"));
         ExpectImageMagickSees(picture, dir.File("t.tif"), int(written), 1);
     }
@@ -188,7 +183,7 @@ TEST(TiffWriter, BilevelFilesWriteTheBitsAsStored)
     EXPECT_EQ(entries.size(), 14u);
     EXPECT_EQ(Find(entries, 279).value, 2u * 4);
     EXPECT_EQ(Find(entries, 262).value, 1u);
-    EXPECT_EQ(Le32(file, 4), 8u + 8 + 26);
+    EXPECT_EQ(Le32(file, 4), 8u + 8 + 27);
     ExpectLibtiffAccepts(dir.File("t.tif"));
     const RgbPicture decoded = DecodeWithImageMagick(dir.File("t.tif"));
     ASSERT_EQ(decoded.width, 9);

@@ -284,7 +284,8 @@ def disguised_and_aliases():
     for n in ("a.jpeg", "b.jpe", "png-inside.jpg"):
         with Image.open(os.path.join(d, n)) as im:
             check(im.format == "JPEG" and im.size == (20, 15), f"{n}: {im.format} {im.size}")
-    check(read(os.path.join(d, "old.pcx"))[:2] == b"BM" and size_of(os.path.join(d, "old.pcx")) == (20, 15),
+    # BMP data that earlier versions wrote under .pcx loads, and is written back as PCX.
+    check(read(os.path.join(d, "old.pcx"))[:2] == b"\x0a\x05" and size_of(os.path.join(d, "old.pcx")) == (20, 15),
           "BMP data in .pcx")
     check(r.status == 0 and listing(d) == ["a.jpeg", "b.jpe", "old.pcx", "png-inside.jpg"],
           f"aliases: {r.status} {listing(d)}\n{r.err}")

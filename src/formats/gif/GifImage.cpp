@@ -220,11 +220,12 @@ void TGIFImage::SaveToStream(TStream& stream) const
     WriteGif(stream, header_, images_);
 }
 
-size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TGIFImage gif;
     gif.LoadFromBytes(file);
     picture.AssignPicture(&gif);
+    metadata.source.damaged = !gif.Images().empty() && gif.Images().front().damaged;
     return gif.Images().size();
 }
 

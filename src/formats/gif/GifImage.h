@@ -39,6 +39,9 @@ struct TGIFSubImage {
     uint8_t transparentIndex = 0;
     // False for extensions that no image descriptor followed.
     bool hasData = false;
+    // Of an image read from a file: its data ended before its last pixel
+    // (cut off or damaged), the rest keeps the fill value.
+    bool damaged = false;
     // The indices as an 8-bit raster whose palette is the active colour map
     // padded with black to 256 entries. Of an image read from a file only the
     // part that can be shown is kept: all of a first image that covers the

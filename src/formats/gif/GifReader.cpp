@@ -258,24 +258,30 @@ std::shared_ptr<TRaster> CreateKeptPixels(const TGIFHeader& header, const TGIFSu
 
 // Decodes the image's rows (in stream order, de-interlaced here) into the
 // kept pixels, up to where the data end.
-void DecodeRows(TLzwDecoder& decoder, const TGIFSubImage& image)
+// Returns how many pixels the data reached.
+uint64_t DecodeRows(TLzwDecoder& decoder, const TGIFSubImage& image)
 {
     TRaster& pixels = *image.pixels;
     std::vector<uint8_t> row(image.width);
+    uint64_t decoded = 0;
     for (int32_t r = 0; r < image.height; ++r) {
         const size_t count = decoder.Read(row);
+        decoded += count;
         const int32_t y = image.interlaced ? DeinterlacedRow(r, image.height) : r;
         if (y < pixels.height)
             std::memcpy(pixels.Row(y), row.data(), std::min<size_t>(count, size_t(pixels.width)));
         if (count < row.size())
-            return;
+            break;
     }
+    return decoded;
 }
 
 void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels)
 {
     if (keepPixels)
         image.pixels = CreateKeptPixels(header, image);
+    // Until the data are decoded to the last pixel the image is incomplete.
+    image.damaged = true;
     if (AtEnd())
         return;  // no code size: the image keeps its fill
     const int minCodeSize = Byte();
@@ -285,10 +291,10 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
         return;
     TLzwDecoder decoder(GifLzw(minCodeSize));
     decoder.Start(data);
-    if (image.pixels)
-        DecodeRows(decoder, image);
-    else
-        decoder.Skip(uint64_t(image.width) * image.height);  // checks a frame nobody looks at
+    const uint64_t pixels = uint64_t(image.width) * image.height;
+    // A frame nobody looks at is only checked.
+    const uint64_t decoded = image.pixels ? DecodeRows(decoder, image) : decoder.Skip(pixels);
+    image.damaged = decoded < pixels;
     // The one damage that fails the file; any other leaves the rest at its fill.
     if (decoder.Stopped() == TLzwStop::SelfReference)
         throw GIFException(gifmsg::CircularTable);

@@ -220,7 +220,8 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data)
     return HeaderOf(decoder);
 }
 
-std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows)
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows,
+                                    TSourceReport* report)
 {
     TJpegDecoder decoder(data);
     HeaderOf(decoder);  // refuses oversized pictures before libjpeg allocates
@@ -242,6 +243,11 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
     else
         ReadDirectRows(decoder, *raster);
     decoder.Finish();
+    if (report != nullptr) {
+        report->damaged = decoder.Damaged();
+        if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+            report->colourModel = TSourceReport::TColourModel::Cmyk;
+    }
     return raster;
 }
 

@@ -9,6 +9,7 @@
 
 #include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegSession.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "picture/Raster.h"
 #include "picture/RowSampling.h"
 
@@ -30,8 +31,10 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
 // (also CMYK/YCCK) files, an 8-bit raster with at most 236 grey levels in
 // its palette for greyscale files. Damaged or truncated data decodes as far
 // as it goes. Colour files deliver only the rows sampled for the number of
-// rows that `rows` answers, when it is given (see TRowRequest).
-std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows = {});
+// rows that `rows` answers, when it is given (see TRowRequest). When report
+// is given it learns whether data were filled in and the file's colour model.
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows = {},
+                                    TSourceReport* report = nullptr);
 
 // Encodes the raster, whatever its layout, as a baseline JFIF file; the
 // markers follow the JFIF header.

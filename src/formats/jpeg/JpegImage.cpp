@@ -96,8 +96,10 @@ size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     // Reading the side data cannot fail on damage, so the decoder's own
     // header pass is the one that refuses a damaged file.
     TBitmap decoded;
-    decoded.AdoptRaster(DecodeJpeg(file, rows));
+    TSourceReport report;
+    decoded.AdoptRaster(DecodeJpeg(file, rows, &report));
     metadata = ReadJpegMetadata(file);
+    metadata.source = report;
     picture.AssignPicture(&decoded);
     return 1;
 }

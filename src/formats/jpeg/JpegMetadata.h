@@ -10,9 +10,10 @@
 
 namespace corvalin {
 
-// Walks the segments before the first scan and keeps the Exif and XMP APP1
-// segments, the Photoshop APP13 segments and the colour profile (APP2
-// chunks, joined in their numbered order), charging what it keeps to the
+// Walks the segments before the first scan and keeps the parts they hold:
+// Exif and XMP (APP1, the first of each, and the XMP extension segments),
+// Photoshop resources (APP13, joined), the colour profile (APP2 chunks,
+// joined in their numbered order) and the comment, charging what it keeps to the
 // file's side-data budget. A profile whose chunks do not fit together is
 // dropped; damaged segment structure ends the walk with what was read. Never
 // throws for bad data: whether the picture can be read is libjpeg's to say.
@@ -25,10 +26,10 @@ struct TJpegMarker {
 };
 
 // The segments a JPEG picture of width x height carries from the metadata,
-// in the source's order: Exif made true for the new picture (see
-// ExifForPicture), XMP and Photoshop as they were, and an RGB colour profile
-// cut into as many APP2 chunks as it needs. Nothing that the format cannot
-// hold is written.
+// in the order a JPEG source held them: Exif made true for the new picture
+// (see ExifForPicture), XMP, Photoshop resources and the comment as they
+// were, and an RGB colour profile cut into as many APP2 chunks as it needs.
+// Nothing that the format cannot hold is written.
 std::vector<TJpegMarker> JpegMarkersFor(const TPictureMetadata& metadata, int32_t width,
                                         int32_t height);
 

@@ -44,6 +44,8 @@ public:
     // how many.
     unsigned SkipRows(unsigned count);
     void Finish();
+    // Whether libjpeg has so far filled in cut-off or corrupt data.
+    bool Damaged() const { return corvalin_jpeg_decoder_damaged(session_) != 0; }
 
 private:
     [[noreturn]] void Fail() const;

@@ -13,6 +13,7 @@ typedef struct ShimError {
     struct jpeg_error_mgr pub;
     jmp_buf exit;
     CorvalinJpegFailure failure;
+    int damaged; /* a warning said the data were cut short or corrupt */
 } ShimError;
 
 static void ExitWithFailure(j_common_ptr cinfo)
@@ -23,10 +24,30 @@ static void ExitWithFailure(j_common_ptr cinfo)
     longjmp(err->exit, 1);
 }
 
-static void IgnoreMessage(j_common_ptr cinfo, int level)
+/* Warnings that libjpeg gives when it fills in what the data did not hold;
+ * the others (an unknown JFIF revision, a damaged colour profile marker)
+ * leave the picture whole. */
+static int IsDamageWarning(int code)
 {
-    (void)cinfo;
-    (void)level;
+    switch (code) {
+    case JWRN_ARITH_BAD_CODE: case JWRN_BOGUS_PROGRESSION: case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HIT_MARKER: case JWRN_HUFF_BAD_CODE: case JWRN_JPEG_EOF: case JWRN_MUST_RESYNC:
+    case JWRN_NOT_SEQUENTIAL:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+/* Nothing is printed; warnings are counted and damage remembered. */
+static void NoteMessage(j_common_ptr cinfo, int level)
+{
+    ShimError* err = (ShimError*)cinfo->err;
+    if (level >= 0)
+        return;
+    err->pub.num_warnings++;
+    if (IsDamageWarning(err->pub.msg_code))
+        err->damaged = 1;
 }
 
 static void IgnoreOutput(j_common_ptr cinfo)
@@ -38,7 +59,8 @@ static void InstallErrorManager(ShimError* err)
 {
     jpeg_std_error(&err->pub);
     err->pub.error_exit = ExitWithFailure;
-    err->pub.emit_message = IgnoreMessage;
+    err->pub.emit_message = NoteMessage;
+    err->damaged = 0;
     err->pub.output_message = IgnoreOutput;
 }
 
@@ -142,6 +164,11 @@ struct jpeg_decompress_struct* corvalin_jpeg_decoder_info(CorvalinJpegDecoder* d
 const CorvalinJpegFailure* corvalin_jpeg_decoder_failure(const CorvalinJpegDecoder* decoder)
 {
     return &decoder->err.failure;
+}
+
+int corvalin_jpeg_decoder_damaged(const CorvalinJpegDecoder* decoder)
+{
+    return decoder->err.damaged;
 }
 
 int corvalin_jpeg_decoder_has_multiple_scans(CorvalinJpegDecoder* decoder, int* multiple)

@@ -3,7 +3,8 @@
  * shim call that entered libjpeg, which then returns 0 with libjpeg's message
  * code and text in the session's failure. No C++ frame lies between the
  * setjmp and the longjmp, so nothing is ever unwound through libjpeg.
- * Warnings are ignored: damaged data decodes as far as it goes.
+ * Warnings are not fatal: damaged data decodes as far as it goes, and the
+ * session remembers that it did.
  *
  * Every call that can reach libjpeg's error exit goes through this shim; the
  * fields of the libjpeg structures may be read and set directly between the
@@ -53,6 +54,8 @@ void corvalin_jpeg_decoder_close(CorvalinJpegDecoder* decoder);
  * corvalin_jpeg_decoder_start, output fields to read after it. */
 struct jpeg_decompress_struct* corvalin_jpeg_decoder_info(CorvalinJpegDecoder* decoder);
 const CorvalinJpegFailure* corvalin_jpeg_decoder_failure(const CorvalinJpegDecoder* decoder);
+/* 1 when libjpeg has warned that it filled in cut-off or corrupt data. */
+int corvalin_jpeg_decoder_damaged(const CorvalinJpegDecoder* decoder);
 
 /* Each returns 1 on success and 0 on a fatal error. */
 int corvalin_jpeg_decoder_has_multiple_scans(CorvalinJpegDecoder* decoder, int* multiple);

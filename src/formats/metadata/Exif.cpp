@@ -20,6 +20,7 @@ struct TDamagedExif {};
 enum : uint16_t {
     kTagImageWidth = 0x0100,
     kTagImageLength = 0x0101,
+    kTagOrientation = 0x0112,
     kTagThumbnailOffset = 0x0201,
     kTagThumbnailLength = 0x0202,
     kTagExifIfd = 0x8769,
@@ -29,7 +30,7 @@ enum : uint16_t {
     kTagInteropIfd = 0xA005,
 };
 
-enum : uint16_t { kTypeShort = 3, kTypeLong = 4, kTypeIfd = 13 };
+enum : uint16_t { kTypeAscii = 2, kTypeShort = 3, kTypeLong = 4, kTypeIfd = 13 };
 
 constexpr size_t kEntryBytes = 12;
 
@@ -220,7 +221,114 @@ std::vector<uint8_t> Rewritten(std::span<const uint8_t> tiffIn, uint32_t width, 
     return tiff;
 }
 
+// The TIFF structure of a block, behind the identifier when it has one.
+size_t TiffStart(std::span<const uint8_t> block)
+{
+    return IsExifSegment(block) ? sizeof kExifIdentifier : 0;
+}
+
+// Where IFD0's Orientation SHORT is held in the block; 0 when it has none.
+size_t OrientationAt(std::span<const uint8_t> block)
+{
+    const size_t start = TiffStart(block);
+    try {
+        TExifWalker walker(block.subspan(start));
+        const TDirectory first = walker.Read(walker.FirstIfd());
+        const TEntry* entry = first.Find(kTagOrientation);
+        if (entry == nullptr || entry->type != kTypeShort || entry->count != 1)
+            return 0;
+        return start + entry->at + 8;
+    } catch (const TDamagedExif&) {
+        return 0;
+    }
+}
+
+TByteOrder OrderOf(std::span<const uint8_t> block)
+{
+    return block[TiffStart(block)] == 'M' ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
+}
+
 }  // namespace
+
+int ExifOrientation(std::span<const uint8_t> block)
+{
+    const size_t at = OrientationAt(block);
+    if (at == 0)
+        return 0;
+    const uint16_t value = Get16(block.data() + at, OrderOf(block));
+    return value >= 1 && value <= 8 ? value : 0;
+}
+
+void SetExifOrientationUpright(std::vector<uint8_t>& block)
+{
+    const size_t at = OrientationAt(block);
+    if (at != 0)
+        PutAt(block, at, 1, 2, OrderOf(block));
+}
+
+std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation)
+{
+    struct TField {
+        uint16_t tag, type;
+        std::string text;
+    };
+    std::vector<TField> fields;
+    for (const auto& [tag, text] : texts)
+        if (!text.empty())
+            fields.push_back({tag, kTypeAscii, text});
+    if (orientation >= 1 && orientation <= 8)
+        fields.push_back({kTagOrientation, kTypeShort, {}});
+    if (fields.empty())
+        return {};
+    std::sort(fields.begin(), fields.end(), [](const TField& a, const TField& b) { return a.tag < b.tag; });
+    constexpr auto le = TByteOrder::LittleEndian;
+    std::vector<uint8_t> block = {'I', 'I'}, values;
+    Put16(block, 42, le);
+    Put32(block, 8, le);
+    Put16(block, uint16_t(fields.size()), le);
+    const size_t valuesAt = 8 + 2 + fields.size() * kEntryBytes + 4;
+    for (const TField& field : fields) {
+        Put16(block, field.tag, le);
+        Put16(block, field.type, le);
+        if (field.type == kTypeShort) {
+            Put32(block, 1, le);
+            Put32(block, uint32_t(orientation), le);
+            continue;
+        }
+        const size_t count = field.text.size() + 1;
+        Put32(block, uint32_t(count), le);
+        std::vector<uint8_t> text(field.text.begin(), field.text.end());
+        text.resize(std::max<size_t>(count, 4), 0);
+        if (count <= 4) {
+            block.insert(block.end(), text.begin(), text.end());
+            continue;
+        }
+        Put32(block, uint32_t(valuesAt + values.size()), le);
+        values.insert(values.end(), text.begin(), text.end());
+        if (values.size() % 2 != 0)
+            values.push_back(0);
+    }
+    Put32(block, 0, le);
+    block.insert(block.end(), values.begin(), values.end());
+    return block;
+}
+
+std::string ExifText(std::span<const uint8_t> block, uint16_t tag)
+{
+    const auto tiff = block.subspan(TiffStart(block));
+    try {
+        TExifWalker walker(tiff);
+        const TDirectory first = walker.Read(walker.FirstIfd());
+        const TEntry* entry = first.Find(tag);
+        if (entry == nullptr || entry->type != kTypeAscii || entry->count == 0)
+            return {};
+        const size_t valueAt = entry->count <= 4 ? entry->at + 8 : entry->value;
+        const auto bytes = tiff.subspan(valueAt, entry->count);
+        return std::string(bytes.begin(), std::find(bytes.begin(), bytes.end(), uint8_t(0)));
+    } catch (const TDamagedExif&) {
+        return {};
+    }
+}
 
 bool IsExifSegment(std::span<const uint8_t> segment)
 {
@@ -230,17 +338,14 @@ bool IsExifSegment(std::span<const uint8_t> segment)
 
 std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t width, int32_t height)
 {
-    if (!IsExifSegment(segment))
-        return {segment.begin(), segment.end()};
-    std::vector<uint8_t> result(segment.begin(), segment.begin() + sizeof kExifIdentifier);
+    const size_t start = TiffStart(segment);
     try {
-        const std::vector<uint8_t> tiff =
-            Rewritten(segment.subspan(sizeof kExifIdentifier), uint32_t(width), uint32_t(height));
-        result.insert(result.end(), tiff.begin(), tiff.end());
+        std::vector<uint8_t> result = Rewritten(segment.subspan(start), uint32_t(width), uint32_t(height));
+        result.insert(result.begin(), segment.begin(), segment.begin() + ptrdiff_t(start));
+        return result;
     } catch (const TDamagedExif&) {
         return {segment.begin(), segment.end()};
     }
-    return result;
 }
 
 }  // namespace corvalin

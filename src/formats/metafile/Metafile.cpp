@@ -229,11 +229,12 @@ void TMetafileCanvas::Record(uint16_t function, const std::vector<uint8_t>& para
     records_.insert(records_.end(), record.begin(), record.end());
 }
 
-size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadMetafileFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     TMetafile metafile;
     metafile.LoadFromBytes({file.begin(), file.end()});
     metafile.AssignTo(picture);
+    metadata.source.vector = true;
     return 1;
 }
 

@@ -119,4 +119,11 @@ void TPCDGraphic::Load(std::span<const uint8_t> file)
     }
 }
 
+TSourceReport TPCDGraphic::SourceReport() const
+{
+    TSourceReport report = TReaderGraphic::SourceReport();
+    report.photoCd = !Empty();
+    return report;
+}
+
 }  // namespace corvalin

@@ -18,6 +18,8 @@ public:
     void LoadFromBytes(std::span<const uint8_t> file) override;
     // Index is the resolution (0: 192 x 128, 1: 384 x 256, 2: 768 x 512, ...).
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+    // Also that the file is an image pack or overview file.
+    TSourceReport SourceReport() const override;
 
 private:
     void Load(std::span<const uint8_t> file);

@@ -261,6 +261,7 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
         std::memcpy(buffer.data(), packed.data(), filled);
     }
     std::memset(buffer.data() + filled, 0, decodedSize - filled);
+    damaged_ = filled < decodedSize;
 
     TRaster& raster = MutableRaster();
     for (int32_t y = 0; y < height; ++y) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "formats/png/PngErrors.h"
+#include "formats/png/PngExif.h"
 #include "formats/png/PngIcc.h"
 #include "formats/png/PngIdat.h"
 #include "common/ByteCursor.h"
@@ -323,8 +324,11 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     TPNGImage png;
     png.LoadFromBytes(file);
     std::vector<uint8_t> profile = ReadIccProfile(png);
+    std::vector<uint8_t> exif = ReadExifBlock(png);
     picture.AssignPicture(&png);
     metadata.iccProfile = std::move(profile);
+    metadata.source.bitsPerSample = png.Header().BitDepth;
+    metadata.exif = std::move(exif);
     return 1;
 }
 
@@ -333,6 +337,8 @@ void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,
 {
     TPNGImage png;
     png.Assign(picture);
+    if (!metadata.exif.empty() && !png.Chunks().empty())
+        AddExifBlock(png, metadata.exif);
     if (!metadata.iccProfile.empty() && !png.Chunks().empty())
         AddIccProfile(png, metadata.iccProfile);
     WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });

@@ -1,6 +1,7 @@
 #include "formats/psd/PsdGraphic.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
 #include "common/Limits.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/psd/PsdRows.h"
 
 namespace corvalin {
@@ -46,6 +48,39 @@ bool IsSingleChannel(TColorScheme scheme)
     return scheme == TColorScheme::csG || scheme == TColorScheme::csIndexed;
 }
 
+// The layer count of the layer and mask section: the layer records' count,
+// negative when the first alpha channel holds the merged picture's
+// transparency. Documents of 16 or 32 bits keep their layers in a tagged
+// block after the global mask instead.
+uint32_t LayerCountOf(std::span<const uint8_t> section)
+{
+    TByteCursor cursor(section);
+    if (cursor.Remaining() < 4)
+        return 0;
+    const uint32_t infoLength = cursor.U32BE();
+    auto count = [](TByteCursor& at) { return uint32_t(std::abs(int(int16_t(at.U16BE())))); };
+    if (infoLength >= 2)
+        return count(cursor);
+    if (cursor.Remaining() < 4)
+        return 0;
+    cursor.Skip(cursor.U32BE());  // global layer mask
+    while (cursor.Remaining() >= 12) {
+        const std::span<const uint8_t> signature = cursor.Bytes(4);
+        const std::span<const uint8_t> key = cursor.Bytes(4);
+        const uint32_t length = cursor.U32BE();
+        if (std::memcmp(signature.data(), "8BIM", 4) != 0 && std::memcmp(signature.data(), "8B64", 4) != 0)
+            return 0;
+        const bool layers = std::memcmp(key.data(), "Lr16", 4) == 0 || std::memcmp(key.data(), "Lr32", 4) == 0 ||
+                            std::memcmp(key.data(), "Layr", 4) == 0;
+        if (layers && length >= 2)
+            return count(cursor);
+        if (length > cursor.Remaining())
+            return 0;
+        cursor.Skip(length);
+    }
+    return 0;
+}
+
 // Grey and indexed rows of 2 to 7 bits go to the next depth a bitmap has.
 uint8_t SingleChannelTargetBits(uint8_t depth)
 {
@@ -67,8 +102,9 @@ bool TPSDGraphic::ReadPictureInfo(std::span<const uint8_t> file, uint32_t index)
     const uint32_t width = cursor.U32BE();
     const uint16_t depth = cursor.U16BE();
     colorMode_ = cursor.U16BE();
-    for (int section = 0; section < 3; ++section)  // colour mode data, resources, layers
-        cursor.Skip(cursor.U32BE());
+    cursor.Skip(cursor.U32BE());  // colour mode data
+    cursor.Skip(cursor.U32BE());  // image resources
+    layers_ = LayerCountOf(cursor.Bytes(cursor.U32BE()));
     const uint16_t compression = cursor.U16BE();
 
     if (width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX))
@@ -159,6 +195,14 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     if (palette)
         SetPalette(std::move(*palette));
     ConvertRows(rows, planes, rowBytes);
+    damaged_ = rows.FilledIn();
+}
+
+TSourceReport TPSDGraphic::SourceReport() const
+{
+    TSourceReport report = TReaderGraphic::SourceReport();
+    report.layers = layers_;
+    return report;
 }
 
 void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
@@ -190,6 +234,41 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
             colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
     }
+}
+
+namespace {
+
+// The colour profile, XMP and IPTC of the image resources, kept within the
+// side-data budget.
+TPictureMetadata ReadPsdMetadata(std::span<const uint8_t> file)
+{
+    constexpr uint16_t kIptc = 1028, kIccProfile = 1039, kXmp = 1060;
+    TPictureMetadata metadata;
+    try {
+        TByteCursor cursor(file);
+        cursor.Seek(kHeaderSize);
+        cursor.Skip(cursor.U32BE());  // colour mode data
+        const auto resources = cursor.Bytes(cursor.U32BE());
+        const auto profile = PhotoshopResource(resources, kIccProfile);
+        const auto xmp = PhotoshopResource(resources, kXmp);
+        const auto iptc = PhotoshopResource(resources, kIptc);
+        if (profile.size() + xmp.size() + iptc.size() > size_t(kMaxSideDataBytes))
+            return metadata;
+        metadata.iccProfile.assign(profile.begin(), profile.end());
+        metadata.xmp.assign(xmp.begin(), xmp.end());
+        if (!iptc.empty())
+            metadata.photoshop = PhotoshopWithIptc(iptc);
+    } catch (const Exception&) {
+        // Resources cut short are left out; the pixels are the reader's to refuse.
+    }
+    return metadata;
+}
+
+}  // namespace
+
+TPictureMetadata TPSDGraphic::ReadMetadata(std::span<const uint8_t> file)
+{
+    return ReadPsdMetadata(file);
 }
 
 }  // namespace corvalin

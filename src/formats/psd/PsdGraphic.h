@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ReaderGraphic.h"
 
 namespace corvalin {
@@ -19,6 +20,10 @@ public:
     // for a file that is not a Photoshop document.
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
+    // Also the document's layer count.
+    TSourceReport SourceReport() const override;
+    // The colour profile, XMP and IPTC of the image resources.
+    static TPictureMetadata ReadMetadata(std::span<const uint8_t> file);
 
 private:
     void Load(std::span<const uint8_t> file);
@@ -26,6 +31,7 @@ private:
     void ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes);
     uint16_t colorMode_ = 0;
     uint16_t channels_ = 0;
+    uint32_t layers_ = 0;
 };
 
 }  // namespace corvalin

@@ -54,6 +54,7 @@ const uint8_t* TPsdRows::NextRow(size_t plane, uint8_t* room)
     offsets_[plane] += length;
     const size_t filled = decoder_.DecodeBlock(data_.subspan(offset, length), {room, rowBytes_});
     std::memset(room + filled, 0, rowBytes_ - filled);
+    filledIn_ = filledIn_ || filled < rowBytes_;
     return room;
 }
 

@@ -25,6 +25,8 @@ public:
     // The most bytes of the used planes' rows that the file's data can
     // fill: all of them when raw, as far as each packed length reaches.
     uint64_t FillableBytes() const { return fillable_; }
+    // Whether a packed row fell short and was filled with zeros.
+    bool FilledIn() const { return filledIn_; }
 
 private:
     std::span<const uint8_t> data_;
@@ -36,6 +38,7 @@ private:
     std::vector<uint32_t> rows_;        // per plane, rows handed out
     TPackbitsRLEDecoder decoder_;
     uint64_t fillable_ = 0;
+    bool filledIn_ = false;
 };
 
 }  // namespace corvalin

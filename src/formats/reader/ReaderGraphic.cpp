@@ -23,7 +23,20 @@ void ThrowNotSupported(const std::string& what, const std::string& format)
 bool TReaderGraphic::ReadPictureInfo(std::span<const uint8_t>, uint32_t)
 {
     properties_ = TImageProperties{};
+    damaged_ = false;
     return false;
+}
+
+TSourceReport TReaderGraphic::SourceReport() const
+{
+    TSourceReport report;
+    report.damaged = damaged_;
+    report.bitsPerSample = std::max<uint8_t>(properties_.BitsPerSample, 1);
+    if (properties_.ColorScheme == TColorScheme::csCMYK || properties_.ColorScheme == TColorScheme::csCMY)
+        report.colourModel = TSourceReport::TColourModel::Cmyk;
+    else if (properties_.ColorScheme == TColorScheme::csCIELab)
+        report.colourModel = TSourceReport::TColourModel::Lab;
+    return report;
 }
 
 void TReaderGraphic::AssignPicture(const TGraphic* source)

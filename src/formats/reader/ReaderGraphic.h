@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ColorManager.h"
 #include "formats/reader/ImageProperties.h"
 #include "picture/Bitmap.h"
@@ -36,6 +37,10 @@ public:
     void AssignPicture(const TGraphic* source);
 
     const TImageProperties& ImageProperties() const { return properties_; }
+    // What the last load found out about the file: its depth and colour
+    // model from the description, and whether missing or damaged data had to
+    // be filled in.
+    virtual TSourceReport SourceReport() const;
     TColorManager& ColorManager() { return colorManager_; }
     // Pictures in the file the reader loaded last: one, unless the format
     // holds several (frames, pages).
@@ -52,17 +57,24 @@ protected:
 
     TImageProperties properties_;
     TColorManager colorManager_;
+    // Set by a reader that filled in what the file did not hold; the
+    // description's reset clears it.
+    bool damaged_ = false;
 };
 
 // The format table's load path through a reader (a row's entry is
-// LoadThroughReader<TReader>): the picture takes the reader's raster; returns
-// how many pictures the file holds.
+// LoadThroughReader<TReader>): the picture takes the reader's raster, the
+// metadata what a reader with a ReadMetadata of its own finds and the reader's
+// report on the file; returns how many pictures the file holds.
 template <class Reader>
-size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata&)
+size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     Reader reader;
     reader.LoadFromBytes(file);
+    if constexpr (requires { Reader::ReadMetadata(file); })
+        metadata = Reader::ReadMetadata(file);
     picture.AssignPicture(&reader);
+    metadata.source = reader.SourceReport();
     return reader.PictureCount();
 }
 

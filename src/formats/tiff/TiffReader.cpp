@@ -12,6 +12,7 @@
 #include "formats/tiff/TiffDeflate.h"
 #include "formats/tiff/TiffFax.h"
 #include "formats/tiff/TiffJpeg.h"
+#include "formats/tiff/TiffMetadata.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
 
@@ -387,6 +388,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
             produced = decoder_->DecodeBlock(packed, raw);
         }
         std::fill(raw.begin() + ptrdiff_t(produced), raw.end(), 0);
+        damaged_ = damaged_ || produced < raw.size();
         if (decoder_ != nullptr && p.Predictor == 2 && !subsampled)
             for (uint32_t r = 0; r < rows; ++r)
                 UndoHorizontalDifferencing(raw.data() + r * blockRowBytes, size_t(blockRowBytes), blockWidth,
@@ -457,6 +459,11 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     }
     decoder_.reset();
     jpeg_ = nullptr;
+}
+
+TPictureMetadata TTIFFGraphic::ReadMetadata(std::span<const uint8_t> file)
+{
+    return ReadTiffMetadata(file);
 }
 
 size_t LoadTiffFile(TBitmap& picture, std::span<const uint8_t> file)

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/Decoder.h"
 #include "formats/reader/ReaderGraphic.h"
 #include "formats/tiff/TiffDirectory.h"
@@ -30,6 +31,8 @@ public:
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
     // Pictures in the file read last.
     size_t PictureCount() const override { return directory_ ? directory_->DirectoryCount() : 0; }
+    // What the file carries beside its pixels (see ReadTiffMetadata).
+    static TPictureMetadata ReadMetadata(std::span<const uint8_t> file);
 
 private:
     struct TTiffExtras {

@@ -9,6 +9,7 @@
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Stream.h"
+#include "formats/metadata/Exif.h"
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"
 
@@ -21,18 +22,36 @@ constexpr int32_t kMaxTiffSide = 65535;
 constexpr const char* kTooLargeText =
     "Bilder mit mehr als 65535 Pixeln Breite oder Höhe können nicht als TIFF gespeichert werden";
 
-// Every file states 87.7 pixels per inch and names its writer.
+// Every file states 87.7 pixels per inch and names its writer; an ASCII
+// value ends in its zero byte, which the count includes.
 constexpr uint32_t kResolutionNumerator = 877;
 constexpr uint32_t kResolutionDenominator = 10;
-constexpr char kSoftware[10] = {'Q', 'u', 'e', 'n', 'n', 'a', 'w', 'e', 'r', 'k'};
+constexpr char kSoftware[] = "Quennawerk";
 
-enum TiffType : uint16_t { ttAscii = 2, ttShort = 3, ttLong = 4, ttRational = 5 };
+enum TiffType : uint16_t { ttByte = 1, ttAscii = 2, ttShort = 3, ttLong = 4, ttRational = 5, ttUndefined = 7 };
 
 enum TiffTag : uint16_t {
-    tagNewSubfileType = 254, tagImageWidth = 256, tagImageLength = 257, tagBitsPerSample = 258,
-    tagCompression = 259, tagPhotometric = 262, tagStripOffsets = 273, tagSamplesPerPixel = 277,
-    tagRowsPerStrip = 278, tagStripByteCounts = 279, tagXResolution = 282, tagYResolution = 283,
-    tagPlanarConfiguration = 284, tagResolutionUnit = 296, tagSoftware = 305, tagColorMap = 320
+    tagNewSubfileType = 254,
+    tagImageWidth = 256,
+    tagImageLength = 257,
+    tagBitsPerSample = 258,
+    tagCompression = 259,
+    tagPhotometric = 262,
+    tagStripOffsets = 273,
+    tagSamplesPerPixel = 277,
+    tagRowsPerStrip = 278,
+    tagStripByteCounts = 279,
+    tagXResolution = 282,
+    tagYResolution = 283,
+    tagPlanarConfiguration = 284,
+    tagResolutionUnit = 296,
+    tagSoftware = 305,
+    tagColorMap = 320,
+    tagOrientation = 274,
+    tagXmp = 700,
+    tagIptc = 33723,
+    tagPhotoshop = 34377,
+    tagIccProfile = 34675
 };
 
 struct TiffEntry {
@@ -52,7 +71,10 @@ void Put32(TiffBytes& out, uint32_t value) { corvalin::Put32(out, value, LE); }
 // Offsets are counted from where the file began in the stream.
 class TiffOutput {
 public:
-    explicit TiffOutput(TStream& stream) : stream_(stream), base_(stream.Position()) {}
+    TiffOutput(TStream& stream, const TPictureMetadata& metadata)
+        : stream_(stream), base_(stream.Position()), metadata_(metadata)
+    {
+    }
 
     uint32_t Offset() const { return uint32_t(stream_.Position() - base_); }
 
@@ -65,15 +87,20 @@ public:
         stream_.WriteBuffer(header);
     }
 
-    uint32_t WriteResolution()
+    // The source's resolution in tenths of a pixel per inch where it stated
+    // one, otherwise 87.7.
+    uint32_t WriteResolution(double pixelsPerInch)
     {
         const uint32_t at = Offset();
         TiffBytes value;
-        Put32(value, kResolutionNumerator);
+        Put32(value, pixelsPerInch > 0 ? uint32_t(pixelsPerInch * kResolutionDenominator + 0.5) : kResolutionNumerator);
         Put32(value, kResolutionDenominator);
         stream_.WriteBuffer(value);
         return at;
     }
+
+    uint32_t WriteXResolution() { return WriteResolution(metadata_.xPixelsPerInch); }
+    uint32_t WriteYResolution() { return WriteResolution(metadata_.yPixelsPerInch); }
 
     uint32_t WriteSoftware()
     {
@@ -91,9 +118,13 @@ public:
 
     void WriteRow(const uint8_t* row, size_t count) { stream_.WriteBuffer(row, count); }
 
-    // Writes the directory and points the header at it.
-    void FinishWithDirectory(const std::vector<TiffEntry>& entries)
+    // Writes the metadata's values and the directory of their entries and
+    // the picture's, in tag order, and points the header at it.
+    void FinishWithDirectory(std::vector<TiffEntry> entries, bool bilevel = false)
     {
+        AppendMetadata(entries, bilevel);
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const TiffEntry& a, const TiffEntry& b) { return a.tag < b.tag; });
         const uint32_t directory = Offset();
         TiffBytes bytes;
         Put16(bytes, uint32_t(entries.size()));
@@ -113,8 +144,45 @@ public:
     }
 
 private:
+    // Values of more than four bytes go behind the rows, each at an even offset.
+    void AppendValue(std::vector<TiffEntry>& entries, uint16_t tag, uint16_t type, std::span<const uint8_t> bytes)
+    {
+        if (bytes.empty() || bytes.size() > UINT32_MAX)
+            return;
+        TiffEntry entry{tag, type, uint32_t(bytes.size()), 0};
+        if (bytes.size() <= 4) {
+            TiffBytes field(bytes.begin(), bytes.end());
+            field.resize(4, 0);
+            entry.value = Get32(field.data(), LE);
+        } else {
+            if (Offset() % 2 != 0)
+                stream_.WriteBuffer(TiffBytes{0});
+            entry.value = Offset();
+            stream_.WriteBuffer(bytes.data(), bytes.size());
+        }
+        entries.push_back(entry);
+    }
+
+    void AppendMetadata(std::vector<TiffEntry>& entries, bool bilevel)
+    {
+        for (const uint16_t tag : kExifTextTags) {
+            const std::string text = ExifText(metadata_.exif, tag);
+            if (!text.empty())
+                AppendValue(entries, tag, ttAscii, {reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1});
+        }
+        const int orientation = ExifOrientation(metadata_.exif);
+        if (orientation > 1)
+            entries.push_back({tagOrientation, ttShort, 1, uint32_t(orientation)});
+        AppendValue(entries, tagXmp, ttByte, metadata_.xmp);
+        AppendValue(entries, tagIptc, ttUndefined, IptcOfPhotoshop(metadata_.photoshop));
+        AppendValue(entries, tagPhotoshop, ttByte, metadata_.photoshop);
+        if (!bilevel && IsRgbIccProfile(metadata_.iccProfile))
+            AppendValue(entries, tagIccProfile, ttUndefined, metadata_.iccProfile);
+    }
+
     TStream& stream_;
     int64_t base_;
+    const TPictureMetadata& metadata_;
 };
 
 struct CommonOffsets {
@@ -166,15 +234,15 @@ void WriteBilevel(TiffOutput& out, const TRaster& raster)
     out.WriteHeader();
     at.strip = out.Offset();
     WriteRows(out, raster, rowBytes);
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     at.software = out.WriteSoftware();
 
     auto entries = LeadingEntries(w, h, {tagBitsPerSample, ttShort, 1, 1}, 1, at.strip, 1,
                                   uint32_t(rowBytes * h));
     AppendResolutionEntries(entries, at);
     AppendTrailingEntries(entries, at);
-    out.FinishWithDirectory(entries);
+    out.FinishWithDirectory(entries, true);
 }
 
 // Each component times 256, all red values first, then green, then blue;
@@ -200,8 +268,8 @@ void WritePalette(TiffOutput& out, const TRaster& raster)
     CommonOffsets at{};
     out.WriteHeader();
     const uint32_t colorMap = out.WriteBlock(ColorMapOf(raster.palette, colors));
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     at.software = out.WriteSoftware();
     at.strip = out.Offset();
     WriteRows(out, raster, rowBytes);
@@ -254,8 +322,8 @@ void WriteRgb(TiffOutput& out, const TRaster& raster)
 
     CommonOffsets at{};
     out.WriteHeader();
-    at.xResolution = out.WriteResolution();
-    at.yResolution = out.WriteResolution();
+    at.xResolution = out.WriteXResolution();
+    at.yResolution = out.WriteYResolution();
     TiffBytes bitsPerSample;
     for (int i = 0; i < 3; ++i)
         Put16(bitsPerSample, 8);
@@ -278,7 +346,7 @@ void WriteRgb(TiffOutput& out, const TRaster& raster)
 
 }  // namespace
 
-void WriteTiffToStream(TStream& stream, const TBitmap& picture)
+void WriteTiffToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata)
 {
     const TRaster* raster = picture.Raster();
     if (raster == nullptr || raster->width == 0 || raster->height == 0)
@@ -286,7 +354,7 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture)
     if (raster->width > kMaxTiffSide || raster->height > kMaxTiffSide)
         throw EInvalidGraphic(kTooLargeText);
 
-    TiffOutput out(stream);
+    TiffOutput out(stream, metadata);
     switch (raster->bitsPerPixel) {
     case 1: WriteBilevel(out, *raster); break;
     case 4:
@@ -300,12 +368,12 @@ void WriteTiffToStream(TStream& stream, const TBitmap& picture)
     }
 }
 
-void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata&)
+void SaveTiffFile(const TBitmap& picture, const std::string& fileName, int32_t, const TPictureMetadata& metadata)
 {
     const TRaster* raster = picture.Raster();
     if (raster != nullptr && (raster->width > kMaxTiffSide || raster->height > kMaxTiffSide))
         throw EInvalidGraphic(kTooLargeText);
-    WriteFileAtomically(fileName, [&](TStream& file) { WriteTiffToStream(file, picture); });
+    WriteFileAtomically(fileName, [&](TStream& file) { WriteTiffToStream(file, picture, metadata); });
 }
 
 }  // namespace corvalin

@@ -16,9 +16,11 @@ class TStream;
 // writes nothing. 1 bit gives a bilevel file, 4 and 8 bits a palette file
 // (4-bit width rounded down to a multiple of 4; a 4-bit picture narrower than
 // 4 pixels is written with 8 bits), every other layout an RGB
-// file. Throws EInvalidGraphic before writing anything when the picture is
-// wider or higher than 65535 pixels.
-void WriteTiffToStream(TStream& stream, const TBitmap& picture);
+// file. Of the metadata it writes the texts and the orientation of the Exif
+// block, XMP, IPTC and Photoshop resources, and an RGB colour profile (not
+// into a bilevel file). Throws EInvalidGraphic before writing anything when
+// the picture is wider or higher than 65535 pixels.
+void WriteTiffToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata = {});
 
 // Replaces the file with the picture as TIFF; a failure leaves the file as it was.
 // The quality is that of the format table's save path; TIFF has none.
