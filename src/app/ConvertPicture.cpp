@@ -336,11 +336,11 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
         if (!reason.empty())
             throw EInvalidOperation(reason);
     }
-    targets.CheckTarget(fileName, settings.SaveAsCopy);
+    targets.CheckTarget(fileName, sourceName, settings.SaveAsCopy);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     target.SaveToFileEx(fileName, settings.Quality);
-    targets.Written(fileName);
+    targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
     return SourceNote(report, pictures);
