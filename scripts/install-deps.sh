@@ -8,11 +8,14 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libcairo2-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
+  # camera and web formats (optional at build time: a missing library leaves its rows unusable)
+  libheif-dev libwebp-dev libjxl-dev
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
   # independent reference tools used by the tests
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   libimage-exiftool-perl
+  webp libheif-examples libavif-bin libjxl-tools
   # window tests and screenshots
   xvfb xauth x11-apps openbox xdotool
   # installing and packaging, and the tools that check the installed files

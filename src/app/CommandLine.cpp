@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <optional>
 #include <string_view>
 
 #include "app/BatchRun.h"
+#include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
@@ -47,7 +49,7 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 constexpr const char* kSwitchNames[] = {
     "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
     "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem",
+    "/maxmem", "/target",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -59,6 +61,16 @@ std::string SwitchOf(const std::string& parameter)
         if (StartsWithText(parameter, name) && std::string_view(name).size() > found.size())
             found = name;
     return found;
+}
+
+// "/target=EXT" names the target by an extension, "/target=keep" keeps
+// each picture's format.
+int32_t ReadTargetSwitch(const std::string& parameter)
+{
+    const std::string value = ReadTextSwitch(parameter, "/target");
+    if (const std::optional<int32_t> target = TargetFormatOfExtension(value))
+        return *target;
+    throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
 }
 
 void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadataChoices& choices)
@@ -106,6 +118,8 @@ void ApplyParameter(TSession& session, const std::string& p)
         s.Rotation = ReadIndexSwitch(p, "/rotate", 4, s.Rotation);
     if (name == "/format")
         s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
+    if (name == "/target")
+        s.TargetFormat = ReadTargetSwitch(p);
     if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
     if (name == "/text") {

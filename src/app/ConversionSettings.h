@@ -5,12 +5,17 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "formats/FormatTable.h"
 
 namespace corvalin {
+
+// Every file type this build reads is ticked until the user says otherwise;
+// one it cannot read is never ticked.
+std::array<bool, kFormatCount> DefaultFileTypes();
 
 // What becomes of what a photograph carries besides its pixels.
 struct TMetadataChoices {
@@ -25,11 +30,10 @@ struct TMetadataChoices {
 struct TConversionSettings {
     std::string Directory;            // edtDirectory, as typed
     bool SearchSubfolders = true;     // cbxSearchSubdirectories
-    // Tick of each file type, indexed by format index - 1 (bmp, gif, ico,
-    // jpg, pcd, psd, pcx, png, tif, wmf). The list shows them alphabetically;
+    // Tick of each file type, indexed by format index - 1 (the format
+    // table's order). The list shows the usable ones alphabetically;
     // FileTypeFormatIndex maps a list position to its format index.
-    std::array<bool, kFormatCount> FileTypes{true, true, true, true, true,
-                                             true, true, true, true, true};
+    std::array<bool, kFormatCount> FileTypes = DefaultFileTypes();
     int32_t Width = 400;              // edtWidth, no bounds
     int32_t Height = 300;             // edtHeight, no bounds
     int32_t Quality = 85;             // edtQuality, 0..100
@@ -37,7 +41,7 @@ struct TConversionSettings {
     int32_t Rotation = 0;             // rdbRotate, 0..3 or -1
     bool SaveAsCopy = true;           // cbxSaveAsCopy
     bool TextEnabled = false;         // cbxCopyright
-    int32_t TargetFormat = 0;         // cboConvertFormat, 0..10 or -1
+    int32_t TargetFormat = 0;         // cboConvertFormat, 0..kFormatCount or -1
     int32_t ColorDepth = 0;           // cboColorDepth, 0..6 or -1
     TMetadataChoices Metadata;
 
@@ -48,12 +52,18 @@ struct TConversionSettings {
 const std::vector<std::string>& FitModeEntries();      // "Keine Änderung", "Breite", ...
 const std::vector<std::string>& RotationEntries();     // "Keine Änderung", "90°", ...
 const std::vector<std::string>& ColorDepthEntries();   // 7 entries
-const std::vector<std::string>& TargetFormatEntries(); // "Keine Änderung", "Nach BMP konvertieren", ...
+// "Keine Änderung", then "Nach BMP konvertieren" and so on for every row in
+// index order, so that an entry's position is its format index.
+const std::vector<std::string>& TargetFormatEntries();
+// The target-list position of an extension any row is named by (upper or
+// lower case), or 0 for "keep"; nothing for another text or a format this
+// build cannot write.
+std::optional<int32_t> TargetFormatOfExtension(const std::string& extension);
 
-// The file-type list: "*." + extension, alphabetical (bmp, gif, ico, jpg,
-// pcd, pcx, png, psd, tif, wmf).
+// The file-type list: "*." + extension of every format this build reads,
+// alphabetical (avif, bmp, gif, heic, ico, jpg, jxl, pcd, ...).
 const std::vector<std::string>& FileTypeEntries();
-// Format index (1..10) of the file-type entry at a list position (0..9).
+// Format index (1..kFormatCount) of the file-type entry at a list position.
 int FileTypeFormatIndex(int position);
 
 // The three states of cbxMarkAll "Alle markieren".

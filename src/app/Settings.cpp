@@ -54,8 +54,10 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     session.Overlay.Align = store.ReadInteger("copyright_align", kAlignBottomLeft);
     // Read, never written: a value the user put in the file stays there.
     session.MaxMemoryMegabytes = int(std::clamp<int64_t>(store.ReadInteger("maxmem", 0), 0, kMaxMemoryMegabytes));
+    // A type this build cannot read stays unticked whatever the store says.
+    const std::array<bool, kFormatCount> defaults = DefaultFileTypes();
     for (int index = 1; index <= kFormatCount; ++index)
-        s.FileTypes[size_t(index - 1)] = store.ReadBool(FormatExtension(index), true);
+        s.FileTypes[size_t(index - 1)] = defaults[size_t(index - 1)] && store.ReadBool(FormatExtension(index), true);
     s.TargetFormat = ListSelection(store.ReadInteger("convert", 0), int(TargetFormatEntries().size()));
     s.ColorDepth = ListSelection(store.ReadInteger("colordepth", 0), int(ColorDepthEntries().size()));
     s.Metadata.AutoOrient = store.ReadBool("autoorient", true);

@@ -58,6 +58,8 @@ QString SampleFileFilter()
     QStringList patterns;
     QStringList entries;
     for (const TFormatRow& row : FormatTable) {
+        if (!IsUsable(row))
+            continue;
         const QString extension = QString::fromLatin1(row.Extension.data(), qsizetype(row.Extension.size()));
         const QString pattern = QStringLiteral("*.") + extension;
         patterns << pattern;

@@ -593,7 +593,7 @@ void TfrmCorvalin::UpdateControlsClick()
 
 void TfrmCorvalin::cbxMarkAllClick()
 {
-    if (lbxFileTypes->count() != kFormatCount || cbxMarkAll->checkState() == Qt::PartiallyChecked)
+    if (lbxFileTypes->count() != std::ssize(FileTypeEntries()) || cbxMarkAll->checkState() == Qt::PartiallyChecked)
         return;
     const Qt::CheckState state = cbxMarkAll->isChecked() ? Qt::Checked : Qt::Unchecked;
     {
@@ -725,7 +725,7 @@ TConversionSettings TfrmCorvalin::CurrentSettings()
     TConversionSettings s;
     s.Directory = S(edtDirectory->text());
     s.SearchSubfolders = cbxSearchSubdirectories->isChecked();
-    for (int position = 0; position < lbxFileTypes->count() && position < kFormatCount; ++position)
+    for (int position = 0; position < lbxFileTypes->count() && position < std::ssize(FileTypeEntries()); ++position)
         s.FileTypes[size_t(FileTypeFormatIndex(position) - 1)] =
             lbxFileTypes->item(position)->checkState() == Qt::Checked;
     s.Width = NumberBoxValue(edtWidth);
@@ -747,7 +747,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
     cbxSearchSubdirectories->setChecked(s.SearchSubfolders);
     {
         const QSignalBlocker blocker(lbxFileTypes);
-        for (int position = 0; position < lbxFileTypes->count() && position < kFormatCount; ++position)
+        for (int position = 0; position < lbxFileTypes->count() && position < std::ssize(FileTypeEntries()); ++position)
             lbxFileTypes->item(position)->setCheckState(
                 s.FileTypes[size_t(FileTypeFormatIndex(position) - 1)] ? Qt::Checked : Qt::Unchecked);
     }
@@ -768,7 +768,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
 
 void TfrmCorvalin::ShowControlStates(const TControlStates& states)
 {
-    if (lbxFileTypes->count() == kFormatCount) {
+    if (lbxFileTypes->count() == std::ssize(FileTypeEntries())) {
         switch (states.MarkAll) {
         case TCheckState::Unchecked: cbxMarkAll->setCheckState(Qt::Unchecked); break;
         case TCheckState::Checked: cbxMarkAll->setCheckState(Qt::Checked); break;

@@ -4,9 +4,11 @@
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
+#include "formats/heif/HeifSignature.h"
 #include "formats/ico/IcoReader.h"
 #include "formats/ico/IcoWriter.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/jxl/JxlSignature.h"
 #include "formats/metafile/Metafile.h"
 #include "formats/pcd/PcdGraphic.h"
 #include "formats/pcx/PcxGraphic.h"
@@ -16,6 +18,16 @@
 #include "formats/png/PngImage.h"
 #include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
+#include "formats/webp/WebpSignature.h"
+#ifdef CORVALIN_WITH_WEBP
+#include "formats/webp/WebpFile.h"
+#endif
+#ifdef CORVALIN_WITH_HEIF
+#include "formats/heif/HeifFile.h"
+#endif
+#ifdef CORVALIN_WITH_JXL
+#include "formats/jxl/JxlFile.h"
+#endif
 #include "picture/Bitmap.h"
 
 namespace corvalin {
@@ -42,6 +54,58 @@ void SaveBmp(const TBitmap& picture, const std::string& fileName, int32_t, const
     WriteFileAtomically(fileName, [&](TStream& file) { picture.WriteBmpStream(file); });
 }
 
+using namespace std::string_view_literals;
+
+bool StartsWith(std::span<const uint8_t> file, std::string_view bytes)
+{
+    return std::string_view(reinterpret_cast<const char*>(file.data()), file.size()).starts_with(bytes);
+}
+
+// Only strong signatures: PCX's single byte would claim arbitrary files.
+bool IsBmp(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "BM"sv);
+}
+bool IsGif(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "GIF87a"sv) || StartsWith(file, "GIF89a"sv);
+}
+bool IsJpeg(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "\xff\xd8\xff"sv);
+}
+bool IsPsd(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "8BPS"sv);
+}
+bool IsPng(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "\x89PNG\r\n\x1a\n"sv);
+}
+bool IsTiff(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "II*\0"sv) || StartsWith(file, "MM\0*"sv);
+}
+bool IsPlaceableMetafile(std::span<const uint8_t> file)
+{
+    return StartsWith(file, "\xd7\xcd\xc6\x9a"sv);
+}
+
+constexpr std::string_view kBmpNames[] = {"bmp"};
+constexpr std::string_view kGifNames[] = {"gif"};
+constexpr std::string_view kIcoNames[] = {"ico"};
+constexpr std::string_view kJpgNames[] = {"jpg", "jpeg", "jpe"};
+constexpr std::string_view kPcdNames[] = {"pcd"};
+constexpr std::string_view kPsdNames[] = {"psd"};
+constexpr std::string_view kPcxNames[] = {"pcx"};
+constexpr std::string_view kPngNames[] = {"png"};
+constexpr std::string_view kTifNames[] = {"tif", "tiff"};
+constexpr std::string_view kWmfNames[] = {"wmf"};
+constexpr std::string_view kWebpNames[] = {"webp"};
+constexpr std::string_view kHeicNames[] = {"heic", "heif", "hif"};
+constexpr std::string_view kAvifNames[] = {"avif"};
+constexpr std::string_view kJxlNames[] = {"jxl"};
+
 constexpr TFormatAlias kBmpAliases[] = {
     {"bmp", "Windows bitmaps"}, {"rle", "Run length encoded Windows bitmaps"},
     {"dib", "Device independant Windows bitmaps"}};
@@ -58,21 +122,73 @@ constexpr TFormatAlias kTifAliases[] = {
     {"tiff", "Macintosh TIFF images"}, {"tif", "PC TIF images"}, {"fax", "GFI fax images"}};
 constexpr TFormatAlias kWmfAliases[] = {
     {"wmf", "Windows metafiles"}, {"emf", "Windows enhanced meta files"}};
+constexpr TFormatAlias kWebpAliases[] = {{"webp", "WebP images"}};
+constexpr TFormatAlias kHeicAliases[] = {{"heic", "HEIC images"}, {"heif", "HEIF images"}, {"hif", "HEIF images"}};
+constexpr TFormatAlias kAvifAliases[] = {{"avif", "AVIF images"}};
+constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
+
+// The camera and web formats' codecs are optional: without their library
+// the row stays, unable to read or write.
+#ifdef CORVALIN_WITH_WEBP
+constexpr TLoadPath kWebpLoad = LoadWebpFile;
+constexpr TSavePath kWebpSave = SaveWebpFile;
+#else
+constexpr TLoadPath kWebpLoad = nullptr;
+constexpr TSavePath kWebpSave = nullptr;
+#endif
+#ifdef CORVALIN_WITH_HEIF
+constexpr TLoadPath kHeifLoad = LoadHeifFile;
+constexpr TSavePath kHeicSave = SaveHeicFile;
+constexpr TSavePath kAvifSave = SaveAvifFile;
+#else
+constexpr TLoadPath kHeifLoad = nullptr;
+constexpr TSavePath kHeicSave = nullptr;
+constexpr TSavePath kAvifSave = nullptr;
+#endif
+#ifdef CORVALIN_WITH_JXL
+constexpr TLoadPath kJxlLoad = LoadJxlFile;
+constexpr TSavePath kJxlSave = SaveJxlFile;
+#else
+constexpr TLoadPath kJxlLoad = nullptr;
+constexpr TSavePath kJxlSave = nullptr;
+#endif
+
+// Columns: key, name, names, MIME types, signature, load, load rows, save,
+// uses quality, holds alpha, holds several pictures, reader registration.
+constexpr std::array kRows = {
+    TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, SaveBmp, false, false,
+               false, kBmpAliases},
+    TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, SaveGifFile, false, false, true, {}},
+    TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr,
+               SaveIcoFile, false, false, false, kIcoAliases},
+    TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, SaveJpegFile, true, false,
+               false, kJpgAliases},
+    TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, false, false,
+               false, kPcdAliases},
+    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, false,
+               false, false, kPsdAliases},
+    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, false, false,
+               false, kPcxAliases},
+    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, SavePngFile, false, false, false,
+               kPngAliases},
+    TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, false, false, true,
+               kTifAliases},
+    TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr,
+               SaveMetafileFile, false, false, false, kWmfAliases},
+    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpSave, true, true, true,
+               kWebpAliases},
+    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, kHeicSave, true, true,
+               true, kHeicAliases},
+    TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, kAvifSave, true, true, true,
+               kAvifAliases},
+    TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, kJxlSave, true, true, true,
+               kJxlAliases},
+};
 
 }  // namespace
 
-const std::array<TFormatRow, 10> FormatTable = {{
-    {"bmp", "Windows-Bitmap", LoadBmp, LoadBmpRows, SaveBmp, kBmpAliases},
-    {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
-    {"ico", "Symbol", LoadIcoFile, nullptr, SaveIcoFile, kIcoAliases},
-    {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
-    {"pcd", "Photo-CD", LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, kPcdAliases},
-    {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, kPsdAliases},
-    {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, kPcxAliases},
-    {"png", "PNG", LoadPngFile, nullptr, SavePngFile, kPngAliases},
-    {"tif", "TIFF", LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, kTifAliases},
-    {"wmf", "Metadatei", LoadMetafileFile, nullptr, SaveMetafileFile, kWmfAliases},
-}};
+// A row too many or too few does not compile.
+const std::array<TFormatRow, kFormatCount> FormatTable = kRows;
 
 const TFormatRow& FormatRow(int formatIndex)
 {
@@ -98,27 +214,6 @@ std::vector<TRegisteredExtension> RegisteredExtensions()
 }
 
 namespace {
-
-// Longer extensions that a three-letter mask matched on the platform the
-// format list comes from.
-struct TExtensionAlias {
-    std::string_view Extension;
-    FormatIndex Format;
-};
-constexpr TExtensionAlias kAliases[] = {{"jpeg", fiJpg}, {"jpe", fiJpg}, {"tiff", fiTif}};
-
-// First bytes that identify a format whatever the name says. Only strong
-// signatures: PCX's single byte would claim arbitrary files.
-struct TSignature {
-    std::string_view Bytes;
-    FormatIndex Format;
-};
-using namespace std::string_view_literals;
-constexpr TSignature kSignatures[] = {
-    {"\x89PNG\r\n\x1a\n"sv, fiPng}, {"GIF87a"sv, fiGif},  {"GIF89a"sv, fiGif},
-    {"\xff\xd8\xff"sv, fiJpg},       {"II*\0"sv, fiTif},    {"MM\0*"sv, fiTif},
-    {"8BPS"sv, fiPsd},                {"\xd7\xcd\xc6\x9a"sv, fiWmf}, {"BM"sv, fiBmp},
-};
 
 // The lower-cased text behind the last "." that no "/" follows; empty when none.
 std::string LowerExtension(const std::string& fileName)
@@ -147,18 +242,20 @@ uint8_t FormatIndexOf(const std::string& fileName)
 uint8_t FormatIndexOfName(const std::string& fileName)
 {
     const std::string extension = LowerExtension(fileName);
-    for (const TExtensionAlias& alias : kAliases)
-        if (extension == alias.Extension)
-            return alias.Format;
-    return FormatIndexOf(fileName);
+    for (size_t i = 0; i < FormatTable.size(); ++i)
+        for (std::string_view name : FormatTable[i].Names)
+            if (extension == name)
+                return uint8_t(i + 1);
+    return fiUnknown;
 }
 
 uint8_t FormatIndexOfContent(std::span<const uint8_t> file)
 {
-    const std::string_view head(reinterpret_cast<const char*>(file.data()), file.size());
-    for (const TSignature& signature : kSignatures)
-        if (head.starts_with(signature.Bytes) && FormatRow(signature.Format).Load != nullptr)
-            return signature.Format;
+    for (size_t i = 0; i < FormatTable.size(); ++i) {
+        const TFormatRow& row = FormatTable[i];
+        if (row.HasSignature != nullptr && IsUsable(row) && row.HasSignature(file))
+            return uint8_t(i + 1);
+    }
     return fiUnknown;
 }
 

@@ -38,26 +38,61 @@ struct TFormatAlias {
     std::string_view Description;
 };
 
+// Whether a file's first bytes carry a format's signature.
+using TSignatureTest = bool (*)(std::span<const uint8_t> file);
+
 struct TFormatRow {
-    std::string_view Extension;    // lower case, without the dot
+    // The format's key: the extension it is written under, the tick's and the
+    // stored value's name (lower case, without the dot).
+    std::string_view Extension;
     std::string_view Description;  // the format's name in messages
-    TLoadPath Load;                // null: this build cannot read the format yet
+    // Every extension that names the format (the key first): a file search
+    // for the key finds them all, and a file so named loads and saves as it.
+    std::span<const std::string_view> Names;
+    // Its MIME types, each followed by ";", as desktop entries list them.
+    std::string_view MimeTypes;
+    // Null: no signature strong enough to claim arbitrary files by.
+    TSignatureTest HasSignature;
+    TLoadPath Load;                // null: this build cannot read the format (yet)
     TRowsLoadPath LoadRows;        // null: the reader always decodes every row
-    TSavePath Save;                // null: this build cannot write the format yet
+    TSavePath Save;                // null: this build cannot write the format (yet)
+    bool UsesQuality;              // the writer follows the Quality setting
+    bool HoldsAlpha;               // reader and writer keep opacity
+    bool HoldsSeveralPictures;     // a file may hold more than one picture
     // Every extension the row's reader is registered under (the row's own
     // among them); FormatIndexOf looks only at Extension.
     std::span<const TFormatAlias> Aliases;
 };
 
-// Format index 1..10 names row index - 1; 0 stands for no row (read and
-// written as BMP data).
+// Format index 1..kFormatCount names row index - 1; 0 stands for no row
+// (read and written as BMP data). Indices never move: settings store them.
 enum FormatIndex : uint8_t {
-    fiUnknown = 0, fiBmp = 1, fiGif = 2, fiIco = 3, fiJpg = 4, fiPcd = 5,
-    fiPsd = 6, fiPcx = 7, fiPng = 8, fiTif = 9, fiWmf = 10
+    fiUnknown = 0,
+    fiBmp = 1,
+    fiGif = 2,
+    fiIco = 3,
+    fiJpg = 4,
+    fiPcd = 5,
+    fiPsd = 6,
+    fiPcx = 7,
+    fiPng = 8,
+    fiTif = 9,
+    fiWmf = 10,
+    fiWebp = 11,
+    fiHeic = 12,
+    fiAvif = 13,
+    fiJxl = 14
 };
 
-extern const std::array<TFormatRow, 10> FormatTable;
-inline constexpr int kFormatCount = int(std::tuple_size_v<decltype(FormatTable)>);
+inline constexpr int kFormatCount = fiJxl;
+extern const std::array<TFormatRow, kFormatCount> FormatTable;
+
+// Whether this build reads the format: rows whose library was missing at
+// build time stay in the table (indices never move) but are not offered.
+inline bool IsUsable(const TFormatRow& row)
+{
+    return row.Load != nullptr;
+}
 
 // The row of a format index 1..kFormatCount.
 const TFormatRow& FormatRow(int formatIndex);
@@ -68,12 +103,12 @@ std::string FormatExtension(int formatIndex);
 // when no "/" follows it, ASCII-lower-cased and compared exactly.
 uint8_t FormatIndexOf(const std::string& fileName);
 
-// As FormatIndexOf, but also for the longer extensions that a three-letter
-// mask finds (".jpeg" and ".jpe" are JPEG, ".tiff" is TIFF).
+// As FormatIndexOf, but also for the other names of a row (".jpeg" and
+// ".jpe" are JPEG, ".tiff" is TIFF, ".heif" and ".hif" are HEIC).
 uint8_t FormatIndexOfName(const std::string& fileName);
 
-// The readable format whose signature the file's first bytes carry; 0 when
-// they carry none that this build reads.
+// The readable format whose signature the file's first bytes carry (the
+// first such row); 0 when they carry none that this build reads.
 uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
 
 // The reader family's registration: the aliases of every row in table order,

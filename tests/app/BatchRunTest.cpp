@@ -11,6 +11,7 @@
 #include "FakeFrontEnd.h"
 #include "TestSupport.h"
 #include "app/BatchRun.h"
+#include "app/ConversionSettings.h"
 #include "app/FileWorkers.h"
 #include "app/PictureSearch.h"
 #include "app/Session.h"
@@ -85,9 +86,10 @@ TEST_F(BatchRunTest, MissingFolderShowsOneMessagePerTickedType)
 {
     frontEnd.settings.Directory = dir.File("fehlt");
     btnConvertClick(session);
-    ASSERT_EQ(frontEnd.messages.size(), 10u);
+    ASSERT_EQ(frontEnd.messages.size(), FileTypeEntries().size());
     EXPECT_EQ(frontEnd.messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "/\" existiert nicht!");
-    EXPECT_EQ(frontEnd.LineTexts()[0], "Suche " + ShortenPath(dir.File("fehlt"), 50) + "*.bmp");
+    // The types are searched in the list's alphabetical order.
+    EXPECT_EQ(frontEnd.LineTexts()[0], "Suche " + ShortenPath(dir.File("fehlt"), 50) + FileTypeEntries()[0]);
     EXPECT_EQ(frontEnd.lines.back().text, FormatByteSize(0) + " nachher");
     EXPECT_EQ(frontEnd.labels[0], "0 Dateien");
 }

@@ -61,8 +61,7 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         {{"/width=0"}, [](auto& s, auto&) { return s.Width == 400; }, "width 0 ignored"},
         {{"/width=20000"}, [](auto& s, auto&) { return s.Width == 400; }, "width too big"},
         {{"/width=abc"}, [](auto& s, auto&) { return s.Width == 400; }, "width not a number"},
-        {{"/Width=10000", "/height=1"},
-         [](auto& s, auto&) { return s.Width == 10000 && s.Height == 1; }, "bounds"},
+        {{"/Width=10000", "/height=1"}, [](auto& s, auto&) { return s.Width == 10000 && s.Height == 1; }, "bounds"},
         {{"/quality=0"}, [](auto& s, auto&) { return s.Quality == 85; }, "quality 0"},
         {{"/quality=100"}, [](auto& s, auto&) { return s.Quality == 100; }, "quality 100"},
         {{"/adapt=4"}, [](auto& s, auto&) { return s.FitMode == 3; }, "adapt 4 is Minimum"},
@@ -71,11 +70,13 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         {{"/rotate=4"}, [](auto& s, auto&) { return s.Rotation == 3; }, "rotate 4"},
         {{"/format=8"}, [](auto& s, auto&) { return s.TargetFormat == 7; }, "format 8 is PCX"},
         {{"/format=9"}, [](auto& s, auto&) { return s.TargetFormat == 0; }, "format 9"},
+        {{"/target=png"}, [](auto& s, auto&) { return s.TargetFormat == fiPng; }, "target png"},
+        {{"/format=5", "/TARGET=Keep"}, [](auto& s, auto&) { return s.TargetFormat == 0; }, "keep"},
+        {{"/target=JPEG"}, [](auto& s, auto&) { return s.TargetFormat == fiJpg; }, "any name"},
         {{"/colors=7"}, [](auto& s, auto&) { return s.ColorDepth == 6; }, "colors 7"},
         {{"/dir="}, [](auto& s, auto&) { return s.Directory.empty(); }, "dir empties"},
         {{"/dir=\"/a b/c\""}, [](auto& s, auto&) { return s.Directory == "/a b/c"; }, "quotes dropped"},
-        {{"/text="}, [](auto& s, auto& ss) { return !s.TextEnabled && ss.Overlay.Text.empty(); },
-         "text empty unticks"},
+        {{"/text="}, [](auto& s, auto& ss) { return !s.TextEnabled && ss.Overlay.Text.empty(); }, "text empty unticks"},
         {{"/text=(c) Hestrad"},
          [](auto& s, auto& ss) { return s.TextEnabled && ss.Overlay.Text == "(c) Hestrad"; },
          "text with blank"},
@@ -95,7 +96,8 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
 TEST_F(CommandLineTest, RefusedYesNoValueKeepsItsSettingAndStopsTheAutomaticRun)
 {
     frontEnd.settings.FileTypes = {};
-    for (const char* refused : {"/copy=true", "/copyright=1", "/recursive=1", "/auto=yes"}) {
+    for (const char* refused :
+         {"/copy=true", "/copyright=1", "/recursive=1", "/auto=yes", "/target=xyz", "/target=", "/target=.png"}) {
         FakeFrontEnd fresh;
         TSession freshSession(fresh);
         ParseCommandLine(freshSession, {"/auto=1", refused, "/width=77"});

@@ -264,7 +264,7 @@ TEST_F(ConvertPictureTest, NameAndFormatOfTheResult)
     EXPECT_EQ(path, dir.File("Neu_b.xyz"));
     EXPECT_FALSE(std::filesystem::exists(path));
     path = odd;
-    EXPECT_THROW(ConvertPicture(session, path, 11, 0, 0, 1, 1, 0, 85, false), ERangeError);
+    EXPECT_THROW(ConvertPicture(session, path, kFormatCount + 1, 0, 0, 1, 1, 0, 85, false), ERangeError);
     EXPECT_EQ(path, odd);
 }
 

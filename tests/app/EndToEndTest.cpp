@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
+#include "app/ConversionSettings.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
 #include "formats/pcx/PcxWriter.h"
@@ -161,8 +162,10 @@ TEST_F(EndToEnd, StoredSettingsApplyAndSwitchesOverrideThem)
 {
     WriteQuadrantBmp(pics + "/a.bmp", 100, 50);
     WriteQuadrantBmp(pics + "/b.bmp", 100, 50);
-    WriteStore("path=" + pics + "/\ncopy=0\nmode=1\nwidth=40\nrotate=1\n"
-               "bmp=1\ngif=0\nico=0\njpg=0\npcd=0\npsd=0\npcx=0\npng=0\ntif=0\nwmf=0\n");
+    WriteStore("path=" + pics +
+               "/\ncopy=0\nmode=1\nwidth=40\nrotate=1\n"
+               "bmp=1\ngif=0\nico=0\njpg=0\npcd=0\npsd=0\npcx=0\npng=0\ntif=0\nwmf=0\n"
+               "webp=0\nheic=0\navif=0\njxl=0\n");
     const RunResult run = Run("/auto=1 /height=7");
     EXPECT_EQ(run.status, 0) << run.err;
     ASSERT_EQ(run.out.size(), 1u + 2 + 2 + 7);
@@ -187,11 +190,13 @@ TEST_F(EndToEnd, FailedFilesGiveTheirReasonAndExitStatusOne)
     EXPECT_EQ(run.status, 1);
     const std::string failedCopy = FailureLine(pics + "/Neu_voll.bmp");
     const std::string corrupt = FailureLine(pics + "/kaputt.bmp");
-    ASSERT_GE(run.out.size(), 15u);
-    EXPECT_EQ(run.out[12], FileLine(pics + "/Neu_gut.bmp", fs::file_size(pics + "/gut.bmp"),
-                                    fs::file_size(pics + "/Neu_gut.bmp")));
-    EXPECT_EQ(run.out[13], corrupt);
-    EXPECT_EQ(run.out[14], failedCopy);
+    // One search line for each type this build reads, then the files.
+    const size_t first = FileTypeEntries().size() + 2;
+    ASSERT_GE(run.out.size(), first + 3);
+    EXPECT_EQ(run.out[first],
+              FileLine(pics + "/Neu_gut.bmp", fs::file_size(pics + "/gut.bmp"), fs::file_size(pics + "/Neu_gut.bmp")));
+    EXPECT_EQ(run.out[first + 1], corrupt);
+    EXPECT_EQ(run.out[first + 2], failedCopy);
     EXPECT_EQ(run.out[run.out.size() - 3], "1 Dateien gesamt");
     // Each failure line appears on standard error with its reason behind it.
     for (const std::string& line : {corrupt, failedCopy}) {
@@ -212,9 +217,10 @@ TEST_F(EndToEnd, MissingFolderAndEmptyStore)
     for (size_t at = run.err.find(message); at != std::string::npos;
          at = run.err.find(message, at + 1))
         ++count;
-    EXPECT_EQ(count, 10u);
-    ASSERT_EQ(run.out.size(), 10u + 2 + 7);
-    EXPECT_EQ(run.out[16], "0 Dateien gesamt");
+    const size_t types = FileTypeEntries().size();
+    EXPECT_EQ(count, types);
+    ASSERT_EQ(run.out.size(), types + 2 + 7);
+    EXPECT_EQ(run.out[types + 6], "0 Dateien gesamt");
     EXPECT_FALSE(fs::exists(store));  // nothing is written by a run
 }
 

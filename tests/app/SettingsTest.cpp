@@ -56,8 +56,8 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults)
     EXPECT_FALSE(s.TextEnabled);
     EXPECT_EQ(s.TargetFormat, 0);
     EXPECT_EQ(s.ColorDepth, 0);
-    for (bool tick : s.FileTypes)
-        EXPECT_TRUE(tick);
+    for (size_t i = 0; i < s.FileTypes.size(); ++i)
+        EXPECT_EQ(s.FileTypes[i], IsUsable(FormatTable[i])) << i;
     EXPECT_TRUE(session.Preview);
     EXPECT_EQ(session.Overlay.Text, "Beispieltext");
     EXPECT_EQ(session.Overlay.Border, 5);
@@ -73,7 +73,7 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults)
 TEST_F(SettingsTest, MalformedAndOutOfRangeValues)
 {
     WriteStore(store,
-               "mode=x7\nrotate=9\nconvert=11\ncolordepth=-3\nquality=150\nwidth=abc\n"
+               "mode=x7\nrotate=9\nconvert=15\ncolordepth=-3\nquality=150\nwidth=abc\n"
                "subfolder=0\ncopy=yes\npreview=2\nnot a value line\n=5\npath=/Bilder\n");
     LoadSettings(session, store);
     const TConversionSettings& s = frontEnd.settings;
@@ -132,6 +132,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "preview=0\nwidth=-3\nheight=77\nquality=12\nmode=4\nrotate=3\nconvert=10\n"
         "colordepth=6\ncopyright_text=(c) Hestrad\ncopyright_border=-10\ncopyright_align=5\n"
         "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
+        "webp=0\nheic=0\navif=0\njxl=0\n"
         "autoorient=0\nstrip=1\nkeepdate=1\n";
     EXPECT_EQ(ReadText(store), expected);
 
@@ -199,16 +200,25 @@ TEST(ControlStates, FollowTheChoices)
     EXPECT_FALSE(ComputeControlStates(s, true).QualityEnabled);  // "*.jpg" unticked
     s.FileTypes[3] = true;
     EXPECT_TRUE(ComputeControlStates(s, true).QualityEnabled);
+    // The camera and web formats' writers follow the quality too.
+    s.FileTypes = {};
+    s.FileTypes[fiHeic - 1] = true;
+    EXPECT_TRUE(ComputeControlStates(s, true).QualityEnabled);
+    s.TargetFormat = fiWebp;
+    EXPECT_TRUE(ComputeControlStates(s, true).QualityEnabled);
 }
 
 TEST(ListTexts, EntriesInTheirOrder)
 {
-    EXPECT_EQ(FileTypeEntries(),
-              (std::vector<std::string>{"*.bmp", "*.gif", "*.ico", "*.jpg", "*.pcd", "*.pcx",
-                                        "*.png", "*.psd", "*.tif", "*.wmf"}));
-    EXPECT_EQ(FileTypeFormatIndex(5), 7);  // pcx
-    EXPECT_EQ(FileTypeFormatIndex(7), 6);  // psd
-    ASSERT_EQ(TargetFormatEntries().size(), 11u);
+    // The types this build reads, alphabetically.
+    std::vector<std::string> types = {"*.avif", "*.bmp", "*.gif", "*.heic", "*.ico", "*.jpg",  "*.jxl",
+                                      "*.pcd",  "*.pcx", "*.png", "*.psd",  "*.tif", "*.webp", "*.wmf"};
+    std::erase_if(types, [](const std::string& mask) { return !IsUsable(FormatRow(FormatIndexOf(mask))); });
+    EXPECT_EQ(FileTypeEntries(), types);
+    auto position = [&](const char* mask) { return int(std::find(types.begin(), types.end(), mask) - types.begin()); };
+    EXPECT_EQ(FileTypeFormatIndex(position("*.pcx")), 7);
+    EXPECT_EQ(FileTypeFormatIndex(position("*.psd")), 6);
+    ASSERT_EQ(TargetFormatEntries().size(), 15u);
     EXPECT_EQ(TargetFormatEntries()[0], "Keine Änderung");
     EXPECT_EQ(TargetFormatEntries()[1], "Nach BMP konvertieren");
     EXPECT_EQ(TargetFormatEntries()[4], "Nach JPG konvertieren");

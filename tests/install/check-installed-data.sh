@@ -18,7 +18,8 @@ desktop="$share/applications/$id.desktop"
 desktop-file-validate "$desktop" || fail "desktop entry"
 grep -qx 'Exec=corvalin %F' "$desktop" || fail "desktop entry does not hand folders over"
 for type in inode/directory image/bmp image/gif image/vnd.microsoft.icon image/jpeg \
-    image/x-photo-cd image/vnd.adobe.photoshop image/vnd.zbrush.pcx image/png image/tiff image/wmf; do
+    image/x-photo-cd image/vnd.adobe.photoshop image/vnd.zbrush.pcx image/png image/tiff image/wmf \
+    image/webp image/heic image/heif image/avif image/jxl; do
   grep -q "^MimeType=.*$type;" "$desktop" || fail "desktop entry lacks $type"
 done
 
@@ -39,7 +40,7 @@ for page in "$share/man/man1/corvalin.1.gz" "$share/man/en/man1/corvalin.1.gz"; 
   [ -z "$messages" ] || fail "$page: $messages"
   rendered=$(MANWIDTH=80 man -l "$page" 2>&1)
   for switch in /auto /recursiv /copy /dir /height /width /quality /adapt /rotate /format \
-      /colors /text --help --version Corvalin.conf; do
+      /target /colors /text --help --version Corvalin.conf; do
     grep -qF -- "$switch" <<<"$rendered" || fail "$page does not describe $switch"
   done
 done

@@ -348,4 +348,5 @@ std::vector<uint8_t> ExifForPicture(std::span<const uint8_t> segment, int32_t wi
     }
 }
 
+
 }  // namespace corvalin

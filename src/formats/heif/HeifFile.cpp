@@ -1,0 +1,232 @@
+#include "formats/heif/HeifFile.h"
+
+#include <memory>
+#include <vector>
+
+#include <libheif/heif.h>
+
+#include "common/Exceptions.h"
+#include "common/FileIO.h"
+#include "common/Limits.h"
+#include "common/Stream.h"
+#include "formats/metadata/MetadataBlocks.h"
+#include "picture/Bitmap.h"
+#include "picture/RgbRows.h"
+
+namespace corvalin {
+
+namespace {
+
+[[noreturn]] void ThrowInvalid(const heif_error& error)
+{
+    throw EInvalidGraphic("Ungültige HEIF-Datei", error.message != nullptr ? error.message : "");
+}
+
+[[noreturn]] void ThrowWriteFailure(const std::string& format, const std::string& detail)
+{
+    throw EInvalidGraphic(format + "-Datei kann nicht geschrieben werden", detail);
+}
+
+void CheckRead(const heif_error& error)
+{
+    if (error.code != heif_error_Ok)
+        ThrowInvalid(error);
+}
+
+struct THeifDeleter {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_encoder* encoder) const { heif_encoder_release(encoder); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+    void operator()(heif_encoding_options* options) const { heif_encoding_options_free(options); }
+};
+template <class T>
+using THeifPtr = std::unique_ptr<T, THeifDeleter>;
+
+// Scales a sample of `bits` bits to 8 bits, rounding to the nearest.
+uint8_t RoundedSample(uint16_t value, uint32_t maximum)
+{
+    return uint8_t(std::min<uint32_t>(255, (uint32_t(value) * 255 + maximum / 2) / maximum));
+}
+
+// Copies the decoded interleaved picture into a fresh raster, blue first,
+// samples above 8 bits rounded to 8.
+std::shared_ptr<TRaster> RasterOf(const heif_image* image, bool alpha)
+{
+    const int width = heif_image_get_width(image, heif_channel_interleaved);
+    const int height = heif_image_get_height(image, heif_channel_interleaved);
+    const int bits = heif_image_get_bits_per_pixel_range(image, heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    if (plane == nullptr || width <= 0 || height <= 0 || bits < 8 || bits > 16)
+        ThrowInvalid({heif_error_Decoder_plugin_error, heif_suberror_Unspecified, "no picture"});
+    auto raster = TRaster::Create(width, height, alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    raster->hasAlpha = alpha;
+    const size_t samples = size_t(width) * (alpha ? 4 : 3);
+    std::vector<uint8_t> row(bits > 8 ? samples : 0);
+    const uint32_t maximum = (1u << bits) - 1;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* line = plane + size_t(y) * size_t(stride);
+        if (bits > 8) {
+            for (size_t i = 0; i < samples; ++i)
+                row[i] = RoundedSample(uint16_t(line[2 * i] | (line[2 * i + 1] << 8)), maximum);
+            line = row.data();
+        }
+        RowFromRgb(*raster, y, line);
+    }
+    return raster;
+}
+
+void KeepMetadata(const heif_image_handle* handle, TPictureMetadata& metadata)
+{
+    TSideDataBudget budget;
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
+    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
+        const size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        if (size <= budget.Left()) {
+            std::vector<uint8_t> bytes(size);
+            if (heif_image_handle_get_raw_color_profile(handle, bytes.data()).code == heif_error_Ok)
+                KeepIccProfile(metadata, bytes, budget);
+        }
+    }
+    const int count = heif_image_handle_get_number_of_metadata_blocks(handle, nullptr);
+    std::vector<heif_item_id> ids(size_t(std::max(count, 0)));
+    heif_image_handle_get_list_of_metadata_block_IDs(handle, nullptr, ids.data(), count);
+    for (heif_item_id id : ids) {
+        const size_t size = heif_image_handle_get_metadata_size(handle, id);
+        if (size > budget.Left())
+            continue;
+        std::vector<uint8_t> bytes(size);
+        if (heif_image_handle_get_metadata(handle, id, bytes.data()).code != heif_error_Ok)
+            continue;
+        const std::string type = heif_image_handle_get_metadata_type(handle, id);
+        const std::string content = heif_image_handle_get_metadata_content_type(handle, id);
+        if (type == "Exif" && bytes.size() >= 4) {
+            // Four bytes give the distance from their end to the TIFF header.
+            const size_t offset =
+                (size_t(bytes[0]) << 24) | (size_t(bytes[1]) << 16) | (size_t(bytes[2]) << 8) | bytes[3];
+            // The container turns the picture, so its Exif orientation is
+            // kept as upright: no one turns the picture a second time.
+            if (offset <= bytes.size() - 4)
+                KeepExifBlock(metadata, std::span<const uint8_t>(bytes).subspan(4 + offset), true, budget);
+        } else if (type == "mime" && content == "application/rdf+xml") {
+            KeepXmpPacket(metadata, bytes, budget);
+        }
+    }
+}
+
+heif_error WriteToVector(heif_context*, const void* data, size_t size, void* userdata)
+{
+    auto& bytes = *static_cast<std::vector<uint8_t>*>(userdata);
+    bytes.insert(bytes.end(), static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + size);
+    return {heif_error_Ok, heif_suberror_Unspecified, "ok"};
+}
+
+// The picture as libheif's interleaved RGB(A) image, with the colour profile.
+THeifPtr<heif_image> HeifImageOf(const TRaster& raster, const TPictureMetadata& metadata, const std::string& format)
+{
+    heif_image* created = nullptr;
+    const bool alpha = raster.hasAlpha;
+    auto check = [&](const heif_error& error) {
+        if (error.code != heif_error_Ok)
+            ThrowWriteFailure(format, error.message != nullptr ? error.message : "");
+    };
+    check(heif_image_create(raster.width, raster.height, heif_colorspace_RGB,
+                            alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &created));
+    THeifPtr<heif_image> image(created);
+    check(heif_image_add_plane(image.get(), heif_channel_interleaved, raster.width, raster.height, 8));
+    int stride = 0;
+    uint8_t* plane = heif_image_get_plane(image.get(), heif_channel_interleaved, &stride);
+    for (int y = 0; y < raster.height; ++y)
+        RowToRgb(raster, y, plane + size_t(y) * size_t(stride), alpha);
+    if (IsRgbIccProfile(metadata.iccProfile))
+        check(heif_image_set_raw_color_profile(image.get(), "prof", metadata.iccProfile.data(),
+                                               metadata.iccProfile.size()));
+    return image;
+}
+
+void SaveHeif(const TBitmap& picture, const std::string& fileName, int32_t quality, const TPictureMetadata& metadata,
+              heif_compression_format compression, const std::string& format)
+{
+    if (quality < 1 || quality > 100)
+        throw ERangeError(msg::RangeError);
+    const TRaster& raster = *picture.Raster();
+    auto check = [&](const heif_error& error) {
+        if (error.code != heif_error_Ok)
+            ThrowWriteFailure(format, error.message != nullptr ? error.message : "");
+    };
+    THeifPtr<heif_context> context(heif_context_alloc());
+    heif_encoder* createdEncoder = nullptr;
+    check(heif_context_get_encoder_for_format(context.get(), compression, &createdEncoder));
+    THeifPtr<heif_encoder> encoder(createdEncoder);
+    check(heif_encoder_set_lossy_quality(encoder.get(), quality));
+    // 8-bit 4:2:0, what phones and browsers expect of a photograph.
+    heif_encoder_set_parameter_string(encoder.get(), "chroma", "420");
+    // Speeds for a 12-megapixel photograph in a few seconds. Measured on a
+    // 1600 x 1200 crop of one (at quality 85, on a busy machine): x265's
+    // default preset "slow" took 12.5 s, "fast" 7.7 s for a file 9 % larger;
+    // aom's speed 6 took 2.0 s, speed 8 1.1 s for a file 14 % larger.
+    if (compression == heif_compression_AV1)
+        heif_encoder_set_parameter_integer(encoder.get(), "speed", 6);
+    else
+        heif_encoder_set_parameter_string(encoder.get(), "preset", "fast");
+    const THeifPtr<heif_image> image = HeifImageOf(raster, metadata, format);
+    THeifPtr<heif_encoding_options> options(heif_encoding_options_alloc());
+    options->save_alpha_channel = raster.hasAlpha ? 1 : 0;
+    heif_image_handle* createdHandle = nullptr;
+    check(heif_context_encode_image(context.get(), image.get(), encoder.get(), options.get(), &createdHandle));
+    THeifPtr<heif_image_handle> handle(createdHandle);
+    // The pixels are written upright: the Exif orientation says so too.
+    const std::vector<uint8_t> exif = ExifBlockForPicture(metadata, raster.width, raster.height, true);
+    if (!exif.empty())
+        check(heif_context_add_exif_metadata(context.get(), handle.get(), exif.data(), int(exif.size())));
+    const std::span<const uint8_t> xmp = XmpPacketOf(metadata);
+    if (!xmp.empty())
+        check(heif_context_add_XMP_metadata(context.get(), handle.get(), xmp.data(), int(xmp.size())));
+    std::vector<uint8_t> bytes;
+    heif_writer writer{1, WriteToVector};
+    check(heif_context_write(context.get(), &writer, &bytes));
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+}
+
+}  // namespace
+
+size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    THeifPtr<heif_context> context(heif_context_alloc());
+    CheckRead(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
+    const int pictures = heif_context_get_number_of_top_level_images(context.get());
+    heif_image_handle* primary = nullptr;
+    CheckRead(heif_context_get_primary_image_handle(context.get(), &primary));
+    const THeifPtr<heif_image_handle> handle(primary);
+    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+    // Before the decoder allocates: the declared size must fit the raster limit.
+    CheckedRasterBytes(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()),
+                       alpha ? 32 : 24);
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                                    : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+    THeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
+    heif_image* decoded = nullptr;
+    CheckRead(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
+    const THeifPtr<heif_image> image(decoded);
+    std::shared_ptr<TRaster> raster = RasterOf(image.get(), alpha);
+    KeepMetadata(handle.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return size_t(std::max(pictures, 1));
+}
+
+void SaveHeicFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata)
+{
+    SaveHeif(picture, fileName, quality, metadata, heif_compression_HEVC, "HEIC");
+}
+
+void SaveAvifFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata)
+{
+    SaveHeif(picture, fileName, quality, metadata, heif_compression_AV1, "AVIF");
+}
+
+}  // namespace corvalin

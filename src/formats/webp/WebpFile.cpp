@@ -1,0 +1,247 @@
+#include "formats/webp/WebpFile.h"
+
+#include <memory>
+#include <vector>
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include "common/Exceptions.h"
+#include "common/FileIO.h"
+#include "common/Limits.h"
+#include "common/Stream.h"
+#include "formats/metadata/MetadataBlocks.h"
+#include "picture/Bitmap.h"
+#include "picture/RgbRows.h"
+
+namespace corvalin {
+
+namespace {
+
+[[noreturn]] void ThrowInvalid(const std::string& detail = {})
+{
+    throw EInvalidGraphic("Ungültige WebP-Datei", detail);
+}
+
+[[noreturn]] void ThrowWriteFailure(const std::string& detail)
+{
+    throw EInvalidGraphic("WebP-Datei kann nicht geschrieben werden", detail);
+}
+
+struct TDemuxDeleter {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+struct TAnimDecoderDeleter {
+    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+};
+struct TMuxDeleter {
+    void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+};
+
+// The file's chunks, parsed by the demuxer without decoding any pixels.
+struct TWebpLayout {
+    std::unique_ptr<WebPDemuxer, TDemuxDeleter> demux;
+    int32_t width = 0;
+    int32_t height = 0;
+    size_t pictures = 0;
+    bool animated = false;
+    bool alpha = false;
+};
+
+TWebpLayout ReadLayout(std::span<const uint8_t> file)
+{
+    const WebPData data{file.data(), file.size()};
+    TWebpLayout layout;
+    layout.demux.reset(WebPDemux(&data));
+    if (!layout.demux)
+        ThrowInvalid();
+    WebPDemuxer* demux = layout.demux.get();
+    layout.width = int32_t(WebPDemuxGetI(demux, WEBP_FF_CANVAS_WIDTH));
+    layout.height = int32_t(WebPDemuxGetI(demux, WEBP_FF_CANVAS_HEIGHT));
+    layout.pictures = WebPDemuxGetI(demux, WEBP_FF_FRAME_COUNT);
+    layout.animated = (WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) != 0;
+    if (layout.pictures == 0 || layout.width <= 0 || layout.height <= 0)
+        ThrowInvalid();
+    WebPIterator frame;
+    if (!WebPDemuxGetFrame(demux, 1, &frame))
+        ThrowInvalid();
+    // An animation's frames are composed on a canvas of opacity.
+    layout.alpha = layout.animated || frame.has_alpha != 0;
+    WebPDemuxReleaseIterator(&frame);
+    return layout;
+}
+
+void KeepChunks(WebPDemuxer* demux, TPictureMetadata& metadata)
+{
+    TSideDataBudget budget;
+    auto chunk = [&](const char* fourcc, auto keep) {
+        WebPChunkIterator iterator;
+        if (WebPDemuxGetChunk(demux, fourcc, 1, &iterator)) {
+            keep(std::span<const uint8_t>(iterator.chunk.bytes, iterator.chunk.size));
+            WebPDemuxReleaseChunkIterator(&iterator);
+        }
+    };
+    chunk("ICCP", [&](auto bytes) { KeepIccProfile(metadata, bytes, budget); });
+    // WebP turns nothing by itself: the Exif orientation stays as it is.
+    chunk("EXIF", [&](auto bytes) { KeepExifBlock(metadata, bytes, false, budget); });
+    chunk("XMP ", [&](auto bytes) { KeepXmpPacket(metadata, bytes, budget); });
+}
+
+std::shared_ptr<TRaster> DecodeStill(std::span<const uint8_t> file, const TWebpLayout& layout)
+{
+    auto raster =
+        TRaster::Create(layout.width, layout.height, layout.alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    raster->hasAlpha = layout.alpha;
+    const size_t bytes = raster->stride * size_t(raster->height);
+    const int stride = int(raster->stride);
+    const uint8_t* decoded = layout.alpha ? WebPDecodeBGRAInto(file.data(), file.size(), raster->Row(0), bytes, stride)
+                                          : WebPDecodeBGRInto(file.data(), file.size(), raster->Row(0), bytes, stride);
+    if (decoded == nullptr)
+        ThrowInvalid();
+    return raster;
+}
+
+// The animation's first picture, composed on its canvas.
+std::shared_ptr<TRaster> DecodeFirstFrame(std::span<const uint8_t> file, const TWebpLayout& layout)
+{
+    auto raster = TRaster::Create(layout.width, layout.height, TPixelFormat::pf32bit);
+    raster->hasAlpha = true;
+    WebPAnimDecoderOptions options;
+    if (!WebPAnimDecoderOptionsInit(&options))
+        ThrowInvalid();
+    options.color_mode = MODE_BGRA;
+    options.use_threads = 0;
+    const WebPData data{file.data(), file.size()};
+    std::unique_ptr<WebPAnimDecoder, TAnimDecoderDeleter> decoder(WebPAnimDecoderNew(&data, &options));
+    uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!decoder || !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
+        ThrowInvalid();
+    for (int y = 0; y < raster->height; ++y)
+        std::copy_n(canvas + size_t(y) * size_t(raster->width) * 4, size_t(raster->width) * 4, raster->Row(y));
+    return raster;
+}
+
+// The picture encoded, in libwebp's memory.
+struct TEncoded {
+    WebPMemoryWriter writer;
+    TEncoded() { WebPMemoryWriterInit(&writer); }
+    ~TEncoded() { WebPMemoryWriterClear(&writer); }
+    TEncoded(const TEncoded&) = delete;
+    TEncoded& operator=(const TEncoded&) = delete;
+};
+
+struct TWebpPicture {
+    WebPPicture picture;
+    TWebpPicture()
+    {
+        if (!WebPPictureInit(&picture))
+            ThrowWriteFailure("libwebp");
+    }
+    ~TWebpPicture() { WebPPictureFree(&picture); }
+    TWebpPicture(const TWebpPicture&) = delete;
+    TWebpPicture& operator=(const TWebpPicture&) = delete;
+};
+
+void ImportPixels(WebPPicture& target, const TRaster& raster)
+{
+    const int stride = int(raster.stride);
+    int imported = 0;
+    if (raster.hasAlpha) {
+        imported = WebPPictureImportBGRA(&target, raster.Row(0), stride);
+    } else if (raster.bitsPerPixel == 24) {
+        imported = WebPPictureImportBGR(&target, raster.Row(0), stride);
+    } else {
+        std::vector<uint8_t> rgb(size_t(raster.width) * 3 * size_t(raster.height));
+        for (int y = 0; y < raster.height; ++y)
+            RowToRgb(raster, y, rgb.data() + size_t(y) * size_t(raster.width) * 3, false);
+        imported = WebPPictureImportRGB(&target, rgb.data(), raster.width * 3);
+    }
+    if (!imported)
+        ThrowWriteFailure("libwebp");
+}
+
+void Encode(const TRaster& raster, int32_t quality, TEncoded& encoded)
+{
+    WebPConfig config;
+    if (!WebPConfigInit(&config))
+        ThrowWriteFailure("libwebp");
+    // Quality 100 asks for no loss at all: lossless, at libwebp's usual
+    // effort, keeping even the colours under full transparency.
+    config.lossless = quality == 100 ? 1 : 0;
+    config.exact = config.lossless;
+    if (!config.lossless)
+        config.quality = float(quality);
+    TWebpPicture picture;
+    picture.picture.width = raster.width;
+    picture.picture.height = raster.height;
+    picture.picture.use_argb = config.lossless || raster.hasAlpha;
+    ImportPixels(picture.picture, raster);
+    picture.picture.writer = WebPMemoryWrite;
+    picture.picture.custom_ptr = &encoded.writer;
+    if (!WebPEncode(&config, &picture.picture))
+        ThrowWriteFailure("libwebp error " + std::to_string(int(picture.picture.error_code)));
+}
+
+// The encoded picture with the chunks of metadata that the format holds.
+std::vector<uint8_t> WithChunks(const TEncoded& encoded, const TRaster& raster, const TPictureMetadata& metadata)
+{
+    const std::vector<uint8_t> exif = ExifBlockForPicture(metadata, raster.width, raster.height, false);
+    const std::span<const uint8_t> xmp = XmpPacketOf(metadata);
+    const bool icc = IsRgbIccProfile(metadata.iccProfile);
+    if (exif.empty() && xmp.empty() && !icc)
+        return {encoded.writer.mem, encoded.writer.mem + encoded.writer.size};
+    const WebPData image{encoded.writer.mem, encoded.writer.size};
+    std::unique_ptr<WebPMux, TMuxDeleter> mux(WebPMuxCreate(&image, 1));
+    if (!mux)
+        ThrowWriteFailure("libwebpmux");
+    auto set = [&](const char* fourcc, std::span<const uint8_t> bytes) {
+        const WebPData chunk{bytes.data(), bytes.size()};
+        if (!bytes.empty() && WebPMuxSetChunk(mux.get(), fourcc, &chunk, 1) != WEBP_MUX_OK)
+            ThrowWriteFailure("libwebpmux");
+    };
+    if (icc)
+        set("ICCP", metadata.iccProfile);
+    set("EXIF", exif);
+    set("XMP ", xmp);
+    WebPData assembled;
+    WebPDataInit(&assembled);
+    if (WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK)
+        ThrowWriteFailure("libwebpmux");
+    std::vector<uint8_t> bytes(assembled.bytes, assembled.bytes + assembled.size);
+    WebPDataClear(&assembled);
+    return bytes;
+}
+
+}  // namespace
+
+size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    const TWebpLayout layout = ReadLayout(file);
+    // Before any decoder allocates: the canvas must fit the raster limit.
+    CheckedRasterBytes(layout.width, layout.height, 32);
+    std::shared_ptr<TRaster> raster = layout.animated ? DecodeFirstFrame(file, layout) : DecodeStill(file, layout);
+    KeepChunks(layout.demux.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return layout.pictures;
+}
+
+void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata)
+{
+    if (quality < 1 || quality > 100)
+        throw ERangeError(msg::RangeError);
+    const TRaster& raster = *picture.Raster();
+    if (raster.width > WEBP_MAX_DIMENSION || raster.height > WEBP_MAX_DIMENSION)
+        ThrowWriteFailure(FormatText("%d x %d Pixel, höchstens %d x %d",
+                                     {std::to_string(raster.width), std::to_string(raster.height),
+                                      std::to_string(WEBP_MAX_DIMENSION), std::to_string(WEBP_MAX_DIMENSION)}));
+    TEncoded encoded;
+    Encode(raster, quality, encoded);
+    const std::vector<uint8_t> bytes = WithChunks(encoded, raster, metadata);
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+}
+
+}  // namespace corvalin

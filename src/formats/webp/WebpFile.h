@@ -1,0 +1,21 @@
+// The format table's WebP row, on libwebp: still and animated files read
+// (an animation gives its first picture and its picture count), pictures
+// written lossy at the Quality setting or, at 100, lossless; opacity and the
+// EXIF, XMP and ICCP chunks kept both ways.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "formats/metadata/PictureMetadata.h"
+
+namespace corvalin {
+
+class TBitmap;
+
+size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata);
+
+}  // namespace corvalin

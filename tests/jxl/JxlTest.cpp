@@ -1,0 +1,124 @@
+// JPEG XL against libjxl's own tools: files made by cjxl read as djxl
+// decodes them, files written read back by djxl, and the distance that
+// follows the Quality setting.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "CameraChecks.h"
+#include "TestSupport.h"
+#include "common/Exceptions.h"
+#include "formats/BitmapEx.h"
+#include "formats/jxl/JxlFile.h"
+
+using namespace corvalin;
+using namespace camera;
+using namespace testsupport;
+
+namespace {
+
+class JxlTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!IsUsable(FormatRow(fiJxl)))
+            GTEST_SKIP() << "built without libjxl";
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST(JxlDistance, FollowsCjxlFrom30AndStaysContinuousBelow)
+{
+    const std::pair<int, float> cases[] = {{99, 0.19f}, {90, 1.0f}, {30, 6.4f}, {29, 6.6f}, {1, 12.2f}};
+    for (const auto& [quality, distance] : cases)
+        EXPECT_NEAR(JxlDistanceOfQuality(quality), distance, 1e-4) << quality;
+}
+
+TEST_F(JxlTest, FilesOfCjxlReadAsDjxlDecodesThem)
+{
+    struct Case {
+        const char* source;  // how the source is made from s.png, or empty
+        const char* options;
+        int width, height;
+        bool alpha;
+        int tolerance;  // against djxl
+        bool exact;     // equal to the source
+    } cases[] = {
+        {"", "-d 0", 301, 203, false, 0, true},
+        {"", "-d 0", 1, 1, false, 0, true},
+        {"", "-d 0", 17, 9, true, 0, true},
+        {"", "-d 1", 64, 48, false, 1, false},
+        {"", "-d 2", 33, 7, true, 1, false},
+        // 16-bit samples are rounded to 8 bits, as djxl rounds them.
+        {"-depth 16", "-d 0", 40, 30, false, 1, false},
+        // A JPEG recompressed without loss decodes to the JPEG's pixels.
+        {"-quality 85", "", 48, 32, false, 1, false},
+    };
+    for (const auto& c : cases) {
+        const std::string png = dir.File("s.png");
+        MakeSource(png, c.width, c.height, c.alpha);
+        std::string source = png;
+        if (std::string(c.options).empty()) {
+            source = dir.File("s.jpg");
+            ImageMagick(Quote(png) + " " + c.source + " " + Quote(source));
+        } else if (*c.source != 0) {
+            source = dir.File("s16.png");
+            ImageMagick(Quote(png) + " " + c.source + " " + Quote(source));
+        }
+        const std::string jxl = dir.File("in.jxl");
+        Tool("cjxl " + Quote(source) + " " + Quote(jxl) + " " + c.options);
+        Tool("djxl " + Quote(jxl) + " " + Quote(dir.File("ref.png")) + " --bits_per_sample=8");
+        TBitmapEx picture;
+        size_t pictures = 0;
+        ASSERT_EQ(picture.LoadFromFileEx(jxl, pictures), fiJxl) << c.options;
+        EXPECT_EQ(pictures, 1u);
+        EXPECT_EQ(picture.Raster()->hasAlpha, c.alpha) << c.options;
+        EXPECT_LE(MaxDifference(RgbaOf(picture), DecodeRgba(dir.File("ref.png")), true), c.tolerance)
+            << c.options << " " << c.width;
+        if (c.exact) {
+            EXPECT_EQ(MaxDifference(RgbaOf(picture), DecodeRgba(png), true), 0) << c.width;
+        }
+    }
+}
+
+TEST_F(JxlTest, AnAnimationGivesItsFirstPictureAndItsCount)
+{
+    MakeSource(dir.File("a.png"), 24, 16, false);
+    ImageMagick(Quote(dir.File("a.png")) + " \\( +clone -negate \\) -set delay 10 " + Quote(dir.File("anim.gif")));
+    Tool("cjxl " + Quote(dir.File("anim.gif")) + " " + Quote(dir.File("anim.jxl")) + " -d 0");
+    TBitmapEx picture;
+    size_t pictures = 0;
+    picture.LoadFromFileEx(dir.File("anim.jxl"), pictures);
+    EXPECT_EQ(pictures, 2u);
+    EXPECT_LE(MaxDifference(RgbaOf(picture), DecodeRgba(dir.File("anim.gif"))), 0);
+}
+
+TEST_F(JxlTest, WrittenFilesReadBackByDjxl)
+{
+    MakeSource(dir.File("s.png"), 131, 67, true);
+    const RgbaPicture source = DecodeRgba(dir.File("s.png"));
+    for (bool alpha : {false, true}) {
+        TBitmapEx picture;
+        Adopt(picture, source, alpha);
+        uintmax_t sizes[3] = {};
+        int i = 0;
+        for (int quality : {100, 90, 40}) {
+            const std::string out = dir.File("q" + std::to_string(quality) + ".jxl");
+            ASSERT_EQ(picture.SaveToFileEx(out, quality), fiJxl);
+            Tool("djxl " + Quote(out) + " " + Quote(out + ".png") + " --bits_per_sample=8");
+            const RgbaPicture decoded = DecodeRgba(out + ".png");
+            if (quality == 100) {
+                EXPECT_EQ(MaxDifference(decoded, RgbaOf(picture), true), 0) << alpha;
+            } else {
+                EXPECT_GE(Psnr(decoded, RgbaOf(picture)), quality == 90 ? 34 : 26) << quality;
+                EXPECT_LE(MaxDifference(RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(decoded)},
+                                        RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(RgbaOf(picture))}),
+                          quality == 90 ? 24 : 64);
+            }
+            sizes[i++] = std::filesystem::file_size(out);
+        }
+        EXPECT_LT(sizes[2], sizes[1]) << alpha;
+    }
+}

@@ -1,0 +1,133 @@
+// Checks shared by the camera and web format tests: pictures decoded by the
+// formats' reference tools (to PNG, read by Pillow with their opacity), and
+// how far a loaded picture lies from them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "formats/BitmapEx.h"
+#include "picture/RgbRows.h"
+
+namespace camera {
+
+struct RgbaPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+// Any file Pillow reads, as 8-bit RGBA (opaque where it has no opacity).
+inline RgbaPicture DecodeRgba(const std::string& path)
+{
+    const std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.load()\n"
+        "im = im.convert('RGBA')\nsys.stdout.buffer.write(b'%d %d\\n' % im.size + im.tobytes())\n";
+    const testsupport::CommandResult result =
+        testsupport::RunCommand("/usr/bin/python3 -c " + testsupport::Quote(script) + " " + testsupport::Quote(path));
+    EXPECT_EQ(result.status, 0) << path;
+    RgbaPicture picture;
+    const size_t line = result.output.find('\n');
+    if (line == std::string::npos || std::sscanf(result.output.c_str(), "%d %d", &picture.width, &picture.height) != 2)
+        return {};
+    picture.rgba.assign(result.output.begin() + ptrdiff_t(line) + 1, result.output.end());
+    return picture;
+}
+
+inline RgbaPicture RgbaOf(const corvalin::TBitmap& picture)
+{
+    RgbaPicture out{picture.Width(), picture.Height(), {}};
+    out.rgba.resize(size_t(out.width) * size_t(out.height) * 4);
+    for (int y = 0; y < out.height; ++y)
+        corvalin::RowToRgb(*picture.Raster(), y, out.rgba.data() + size_t(y) * size_t(out.width) * 4, true);
+    return out;
+}
+
+// A picture of the given pixels: with opacity as a 32-bit raster that has
+// alpha, without as a 24-bit one.
+inline void Adopt(corvalin::TBitmap& picture, const RgbaPicture& pixels, bool alpha)
+{
+    using namespace corvalin;
+    auto raster = TRaster::Create(pixels.width, pixels.height, alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    raster->hasAlpha = alpha;
+    std::vector<uint8_t> rgb(size_t(pixels.width) * 3);
+    for (int y = 0; y < pixels.height; ++y) {
+        const uint8_t* in = pixels.rgba.data() + size_t(y) * size_t(pixels.width) * 4;
+        if (alpha) {
+            RowFromRgb(*raster, y, in);
+            continue;
+        }
+        for (int x = 0; x < pixels.width; ++x)
+            std::copy_n(in + 4 * x, 3, rgb.data() + 3 * x);
+        RowFromRgb(*raster, y, rgb.data());
+    }
+    picture.AdoptRaster(std::move(raster));
+}
+
+// The largest difference of any colour sample (and of opacity, withAlpha);
+// 256 when the sizes differ.
+inline int MaxDifference(const RgbaPicture& a, const RgbaPicture& b, bool withAlpha = false)
+{
+    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size() || a.rgba.empty())
+        return 256;
+    int largest = 0;
+    for (size_t i = 0; i < a.rgba.size(); ++i)
+        if (withAlpha || i % 4 != 3)
+            largest = std::max(largest, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
+    return largest;
+}
+
+inline std::vector<uint8_t> AlphaOf(const RgbaPicture& picture)
+{
+    std::vector<uint8_t> alpha;
+    for (size_t i = 3; i < picture.rgba.size(); i += 4)
+        alpha.push_back(picture.rgba[i]);
+    return alpha;
+}
+
+// Peak signal-to-noise ratio of the colour samples, in decibels.
+inline double Psnr(const RgbaPicture& a, const RgbaPicture& b)
+{
+    if (a.rgba.size() != b.rgba.size() || a.rgba.empty())
+        return 0;
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < a.rgba.size(); ++i)
+        if (i % 4 != 3) {
+            const double d = double(a.rgba[i]) - double(b.rgba[i]);
+            sum += d * d;
+            ++count;
+        }
+    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(count)));
+}
+
+// Runs a reference tool; fails the test when it fails.
+inline void Tool(const std::string& command)
+{
+    const testsupport::CommandResult result = testsupport::RunCommand(command + " >/dev/null 2>&1");
+    ASSERT_EQ(result.status, 0) << command;
+}
+
+// A photograph-like test picture (smooth areas and edges) as PNG, with a
+// graded opacity when asked.
+inline void MakeSource(const std::string& path, int width, int height, bool alpha)
+{
+    testsupport::Pillow("import math\nw, h = " + std::to_string(width) + ", " + std::to_string(height) +
+                        "\nim = Image.new('RGBA', (w, h))\n"
+                        "im.putdata([(int(127 + 120 * math.sin(x / 7.0)), (x * 255 // max(w - 1, 1)),"
+                        " (y * 255 // max(h - 1, 1)) ^ (40 if (x // 16 + y // 16) % 2 else 0), " +
+                        (alpha ? std::string("(x + y) * 255 // max(w + h - 2, 1)") : std::string("255")) +
+                        ") for y in range(h) for x in range(w)])\n"
+                        "im.save('" +
+                        path + "') if " + (alpha ? "True" : "False") + " else im.convert('RGB').save('" + path +
+                        "')\n");
+}
+
+}  // namespace camera
