@@ -5,6 +5,8 @@
 # rendering the drawing to PNG, and Inkscape writing the picture as WMF.
 # Corvalin is timed in-process, the others as whole commands (start-up
 # included: Inkscape's own start is timed on a one-record file).
+# Then polygon and curve records on a small picture (an outline that crosses
+# itself at every turn, a curve mostly beside the picture) in points per second.
 # Usage: bench/metafile-bench.sh [RUNS]   (default 3)
 set -euo pipefail
 runs=${1:-3}
@@ -14,7 +16,10 @@ build_bench bench_metafile
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-read -r c_import c_export bytes <<<"$(./build-bench/bench/bench_metafile "$out/drawing.wmf" "$out/corvalin.wmf" "$runs")"
+results=$(./build-bench/bench/bench_metafile "$out/drawing.wmf" "$out/corvalin.wmf" "$runs")
+read -r c_import c_export bytes <<<"$(sed -n 1p <<<"$results")"
+read -r polygon_points polygon_seconds <<<"$(sed -n 2p <<<"$results")"
+read -r curve_points curve_seconds <<<"$(sed -n 3p <<<"$results")"
 /usr/bin/convert -size 1x1 xc:white "$out/one.png"
 /usr/bin/convert "$out/corvalin.wmf.bmp" "$out/picture.png"
 
@@ -31,3 +36,8 @@ printf '%-44s %10s\n' "corvalin export 1600 x 1200 as WMF" "$c_export"
 if command -v inkscape >/dev/null; then
   printf '%-44s %10s\n' "inkscape PNG to WMF, same picture" "$(ms "$(best "$runs" inkscape "$out/picture.png" --export-type=wmf --export-filename="$out/inkscape.wmf")")"
 fi
+echo
+echo "records on 189 x 189 (import, best of $runs runs)"
+printf '%-44s %10s %14s\n' "" "points" "points/s"
+printf '%-44s %10s %14.0f\n' "one PolyPolygon of 4 x 30000 points" "$polygon_points" "$(echo "$polygon_points / $polygon_seconds" | bc -l)"
+printf '%-44s %10s %14.0f\n' "one PolyBezier of 60001 points" "$curve_points" "$(echo "$curve_points / $curve_seconds" | bc -l)"

@@ -41,6 +41,29 @@ bool SameIndices(const corvalin::TBitmap& a, const corvalin::TBitmap& b)
     return true;
 }
 
+// A picture with transparency, written and read again, is transparent
+// exactly where it was.
+bool TransparencyRoundTrips(const std::shared_ptr<corvalin::TRaster>& raster)
+{
+    using namespace corvalin;
+    TBitmap picture;
+    picture.AdoptRaster(raster);
+    TMemoryStream written;
+    TGIFImage out;
+    out.ImportBitmap(picture);
+    out.SaveToStream(written);
+    TGIFImage again;
+    again.LoadFromBytes(written.Bytes());
+    const std::shared_ptr<TRaster> reread = again.RenderWithAlpha();
+    if (reread == nullptr || reread->width != raster->width || reread->height != raster->height)
+        return false;
+    for (int y = 0; y < raster->height; ++y)
+        for (int x = 0; x < raster->width; ++x)
+            if (reread->Row(y)[4 * x + 3] != raster->Row(y)[4 * x + 3])
+                return false;
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -49,13 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ScreenTooLarge(data, size))
         return 0;
     TBitmap picture;
+    std::shared_ptr<TRaster> withAlpha;
     try {
         TGIFImage gif;
         gif.LoadFromBytes({data, size});
         picture.AssignPicture(&gif);
+        withAlpha = gif.RenderWithAlpha();
     } catch (const Exception&) {
         return 0;
     }
+    if (withAlpha != nullptr && !TransparencyRoundTrips(withAlpha))
+        __builtin_trap();
     if (picture.Empty() || picture.PixelFormat() != TPixelFormat::pf8bit)
         return 0;
 

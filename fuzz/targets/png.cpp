@@ -78,6 +78,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
 
+    // With its alpha, built as colour type 4 or 6: lossless as well.
+    if (const std::shared_ptr<TRaster> alpha = loaded.PictureWithAlpha()) {
+        TBitmap withAlpha;
+        withAlpha.AdoptRaster(alpha);
+        TPNGImage keeping;
+        keeping.Assign(withAlpha);
+        TMemoryStream kept;
+        keeping.SaveToStream(kept);
+        TPNGImage back;
+        back.LoadFromBytes(kept.Bytes());
+        const std::shared_ptr<TRaster> alphaBack = back.PictureWithAlpha();
+        if (alphaBack == nullptr || alphaBack->pixels != alpha->pixels)
+            __builtin_trap();
+    }
+
     // Built from the bitmap: always lossless.
     TPNGImage built;
     built.Assign(picture);

@@ -11,6 +11,7 @@
 #include "app/PictureSearch.h"
 #include "app/WorkerCount.h"
 #include "common/Exceptions.h"
+#include "common/MemoryBudget.h"
 #include "common/Tools.h"
 
 namespace corvalin {
@@ -59,11 +60,14 @@ bool Intersect(const std::set<std::string>& a, const std::set<std::string>& b)
 // Runs on a worker: converts and measures one file; every failure becomes
 // the file's result.
 TFileResult ConvertOnWorker(const std::string& path, const TConversionSettings& settings,
-                            const TOverlaySnapshot& overlay, bool preview, bool alreadyWritten,
-                            TRunTargets& targets)
+                            const TOverlaySnapshot& overlay, bool preview, bool alreadyWritten, TRunTargets& targets,
+                            TMemoryBudget& budget)
 {
     TFileResult result;
     result.path = path;
+    // Everything large the file needs is charged to its account until it is done.
+    TMemoryAccount account(budget);
+    const TAccountScope scope(&account);
     try {
         // A file this run has written already is a result, not a source:
         // it is skipped like a file the entry test skips.
@@ -99,6 +103,7 @@ public:
     TRunLoop(TSession& session, int workers)
         : session_(session),
           frontEnd_(session.FrontEnd()),
+          budget_(session.MaxMemoryMegabytes > 0 ? uint64_t(session.MaxMemoryMegabytes) << 20 : DefaultMemoryBudget()),
           // One worker is the one-after-another run; more keep one file
           // queued so that no worker waits for the front-end thread.
           limit_(workers == 1 ? 1 : size_t(workers) + 1),
@@ -153,9 +158,9 @@ private:
         session_.Targets.Begin(path);
         const bool alreadyWritten = session_.Targets.WasWritten(path);
         const TOverlaySnapshot overlay = SnapshotOverlay(session_.Overlay, settings->TextEnabled);
-        file.ticket = workers_.Start([path, snapshot = *settings, overlay, preview = session_.Preview,
-                                      alreadyWritten, &targets = session_.Targets] {
-            return ConvertOnWorker(path, snapshot, overlay, preview, alreadyWritten, targets);
+        file.ticket = workers_.Start([path, snapshot = *settings, overlay, preview = session_.Preview, alreadyWritten,
+                                      &targets = session_.Targets, &budget = budget_] {
+            return ConvertOnWorker(path, snapshot, overlay, preview, alreadyWritten, targets, budget);
         });
         started_.push_back(std::move(file));
 
@@ -218,6 +223,7 @@ private:
 
     TSession& session_;
     TFrontEnd& frontEnd_;
+    TMemoryBudget budget_;
     const size_t limit_;
     TRunTotals totals_;
     std::deque<TStartedFile> started_;

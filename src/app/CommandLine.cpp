@@ -48,7 +48,8 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 
 constexpr const char* kSwitchNames[] = {
     "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate", "/target",
+    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
+    "/maxmem", "/target",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -94,6 +95,9 @@ void ApplyParameter(TSession& session, const std::string& p)
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
     if (name == "/threads")
         session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
+    if (name == "/maxmem")
+        session.MaxMemoryMegabytes =
+            ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (name == "/recursiv")
@@ -185,6 +189,7 @@ std::string HelpText()
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

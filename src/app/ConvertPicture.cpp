@@ -42,10 +42,16 @@ void RotateClockwise(TBitmapEx& source, TBitmapEx& target, int32_t turns)
     }
 }
 
+// A source with alpha is drawn into a 32-bit picture with alpha, any other
+// into the fresh 24-bit one.
 void ScaleInto(const TBitmapEx& source, TBitmapEx& target, TTargetSize size)
 {
-    target.SetPictureWidth(size.width);
-    target.SetPictureHeight(size.height);
+    if (source.Raster()->hasAlpha) {
+        target.NewRaster(size.width, size.height, TPixelFormat::pf32bit).hasAlpha = true;
+    } else {
+        target.SetPictureWidth(size.width);
+        target.SetPictureHeight(size.height);
+    }
     target.Canvas().DrawStretched(TRect{0, 0, size.width, size.height}, source);
 }
 
@@ -324,16 +330,17 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
     // converted, and only what the picture holds: as a copy that is what was
     // asked for, in place the original would silently lose the rest.
     if (FileIdentity(fileName) == FileIdentity(sourceName)) {
-        const bool lostOpacity = sourceOpacity && !target.Raster()->hasAlpha;
+        const TRaster& result = *target.Raster();
+        const bool lostOpacity = sourceOpacity && !result.hasAlpha && result.transparentIndex < 0;
         const std::string reason = ReasonToKeepOriginal(report, pictures, lostOpacity, settings.ColorDepth);
         if (!reason.empty())
             throw EInvalidOperation(reason);
     }
-    targets.CheckTarget(fileName, settings.SaveAsCopy);
+    targets.CheckTarget(fileName, sourceName, settings.SaveAsCopy);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     target.SaveToFileEx(fileName, settings.Quality);
-    targets.Written(fileName);
+    targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
     return SourceNote(report, pictures);

@@ -16,9 +16,22 @@ std::string RealPath(const std::string& path)
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-[[noreturn]] void ThrowClash(const std::string& target, const char* reason)
+[[noreturn]] void ThrowClash(const std::string& target, const std::string& reason)
 {
     throw EFCreateError(FormatText("Datei \"%s\" kann nicht erstellt werden. %s", {target, reason}));
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// A source as the clash line shows it: its name alone when it lies beside
+// the target (the line names the target's folder already), else its path.
+std::string ShownBeside(const std::string& source, const std::string& target)
+{
+    return FolderOf(source) == FolderOf(target) ? source.substr(FolderOf(source).size()) : source;
 }
 
 }  // namespace
@@ -68,22 +81,24 @@ bool TRunTargets::WasWritten(const std::string& path) const
     return written_.contains(identity);
 }
 
-void TRunTargets::CheckTarget(const std::string& target, bool saveAsCopy) const
+void TRunTargets::CheckTarget(const std::string& target, const std::string& source, bool saveAsCopy) const
 {
     const std::string identity = FileIdentity(target);
     std::lock_guard lock(mutex_);
-    if (written_.contains(identity))
-        ThrowClash(target, "Diese Datei wurde in diesem Lauf schon aus einem anderen Bild erstellt.");
+    if (const auto earlier = written_.find(identity); earlier != written_.end())
+        ThrowClash(target,
+                   FormatText("Diese Datei wurde in diesem Lauf schon aus %s erstellt; %s wird nicht konvertiert.",
+                              {ShownBeside(earlier->second, target), ShownBeside(source, target)}));
     if (!saveAsCopy && waiting_.contains(identity))
         ThrowClash(target, "Diese Datei ist selbst zum Umwandeln markiert und noch nicht an der Reihe.");
 }
 
-void TRunTargets::Written(const std::string& target)
+void TRunTargets::Written(const std::string& target, const std::string& source)
 {
     const std::string identity = FileIdentity(target);
     std::lock_guard lock(mutex_);
     if (running_)
-        written_.insert(identity);
+        written_.emplace(identity, source);
 }
 
 }  // namespace corvalin

@@ -4,6 +4,7 @@
 // run converts next).
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -24,14 +25,16 @@ public:
     // converted again).
     bool WasWritten(const std::string& path) const;
     // Throws EFCreateError naming the clash when target was written by this
-    // run, or (without copies) is another source still waiting.
-    void CheckTarget(const std::string& target, bool saveAsCopy) const;
-    void Written(const std::string& target);
+    // run (the reason names the source it was made from and this source),
+    // or (without copies) is another source still waiting.
+    void CheckTarget(const std::string& target, const std::string& source, bool saveAsCopy) const;
+    // Target was made from source.
+    void Written(const std::string& target, const std::string& source);
 
 private:
     mutable std::mutex mutex_;
     std::set<std::string> waiting_;
-    std::set<std::string> written_;
+    std::map<std::string, std::string> written_;  // target's identity: its source
     bool running_ = false;
 };
 

@@ -12,6 +12,9 @@
 
 namespace corvalin {
 
+// The largest memory budget "maxmem" and "/maxmem" take, in MB (1 TB).
+inline constexpr int kMaxMemoryMegabytes = 1 << 20;
+
 struct TRunTotals {
     int32_t converted = 0;   // files without error (skipped ones included)
     int32_t failed = 0;      // failure lines written
@@ -45,6 +48,9 @@ public:
     // Files converted at once: "/threads=N"; 0 is one per available core.
     // Never stored.
     int Threads = 0;
+    // Memory the files converted at once share, in MB: the setting "maxmem"
+    // or "/maxmem=N"; 0 is half the physical memory or the cgroup's limit.
+    int MaxMemoryMegabytes = 0;
     // A command-line parameter was refused: no automatic run starts.
     bool ParameterRefused = false;
 

@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include <algorithm>
+
 #include "app/ConversionSettings.h"
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
@@ -50,6 +52,8 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     session.Overlay.Text = store.ReadString("copyright_text", "Beispieltext");
     session.Overlay.Border = store.ReadInteger("copyright_border", 5);
     session.Overlay.Align = store.ReadInteger("copyright_align", kAlignBottomLeft);
+    // Read, never written: a value the user put in the file stays there.
+    session.MaxMemoryMegabytes = int(std::clamp<int64_t>(store.ReadInteger("maxmem", 0), 0, kMaxMemoryMegabytes));
     // A type this build cannot read stays unticked whatever the store says.
     const std::array<bool, kFormatCount> defaults = DefaultFileTypes();
     for (int index = 1; index <= kFormatCount; ++index)

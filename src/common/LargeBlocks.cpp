@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <unordered_map>
+
+#include "common/MemoryBudget.h"
 
 namespace corvalin {
 
@@ -116,17 +120,58 @@ TBlockStore& Store()
     return store;
 }
 
+// Blocks charged to a file's memory account, until they are freed.
+class TChargedBlocks {
+public:
+    void Add(void* block, std::shared_ptr<TAccountState> account)
+    {
+        std::lock_guard lock(mutex_);
+        charged_.emplace(block, std::move(account));
+    }
+    std::shared_ptr<TAccountState> Take(void* block) noexcept
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = charged_.find(block);
+        if (found == charged_.end())
+            return nullptr;
+        std::shared_ptr<TAccountState> account = std::move(found->second);
+        charged_.erase(found);
+        return account;
+    }
+
+private:
+    std::mutex mutex_;
+    std::unordered_map<void*, std::shared_ptr<TAccountState>> charged_;
+};
+
+TChargedBlocks& Charged()
+{
+    static TChargedBlocks charged;
+    return charged;
+}
+
 }  // namespace
 
 void* AcquireLargeBlock(size_t bytes)
 {
-    if (!kMapBlocks)
-        return ::operator new(bytes);
-    return Store().Acquire(bytes);
+    std::shared_ptr<TAccountState> account = ReserveMemory(bytes, "Die Datei");
+    void* block = nullptr;
+    try {
+        block = kMapBlocks ? Store().Acquire(bytes) : ::operator new(bytes);
+        if (account != nullptr)
+            Charged().Add(block, account);
+    } catch (...) {
+        if (block != nullptr)
+            kMapBlocks ? Store().Release(block, bytes) : ::operator delete(block);
+        ReturnMemory(account, bytes);
+        throw;
+    }
+    return block;
 }
 
 void ReleaseLargeBlock(void* block, size_t bytes) noexcept
 {
+    ReturnMemory(Charged().Take(block), bytes);
     if (!kMapBlocks)
         ::operator delete(block);
     else

@@ -22,6 +22,11 @@ int64_t CheckedRasterBytes(int64_t width, int64_t height, int bitsPerPixel)
     return rowBytes * height;
 }
 
+bool FillsTooLittle(uint64_t fillableBytes, uint64_t declaredBytes)
+{
+    return declaredBytes > kSmallPictureBytes && fillableBytes < declaredBytes / 100;
+}
+
 bool TSideDataBudget::Charge(size_t count)
 {
     if (count > left_) {

@@ -36,6 +36,15 @@ private:
 // Throws EOutOfResources when the row alone breaks the raster limit.
 int64_t PaddedRowBytes(int64_t width, int bitsPerPixel);
 
+// A reader whose file can fill less than 1% of the picture it declares
+// (strips, tiles or rows missing, empty or outside the file) refuses it
+// before the picture is allocated: such a file did not come with that
+// picture, and would only take memory out of proportion to its bytes.
+// Pictures up to kSmallPictureBytes cost too little to refuse; their
+// missing parts stay zero as before.
+inline constexpr uint64_t kSmallPictureBytes = 1 << 20;
+bool FillsTooLittle(uint64_t fillableBytes, uint64_t declaredBytes);
+
 // Throws EOutOfResources when a width x height raster at bitsPerPixel would
 // exceed the raster limit (or either side is negative); returns its byte size.
 int64_t CheckedRasterBytes(int64_t width, int64_t height, int bitsPerPixel);

@@ -27,7 +27,10 @@ QImage PreviewImage(const TBitmap& picture, QSize box)
         (thinned.width() >= full.width() && thinned.height() >= full.height()))
         return ToQImage(picture);
     TBitmap small;
-    auto raster = TRaster::Create(thinned.width(), thinned.height(), TPixelFormat::pf24bit);
+    const bool alpha = picture.Raster()->hasAlpha;
+    auto raster =
+        TRaster::Create(thinned.width(), thinned.height(), alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    raster->hasAlpha = alpha;
     StretchRaster(*raster, TRect{0, 0, thinned.width(), thinned.height()}, *picture.Raster(),
                   std::nullopt);
     small.AdoptRaster(std::move(raster));

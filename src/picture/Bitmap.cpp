@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/Exceptions.h"
+#include "picture/AlphaDepth.h"
 #include "picture/Canvas.h"
 #include "picture/Palettes.h"
 #include "picture/RowCodec.h"
@@ -27,6 +28,8 @@ void CopyDescription(const TRaster& from, TRaster& to)
 {
     to.masks = from.masks;
     to.palette = from.palette;
+    to.hasAlpha = from.hasAlpha;
+    to.transparentIndex = from.transparentIndex;
 }
 
 // Fills every row with one colour, encoded once.
@@ -248,9 +251,13 @@ void TBitmap::ChangePixelFormat(TPixelFormat format)
         else
             match = TPaletteMatch::Luminance;
     }
-    std::vector<uint8_t> bgr(size_t(width_) * 3);
-    for (int y = 0; y < height_; ++y)
-        EncodeRowFromBgr(*converted, y, RowAsBgr(*raster_, y, bgr.data()), match);
+    if (raster_->hasAlpha || raster_->transparentIndex >= 0) {
+        ConvertWithAlpha(*raster_, *converted, match);
+    } else {
+        std::vector<uint8_t> bgr(size_t(width_) * 3);
+        for (int y = 0; y < height_; ++y)
+            EncodeRowFromBgr(*converted, y, RowAsBgr(*raster_, y, bgr.data()), match);
+    }
     raster_ = std::move(converted);
     TBmpDescription resolution;
     resolution.xPelsPerMeter = bmp_.xPelsPerMeter;

@@ -1,6 +1,7 @@
 #include "picture/BmpCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -8,8 +9,10 @@
 #include "common/Exceptions.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
+#include "picture/Backdrop.h"
 #include "picture/Bitmap.h"
 #include "picture/Palettes.h"
+#include "picture/RowCodec.h"
 
 namespace corvalin {
 
@@ -69,6 +72,8 @@ BmpHeader ReadInfoHeader(TByteCursor& in)
         // Version 2 and later headers carry the masks inside.
         header.masks = {Get32(p + 40, LE), Get32(p + 44, LE), Get32(p + 48, LE)};
     }
+    if (header.bitsPerPixel == 32 && rest.size() >= kFixedHeaderSize)
+        header.alphaMask = Get32(rest.data() + kFixedHeaderSize - 4, LE);
     return header;
 }
 
@@ -178,6 +183,48 @@ std::shared_ptr<TRaster> ReadUncompressed(TByteCursor& in, const BmpHeader& head
             std::memcpy(raster->Row(y), data.data() + start, std::min(stride, data.size() - start));
     }
     return raster;
+}
+
+// The alpha mask of a 32-bit picture when it is usable: one run of bits
+// apart from the colour masks; a plain picture's alpha is its fourth byte.
+uint32_t UsableAlphaMask(const BmpHeader& header)
+{
+    const uint32_t alpha = header.alphaMask;
+    if (header.bitsPerPixel != 32 || alpha == 0)
+        return 0;
+    if (header.compression == biRGB)
+        return alpha == 0xFF000000u ? alpha : 0;
+    const uint32_t colours = header.masks[0] | header.masks[1] | header.masks[2];
+    const uint32_t run = alpha >> std::countr_zero(alpha);
+    return (alpha & colours) == 0 && colours != 0 && (run & (run + 1)) == 0 ? alpha : 0;
+}
+
+// A 32-bit picture with an alpha mask as plain pixels with alpha (see
+// TRaster::hasAlpha), unless every alpha value is 0 (many writers leave the
+// fourth byte 0 in opaque pictures) or every one is opaque.
+std::shared_ptr<TRaster> WithAlphaOf(std::shared_ptr<TRaster> raster, uint32_t alphaMask)
+{
+    const int shift = std::countr_zero(alphaMask);
+    const uint32_t top = alphaMask >> shift;
+    bool anyAlpha = false;
+    for (int y = 0; y < raster->height && !anyAlpha; ++y)
+        for (int x = 0; x < raster->width && !anyAlpha; ++x)
+            anyAlpha = (Get32(raster->Row(y) + 4 * size_t(x), LE) & alphaMask) != 0;
+    if (!anyAlpha)
+        return raster;
+    auto result = TRaster::Create(raster->width, raster->height, TPixelFormat::pf32bit);
+    result->hasAlpha = true;
+    std::vector<uint8_t> bgr(size_t(raster->width) * 3);
+    for (int y = 0; y < raster->height; ++y) {
+        DecodeRowToBgr(*raster, y, bgr.data());
+        for (int x = 0; x < raster->width; ++x) {
+            const uint32_t value = Get32(raster->Row(y) + 4 * size_t(x), LE);
+            uint8_t* q = result->Row(y) + 4 * size_t(x);
+            std::memcpy(q, &bgr[3 * size_t(x)], 3);
+            q[3] = uint8_t(uint64_t((value & alphaMask) >> shift) * 255 / top);
+        }
+    }
+    return HasTransparentPixel(*result) ? result : raster;
 }
 
 std::shared_ptr<TRaster> ReadRunLength(TByteCursor& in, const BmpHeader& header, TBmpDescription& bmp)
@@ -298,9 +345,11 @@ void TBitmap::ReadBmp(std::span<const uint8_t> file, const TRowRequest& rows)
 
     TBmpDescription bmp = DescriptionOf(header);
     std::shared_ptr<TRaster> raster;
-    if (header.compression == biRGB || header.compression == biBitFields)
+    if (header.compression == biRGB || header.compression == biBitFields) {
         raster = ReadUncompressed(in, header, rows, bmp);
-    else if (header.compression == biRLE8 || header.compression == biRLE4)
+        if (const uint32_t alphaMask = UsableAlphaMask(header); alphaMask != 0)
+            raster = WithAlphaOf(std::move(raster), alphaMask);
+    } else if (header.compression == biRLE8 || header.compression == biRLE4)
         raster = ReadRunLength(in, header, bmp);
     else
         Invalid();
@@ -315,7 +364,8 @@ void TBitmap::WriteBmpStream(TStream& stream) const
         stream.WriteBuffer(*bmp_.keptFile);
         return;
     }
-    const TRaster& raster = *raster_;
+    std::optional<TRaster> flattened;
+    const TRaster& raster = WithoutAlpha(*raster_, flattened);
     const WriteLayout layout = LayoutFor(raster, bmp_);
     stream.WriteBuffer(HeadersFor(raster, bmp_, layout));
     for (int32_t fileRow = 0; fileRow < raster.height; ++fileRow) {
@@ -324,8 +374,10 @@ void TBitmap::WriteBmpStream(TStream& stream) const
     }
 }
 
-std::vector<uint8_t> EncodeDib(const TRaster& raster)
+std::vector<uint8_t> EncodeDib(const TRaster& picture)
 {
+    std::optional<TRaster> flattened;
+    const TRaster& raster = WithoutAlpha(picture, flattened);
     // A bottom-up bitmap with the Windows header, whatever file the picture came from.
     const TBmpDescription plain;
     std::vector<uint8_t> out = HeadersFor(raster, plain, LayoutFor(raster, plain));

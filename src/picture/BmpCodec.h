@@ -25,6 +25,7 @@ struct BmpHeader {
     uint32_t colorsUsed = 0;
     uint32_t importantColors = 0;
     std::array<uint32_t, 3> masks{};
+    uint32_t alphaMask = 0;  // of a version 3 or later header
     bool os2 = false;
 };
 
@@ -36,7 +37,7 @@ void DecodeBmpRle(std::span<const uint8_t> data, uint32_t compression,
 
 // A packed device-independent bitmap of the raster, as metafile records carry
 // it: an information header (never the old core header), the colour table and
-// the rows bottom-up.
+// the rows bottom-up; transparent parts lie over the backdrop.
 std::vector<uint8_t> EncodeDib(const TRaster& raster);
 
 }  // namespace corvalin

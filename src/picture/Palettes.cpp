@@ -106,14 +106,14 @@ std::vector<TColor> BlackWhitePalette()
     return {clBlack, clWhite};
 }
 
-uint8_t NearestIndex(std::span<const TColor> palette, TColor color)
+uint8_t NearestIndex(std::span<const TColor> palette, TColor color, int skip)
 {
     const uint8_t r = RedOf(color), g = GreenOf(color), b = BlueOf(color);
     size_t best = 0;
     int bestDistance = 1 << 30;
     for (size_t i = 0; i < palette.size() && i < 256; ++i) {
         const int d = SquaredDistance(palette[i], r, g, b);
-        if (d < bestDistance) {
+        if (d < bestDistance && int(i) != skip) {
             bestDistance = d;
             best = i;
         }

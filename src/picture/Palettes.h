@@ -16,7 +16,8 @@ const std::array<TColor, 256>& HalftonePalette();
 std::vector<TColor> BlackWhitePalette();
 
 // Index of the nearest entry by squared RGB distance; the lower index wins a tie.
-uint8_t NearestIndex(std::span<const TColor> palette, TColor color);
+// An entry `skip` (when 0..255) is never chosen.
+uint8_t NearestIndex(std::span<const TColor> palette, TColor color, int skip = -1);
 uint8_t NearestFixed16(uint8_t r, uint8_t g, uint8_t b);
 uint8_t NearestHalftone(uint8_t r, uint8_t g, uint8_t b);
 // The same for a row of BGR triples.

@@ -157,7 +157,7 @@ void WriteRasterPixel(TRaster& raster, int x, int y, TColor color)
     case 2:
     case 4:
     case 8: {
-        const uint8_t index = NearestIndex(raster.palette, color);
+        const uint8_t index = NearestIndex(raster.palette, color, raster.transparentIndex);
         if (raster.bitsPerPixel == 8)
             row[x] = index;
         else
@@ -185,7 +185,7 @@ void WriteRasterPixel(TRaster& raster, int x, int y, TColor color)
         row[4 * x] = b;
         row[4 * x + 1] = g;
         row[4 * x + 2] = r;
-        row[4 * x + 3] = 0;
+        row[4 * x + 3] = raster.hasAlpha ? 255 : 0;
         return;
     default:
         return;

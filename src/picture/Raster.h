@@ -27,6 +27,10 @@ struct TRaster {
     // A 32-bit raster whose fourth byte of each pixel (blue, green, red, alpha)
     // is straight, not premultiplied, opacity. Every other raster is opaque.
     bool hasAlpha = false;
+    // The palette entry of an indexed raster that marks transparent pixels
+    // (-1: none). It holds the backdrop colour (picture/Backdrop.h), so that
+    // whoever reads the palette alone shows those pixels over it.
+    int transparentIndex = -1;
 
     bool HasMasks() const { return masks[0] != 0 || masks[1] != 0 || masks[2] != 0; }
     uint8_t* Row(int y) { return pixels.data() + size_t(y) * stride; }

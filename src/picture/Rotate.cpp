@@ -32,10 +32,30 @@ void SpreadColumn(const uint8_t* const* band, int rows, size_t at, uint8_t* q, b
     }
 }
 
+// A picture with alpha turns into one with alpha, four bytes a pixel.
+void RotateWithAlpha(const TRaster& src, TBitmap& target)
+{
+    const int sw = src.width, sh = src.height;
+    TRaster& dst = target.NewRaster(sh, sw, TPixelFormat::pf32bit);
+    dst.hasAlpha = true;
+    for (int y0 = 0; y0 < sh; y0 += kBand) {
+        const int rows = std::min(kBand, sh - y0);
+        for (int sx = 0; sx < sw; ++sx) {
+            uint8_t* q = dst.Row(sx) + size_t(sh - y0 - rows) * 4;
+            for (int k = rows - 1; k >= 0; --k, q += 4)
+                std::memcpy(q, src.Row(y0 + k) + size_t(sx) * 4, 4);
+        }
+    }
+}
+
 }  // namespace
 
 void RotateQuarterClockwise(const TBitmap& source, TBitmap& target)
 {
+    if (!source.Empty() && source.Raster()->hasAlpha) {
+        RotateWithAlpha(*source.Raster(), target);
+        return;
+    }
     const int sw = source.Width(), sh = source.Height();
     target.SetPictureWidth(sh);
     target.SetPictureHeight(sw);

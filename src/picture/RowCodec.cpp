@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "picture/Backdrop.h"
 #include "picture/Palettes.h"
 
 namespace corvalin {
@@ -80,16 +81,35 @@ uint8_t MatchIndex(const TRaster& raster, TPaletteMatch match, uint8_t b, uint8_
 {
     if (match == TPaletteMatch::Luminance)
         return (r * 299 + g * 587 + b * 114) >= 128 * 1000 ? 1 : 0;
-    return NearestIndex(raster.palette, RGB(r, g, b));
+    return NearestIndex(raster.palette, RGB(r, g, b), raster.transparentIndex);
+}
+
+uint32_t IndexAt(const uint8_t* row, int x, int bits)
+{
+    const size_t bit = size_t(x) * bits;
+    return (row[bit / 8] >> (8 - bits - int(bit % 8))) & ((1u << bits) - 1);
+}
+
+void SetIndexAt(uint8_t* row, int x, int bits, uint32_t index)
+{
+    const size_t bit = size_t(x) * bits;
+    const int shift = 8 - bits - int(bit % 8);
+    const uint8_t mask = uint8_t(((1u << bits) - 1) << shift);
+    row[bit / 8] = uint8_t((row[bit / 8] & ~mask) | ((index << shift) & mask));
+}
+
+bool IsIndexed(const TRaster& raster)
+{
+    return raster.bitsPerPixel <= 8;
 }
 
 void EncodeIndexed(TRaster& raster, uint8_t* row, const uint8_t* bgr, TPaletteMatch match)
 {
-    if (raster.bitsPerPixel == 8 && IsHalftonePalette(raster.palette)) {
+    if (raster.bitsPerPixel == 8 && raster.transparentIndex < 0 && IsHalftonePalette(raster.palette)) {
         NearestHalftoneRow(bgr, raster.width, row);
         return;
     }
-    const bool fixed16 = raster.bitsPerPixel == 4 && raster.palette.size() == 16 &&
+    const bool fixed16 = raster.bitsPerPixel == 4 && raster.transparentIndex < 0 && raster.palette.size() == 16 &&
                          std::memcmp(raster.palette.data(), FixedPalette16().data(), 16 * sizeof(TColor)) == 0;
     thread_local std::vector<uint8_t> indexes;
     indexes.resize(size_t(raster.width));
@@ -146,11 +166,12 @@ void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr, TPaletteMatch 
         return;
     case 32:
         if (IsPlain32(raster)) {
+            const uint8_t opaque = raster.hasAlpha ? 255 : 0;
             for (int x = 0; x < raster.width; ++x) {
                 row[4 * x] = bgr[3 * x];
                 row[4 * x + 1] = bgr[3 * x + 1];
                 row[4 * x + 2] = bgr[3 * x + 2];
-                row[4 * x + 3] = 0;
+                row[4 * x + 3] = opaque;
             }
             return;
         }
@@ -162,6 +183,42 @@ void EncodeRowFromBgr(TRaster& raster, int y, const uint8_t* bgr, TPaletteMatch 
         EncodeIndexed(raster, row, bgr, match);
         return;
     }
+}
+
+void DecodeRowToBgra(const TRaster& raster, int y, uint8_t* bgra)
+{
+    if (raster.hasAlpha) {
+        std::memcpy(bgra, raster.Row(y), size_t(raster.width) * 4);
+        return;
+    }
+    thread_local std::vector<uint8_t> bgr;
+    bgr.resize(size_t(raster.width) * 3);
+    DecodeRowToBgr(raster, y, bgr.data());
+    const bool marked = IsIndexed(raster) && raster.transparentIndex >= 0;
+    const uint8_t* row = raster.Row(y);
+    for (int x = 0; x < raster.width; ++x) {
+        std::memcpy(bgra + 4 * x, bgr.data() + 3 * x, 3);
+        const bool transparent = marked && IndexAt(row, x, raster.bitsPerPixel) == uint32_t(raster.transparentIndex);
+        bgra[4 * x + 3] = transparent ? 0 : 255;
+    }
+}
+
+void EncodeRowFromBgra(TRaster& raster, int y, const uint8_t* bgra, TPaletteMatch match)
+{
+    if (raster.hasAlpha) {
+        std::memcpy(raster.Row(y), bgra, size_t(raster.width) * 4);
+        return;
+    }
+    thread_local std::vector<uint8_t> bgr;
+    bgr.resize(size_t(raster.width) * 3);
+    CompositeRowOverBackdrop(bgra, raster.width, bgr.data());
+    EncodeRowFromBgr(raster, y, bgr.data(), match);
+    if (!IsIndexed(raster) || raster.transparentIndex < 0)
+        return;
+    uint8_t* row = raster.Row(y);
+    for (int x = 0; x < raster.width; ++x)
+        if (bgra[4 * x + 3] < 128)
+            SetIndexAt(row, x, raster.bitsPerPixel, uint32_t(raster.transparentIndex));
 }
 
 }  // namespace corvalin

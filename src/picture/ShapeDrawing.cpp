@@ -1,4 +1,5 @@
-// The canvas's shape and scaled-raster drawing, done by Cairo. Cairo draws
+// The canvas's shape and scaled-raster drawing. Fills are found row by row
+// (ScanlineFill.h); strokes and scaled rasters are done by Cairo. Cairo draws
 // straight into device-format rasters, whose rows (blue, green, red, unused)
 // are its RGB24 layout; other rasters are drawn through a device-format copy
 // of the rows a drawing touches. Anti-aliasing is off, as the drawing
@@ -15,6 +16,7 @@
 #include "common/Exceptions.h"
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"
+#include "picture/ScanlineFill.h"
 
 namespace corvalin {
 
@@ -196,6 +198,43 @@ void SetPen(cairo_t* cr, const TPen& pen, double width)
     cairo_set_dash(cr, dashes.data(), int(dashes.size()), 0);
 }
 
+// Cairo's stroke of one figure grows with the square of its segments where
+// the figure crosses itself often. A long figure is stroked a piece at a
+// time, the pieces overlapping by one segment so that every join is drawn
+// whole and the dashes running on from where the last piece left them.
+constexpr size_t kStrokePiece = 1024;
+
+void SetDashOffset(cairo_t* cr, double offset)
+{
+    const int count = cairo_get_dash_count(cr);
+    if (count == 0)
+        return;
+    std::vector<double> dashes(size_t(count), 0);
+    cairo_get_dash(cr, dashes.data(), nullptr);
+    cairo_set_dash(cr, dashes.data(), count, offset);
+}
+
+void StrokeInPieces(cairo_t* cr, const TFigure& figure, double shift)
+{
+    std::vector<TPointF> points;
+    points.reserve(figure.points.size() + 2);
+    for (const TPointF& p : figure.points)
+        points.push_back({Tame(p.x) + shift, Tame(p.y) + shift});
+    if (figure.closed)
+        points.insert(points.end(), {points[0], points[1]});
+    double travelled = 0;
+    for (size_t first = 0; first + 1 < points.size(); first += kStrokePiece - 1) {
+        const size_t end = std::min(points.size(), first + kStrokePiece + 1);
+        SetDashOffset(cr, travelled);
+        cairo_move_to(cr, points[first].x, points[first].y);
+        for (size_t i = first + 1; i < end; ++i)
+            cairo_line_to(cr, points[i].x, points[i].y);
+        cairo_stroke(cr);
+        for (size_t i = first + 1; i < std::min(end, first + kStrokePiece); ++i)
+            travelled += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
+    }
+}
+
 // A device-format copy of part of a raster, for Cairo to sample.
 std::shared_ptr<TRaster> DevicePart(const TRaster& source, const TRect& part)
 {
@@ -213,19 +252,70 @@ std::shared_ptr<TRaster> DevicePart(const TRaster& source, const TRect& part)
     return copy;
 }
 
+// Paints spans of rows in one colour: device rows as Cairo would (blue,
+// green, red, 0xFF), 24-bit rows in place, others through BGR triples.
+class TRowPainter {
+public:
+    TRowPainter(TRaster& raster, TColor color)
+        : raster_(raster), blue_(BlueOf(color)), green_(GreenOf(color)), red_(RedOf(color))
+    {
+    }
+
+    void Paint(int y, const std::vector<TSpan>& spans)
+    {
+        if (spans.empty())
+            return;
+        const bool device = IsDeviceRaster(raster_), direct = device || raster_.format == TPixelFormat::pf24bit;
+        uint8_t* row = raster_.Row(y);
+        if (!direct) {
+            bgr_.resize(size_t(raster_.width) * 3);
+            DecodeRowToBgr(raster_, y, bgr_.data());
+            row = bgr_.data();
+        }
+        const size_t step = device ? 4 : 3;
+        for (const TSpan& span : spans)
+            for (int x = span.left; x < span.right; ++x) {
+                uint8_t* p = row + size_t(x) * step;
+                p[0] = blue_;
+                p[1] = green_;
+                p[2] = red_;
+                if (device)
+                    p[3] = 0xFF;
+            }
+        if (!direct)
+            EncodeRowFromBgr(raster_, y, bgr_.data());
+    }
+
+private:
+    TRaster& raster_;
+    uint8_t blue_, green_, red_;
+    std::vector<uint8_t> bgr_;
+};
+
 }  // namespace
 
+// Fills go through the scanline fill rather than Cairo, whose tessellation
+// grows with the square of the edges where an outline crosses itself often.
 void TCanvas::FillPath(const TShapePath& path, const TBrush& brush, TFillRule rule)
 {
     TRaster* raster = DrawableRaster();
     if (raster == nullptr || brush.Style == TBrushStyle::bsClear)
         return;
-    DrawOnRaster(*raster, BandOf(path, 0, raster->height), Clips, [&](cairo_t* cr) {
-        AddPath(cr, path, 0);
-        SetFillRule(cr, rule);
-        SetColor(cr, brush.Color);
-        cairo_fill(cr);
-    });
+    TScanlineFill fill(path, rule, raster->width, raster->height);
+    std::vector<TScanlineFill> clips;
+    int top = fill.Top(), bottom = fill.Bottom();
+    for (const TClip& clip : Clips) {
+        clips.emplace_back(clip.path, clip.rule, raster->width, raster->height);
+        top = std::max(top, clips.back().Top());
+        bottom = std::min(bottom, clips.back().Bottom());
+    }
+    TRowPainter painter(*raster, brush.Color);
+    for (int y = top; y < bottom; ++y) {
+        std::vector<TSpan> spans = fill.Row(y);
+        for (TScanlineFill& clip : clips)
+            spans = IntersectSpans(spans, clip.Row(y));
+        painter.Paint(y, spans);
+    }
 }
 
 void TCanvas::StrokePath(const TShapePath& path, const TPen& pen)
@@ -239,8 +329,16 @@ void TCanvas::StrokePath(const TShapePath& path, const TPen& pen)
     // An odd width centred on pixel centres covers whole pixels.
     const double shift = std::fmod(width, 2.0) == 1.0 ? 0.5 : 0.0;
     DrawOnRaster(*raster, BandOf(path, width, raster->height), Clips, [&](cairo_t* cr) {
-        AddPath(cr, path, shift);
         SetPen(cr, pen, width);
+        TShapePath small;
+        for (const TFigure& figure : path) {
+            if (figure.points.size() <= kStrokePiece)
+                small.push_back(figure);
+            else
+                StrokeInPieces(cr, figure, shift);
+        }
+        SetDashOffset(cr, 0);
+        AddPath(cr, small, shift);
         cairo_stroke(cr);
     });
 }

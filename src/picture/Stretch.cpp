@@ -1,6 +1,7 @@
 #include "picture/Stretch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "picture/RowCodec.h"
@@ -49,6 +50,56 @@ void SampleOneBitRow(const TRaster& source, const std::vector<int>& xs, int y0, 
     }
 }
 
+struct TVisible {
+    int tx0, tx1, ty0, ty1;
+};
+
+// StretchRaster where the source or the target has alpha: the same sampling
+// on BGRA quadruples, alpha taken from the same source pixel as the colour.
+void StretchWithAlpha(TRaster& target, const TRect& rect, const TRaster& source, std::optional<TColor> transparent,
+                      const std::vector<int>& xs, const std::vector<int>& ys, TVisible v)
+{
+    const int count = v.tx1 - v.tx0;
+    std::vector<uint8_t> sourceRow(size_t(source.width) * 4);
+    std::vector<uint8_t> bgr(size_t(count) * 3);
+    std::vector<uint8_t> sampled(size_t(count) * 4);
+    std::vector<uint8_t> targetRow(size_t(target.width) * 4);
+    int decodedRow = -1;
+    for (int ty = v.ty0; ty < v.ty1; ++ty) {
+        const int sy = ys[ty];
+        if (source.bitsPerPixel == 1) {
+            SampleOneBitRow(source, xs, sy, std::max(sy + 1, ys[ty + 1]), v.tx0, count, bgr.data());
+            for (int i = 0; i < count; ++i) {
+                std::memcpy(&sampled[4 * size_t(i)], &bgr[3 * size_t(i)], 3);
+                sampled[4 * size_t(i) + 3] = 255;
+            }
+        } else {
+            if (decodedRow != sy) {
+                DecodeRowToBgra(source, sy, sourceRow.data());
+                decodedRow = sy;
+            }
+            for (int tx = v.tx0; tx < v.tx1; ++tx)
+                std::memcpy(&sampled[4 * size_t(tx - v.tx0)], &sourceRow[4 * size_t(xs[tx])], 4);
+        }
+        const int y = rect.top + ty;
+        DecodeRowToBgra(target, y, targetRow.data());
+        for (int i = 0; i < count; ++i) {
+            const uint8_t* q = &sampled[4 * size_t(i)];
+            if (transparent && RGB(q[2], q[1], q[0]) == *transparent)
+                continue;
+            uint8_t* t = &targetRow[4 * size_t(rect.left + v.tx0 + i)];
+            if (target.hasAlpha) {
+                std::memcpy(t, q, 4);
+                continue;
+            }
+            for (int c = 0; c < 3; ++c)
+                t[c] = uint8_t((q[c] * q[3] + t[c] * (255 - q[3]) + 127) / 255);
+            t[3] = 255;
+        }
+        EncodeRowFromBgra(target, y, targetRow.data());
+    }
+}
+
 }  // namespace
 
 void StretchRaster(TRaster& target, const TRect& rect, const TRaster& source,
@@ -65,6 +116,10 @@ void StretchRaster(TRaster& target, const TRect& rect, const TRaster& source,
     const int ty0 = std::max(0, -rect.top), ty1 = std::min(rh, target.height - rect.top);
     if (tx0 >= tx1 || ty0 >= ty1)
         return;
+    if (source.hasAlpha || target.hasAlpha) {
+        StretchWithAlpha(target, rect, source, transparent, xs, ys, {tx0, tx1, ty0, ty1});
+        return;
+    }
 
     std::vector<uint8_t> sourceRow(size_t(source.width) * 3);
     std::vector<uint8_t> sampled(size_t(tx1 - tx0) * 3);

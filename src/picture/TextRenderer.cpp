@@ -16,6 +16,7 @@
 #include FT_OUTLINE_H
 
 #include "common/Exceptions.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -216,7 +217,7 @@ public:
                 WriteRasterPixel(raster_, x, y, color_);
             return;
         }
-        const TColor under = ReadRasterPixel(raster_, x, y);
+        const TColor under = VisibleColor(x, y);
         auto mix = [coverage](uint8_t fg, uint8_t bg) {
             return uint8_t((fg * coverage + bg * (255 - coverage) + 127) / 255);
         };
@@ -226,6 +227,19 @@ public:
     }
 
 private:
+    // The stamp is opaque: where a glyph's edge lies over a transparent
+    // pixel, it blends with what that pixel shows over the backdrop.
+    TColor VisibleColor(int x, int y) const
+    {
+        const TColor color = ReadRasterPixel(raster_, x, y);
+        if (!raster_.hasAlpha)
+            return color;
+        const uint8_t a = raster_.Row(y)[4 * x + 3];
+        return RGB(OverBackdrop(RedOf(color), a, RedOf(kBackdropColor)),
+                   OverBackdrop(GreenOf(color), a, GreenOf(kBackdropColor)),
+                   OverBackdrop(BlueOf(color), a, BlueOf(kBackdropColor)));
+    }
+
     TRaster& raster_;
     TColor color_;
 };

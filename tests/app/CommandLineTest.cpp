@@ -139,10 +139,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, TwentyOneLines)
+TEST(HelpText, TwentyTwoLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 20);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 21);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");

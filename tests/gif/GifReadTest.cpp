@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "-size 19x9 pattern:checkerboard -monochrome",        // 2 colours
                       "pillow:2", "pillow:50", "gifbuild:plain", "gifbuild:interlaced"));
 
-TEST(GifRead, TransparentFileShowsColoursOfItsIndicesWithoutTransparency)
+TEST(GifRead, TransparentFileShowsColoursOfItsIndicesWithTheirTransparency)
 {
     TempDir dir;
     const std::string gif = dir.File("t.gif");
@@ -113,7 +113,8 @@ TEST(GifRead, TransparentFileShowsColoursOfItsIndicesWithoutTransparency)
     TBitmapEx picture;
     picture.LoadFromFileEx(gif);
     EXPECT_FALSE(picture.Transparent);
-    EXPECT_EQ(picture.PixelFormat(), TPixelFormat::pf8bit);
+    EXPECT_EQ(picture.PixelFormat(), TPixelFormat::pf32bit);
+    EXPECT_TRUE(picture.Raster()->hasAlpha);
     EXPECT_TRUE(SamePixels(DecodeWithPillow(gif), RgbOf(picture)));
 }
 

@@ -25,13 +25,13 @@ using namespace picturetest;
 namespace {
 
 // A picture with opacity as Pillow decodes it.
-struct RgbaPicture {
+struct PillowIcon {
     int width = 0, height = 0;
     std::vector<uint8_t> rgba;
     std::vector<std::pair<int, int>> sizes;  // the icon's sizes, largest first
 };
 
-RgbaPicture PillowRgba(const std::string& path)
+PillowIcon PillowRgba(const std::string& path)
 {
     const std::string script =
         "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
@@ -41,7 +41,7 @@ RgbaPicture PillowRgba(const std::string& path)
         "sys.stdout.flush()\nsys.stdout.buffer.write(im.tobytes())\n";
     const CommandResult result = RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(path));
     EXPECT_EQ(result.status, 0) << path;
-    RgbaPicture picture;
+    PillowIcon picture;
     const size_t end = result.output.find('\n');
     std::istringstream head(result.output.substr(0, end));
     size_t count = 0;
@@ -62,7 +62,7 @@ uint8_t AlphaAt(const TRaster& raster, int x, int y)
 }
 
 // Every pixel has Pillow's opacity, and every pixel that shows its colour.
-void ExpectSameAsPillow(const TBitmap& picture, const RgbaPicture& reference, const std::string& what)
+void ExpectSameAsPillow(const TBitmap& picture, const PillowIcon& reference, const std::string& what)
 {
     ASSERT_EQ(picture.Width(), reference.width) << what;
     ASSERT_EQ(picture.Height(), reference.height) << what;
@@ -127,7 +127,7 @@ TEST_P(RealIcons, ReadAsPillowReadsThem)
         Pillow("out = " + Quote(path) + "\n" + maker.recipe);
     else
         ImageMagick(std::string(maker.recipe) + " " + Quote(path));
-    const RgbaPicture reference = PillowRgba(path);
+    const PillowIcon reference = PillowRgba(path);
 
     TBitmapEx picture;
     ASSERT_EQ(picture.LoadFromFileEx(path), fiIco);
@@ -258,7 +258,7 @@ TEST_P(IcoWriting, ReadBackByItselfPillowAndImageMagick)
     const std::string path = dir.File("neu.ico");
     SaveIcoFile(picture, path, 0, {});
 
-    const RgbaPicture pillow = PillowRgba(path);
+    const PillowIcon pillow = PillowRgba(path);
     ExpectSameAsPillow(picture, pillow, c.layout);
     TBitmapEx back;
     back.LoadFromFileEx(path);

@@ -88,10 +88,10 @@ const std::vector<Variant>& Variants()
         {"greyAlpha8", "pillow", "SRC.convert('LA').save(OUT)", 4, 8, 0, 8},
         {"greyAlpha16", "im",
          "-colorspace Gray -depth 16 -alpha set -channel A -fx i/w +channel "
-         "-define png:color-type=4 -define png:bit-depth=16", 4, 16, 0, 8},
-        {"rgbAlpha8", "pillow", "a = SRC.convert('L').point(lambda v: 255 - v)\nSRC.putalpha(a)\nSRC.save(OUT)", 6, 8, 0, 24},
+         "-define png:color-type=4 -define png:bit-depth=16", 4, 16, 0, 32},
+        {"rgbAlpha8", "pillow", "a = SRC.convert('L').point(lambda v: 255 - v)\nSRC.putalpha(a)\nSRC.save(OUT)", 6, 8, 0, 32},
         {"rgbAlpha16", "im",
-         "-depth 16 -alpha set -channel A -fx j/h +channel -define png:color-type=6 -define png:bit-depth=16", 6, 16, 0, 24},
+         "-depth 16 -alpha set -channel A -fx j/h +channel -define png:color-type=6 -define png:bit-depth=16", 6, 16, 0, 32},
         // Adam7 for every colour type, with a picture whose size leaves passes partly filled.
         {"grey1i", "im", "-colorspace Gray -threshold 50% -interlace PNG -define png:color-type=0 -define png:bit-depth=1", 0, 1, 1, 1},
         {"grey2i", "im", "-colorspace Gray -depth 2 -interlace PNG -define png:color-type=0 -define png:bit-depth=2", 0, 2, 1, 4},
@@ -109,12 +109,12 @@ const std::vector<Variant>& Variants()
         {"palette8i", "im", "-colors 200 -interlace PNG -define png:color-type=3", 3, 8, 1, 8},
         {"greyAlpha8i", "im",
          "-colorspace Gray -alpha set -channel A -fx i/w +channel -interlace PNG "
-         "-define png:color-type=4 -define png:bit-depth=8", 4, 8, 1, 8},
+         "-define png:color-type=4 -define png:bit-depth=8", 4, 8, 1, 32},
         {"rgbAlpha8i", "im",
-         "-alpha set -channel A -fx j/h +channel -interlace PNG -define png:color-type=6 -define png:bit-depth=8", 6, 8, 1, 24},
+         "-alpha set -channel A -fx j/h +channel -interlace PNG -define png:color-type=6 -define png:bit-depth=8", 6, 8, 1, 32},
         {"rgbAlpha16i", "im",
          "-depth 16 -alpha set -channel A -fx j/h +channel -interlace PNG "
-         "-define png:color-type=6 -define png:bit-depth=16", 6, 16, 1, 24},
+         "-define png:color-type=6 -define png:bit-depth=16", 6, 16, 1, 32},
     };
     return variants;
 }
@@ -169,8 +169,8 @@ TEST(PngRead, PaletteWithOneTransparentEntryMarksTheBitmapWithThatColour)
     const std::string source = dir.File("source.png"), path = dir.File("p.png");
     ImageMagick(kPlasma + " " + Quote(source));
     Pillow(PillowScript(source, path, "SRC.quantize(4).save(OUT, bits=2, transparency=2)"));
-    TBitmapEx bitmap;
-    bitmap.LoadFromFileEx(path);
+    TBitmap bitmap;
+    pngtest::LoadInto(bitmap, ReadBytes(path));  // the codec's own hand-over
     ASSERT_TRUE(bitmap.Transparent);
     EXPECT_EQ(bitmap.TransparentColor(), bitmap.Palette()[2]);
     ExpectSamePixels(bitmap, DecodeWithPillow(path), "Pillow");
@@ -200,9 +200,9 @@ TEST(PngRead, GreyAndRgbTransparentSamplesFromPillowMarkTheBitmap)
     const std::string grey = dir.File("grey.png"), rgb = dir.File("rgb.png");
     Pillow(PillowScript(source, grey, "SRC.convert('L').save(OUT, transparency=77)"));
     Pillow(PillowScript(source, rgb, "SRC.save(OUT, transparency=(10, 20, 30))"));
-    TBitmapEx a, b;
-    a.LoadFromFileEx(grey);
-    b.LoadFromFileEx(rgb);
+    TBitmap a, b;  // the codec's own hand-over
+    pngtest::LoadInto(a, ReadBytes(grey));
+    pngtest::LoadInto(b, ReadBytes(rgb));
     EXPECT_TRUE(a.Transparent);
     EXPECT_EQ(a.TransparentColor(), RGB(77, 77, 77));
     EXPECT_TRUE(b.Transparent);

@@ -300,3 +300,22 @@ TEST(PcxRead, BrokenFiles)
     EXPECT_EQ(cut->ScanLine(0)[5], indexes[5]);
     EXPECT_EQ(cut->ScanLine(5)[19], 0);
 }
+
+// Run-length data that could fill less than 1% of a large picture is
+// refused before the picture is allocated; data cut short above that
+// converts with the rest black.
+TEST(PcxRead, DataForLessThanOnePercentOfALargePictureIsRefused)
+{
+    TempDir dir;
+    PcxLayout l;
+    l.width = 2000;
+    l.height = 1000;
+    const std::vector<uint8_t> file = BuildPcx(l, std::vector<uint8_t>(2000 * 1000, 9));
+    auto errorOf = [&](size_t bytes) {
+        testsupport::WriteBytes(dir.File("large.pcx"), {file.begin(), file.begin() + ptrdiff_t(bytes)});
+        return LoadError(dir.File("large.pcx"));
+    };
+    EXPECT_EQ(errorOf(file.size()), "");
+    EXPECT_EQ(errorOf(128 + 2000), "");  // 32 x 2000 bytes can fill 3% of the 2 MB
+    EXPECT_EQ(errorOf(128 + 100), "Cannot load image. Invalid or unexpected PCX image format.");
+}

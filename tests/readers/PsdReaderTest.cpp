@@ -322,3 +322,23 @@ TEST(PsdRead, BrokenDocuments)
     EXPECT_EQ(std::vector<uint8_t>(grey->ScanLine(2), grey->ScanLine(2) + 6),
               (std::vector<uint8_t>{1, 2, 3, 0, 0, 0}));
 }
+
+// A document whose row table leaves its rows empty is refused before its
+// picture is allocated; the same size with its rows packed converts.
+TEST(PsdRead, RowTablesThatFillLessThanOnePercentAreRefused)
+{
+    PsdLayout l;
+    l.channels = 1;
+    l.mode = 1;
+    l.width = 1500;
+    l.height = 1000;
+    l.compression = 1;
+    const std::vector<uint8_t> packed = BuildPsd(l, {std::vector<uint8_t>(size_t(l.width) * l.height, 77)});
+    EXPECT_EQ(ErrorOf(packed), "");
+    // The header alone, then a row table of 1000 lengths of 0.
+    l.compression = 0;
+    std::vector<uint8_t> empty = BuildPsd(l, {});
+    empty.back() = 1;
+    empty.insert(empty.end(), 2 * 1000, 0);
+    EXPECT_EQ(ErrorOf(empty), kInvalid);
+}

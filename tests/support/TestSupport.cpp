@@ -101,7 +101,50 @@ RgbPicture ParsePpm(const std::string& data)
     return picture;
 }
 
+// Parses PAM output whose tuples are RGB_ALPHA at 8 bits.
+RgbaPicture ParsePam(const std::string& data)
+{
+    RgbaPicture picture;
+    std::istringstream in(data);
+    std::string word;
+    int depth = 0, maxValue = 0;
+    while (in >> word && word != "ENDHDR") {
+        if (word == "WIDTH")
+            in >> picture.width;
+        else if (word == "HEIGHT")
+            in >> picture.height;
+        else if (word == "DEPTH")
+            in >> depth;
+        else if (word == "MAXVAL")
+            in >> maxValue;
+    }
+    in.get();
+    if (depth != 4 || maxValue != 255)
+        return RgbaPicture{};
+    picture.rgba.resize(size_t(picture.width) * picture.height * 4);
+    in.read(reinterpret_cast<char*>(picture.rgba.data()), std::streamsize(picture.rgba.size()));
+    return picture;
+}
+
 }  // namespace
+
+RgbaPicture DecodeRgbaWithPillow(const std::string& path)
+{
+    const std::string script =
+        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.load()\nim = im.convert('RGBA')\n"
+        "sys.stdout.buffer.write(b'P7 WIDTH %d HEIGHT %d DEPTH 4 MAXVAL 255 ENDHDR\\n' % im.size + im.tobytes())\n";
+    const CommandResult result = RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(path));
+    EXPECT_EQ(result.status, 0) << "Pillow could not decode " << path;
+    return ParsePam(result.output);
+}
+
+RgbaPicture DecodeRgbaWithImageMagick(const std::string& path)
+{
+    const CommandResult result = RunCommand("/usr/bin/convert " + Quote(path + "[0]") +
+                                            " -alpha on -colorspace sRGB -type TrueColorAlpha -depth 8 pam:-");
+    EXPECT_EQ(result.status, 0) << "ImageMagick could not decode " << path;
+    return ParsePam(result.output);
+}
 
 RgbPicture DecodeWithPillow(const std::string& path)
 {

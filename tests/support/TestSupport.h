@@ -46,6 +46,19 @@ struct RgbPicture {
 RgbPicture DecodeWithPillow(const std::string& path);
 // Decodes any file with ImageMagick (/usr/bin/convert), converted to 8-bit RGB.
 RgbPicture DecodeWithImageMagick(const std::string& path);
+// A picture with alpha decoded by an independent tool: 8-bit RGBA
+// quadruples, top row first.
+struct RgbaPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+    const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * width + x) * 4]; }
+};
+
+// Pillow's decode converted to RGBA, and ImageMagick's with alpha on (8 bits).
+RgbaPicture DecodeRgbaWithPillow(const std::string& path);
+RgbaPicture DecodeRgbaWithImageMagick(const std::string& path);
+
 // Runs /usr/bin/convert with the given arguments; fails the test on error.
 void ImageMagick(const std::string& arguments);
 // Runs /usr/bin/python3 with a Pillow script given as text; fails the test on error.

@@ -208,3 +208,64 @@ TEST(TiffBadInput, RowsPerStripValuesThunderScanAndByteOrder)
     EXPECT_EQ(big.Palette()[2], RGB(0, 128, 0));
     EXPECT_EQ(big.Palette()[3], RGB(0, 0, 63));
 }
+
+TEST(TiffBadInput, SubsampledChromaIsReadAsTriplesWhateverTheSampleCount)
+{
+    // Two 2 x 2 units (four luma values, then Cb and Cr each). A fourth
+    // declared sample is not in the units; the picture is that of three.
+    const std::vector<uint8_t> units = {10, 20, 30, 40, 128, 128, 200, 210, 220, 230, 90, 160};
+    auto build = [&](std::vector<uint32_t> bits) {
+        const uint32_t samples = uint32_t(bits.size());
+        return TiffBuilder()
+            .Picture(4, 2, 8, 6, 1)
+            .Set(258, kShort, std::move(bits))
+            .Set(277, kShort, {samples})
+            .Set(530, kShort, {2, 2})
+            .Build({units});
+    };
+    TBitmap three, four;
+    LoadTiffFile(three, build({8, 8, 8}));
+    LoadTiffFile(four, build({8, 8, 8, 8}));
+    ASSERT_EQ(four.PixelFormat(), TPixelFormat::pf24bit);
+    for (int y = 0; y < 2; ++y)
+        EXPECT_EQ(Row(four, y), Row(three, y));
+    EXPECT_EQ(Row(three, 0)[0], 10);  // grey chroma leaves the luma as it is
+    EXPECT_EQ(LoadError(build({8, 8})), "Invalid color format in TIF/TIFF file.");
+}
+
+// Pictures whose blocks are mostly missing are refused from the directory
+// alone, before the picture is allocated; those with at least 1% of their
+// blocks in the file convert, the rest black.
+TEST(TiffBadInput, BlocksForLessThanOnePercentOfALargePictureAreRefused)
+{
+    const size_t strips = 200;  // of 5 rows of 2000 bytes each
+    auto grey = [&](uint32_t compression, size_t present, uint32_t count) {
+        std::vector<uint32_t> offsets(strips, 1u << 30), counts(strips, 0);
+        for (size_t i = 0; i < present; ++i)
+            offsets[i] = 4096, counts[i] = count;
+        return TiffBuilder()
+            .Picture(2000, 1000, 8, 1, compression)
+            .Set(278, kLong, {5})
+            .Set(273, kLong, offsets)
+            .Set(279, kLong, counts)
+            .Build({std::vector<uint8_t>(10000, 0x80)});
+    };
+    const struct {
+        const char* name;
+        std::vector<uint8_t> file;
+        bool refused;
+    } cases[] = {
+        {"no strip offsets at all", TiffBuilder().Picture(26000, 26000, 8, 1, 1).Set(278, kLong, {26000}).Build(),
+         true},
+        {"one row of 500 million, its strip empty",
+         TiffBuilder().Picture(1, 500000000, 8, 1, 1).Set(273, kLong, {0}).Set(279, kLong, {0}).Build(), true},
+        {"one strip of 200 in the file", grey(1, 1, 10000), true},
+        {"three strips of 200 in the file", grey(1, 3, 10000), false},
+        {"packed strips without byte counts", grey(32773, strips, 0), true},
+        {"three packed strips of 200 with bytes", grey(32773, 3, 2), false},
+        {"a small picture without its strip", TiffBuilder().Picture(3, 2, 8, 1, 1).Set(273, kLong, {1u << 30}).Build(),
+         false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LoadError(c.file), c.refused ? kInvalid : "") << c.name;
+}

@@ -141,7 +141,9 @@ def own_sources_and_results():
     check(listing(d) == ["Neu_plasma.png", "plasma.bmp", "plasma.gif", "plasma.jpg"], f"plasma: {listing(d)}")
     check(r.out.count("Neu_plasma.png: ") == 1 and len(r.failed_lines()) == 2,
           "plasma: one success, two clashes\n" + r.out)
-    check(r.err.count("schon aus einem anderen Bild erstellt") == 2, "plasma: clash reasons\n" + r.err)
+    check(r.err.count("wurde in diesem Lauf schon aus plasma.bmp erstellt;") == 2
+          and "plasma.gif wird nicht konvertiert." in r.err and "plasma.jpg wird nicht konvertiert." in r.err,
+          "plasma: clash reasons name both sources\n" + r.err)
 
 
 def refused_switches():

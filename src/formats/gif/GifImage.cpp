@@ -9,6 +9,7 @@
 #include "common/FileIO.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
+#include "picture/Backdrop.h"
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"
 
@@ -79,7 +80,13 @@ std::shared_ptr<TRaster> UnpackIndices(const TRaster& source)
     return indices;
 }
 
-// Each channel to level (v + 3) div 51, each pixel on its own.
+// The web palette's first free entry, for the pixels of a picture with
+// alpha that are transparent.
+constexpr uint8_t kWebTransparentIndex = 216;
+
+// Each channel to level (v + 3) div 51, each pixel on its own; with alpha,
+// pixels of alpha below 128 become kWebTransparentIndex and the others lie
+// over the backdrop.
 std::shared_ptr<TRaster> ReduceToWebPalette(const TRaster& source)
 {
     std::array<uint8_t, 256> level{};
@@ -88,14 +95,30 @@ std::shared_ptr<TRaster> ReduceToWebPalette(const TRaster& source)
     auto indices = CreateGifRaster(source.width, source.height, TPixelFormat::pf8bit);
     std::vector<uint8_t> bgr(size_t(source.width) * 3);
     for (int32_t y = 0; y < source.height; ++y) {
-        DecodeRowToBgr(source, y, bgr.data());
+        const uint8_t* alpha = source.hasAlpha ? source.Row(y) + 3 : nullptr;
+        if (alpha != nullptr)
+            CompositeRowOverBackdrop(source.Row(y), source.width, bgr.data());
+        else
+            DecodeRowToBgr(source, y, bgr.data());
         uint8_t* out = indices->Row(y);
         for (int32_t x = 0; x < source.width; ++x) {
             const uint8_t* p = &bgr[3 * size_t(x)];
-            out[x] = uint8_t(36 * level[p[2]] + 6 * level[p[1]] + level[p[0]]);
+            out[x] = alpha != nullptr && alpha[4 * size_t(x)] < 128
+                         ? kWebTransparentIndex
+                         : uint8_t(36 * level[p[2]] + 6 * level[p[1]] + level[p[0]]);
         }
     }
     return indices;
+}
+
+bool UsesIndex(const TRaster& indices, uint8_t index)
+{
+    for (int32_t y = 0; y < indices.height; ++y) {
+        const uint8_t* row = indices.Row(y);
+        if (std::find(row, row + indices.width, index) != row + indices.width)
+            return true;
+    }
+    return false;
 }
 
 bool IsIndexed(TPixelFormat format)
@@ -179,6 +202,39 @@ std::shared_ptr<TRaster> TGIFImage::RenderBitmap() const
     return rendering_;
 }
 
+std::shared_ptr<TRaster> TGIFImage::RenderWithAlpha() const
+{
+    const std::shared_ptr<TRaster> rendering = RenderBitmap();
+    if (rendering == nullptr || !images_.front().transparent || images_.front().pixels == nullptr)
+        return nullptr;
+    const TGIFSubImage& image = images_.front();
+    const TRaster& pixels = *image.pixels;
+    if (!UsesIndex(pixels, image.transparentIndex))
+        return nullptr;
+    auto result = CreateGifRaster(rendering->width, rendering->height, TPixelFormat::pf32bit);
+    result->hasAlpha = true;
+    std::vector<uint8_t> bgr(size_t(rendering->width) * 3);
+    for (int32_t y = 0; y < result->height; ++y) {
+        DecodeRowToBgr(*rendering, y, bgr.data());
+        uint8_t* out = result->Row(y);
+        for (int32_t x = 0; x < result->width; ++x) {
+            std::memcpy(out + 4 * size_t(x), &bgr[3 * size_t(x)], 3);
+            out[4 * size_t(x) + 3] = 255;
+        }
+    }
+    // The image's pixels of the transparent index, where they lie on the screen.
+    const int32_t width = std::min(pixels.width, result->width - int32_t(image.left));
+    const int32_t height = std::min(pixels.height, result->height - int32_t(image.top));
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* in = pixels.Row(y);
+        uint8_t* out = result->Row(image.top + y) + 4 * size_t(image.left);
+        for (int32_t x = 0; x < width; ++x)
+            if (in[x] == image.transparentIndex)
+                out[4 * size_t(x) + 3] = 0;
+    }
+    return result;
+}
+
 void TGIFImage::AssignTo(TBitmap& target) const
 {
     const std::shared_ptr<TRaster> rendering = RenderBitmap();
@@ -203,9 +259,17 @@ void TGIFImage::ImportBitmap(const TBitmap& picture)
             image.localMap.assign(raster->palette.begin(),
                                   raster->palette.begin() + std::min<size_t>(raster->palette.size(), 256));
             image.pixels = UnpackIndices(*raster);
+            image.transparent =
+                raster->transparentIndex >= 0 && size_t(raster->transparentIndex) < image.localMap.size();
+            image.transparentIndex = uint8_t(std::max(raster->transparentIndex, 0));
         } else {
             image.localMap = WebPalette256();
             image.pixels = ReduceToWebPalette(*raster);
+            if (raster->hasAlpha && UsesIndex(*image.pixels, kWebTransparentIndex)) {
+                image.transparent = true;
+                image.transparentIndex = kWebTransparentIndex;
+                image.localMap[kWebTransparentIndex] = kBackdropColor;
+            }
         }
         image.pixels->palette = PaddedGifPalette(image.localMap);
         image.hasData = true;
@@ -225,6 +289,8 @@ size_t LoadGifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     TGIFImage gif;
     gif.LoadFromBytes(file);
     picture.AssignPicture(&gif);
+    if (auto withAlpha = gif.RenderWithAlpha())
+        picture.AdoptRaster(std::move(withAlpha));
     metadata.source.damaged = !gif.Images().empty() && gif.Images().front().damaged;
     return gif.Images().size();
 }

@@ -66,8 +66,10 @@ public:
     // bytes it took, the trailer included.
     size_t LoadFromBytes(std::span<const uint8_t> bytes);
     // Clears the GIF and makes it hold one image built from the picture:
-    // 1-, 4- and 8-bit pictures keep their palette and indices, all others are
-    // reduced to the 216-colour web palette.
+    // 1-, 4- and 8-bit pictures keep their palette and indices (and their
+    // transparent entry), all others are reduced to the 216-colour web
+    // palette; pixels of alpha below 128 then take one more entry, marked
+    // transparent, and the others lie over the backdrop.
     void ImportBitmap(const TBitmap& picture);
     // Writes the GIF at the stream's position. Only a GIF built by
     // ImportBitmap can be written: one that was read keeps too little.
@@ -75,6 +77,10 @@ public:
 
     // The first image rendered (cached), or nothing for a GIF without images.
     std::shared_ptr<TRaster> RenderBitmap() const;
+    // The rendering as 32 bits with alpha (see TRaster::hasAlpha) when the
+    // first image marks a transparent index that some of its pixels use;
+    // null otherwise. The screen around a smaller image stays white.
+    std::shared_ptr<TRaster> RenderWithAlpha() const;
     void AssignTo(TBitmap& target) const override;
 
     const TGIFHeader& Header() const { return header_; }

@@ -50,8 +50,17 @@ void CheckIndices(const uint8_t* row, int32_t width, size_t mapEntries)
         throw GIFException(gifmsg::ColorNotInTable);
 }
 
+// The graphic control extension that names the image's transparent index.
+void WriteGraphicControl(TStream& stream, const TGIFSubImage& image)
+{
+    const std::vector<uint8_t> extension{0x21, 0xF9, 4, 1, 0, 0, image.transparentIndex, 0};
+    stream.WriteBuffer(extension);
+}
+
 void WriteImage(TStream& stream, const TGIFSubImage& image)
 {
+    if (image.transparent)
+        WriteGraphicControl(stream, image);
     const int bits = MapBits(image.localMap.size());
     std::vector<uint8_t> head{0x2C};
     Put16(head, image.left, LE);
@@ -94,7 +103,10 @@ void WriteGif(TStream& stream, const TGIFHeader& header, const std::vector<TGIFS
         bits = std::max(bits, MapBits(image.localMap.size()));
     const uint8_t field = uint8_t((bits - 1) & 7);
 
-    std::vector<uint8_t> head{'G', 'I', 'F', '8', '7', 'a'};
+    // Transparency needs the graphic control extension of version 89a.
+    const bool transparent =
+        std::any_of(images.begin(), images.end(), [](const TGIFSubImage& image) { return image.transparent; });
+    std::vector<uint8_t> head{'G', 'I', 'F', '8', transparent ? uint8_t('9') : uint8_t('7'), 'a'};
     Put16(head, header.width, LE);
     Put16(head, header.height, LE);
     head.push_back(uint8_t(field << 4 | field));

@@ -2,6 +2,7 @@
 
 #include "common/FileIO.h"
 #include "common/Stream.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -65,7 +66,8 @@ void TJPEGImage::SaveToStream(TStream& stream)
         if (bitmap_.Empty())
             return;
         auto data = std::make_shared<TJPEGData>();
-        data->bytes = EncodeJpeg(*bitmap_.Raster(), quality_,
+        std::optional<TRaster> flattened;
+        data->bytes = EncodeJpeg(WithoutAlpha(*bitmap_.Raster(), flattened), quality_,
                                  JpegMarkersFor(metadata_, bitmap_.Width(), bitmap_.Height()));
         data->header = {bitmap_.Width(), bitmap_.Height(), false, false};
         data_ = std::move(data);

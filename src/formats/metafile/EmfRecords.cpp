@@ -3,6 +3,7 @@
 // offsets inside the record.
 #include "formats/metafile/MetafilePlayback.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -208,10 +209,15 @@ void DrawDib(const EmfRecord& r, TMetafilePlayer& player, size_t bmiField, size_
     const std::unique_ptr<TBitmap> bitmap = DecodeDib(r.Block(bmiField, bmiField + 4), r.Block(bitsField, bitsField + 4));
     if (bitmap == nullptr)
         return;
-    const int32_t left = int32_t(source.x), width = int32_t(sourceExtent.x), height = int32_t(sourceExtent.y);
-    const int32_t top = fromBottom && !bitmap->BmpDescription().topDown ? bitmap->Height() - int32_t(source.y) - height
-                                                                 : int32_t(source.y);
-    player.DrawBitmap(*bitmap, TRect{left, top, left + width, top + height}, corner, extent);
+    // The fields are 32-bit numbers; their sums and differences need 64 bits
+    // and are then pulled in to what the bitmap can have.
+    const int64_t left = int64_t(source.x), width = int64_t(sourceExtent.x), height = int64_t(sourceExtent.y);
+    const int64_t top = fromBottom && !bitmap->BmpDescription().topDown
+                            ? int64_t(bitmap->Height()) - int64_t(source.y) - height
+                            : int64_t(source.y);
+    auto bounded = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, -INT32_MAX, INT32_MAX)); };
+    player.DrawBitmap(*bitmap, TRect{bounded(left), bounded(top), bounded(left + width), bounded(top + height)}, corner,
+                      extent);
 }
 
 // BitBlt and StretchBlt: without a source bitmap they only fill with the brush.

@@ -102,15 +102,15 @@ void TMetafile::LoadFromBytes(std::vector<uint8_t> bytes)
     auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
     const TMetafileHeader header = ReadMetafileHeader(*file);
     const int32_t width = header.PixelWidth(), height = header.PixelHeight();
-    if (width < 0 || height < 0)
+    if (width < 0 || height < 0 || header.FrameWidth() > INT32_MAX || header.FrameHeight() > INT32_MAX)
         Invalid();
     file_ = std::move(file);
     header_ = header;
     recording_.clear();
     width_ = width;
     height_ = height;
-    mmWidth_ = header.FrameWidth();
-    mmHeight_ = header.FrameHeight();
+    mmWidth_ = int32_t(header.FrameWidth());
+    mmHeight_ = int32_t(header.FrameHeight());
     inch_ = header.unitsPerInch;
 }
 

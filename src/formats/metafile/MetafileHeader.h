@@ -28,8 +28,9 @@ struct TMetafileHeader {
     // The records after the header(s), up to the end of the file.
     std::span<const uint8_t> records;
 
-    int32_t FrameWidth() const { return frameRight - frameLeft; }
-    int32_t FrameHeight() const { return frameBottom - frameTop; }
+    // A frame may reach from INT32_MIN to INT32_MAX; its sides need 33 bits.
+    int64_t FrameWidth() const { return int64_t(frameRight) - frameLeft; }
+    int64_t FrameHeight() const { return int64_t(frameBottom) - frameTop; }
     // The picture's size in pixels at 96 pixels per inch.
     int32_t PixelWidth() const;
     int32_t PixelHeight() const;

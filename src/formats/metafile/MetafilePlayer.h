@@ -174,6 +174,7 @@ private:
     std::vector<TPointF> EllipsePoints(TPointF a, TPointF b, double startAngle, double sweep) const;
     std::vector<TPointF> ArcPoints(TPointF a, TPointF b, TPointF start, TPointF end) const;
     std::vector<TPointF> BezierPoints(TPointF from, std::span<const TPointF> controls) const;
+    void LineOnFromPosition(std::vector<TPointF> mapped);
     bool PathTakes(size_t points);
     void AppendToPath(TShapePath path);
     void ClearPath();

@@ -1,12 +1,16 @@
-// The player's lines, curves, closed shapes and paths. Curves are flattened
-// in logical units and then mapped, so that any mapping (mirrored, rotated,
-// stretched) bends them correctly; the number of pieces follows their size
-// on the target.
+// The player's lines, curves, closed shapes and paths. Ellipses are
+// flattened in logical units and then mapped, so that any mapping (mirrored,
+// rotated, stretched) bends them correctly, with as many pieces as their
+// size on the target needs. Bezier curves keep their shape under any such
+// mapping and are split on the target: as often as their bend needs to stay
+// within a quarter pixel, and not at all where they lie beside the picture.
 #include "formats/metafile/MetafilePlayer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "picture/Bitmap.h"
 
 namespace corvalin {
 
@@ -16,12 +20,53 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr int kMaxCurvePieces = 4096;
 // A path is kept whole until it is drawn; this bounds what a file can make it hold.
 constexpr size_t kMaxPathPoints = size_t(1) << 20;
+// How far a flattened Bezier curve may stray from the true one, in pixels;
+// halving a curve quarters that distance, and ten halvings reach it for
+// any curve whose bend is smaller than a quarter million pixels.
+constexpr double kFlatness = 0.25;
+constexpr int kMaxBezierDepth = 10;
 
 int Pieces(double targetLength, int fewest)
 {
-    if (!std::isfinite(targetLength))
+    // Compared as a double: a length out of int's range (a world transform
+    // of 1e30) must not be converted.
+    if (!(targetLength < 3.0 * kMaxCurvePieces))
         return kMaxCurvePieces;
-    return std::clamp(int(targetLength / 3), fewest, kMaxCurvePieces);
+    return std::max(int(targetLength / 3), fewest);
+}
+
+TPointF Mid(TPointF a, TPointF b)
+{
+    return {(a.x + b.x) / 2, (a.y + b.y) / 2};
+}
+
+// The rectangle of the target where a curve can show, widened by the pen.
+struct TView {
+    double left, top, right, bottom;
+
+    bool Misses(const TPointF (&p)[4]) const
+    {
+        auto all = [&](auto outside) { return std::all_of(std::begin(p), std::end(p), outside); };
+        return all([&](TPointF q) { return q.x < left; }) || all([&](TPointF q) { return q.x > right; }) ||
+               all([&](TPointF q) { return q.y < top; }) || all([&](TPointF q) { return q.y > bottom; });
+    }
+};
+
+// Appends the end points of the pieces of one cubic curve (p[0] excluded).
+// A curve whose control points all lie beside the view stays beside it and
+// becomes one straight piece; a bend within the flatness becomes one piece.
+void FlattenCubic(const TPointF (&p)[4], const TView& view, int depth, std::vector<TPointF>& out)
+{
+    const double bendX = std::max(std::fabs(p[0].x - 2 * p[1].x + p[2].x), std::fabs(p[1].x - 2 * p[2].x + p[3].x));
+    const double bendY = std::max(std::fabs(p[0].y - 2 * p[1].y + p[2].y), std::fabs(p[1].y - 2 * p[2].y + p[3].y));
+    if (depth >= kMaxBezierDepth || !(0.75 * std::hypot(bendX, bendY) > kFlatness) || view.Misses(p)) {
+        out.push_back(p[3]);
+        return;
+    }
+    const TPointF a = Mid(p[0], p[1]), b = Mid(p[1], p[2]), c = Mid(p[2], p[3]);
+    const TPointF ab = Mid(a, b), bc = Mid(b, c), middle = Mid(ab, bc);
+    FlattenCubic({p[0], a, ab, middle}, view, depth + 1, out);
+    FlattenCubic({middle, bc, c, p[3]}, view, depth + 1, out);
 }
 
 }  // namespace
@@ -115,21 +160,22 @@ std::vector<TPointF> TMetafilePlayer::ArcPoints(TPointF a, TPointF b, TPointF st
     return EllipsePoints(a, b, from, sweep);
 }
 
+// Target points of the curves from `from` through each three controls (from excluded).
 std::vector<TPointF> TMetafilePlayer::BezierPoints(TPointF from, std::span<const TPointF> controls) const
 {
     const TAffine t = LogicalToTarget();
+    const TBitmap& picture = canvas_.Owner();
+    // A pen wider than the picture covers it wherever it runs; any margin
+    // beyond that changes nothing.
+    const double limit = 2.0 * (double(picture.Width()) + picture.Height());
+    const double margin = std::min(TargetPen().Width, limit) + 2;
+    const TView view{-margin, -margin, picture.Width() + margin, picture.Height() + margin};
     std::vector<TPointF> points;
+    TPointF start = t.Apply(from);
     for (size_t i = 0; i + 2 < controls.size(); i += 3) {
-        const TPointF p0 = from, p1 = controls[i], p2 = controls[i + 1], p3 = controls[i + 2];
-        const double length = std::hypot(p1.x - p0.x, p1.y - p0.y) + std::hypot(p2.x - p1.x, p2.y - p1.y) +
-                              std::hypot(p3.x - p2.x, p3.y - p2.y);
-        const int pieces = std::min(Pieces(length * ScaleOf(t), 2), 256);
-        for (int k = 1; k <= pieces; ++k) {
-            const double u = double(k) / pieces, v = 1 - u;
-            points.push_back({v * v * v * p0.x + 3 * v * v * u * p1.x + 3 * v * u * u * p2.x + u * u * u * p3.x,
-                              v * v * v * p0.y + 3 * v * v * u * p1.y + 3 * v * u * u * p2.y + u * u * u * p3.y});
-        }
-        from = p3;
+        const TPointF curve[4]{start, t.Apply(controls[i]), t.Apply(controls[i + 1]), t.Apply(controls[i + 2])};
+        FlattenCubic(curve, view, 0, points);
+        start = curve[3];
     }
     return points;
 }
@@ -150,19 +196,22 @@ void TMetafilePlayer::PolylineTo(const std::vector<TPointF>& points)
 {
     if (points.empty())
         return;
+    LineOnFromPosition(ToTarget(points));
+    dc_.position = points.back();
+}
+
+// Lines from the current position through target points.
+void TMetafilePlayer::LineOnFromPosition(std::vector<TPointF> mapped)
+{
     if (pathOpen_) {
         if (path_.empty() || path_.back().closed)
             AppendToPath({{{ToTarget(dc_.position)}, false}});
-        if (!path_.empty() && PathTakes(points.size())) {
-            const std::vector<TPointF> mapped = ToTarget(points);
+        if (!path_.empty() && PathTakes(mapped.size()))
             path_.back().points.insert(path_.back().points.end(), mapped.begin(), mapped.end());
-        }
     } else {
-        std::vector<TPointF> line{dc_.position};
-        line.insert(line.end(), points.begin(), points.end());
-        DrawOpen({{ToTarget(line), false}});
+        mapped.insert(mapped.begin(), ToTarget(dc_.position));
+        DrawOpen({{std::move(mapped), false}});
     }
-    dc_.position = points.back();
 }
 
 void TMetafilePlayer::Polyline(const std::vector<TPointF>& points)
@@ -183,17 +232,18 @@ void TMetafilePlayer::PolyBezier(const std::vector<TPointF>& points)
 {
     if (points.size() < 4)
         return;
-    std::vector<TPointF> line{points[0]};
-    const std::vector<TPointF> curve = BezierPoints(points[0], std::span(points).subspan(1));
-    line.insert(line.end(), curve.begin(), curve.end());
-    DrawOpen({{ToTarget(line), false}});
+    std::vector<TPointF> line = BezierPoints(points[0], std::span(points).subspan(1));
+    line.insert(line.begin(), ToTarget(points[0]));
+    DrawOpen({{std::move(line), false}});
     dc_.position = points.back();
 }
 
 void TMetafilePlayer::PolyBezierTo(const std::vector<TPointF>& points)
 {
-    if (points.size() >= 3)
-        PolylineTo(BezierPoints(dc_.position, points));
+    if (points.size() < 3)
+        return;
+    LineOnFromPosition(BezierPoints(dc_.position, points));
+    dc_.position = points[points.size() - 1 - (points.size() % 3)];
 }
 
 void TMetafilePlayer::Polygons(const std::vector<std::vector<TPointF>>& polygons)

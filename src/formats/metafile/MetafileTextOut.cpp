@@ -26,7 +26,10 @@ TFont TMetafilePlayer::TargetFont() const
     TFont font;
     font.Name = dc_.font.face.empty() ? "Arial" : dc_.font.face;
     const double scaled = dc_.font.height * std::hypot(t.m12, t.m22);
-    int32_t height = int32_t(std::clamp(std::lround(scaled), long(-kMaxFontPixels), long(kMaxFontPixels)));
+    // Clamped while still a double: a transform of 1e30 makes no integer.
+    const double bounded =
+        std::isfinite(scaled) ? std::clamp(scaled, -double(kMaxFontPixels), double(kMaxFontPixels)) : 0;
+    int32_t height = int32_t(std::lround(bounded));
     if (height == 0)
         height = dc_.font.height > 0 ? 1 : dc_.font.height < 0 ? -1 : kDefaultFontHeight;
     font.Height = height;

@@ -6,6 +6,7 @@
 
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
+#include "common/LargeBlocks.h"
 #include "common/Limits.h"
 #include "formats/pcx/PcxRleDecoder.h"
 
@@ -18,6 +19,8 @@ constexpr size_t kHeaderSize = 128;
 // The 256-colour trailer: the marker 12 and 256 red, green, blue triples.
 constexpr size_t kTrailerSize = 769;
 constexpr uint8_t kTrailerMarker = 12;
+// A run of two bytes repeats one byte up to 63 times.
+constexpr uint64_t kMostPerPackedByte = 32;
 
 struct TPcxHeader {
     uint8_t Manufacturer = 0;
@@ -231,35 +234,38 @@ void TPCXGraphic::Load(std::span<const uint8_t> file)
     if (lineSize != 0 && size_t(height) > size_t(kMaxRasterBytes) / lineSize)
         throw EOutOfResources(msg::OutOfResources);
 
-    if (layout == TPcxLayout::FourPlanes)
-        NewRaster(width, height, TPixelFormat::pf4bit);
-    else
-        CreateTargetRaster(kFormat);
     // A palette trailer is no picture data, even where the data ends early;
     // without the trailer every byte after the header is.
     if (layout == TPcxLayout::EightBit && HasTrailer(file))
         packedSize = packedSize > kTrailerSize ? packedSize - kTrailerSize : 0;
+    const size_t decodedSize = size_t(height) * lineSize;
+    const bool runLength = properties_.Compression == TCompressionType::ctRLE;
+    if (FillsTooLittle(uint64_t(packedSize) * (runLength ? kMostPerPackedByte : 1), decodedSize))
+        ThrowInvalidFormat(kFormat);
+    if (layout == TPcxLayout::FourPlanes)
+        NewRaster(width, height, TPixelFormat::pf4bit);
+    else
+        CreateTargetRaster(kFormat);
     if (layout != TPcxLayout::TrueColour)
         SetPalette(PaletteOf(colors, header, file, layout, Palette()));
 
     // The whole picture decoded at once; what the file does not reach stays zero.
     const std::span<const uint8_t> packed = file.subspan(kHeaderSize, packedSize);
-    const size_t decodedSize = size_t(height) * lineSize;
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[decodedSize]);
+    TLargeBytes buffer(decodedSize);  // counts against the run's memory budget
     size_t filled;
-    if (properties_.Compression == TCompressionType::ctRLE) {
+    if (runLength) {
         TPCXRLEDecoder decoder;
-        filled = decoder.DecodeBlock(packed, {buffer.get(), decodedSize});
+        filled = decoder.DecodeBlock(packed, {buffer.data(), decodedSize});
     } else {
         filled = std::min(packed.size(), decodedSize);
-        std::memcpy(buffer.get(), packed.data(), filled);
+        std::memcpy(buffer.data(), packed.data(), filled);
     }
-    std::memset(buffer.get() + filled, 0, decodedSize - filled);
+    std::memset(buffer.data() + filled, 0, decodedSize - filled);
     damaged_ = filled < decodedSize;
 
     TRaster& raster = MutableRaster();
     for (int32_t y = 0; y < height; ++y) {
-        const uint8_t* line = buffer.get() + size_t(y) * lineSize;
+        const uint8_t* line = buffer.data() + size_t(y) * lineSize;
         uint8_t* scan = raster.Row(y);
         switch (layout) {
         case TPcxLayout::FourPlanes:

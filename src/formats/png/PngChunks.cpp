@@ -181,15 +181,19 @@ void TChunkIHDR::PreparePicture()
     ColorTable.fill(0);
     auto picture = TRaster::Create(int32_t(Width), int32_t(Height), FormatOfBits(PictureBits()), PictureBits());
     Alpha.clear();
-    if (HasAlphaPlane(ColorType)) {
-        CheckedRasterBytes(Width, Height, 8);
-        try {
-            Alpha.assign(size_t(Width) * Height, 0);
-        } catch (const std::bad_alloc&) {
-            throw EOutOfResources(msg::OutOfResources);
-        }
-    }
+    if (HasAlphaPlane(ColorType))
+        PrepareAlpha();
     Picture = std::move(picture);
+}
+
+void TChunkIHDR::PrepareAlpha()
+{
+    CheckedRasterBytes(Width, Height, 8);
+    try {
+        Alpha.assign(size_t(Width) * Height, 0);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources(msg::OutOfResources);
+    }
 }
 
 void TChunkIHDR::FillGreyRamp(const TGammaTable& gamma)

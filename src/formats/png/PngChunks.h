@@ -89,7 +89,8 @@ public:
     uint8_t InterlaceMethod = 0;
 
     // The decoded picture (top row first), its 256-entry colour table and,
-    // for the colour types with alpha, one alpha byte per pixel.
+    // for the colour types with alpha and for transparent samples, one alpha
+    // byte per pixel.
     std::shared_ptr<TRaster> Picture;
     std::array<TColor, 256> ColorTable{};
     std::vector<uint8_t> Alpha;
@@ -99,6 +100,9 @@ public:
     uint8_t WrittenBitDepth() const;
     // Allocates the zeroed picture (and alpha plane) for the current fields.
     void PreparePicture();
+    // Allocates the alpha plane: a grey or RGB picture fills it from its
+    // transparent samples.
+    void PrepareAlpha();
     // Fills the colour table with the grey ramp through the gamma table.
     void FillGreyRamp(const TGammaTable& gamma);
     // Gives the picture the colour table's first 2^bits entries.

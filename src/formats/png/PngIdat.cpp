@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -127,7 +128,22 @@ private:
     TInflater inflater_;
 };
 
-void DecodePass(TIdatInput& input, TChunkIHDR& header, const TGammaTable& gamma, const TAdam7Pass& pass)
+// The transparent samples of a grey or RGB picture, when tRNS gives them.
+std::optional<std::array<uint16_t, 3>> TransparentSamples(const TPNGImage& image)
+{
+    const TChunkIHDR& header = image.Header();
+    const TChunktRNS* transparency = image.FindChunk<TChunktRNS>();
+    const size_t samples = header.ColorType == ctRgb ? 3 : header.ColorType == ctGrey ? 1 : 0;
+    if (transparency == nullptr || samples == 0 || transparency->Data.size() < 2 * samples)
+        return std::nullopt;
+    std::array<uint16_t, 3> key{};
+    for (size_t s = 0; s < samples; ++s)
+        key[s] = Get16(&transparency->Data[2 * s], TByteOrder::BigEndian);
+    return key;
+}
+
+void DecodePass(TIdatInput& input, TChunkIHDR& header, const TGammaTable& gamma, const TAdam7Pass& pass,
+                const std::optional<std::array<uint16_t, 3>>& key)
 {
     const uint32_t width = PassExtent(header.Width, pass.x0, pass.dx);
     const uint32_t height = PassExtent(header.Height, pass.y0, pass.dy);
@@ -151,8 +167,13 @@ void DecodePass(TIdatInput& input, TChunkIHDR& header, const TGammaTable& gamma,
         uint8_t* alphaRow = hasAlpha ? header.Alpha.data() + size_t(y) * header.Width : nullptr;
         if (direct) {
             StoredToPicture(layout, current.data() + 1, width, bits, gamma, picture.Row(int(y)), alphaRow);
+            if (key)
+                TransparentSamplesToAlpha(header.ColorType, header.BitDepth, current.data() + 1, width, *key, alphaRow);
         } else {
             StoredToPicture(layout, current.data() + 1, width, bits, gamma, packed.data(), alpha.data());
+            if (key)
+                TransparentSamplesToAlpha(header.ColorType, header.BitDepth, current.data() + 1, width, *key,
+                                          alpha.data());
             ScatterPixels(packed.data(), width, bits, picture.Row(int(y)), pass.x0, pass.dx);
             if (hasAlpha)
                 ScatterPixels(alpha.data(), width, 8, alphaRow, pass.x0, pass.dx);
@@ -261,12 +282,15 @@ void TChunkIDAT::ReadChunk(TByteCursor& in, const TChunkType& type, uint32_t len
         throw EPNGHeaderNotPresent();
     if (header.ColorType == ctGrey || header.ColorType == ctGreyAlpha)
         header.FillGreyRamp(Owner().GammaTable);
+    const auto key = TransparentSamples(Owner());
+    if (key)
+        header.PrepareAlpha();
     TIdatInput input(in, type, length);
     if (header.InterlaceMethod == 0) {
-        DecodePass(input, header, Owner().GammaTable, kWholePicture);
+        DecodePass(input, header, Owner().GammaTable, kWholePicture, key);
     } else {
         for (const TAdam7Pass& pass : kAdam7Passes)
-            DecodePass(input, header, Owner().GammaTable, pass);
+            DecodePass(input, header, Owner().GammaTable, pass, key);
     }
     input.Finish();
 }

@@ -11,6 +11,7 @@
 #include "common/FileIO.h"
 #include "common/Exceptions.h"
 #include "common/Stream.h"
+#include "picture/Backdrop.h"
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"
 
@@ -46,6 +47,38 @@ bool ReadChunkHead(TByteCursor& in, uint32_t& length, TChunkType& type)
     length = in.U32BE();
     std::memcpy(type.data(), in.Bytes(4).data(), 4);
     return true;
+}
+
+bool IsGrey(const TRaster& raster)
+{
+    for (int y = 0; y < raster.height; ++y) {
+        const uint8_t* p = raster.Row(y);
+        for (int x = 0; x < raster.width; ++x, p += 4)
+            if (p[0] != p[1] || p[1] != p[2])
+                return false;
+    }
+    return true;
+}
+
+// A picture with alpha as the header holds it: BGR pixels or grey levels,
+// and the alpha plane.
+std::shared_ptr<TRaster> SplitAlpha(const TRaster& source, bool grey, std::vector<uint8_t>& alpha)
+{
+    auto picture = TRaster::Create(source.width, source.height, grey ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
+    alpha.resize(size_t(source.width) * size_t(source.height));
+    uint8_t* a = alpha.data();
+    for (int y = 0; y < source.height; ++y) {
+        const uint8_t* p = source.Row(y);
+        uint8_t* q = picture->Row(y);
+        for (int x = 0; x < source.width; ++x, p += 4, ++a) {
+            if (grey)
+                q[x] = p[0];
+            else
+                std::memcpy(q + 3 * size_t(x), p, 3);
+            *a = p[3];
+        }
+    }
+    return picture;
 }
 
 std::shared_ptr<TRaster> PictureFromBitmap(const TRaster& source, bool indexed)
@@ -235,6 +268,40 @@ void TPNGImage::AssignTo(TBitmap& target) const
         target.TransparentMode = TTransparentMode::tmAuto;
 }
 
+std::shared_ptr<TRaster> TPNGImage::PictureWithAlpha() const
+{
+    const TChunkIHDR& header = Header();
+    const TChunktRNS* transparency = FindChunk<TChunktRNS>();
+    const bool paletteAlpha = header.ColorType == ctPalette && transparency != nullptr;
+    const auto& plane = header.Alpha;
+    if (header.Picture == nullptr)
+        return nullptr;
+    if (!paletteAlpha && std::all_of(plane.begin(), plane.end(), [](uint8_t a) { return a == 255; }))
+        return nullptr;  // also without a plane
+    const TRaster& picture = *header.Picture;
+    auto result = TRaster::Create(picture.width, picture.height, TPixelFormat::pf32bit);
+    result->hasAlpha = true;
+    std::vector<uint8_t> bgr(size_t(picture.width) * 3);
+    const int bits = picture.bitsPerPixel;
+    for (int y = 0; y < picture.height; ++y) {
+        DecodeRowToBgr(picture, y, bgr.data());
+        const uint8_t* row = picture.Row(y);
+        uint8_t* out = result->Row(y);
+        for (int x = 0; x < picture.width; ++x, out += 4) {
+            std::memcpy(out, &bgr[3 * size_t(x)], 3);
+            if (!paletteAlpha) {
+                out[3] = plane[size_t(y) * picture.width + size_t(x)];
+                continue;
+            }
+            const size_t bit = size_t(x) * bits;
+            out[3] = transparency->AlphaValues[(row[bit / 8] >> (8 - bits - int(bit % 8))) & ((1u << bits) - 1)];
+        }
+    }
+    if (paletteAlpha && !HasTransparentPixel(*result))
+        return nullptr;
+    return result;
+}
+
 // ---- copying ----------------------------------------------------------------
 
 void TPNGImage::Assign(const TPNGImage& source)
@@ -265,9 +332,11 @@ void TPNGImage::Assign(const TBitmap& source)
     header.Type = kIHDR;
     header.Width = uint32_t(raster->width);
     header.Height = uint32_t(raster->height);
+    const bool alpha = raster->hasAlpha;
+    const bool grey = alpha && IsGrey(*raster);
     header.BitDepth = indexed ? uint8_t(bits) : 8;
-    header.ColorType = indexed ? ctPalette : ctRgb;
-    header.Picture = PictureFromBitmap(*raster, indexed);
+    header.ColorType = indexed ? ctPalette : !alpha ? ctRgb : grey ? ctGreyAlpha : ctRgbAlpha;
+    header.Picture = alpha ? SplitAlpha(*raster, grey, header.Alpha) : PictureFromBitmap(*raster, indexed);
     if (indexed) {
         const size_t entries = size_t(1) << bits;
         std::copy_n(raster->palette.begin(), std::min(entries, raster->palette.size()), header.ColorTable.begin());
@@ -276,7 +345,9 @@ void TPNGImage::Assign(const TBitmap& source)
         palette.Type = MakeChunkType("PLTE");
         palette.Colors.assign(header.ColorTable.begin(), header.ColorTable.begin() + ptrdiff_t(entries));
     }
-    if (source.Transparent)
+    if (indexed && raster->transparentIndex >= 0 && raster->transparentIndex < int(size_t(1) << bits))
+        AddTransparentEntry(size_t(raster->transparentIndex));
+    else if (source.Transparent && !alpha)
         AddTransparency(source.TransparentColor());
     Append(std::make_unique<TChunkIDAT>(*this)).Type = kIDAT;
     Append(std::make_unique<TChunkIEND>(*this)).Type = kIEND;
@@ -295,11 +366,23 @@ void TPNGImage::AddTransparency(TColor color)
     } else {
         const auto& colors = FindChunk<TChunkPLTE>()->Colors;
         const auto entry = std::find(colors.begin(), colors.end(), color);
-        if (entry == colors.end())
-            return;
-        data.assign(size_t(entry - colors.begin()), 255);
-        data.push_back(0);
+        if (entry != colors.end())
+            AddTransparentEntry(size_t(entry - colors.begin()));
+        return;
     }
+    AppendTransparency(std::move(data));
+}
+
+// tRNS for a palette: the entry transparent, those before it opaque.
+void TPNGImage::AddTransparentEntry(size_t index)
+{
+    std::vector<uint8_t> data(index, 255);
+    data.push_back(0);
+    AppendTransparency(std::move(data));
+}
+
+void TPNGImage::AppendTransparency(std::vector<uint8_t> data)
+{
     auto& transparency = static_cast<TChunktRNS&>(Append(std::make_unique<TChunktRNS>(*this)));
     transparency.Type = MakeChunkType("tRNS");
     transparency.Data = data;
@@ -324,8 +407,13 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     TPNGImage png;
     png.LoadFromBytes(file);
     std::vector<uint8_t> profile = ReadIccProfile(png);
+    auto withAlpha = png.PictureWithAlpha();
     std::vector<uint8_t> exif = ReadExifBlock(png);
     picture.AssignPicture(&png);
+    if (withAlpha) {
+        picture.AdoptRaster(std::move(withAlpha));
+        picture.Transparent = false;
+    }
     metadata.iccProfile = std::move(profile);
     metadata.source.bitsPerSample = png.Header().BitDepth;
     metadata.exif = std::move(exif);

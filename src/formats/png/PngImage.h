@@ -44,9 +44,15 @@ public:
     // Hands the picture to a bitmap: 1, 4, 8 or 24 bits, the transparent
     // colour set in bit transparency mode, the alpha channel left out.
     void AssignTo(TBitmap& target) const override;
+    // The picture as 32 bits with alpha (see TRaster::hasAlpha) when the
+    // file makes any pixel less than opaque: an alpha channel, palette
+    // alpha or transparent samples; null otherwise.
+    std::shared_ptr<TRaster> PictureWithAlpha() const;
     // Deep copy of another PNG picture.
     void Assign(const TPNGImage& source);
-    // Builds the chunks (IHDR, PLTE, tRNS, IDAT, IEND) from a bitmap.
+    // Builds the chunks (IHDR, PLTE, tRNS, IDAT, IEND) from a bitmap: a
+    // picture with alpha as colour type 6, or 4 when it is grey; a palette
+    // with a transparent entry (TRaster::transparentIndex) with tRNS.
     void Assign(const TBitmap& source);
 
     // Reads a whole PNG file.
@@ -93,6 +99,8 @@ private:
     void ReadChunks(TByteCursor& in);
     void CheckComplete() const;
     void AddTransparency(TColor color);
+    void AddTransparentEntry(size_t index);
+    void AppendTransparency(std::vector<uint8_t> data);
     TChunk& Append(std::unique_ptr<TChunk> chunk);
 
     TPNGList chunks_;

@@ -139,6 +139,32 @@ void StoredToPicture(TSampleLayout layout, const uint8_t* stored, size_t count, 
     }
 }
 
+namespace {
+
+uint16_t SampleAt(const uint8_t* stored, size_t n, uint8_t bitDepth)
+{
+    if (bitDepth == 16)
+        return uint16_t(stored[2 * n] << 8 | stored[2 * n + 1]);
+    if (bitDepth == 8)
+        return stored[n];
+    const size_t bit = n * bitDepth;
+    return uint16_t((stored[bit / 8] >> (8 - bitDepth - bit % 8)) & ((1u << bitDepth) - 1));
+}
+
+}  // namespace
+
+void TransparentSamplesToAlpha(uint8_t colorType, uint8_t bitDepth, const uint8_t* stored, size_t count,
+                               const std::array<uint16_t, 3>& key, uint8_t* alpha)
+{
+    const size_t samples = colorType == ctRgb ? 3 : 1;
+    for (size_t i = 0; i < count; ++i) {
+        bool transparent = true;
+        for (size_t s = 0; s < samples; ++s)
+            transparent = transparent && SampleAt(stored, i * samples + s, bitDepth) == key[s];
+        alpha[i] = transparent ? 0 : 255;
+    }
+}
+
 void PictureToStored(uint8_t colorType, const uint8_t* picture, const uint8_t* alpha, size_t count,
                      int pictureBits, const TGammaTable& inverseGamma, uint8_t* stored)
 {

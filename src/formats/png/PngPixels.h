@@ -40,6 +40,11 @@ size_t FilterStep(uint8_t colorType, uint8_t bitDepth);
 void StoredToPicture(TSampleLayout layout, const uint8_t* stored, size_t count, int pictureBits,
                      const TGammaTable& gamma, uint8_t* picture, uint8_t* alpha);
 
+// Alpha 0 for each of `count` stored grey or RGB pixels whose samples are
+// the transparent ones (`key`, as tRNS gives them), 255 for the others.
+void TransparentSamplesToAlpha(uint8_t colorType, uint8_t bitDepth, const uint8_t* stored, size_t count,
+                               const std::array<uint16_t, 3>& key, uint8_t* alpha);
+
 // The reverse for writing at the picture's own depth: indices copied,
 // colours through `inverseGamma` into red-green-blue order.
 void PictureToStored(uint8_t colorType, const uint8_t* picture, const uint8_t* alpha, size_t count,

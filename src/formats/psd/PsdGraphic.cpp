@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "common/ByteCursor.h"
@@ -10,6 +11,7 @@
 #include "common/Limits.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "formats/psd/PsdRows.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -163,20 +165,20 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     SetUpColorManager();
     if (properties_.Width == 0 || properties_.Height == 0)
         return;  // no pixels: an empty picture, not one of 0 x 2^31 rows
-    CreateTargetRaster(kColorFormat);
-
+    TargetRasterBytes(kColorFormat);  // its errors before any row is looked at
     TByteCursor cursor(file);
     cursor.Seek(kHeaderSize);
     const uint32_t colorDataLength = cursor.U32BE();
     const size_t paletteBytes = std::min<size_t>(colorDataLength, kPaletteBytes);
     const std::span<const uint8_t> colorData = cursor.Bytes(paletteBytes);
     cursor.Skip(colorDataLength - paletteBytes);
+    std::optional<std::vector<TColor>> palette;
     if (scheme == TColorScheme::csIndexed && paletteBytes >= 3) {
         const size_t count = paletteBytes / 3;
         const uint8_t* planes[] = {colorData.data(), colorData.data() + count, colorData.data() + 2 * count};
-        SetPalette(colorManager_.MakeColorPalette(planes, TPaletteLayout::Plane8Triple, count, true));
+        palette = colorManager_.MakeColorPalette(planes, TPaletteLayout::Plane8Triple, count, true);
     } else if (scheme == TColorScheme::csG) {
-        SetPalette(colorManager_.MakeGreyPalette(properties_.Has(ioMinIsWhite)));
+        palette = colorManager_.MakeGreyPalette(properties_.Has(ioMinIsWhite));
     }
     cursor.Skip(cursor.U32BE());  // image resources
     cursor.Skip(cursor.U32BE());  // layer and mask information
@@ -187,6 +189,12 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
     const bool packBits = properties_.Compression == TCompressionType::ctPackedBits;
     TPsdRows rows(file.subspan(cursor.Position()), packBits, uint32_t(properties_.Height), channels_, planes,
                   rowBytes);
+    // Decided from the row table before the picture is allocated.
+    if (FillsTooLittle(rows.FillableBytes(), uint64_t(rowBytes) * uint32_t(properties_.Height) * planes))
+        ThrowInvalidFormat(kFormat);
+    CreateTargetRaster(kColorFormat);
+    if (palette)
+        SetPalette(std::move(*palette));
     ConvertRows(rows, planes, rowBytes);
     damaged_ = rows.FilledIn();
 }
@@ -227,6 +235,10 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
             colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
     }
+    // The fourth channel of an RGB document is its transparency; other
+    // modes' extra channels are not.
+    if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA)
+        MarkAlphaWhenTransparent(raster);
 }
 
 namespace {

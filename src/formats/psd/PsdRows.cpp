@@ -1,10 +1,18 @@
 #include "formats/psd/PsdRows.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/ByteCursor.h"
 
 namespace corvalin {
+
+namespace {
+
+// Two PackBits bytes repeat one byte 128 times.
+constexpr uint64_t kPackBitsMostPerByte = 64;
+
+}  // namespace
 
 TPsdRows::TPsdRows(std::span<const uint8_t> data, bool packBits, uint32_t height, uint16_t channels,
                    size_t planes, size_t rowBytes)
@@ -12,6 +20,7 @@ TPsdRows::TPsdRows(std::span<const uint8_t> data, bool packBits, uint32_t height
 {
     TByteCursor cursor(data);
     if (!packBits) {
+        fillable_ = uint64_t(rowBytes) * height * planes;
         // Raw planes follow each other; rowBytes x height stays below the
         // raster limit, which the caller has checked.
         const size_t planeBytes = rowBytes * height;
@@ -24,8 +33,11 @@ TPsdRows::TPsdRows(std::span<const uint8_t> data, bool packBits, uint32_t height
     size_t offset = cursor.Position();
     for (size_t k = 0; k < planes; ++k) {
         offsets_[k] = offset;
-        for (size_t y = 0; y < height; ++y)
-            offset += Get16(lengths_.data() + 2 * (k * height + y), TByteOrder::BigEndian);
+        for (size_t y = 0; y < height; ++y) {
+            const size_t length = Get16(lengths_.data() + 2 * (k * height + y), TByteOrder::BigEndian);
+            offset += length;
+            fillable_ += std::min<uint64_t>(length * kPackBitsMostPerByte, rowBytes);
+        }
     }
     cursor.Seek(offset);  // every used row must lie inside the file
 }

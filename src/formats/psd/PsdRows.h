@@ -22,6 +22,9 @@ public:
     // The next row of a plane, rowBytes long: the file's own bytes when raw,
     // else decoded into `room`, zeros where the packed row falls short.
     const uint8_t* NextRow(size_t plane, uint8_t* room);
+    // The most bytes of the used planes' rows that the file's data can
+    // fill: all of them when raw, as far as each packed length reaches.
+    uint64_t FillableBytes() const { return fillable_; }
     // Whether a packed row fell short and was filled with zeros.
     bool FilledIn() const { return filledIn_; }
 
@@ -34,6 +37,7 @@ private:
     std::vector<size_t> offsets_;       // per plane, where its next row starts in data_
     std::vector<uint32_t> rows_;        // per plane, rows handed out
     TPackbitsRLEDecoder decoder_;
+    uint64_t fillable_ = 0;
     bool filledIn_ = false;
 };
 

@@ -1,6 +1,7 @@
 #include "formats/reader/ReaderGraphic.h"
 
 #include "common/Exceptions.h"
+#include "common/Limits.h"
 
 namespace corvalin {
 
@@ -51,6 +52,14 @@ void TReaderGraphic::CreateTargetRaster(const std::string& format)
     if (pixelFormat == TPixelFormat::pfCustom)
         ThrowInvalidColorFormat(format);
     NewRaster(properties_.Width, properties_.Height, pixelFormat);
+}
+
+int64_t TReaderGraphic::TargetRasterBytes(const std::string& format) const
+{
+    const TPixelFormat pixelFormat = colorManager_.TargetPixelFormat();
+    if (pixelFormat == TPixelFormat::pfCustom)
+        ThrowInvalidColorFormat(format);
+    return CheckedRasterBytes(properties_.Width, properties_.Height, StorageBitsOf(pixelFormat));
 }
 
 }  // namespace corvalin

@@ -51,6 +51,9 @@ protected:
     // target format; "Invalid color format in <format> file." when no
     // bitmap layout holds the target samples.
     void CreateTargetRaster(const std::string& format);
+    // The bytes that raster will take, checked as CreateTargetRaster checks
+    // them (the same errors), without allocating anything.
+    int64_t TargetRasterBytes(const std::string& format) const;
 
     TImageProperties properties_;
     TColorManager colorManager_;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/Exceptions.h"
+#include "common/LargeBlocks.h"
 #include "common/Limits.h"
 #include "formats/lzw/LzwDecoder.h"
 #include "formats/metadata/PictureMetadata.h"
@@ -14,6 +15,7 @@
 #include "formats/tiff/TiffMetadata.h"
 #include "formats/tiff/TiffPixels.h"
 #include "formats/tiff/TiffThunder.h"
+#include "picture/Backdrop.h"
 
 namespace corvalin {
 
@@ -222,8 +224,12 @@ void TTIFFGraphic::SetupColorManager()
     if (jpeg && !IsIndexedFamily(source) && source != TColorScheme::csCMYK)
         source = target == TColorScheme::csBGRA ? TColorScheme::csRGBA : TColorScheme::csRGB;
     const bool subsampled = source == TColorScheme::csYCbCr && m.Subsampling() != std::array<uint8_t, 2>{1, 1};
-    if (subsampled && (planar || p.BitsPerSample != 8))
+    if (subsampled && (planar || p.BitsPerSample != 8 || samples < 3))
         ThrowInvalidColorFormat(kFormatName);
+    // Subsampled data units hold luma and the two chroma samples only; they
+    // are expanded into triples, whatever further samples the file declares.
+    if (subsampled)
+        samples = 3;
 
     const uint8_t bits = p.BitsPerSample;
     uint8_t targetBits = 8;
@@ -264,6 +270,40 @@ void TTIFFGraphic::SetupPalette()
     for (size_t i = 0; i < entries; ++i)
         palette[i] = RGB(level(map[i]), level(map[n / 3 + i]), level(map[2 * n / 3 + i]));
     SetPalette(std::move(palette));
+}
+
+uint64_t TTIFFGraphic::DeclaredBytes() const
+{
+    return RowBytes(uint32_t(properties_.Width), properties_.BitsPerPixel) * uint32_t(properties_.Height);
+}
+
+// What the blocks that lie in the file can give, judged from the directory
+// alone: an uncompressed block no more than its bytes, a compressed one
+// (which may expand without bound) its whole size when any of its bytes
+// are there. A block without an offset, past the end or, compressed,
+// without a byte count gives nothing.
+uint64_t TTIFFGraphic::FillableBytes(size_t fileSize) const
+{
+    const TImageProperties& p = properties_;
+    const TTiffDirectory& d = *directory_;
+    const bool tiled = p.Has(ioTiled);
+    const bool planar = p.PlanarConfig == 2 && p.SamplesPerPixel > 1;
+    const uint64_t rowBits = planar ? p.BitsPerSample : p.BitsPerPixel;
+    const std::vector<uint32_t> offsets = d.Values(tiled ? ttTileOffsets : ttStripOffsets);
+    const std::vector<uint32_t> byteCounts = d.Values(tiled ? ttTileByteCounts : ttStripByteCounts);
+    const uint64_t declared = DeclaredBytes();
+    uint64_t fillable = 0;
+    for (size_t i = 0; i < offsets.size() && fillable < declared; ++i) {
+        const uint64_t rows = tiled ? p.TileLength : p.RowsPerStrip[std::min(i, p.RowsPerStrip.size() - 1)];
+        const uint64_t blockBytes = RowBytes(tiled ? p.TileWidth : uint32_t(p.Width), rowBits) *
+                                    std::min<uint64_t>(rows == 0 ? uint32_t(p.Height) : rows, uint32_t(p.Height));
+        const uint64_t present = offsets[i] < fileSize ? fileSize - offsets[i] : 0;
+        if (decoder_ == nullptr)
+            fillable += std::min(present, blockBytes);
+        else if (present > 0 && i < byteCounts.size() && byteCounts[i] > 0)
+            fillable += blockBytes;
+    }
+    return fillable;
 }
 
 // Strips are blocks as wide as the picture; tiles are blocks of a fixed
@@ -310,16 +350,21 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     const std::vector<uint32_t> byteCounts = d.Values(tiled ? ttTileByteCounts : ttStripByteCounts);
     if (decoder_ != nullptr && byteCounts.empty())
         throw ERangeError(msg::RangeError);
+    // Every row handed to the colour manager must hold the samples it reads.
+    const uint64_t readBits = uint64_t(m.SourceBitsPerSample()) * (planes > 1 ? 1 : m.SourceSamplesPerPixel());
+    if (RowBytes(width, readBits) > bandRowBytes)
+        ThrowInvalidColorFormat(kFormatName);
 
-    std::vector<std::vector<uint8_t>> blockBuffers(static_cast<size_t>(planes));
-    std::vector<std::vector<uint8_t>> bandBuffers(static_cast<size_t>(planes));
-    std::vector<uint8_t> reversed, expanded;
+    // Large buffers as pictures are (LargeBlocks.h): they count against the run's memory budget.
+    std::vector<TLargeBytes> blockBuffers(static_cast<size_t>(planes));
+    std::vector<TLargeBytes> bandBuffers(static_cast<size_t>(planes));
+    TLargeBytes reversed, expanded;
     const TByteCursor cursor(file);
 
     // The first `rows` decoded rows of one block, valid until the plane's next block.
     auto decodeBlock = [&](int plane, size_t index, uint32_t rows) -> const uint8_t* {
         const uint64_t rawBytes = subsampled ? SubsampledBlockBytes(blockWidth, rows, h, v) : blockRowBytes * rows;
-        std::vector<uint8_t>& raw = blockBuffers[size_t(plane)];
+        TLargeBytes& raw = blockBuffers[size_t(plane)];
         std::span<const uint8_t> packed;
         if (index < offsets.size() && offsets[index] < file.size()) {
             const size_t available = file.size() - offsets[index];
@@ -367,7 +412,7 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
                 sources[size_t(plane)] = decodeBlock(plane, first, bandRows);
                 continue;
             }
-            std::vector<uint8_t>& bandBuffer = bandBuffers[size_t(plane)];
+            TLargeBytes& bandBuffer = bandBuffers[size_t(plane)];
             bandBuffer.assign(size_t(bandRowBytes * bandRows), 0);
             for (uint32_t t = 0; t < across; ++t) {
                 // Rows of a tile below the picture are never decoded.
@@ -391,6 +436,29 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     }
 }
 
+// The fourth sample of an RGB picture is alpha when the file says so: as
+// it is when unassociated (2), divided out of the colours when associated
+// (1). Anything else, or a count of extra samples that does not fit, leaves
+// the picture opaque.
+void TTIFFGraphic::KeepAlpha()
+{
+    const std::vector<uint32_t> extra = directory_->Values(ttExtraSamples);
+    if (colorManager_.TargetColorScheme() != TColorScheme::csBGRA || extra.empty() ||
+        extra.size() + 3 != properties_.SamplesPerPixel || (extra[0] != 1 && extra[0] != 2))
+        return;
+    TRaster& raster = MutableRaster();
+    MarkAlphaWhenTransparent(raster);
+    if (extra[0] == 2 || !raster.hasAlpha)
+        return;
+    for (int32_t y = 0; y < raster.height; ++y) {
+        uint8_t* p = raster.Row(y);
+        for (int32_t x = 0; x < raster.width; ++x, p += 4)
+            if (p[3] != 0 && p[3] != 255)
+                for (int c = 0; c < 3; ++c)
+                    p[c] = uint8_t(std::min(255, p[c] * 255 / p[3]));
+    }
+}
+
 void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
 {
     Clear();
@@ -399,6 +467,8 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
     try {
         decoder_ = CreateDecoder();
         SetupColorManager();
+        if (FillsTooLittle(FillableBytes(file.size()), DeclaredBytes()))
+            ThrowInvalidFormat(kFormatName);
         CreateTargetRaster(kFormatName);
         SetupPalette();
         if (decoder_ != nullptr)
@@ -406,6 +476,7 @@ void TTIFFGraphic::LoadFromBytes(std::span<const uint8_t> file)
         ReadBlocks(file);
         if (decoder_ != nullptr)
             decoder_->DecodeEnd();
+        KeepAlpha();
     } catch (...) {
         decoder_.reset();
         jpeg_ = nullptr;

@@ -25,7 +25,8 @@ public:
     // "Cannot load image. Invalid or unexpected TIF/TIFF image format." for
     // a file without a usable first picture; "Cannot load image. The
     // compression scheme is not supported for TIF/TIFF files." for a
-    // compression without a decoder.
+    // compression without a decoder. The first message also for a file
+    // whose blocks can fill less than 1% of a picture above a megabyte.
     void LoadFromBytes(std::span<const uint8_t> file) override;
     bool ReadPictureInfo(std::span<const uint8_t> file, uint32_t index) override;
     // Pictures in the file read last.
@@ -45,6 +46,9 @@ private:
     void SetupColorManager();
     void SetupPalette();
     void ReadBlocks(std::span<const uint8_t> file);
+    void KeepAlpha();
+    uint64_t DeclaredBytes() const;
+    uint64_t FillableBytes(size_t fileSize) const;
 
     std::optional<TTiffDirectory> directory_;
     std::unique_ptr<TDecoder> decoder_;

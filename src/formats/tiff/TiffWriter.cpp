@@ -47,12 +47,16 @@ enum TiffTag : uint16_t {
     tagResolutionUnit = 296,
     tagSoftware = 305,
     tagColorMap = 320,
+    tagExtraSamples = 338,
     tagOrientation = 274,
     tagXmp = 700,
     tagIptc = 33723,
     tagPhotoshop = 34377,
     tagIccProfile = 34675
 };
+
+// ExtraSamples: the fourth sample is unassociated alpha.
+constexpr uint32_t kUnassociatedAlpha = 2;
 
 struct TiffEntry {
     uint16_t tag;
@@ -294,10 +298,20 @@ std::shared_ptr<TRaster> WidenedToEightBits(const TRaster& raster)
     return wide;
 }
 
-// One row as red, green, blue triples, whatever the raster's layout.
+// One row as red, green, blue triples, whatever the raster's layout; a
+// raster with alpha gives red, green, blue, alpha.
 void RowToRgb(const TRaster& raster, int y, uint8_t* rgb)
 {
     const uint8_t* row = raster.Row(y);
+    if (raster.hasAlpha) {
+        for (int x = 0; x < raster.width; ++x, row += 4, rgb += 4) {
+            rgb[0] = row[2];
+            rgb[1] = row[1];
+            rgb[2] = row[0];
+            rgb[3] = row[3];
+        }
+        return;
+    }
     const bool plain32 = raster.bitsPerPixel == 32 &&
                          !(raster.format == TPixelFormat::pfCustom && raster.HasMasks());
     if (raster.bitsPerPixel == 24 || plain32) {
@@ -318,14 +332,15 @@ void RowToRgb(const TRaster& raster, int y, uint8_t* rgb)
 void WriteRgb(TiffOutput& out, const TRaster& raster)
 {
     const uint32_t w = uint32_t(raster.width), h = uint32_t(raster.height);
-    const size_t rowBytes = size_t(w) * 3;
+    const uint32_t samples = raster.hasAlpha ? 4 : 3;
+    const size_t rowBytes = size_t(w) * samples;
 
     CommonOffsets at{};
     out.WriteHeader();
     at.xResolution = out.WriteXResolution();
     at.yResolution = out.WriteYResolution();
     TiffBytes bitsPerSample;
-    for (int i = 0; i < 3; ++i)
+    for (uint32_t i = 0; i < samples; ++i)
         Put16(bitsPerSample, 8);
     const uint32_t bitsAt = out.WriteBlock(bitsPerSample);
     at.software = out.WriteSoftware();
@@ -336,11 +351,13 @@ void WriteRgb(TiffOutput& out, const TRaster& raster)
         out.WriteRow(rgb.data(), rowBytes);
     }
 
-    auto entries = LeadingEntries(w, h, {tagBitsPerSample, ttShort, 3, bitsAt}, 2, at.strip, 3,
+    auto entries = LeadingEntries(w, h, {tagBitsPerSample, ttShort, samples, bitsAt}, 2, at.strip, samples,
                                   uint32_t(rowBytes * h));
     AppendResolutionEntries(entries, at);
     entries.push_back({tagPlanarConfiguration, ttShort, 1, 1});
     AppendTrailingEntries(entries, at);
+    if (raster.hasAlpha)
+        entries.push_back({tagExtraSamples, ttShort, 1, kUnassociatedAlpha});
     out.FinishWithDirectory(entries);
 }
 

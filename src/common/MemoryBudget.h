@@ -1,0 +1,104 @@
+// The memory budget of a batch run: the pictures, canvases, decoding
+// buffers and files read whole of the files converted at once share it.
+// Every file has an account; every large block (LargeBlocks.h) a file's
+// thread takes is reserved from its account before it is mapped, and goes
+// back when it is freed or, at the latest, when the file is done.
+//
+// A file whose first reservation does not fit waits while other files hold
+// the budget. A file under way that needs more waits while another file
+// that is not waiting itself holds the budget; when every holder waits, the
+// one that began first is granted beyond the budget, so that files never
+// wait for each other in a circle. A file whose own reservations alone exceed the budget fails
+// with EOutOfResources "Systemressourcen erschöpft." and the sizes.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace corvalin {
+
+class TMemoryBudget;
+
+// What one file holds of a budget; lives on with the blocks charged to it.
+struct TAccountState {
+    TMemoryBudget* budget = nullptr;
+    uint64_t held = 0;
+    uint64_t order = 0;  // when it last began to hold: the older, the sooner granted
+    // Cleared when the file ends, before the budget may go: a block freed
+    // later never touches the budget.
+    std::atomic<bool> open{true};
+};
+
+class TMemoryBudget {
+public:
+    explicit TMemoryBudget(uint64_t limitBytes) : limit_(limitBytes) {}
+    uint64_t Limit() const { return limit_; }
+    // Bytes reserved by all accounts now, and the most ever reserved at once.
+    uint64_t Used() const;
+    uint64_t Peak() const;
+
+private:
+    friend class TMemoryAccount;
+    friend void ReturnMemory(const std::shared_ptr<TAccountState>&, uint64_t) noexcept;
+
+    void ReserveFor(TAccountState& account, uint64_t bytes, const char* what);
+    void ReturnLocked(TAccountState& account, uint64_t bytes);
+
+    uint64_t limit_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    uint64_t used_ = 0;
+    uint64_t peak_ = 0;
+    int holders_ = 0;                    // accounts holding any bytes
+    std::set<uint64_t> waitingHolders_;  // of those, the ones waiting for more, by order
+    uint64_t nextOrder_ = 0;
+};
+
+// One file's account: what is still charged to it when it ends goes back
+// to the budget then; blocks freed later change nothing.
+class TMemoryAccount {
+public:
+    explicit TMemoryAccount(TMemoryBudget& budget);
+    ~TMemoryAccount();
+    TMemoryAccount(const TMemoryAccount&) = delete;
+    TMemoryAccount& operator=(const TMemoryAccount&) = delete;
+
+    // Reserves bytes for what (a German noun phrase for the reason, e.g.
+    // "Die Datei"), waiting as described above.
+    void Reserve(uint64_t bytes, const char* what);
+    uint64_t Held() const;
+    const std::shared_ptr<TAccountState>& State() const { return state_; }
+
+private:
+    std::shared_ptr<TAccountState> state_;
+};
+
+// The account of the file this thread converts, for the readers below the
+// batch run; none outside a run (tests, fuzzers, single loads).
+class TAccountScope {
+public:
+    explicit TAccountScope(TMemoryAccount* account);
+    ~TAccountScope();
+    TAccountScope(const TAccountScope&) = delete;
+    TAccountScope& operator=(const TAccountScope&) = delete;
+
+private:
+    TMemoryAccount* previous_;
+};
+
+// Reserves from this thread's account and returns it, to be handed to
+// ReturnMemory when the bytes are freed; null (nothing reserved) when the
+// thread has no account.
+std::shared_ptr<TAccountState> ReserveMemory(uint64_t bytes, const char* what);
+void ReturnMemory(const std::shared_ptr<TAccountState>& account, uint64_t bytes) noexcept;
+
+// Half the physical memory or of the memory limit of the process's cgroup
+// (or any cgroup above it), whichever is smaller.
+uint64_t DefaultMemoryBudget();
+
+}  // namespace corvalin
