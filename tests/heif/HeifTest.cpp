@@ -71,7 +71,7 @@ TEST_F(HeifTest, FilesOfTheReferenceEncodersReadAsTheReferenceDecodersShowThem)
         EXPECT_EQ(picture.LoadFromFileEx(file, pictures), FormatIndexOf(file)) << c.file;
         EXPECT_EQ(pictures, 1u);
         EXPECT_EQ(picture.Raster()->hasAlpha, c.alpha) << c.file;
-        const RgbaPicture reference = DecodeRgba(png);
+        const camera::RgbaPicture reference = DecodeRgba(png);
         EXPECT_LE(MaxDifference(RgbaOf(picture), reference, true), c.tolerance) << c.file;
         if (c.minPsnr > 0) {
             EXPECT_GE(Psnr(RgbaOf(picture), DecodeRgba(source)), c.minPsnr) << c.file;
@@ -97,7 +97,7 @@ TEST_F(HeifTest, SeveralPicturesGiveThePrimaryAndTheirCount)
 TEST_F(HeifTest, WrittenFilesReadBackAndKeepOpacity)
 {
     MakeSource(dir.File("s.png"), 161, 97, true);
-    const RgbaPicture source = DecodeRgba(dir.File("s.png"));
+    const camera::RgbaPicture source = DecodeRgba(dir.File("s.png"));
     struct Case {
         const char* name;
         const char* decode;
@@ -116,11 +116,11 @@ TEST_F(HeifTest, WrittenFilesReadBackAndKeepOpacity)
             const std::string out = dir.File(std::to_string(quality) + c.name), png = out + ".png";
             ASSERT_EQ(picture.SaveToFileEx(out, quality), FormatIndexOf(out));
             Tool(Filled(c.decode, {{"IN", out}, {"PNG", png}}));
-            const RgbaPicture decoded = DecodeRgba(png);
+            const camera::RgbaPicture decoded = DecodeRgba(png);
             EXPECT_GE(Psnr(decoded, RgbaOf(picture)), quality == 90 ? 32 : 26) << c.name;
             if (c.alpha) {
-                EXPECT_LE(MaxDifference(RgbaPicture{1, int(source.rgba.size()) / 4, AlphaOf(decoded)},
-                                        RgbaPicture{1, int(source.rgba.size()) / 4, AlphaOf(source)}),
+                EXPECT_LE(MaxDifference(camera::RgbaPicture{1, int(source.rgba.size()) / 4, AlphaOf(decoded)},
+                                        camera::RgbaPicture{1, int(source.rgba.size()) / 4, AlphaOf(source)}),
                           quality == 90 ? 24 : 64)
                     << c.name;
             }

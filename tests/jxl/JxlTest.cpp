@@ -98,7 +98,7 @@ TEST_F(JxlTest, AnAnimationGivesItsFirstPictureAndItsCount)
 TEST_F(JxlTest, WrittenFilesReadBackByDjxl)
 {
     MakeSource(dir.File("s.png"), 131, 67, true);
-    const RgbaPicture source = DecodeRgba(dir.File("s.png"));
+    const camera::RgbaPicture source = DecodeRgba(dir.File("s.png"));
     for (bool alpha : {false, true}) {
         TBitmapEx picture;
         Adopt(picture, source, alpha);
@@ -108,13 +108,13 @@ TEST_F(JxlTest, WrittenFilesReadBackByDjxl)
             const std::string out = dir.File("q" + std::to_string(quality) + ".jxl");
             ASSERT_EQ(picture.SaveToFileEx(out, quality), fiJxl);
             Tool("djxl " + Quote(out) + " " + Quote(out + ".png") + " --bits_per_sample=8");
-            const RgbaPicture decoded = DecodeRgba(out + ".png");
+            const camera::RgbaPicture decoded = DecodeRgba(out + ".png");
             if (quality == 100) {
                 EXPECT_EQ(MaxDifference(decoded, RgbaOf(picture), true), 0) << alpha;
             } else {
                 EXPECT_GE(Psnr(decoded, RgbaOf(picture)), quality == 90 ? 32 : 26) << quality;
-                EXPECT_LE(MaxDifference(RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(decoded)},
-                                        RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(RgbaOf(picture))}),
+                EXPECT_LE(MaxDifference(camera::RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(decoded)},
+                                        camera::RgbaPicture{1, int(decoded.rgba.size() / 4), AlphaOf(RgbaOf(picture))}),
                           quality == 90 ? 24 : 64);
             }
             sizes[i++] = std::filesystem::file_size(out);

@@ -115,7 +115,7 @@ TEST_F(WebpTest, WrittenFilesReadBackByDwebp)
         const std::string out = dir.File("q" + std::to_string(c.quality) + ".webp");
         ASSERT_EQ(picture.SaveToFileEx(out, c.quality), fiWebp);
         Tool("dwebp " + Quote(out) + " -o " + Quote(out + ".png"));
-        const RgbaPicture decoded = DecodeRgba(out + ".png");
+        const camera::RgbaPicture decoded = DecodeRgba(out + ".png");
         EXPECT_GE(Psnr(decoded, RgbaOf(picture)), c.minPsnr) << c.quality;
         if (c.quality < 100) {
             EXPECT_LT(std::filesystem::file_size(out), lossySize) << c.quality;
