@@ -53,7 +53,8 @@ protected:
         // Height 24, fit to the height, copies, only *.bmp.
         window.FormCreate({"/dir=" + folder, "/height=24", "/adapt=3", "/copy=1", "/recursiv=1"});
         for (int i = 0; i < window.lbxFileTypes->count(); ++i)
-            window.lbxFileTypes->item(i)->setCheckState(i == 0 ? Qt::Checked : Qt::Unchecked);
+            window.lbxFileTypes->item(i)->setCheckState(
+                window.lbxFileTypes->item(i)->text() == QStringLiteral("*.bmp") ? Qt::Checked : Qt::Unchecked);
         window.show();
     }
 
