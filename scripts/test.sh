@@ -19,6 +19,7 @@ cmake --build build -j"$jobs"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVALIN_SANITIZE=ON -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_STRICT=ON
 cmake --build build-asan -j"$jobs"
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$PWD/scripts/codec-leaks.lsan"
 (cd build-asan && ctest --output-on-failure -j"$jobs")
 
 # Any report of a data race or a deadlock ends the program with status 66,
