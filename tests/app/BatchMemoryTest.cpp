@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "MeasuredRun.h"
 #include "TestSupport.h"
 #include "app/BatchRun.h"
 #include "app/WorkerCount.h"
@@ -22,33 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kPlainBuild = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kPlainBuild = false;
-#else
-constexpr bool kPlainBuild = true;
-#endif
-#else
-constexpr bool kPlainBuild = true;
-#endif
-
 constexpr int kWidth = 3000, kHeight = 2000, kResultHeight = 300;
 constexpr int kJpegFiles = 4, kBmpFiles = 4;
-
-struct MeasuredRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-    int64_t peakBytes = 0;
-};
-
-std::string ReadText(const std::string& path)
-{
-    const auto bytes = testsupport::ReadBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
 
 void PutLittle(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
 {
@@ -103,21 +79,9 @@ protected:
     // is the kernel's high-water mark of the program's resident set.
     MeasuredRun Run(const std::string& threads)
     {
-        for (const auto& entry : fs::directory_iterator(pics))
-            if (entry.path().filename().string().starts_with(kCopyPrefix))
-                fs::remove(entry.path());
-        const std::string errFile = dir.File("err.txt"), peakFile = dir.File("peak.txt");
-        const auto result = testsupport::RunCommand(
-            "env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 XDG_CONFIG_HOME=" + Quote(config) +
-            " /usr/bin/time -f %M -o " + Quote(peakFile) + " " + Quote(CORVALIN_BINARY) +
-            " /auto=1 /dir=" + Quote(pics) + " /recursiv=0 /copy=1 /adapt=3 /height=" +
-            std::to_string(kResultHeight) + (threads.empty() ? "" : " /threads=" + threads) +
-            " 2>" + Quote(errFile));
-        // time's last line is the peak in KB (a failed run's status line comes first).
-        const std::string peak = ReadText(peakFile);
-        const size_t lastLine = peak.find_last_of('\n', peak.size() - 2);
-        return {result.status, result.output, ReadText(errFile),
-                std::stoll(peak.substr(lastLine == std::string::npos ? 0 : lastLine + 1)) * 1024};
+        return RunMeasured(pics, config, dir.Path(),
+                           "/adapt=3 /height=" + std::to_string(kResultHeight) +
+                               (threads.empty() ? "" : " /threads=" + threads));
     }
 
     // Every file in flight holds at most its source and its result picture,

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "MeasuredRun.h"
 #include "TestSupport.h"
 #include "app/BatchRun.h"
 #include "common/Const.h"
@@ -22,30 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool kPlainBuild = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-constexpr bool kPlainBuild = false;
-#else
-constexpr bool kPlainBuild = true;
-#endif
-#else
-constexpr bool kPlainBuild = true;
-#endif
-
 constexpr int kWidth = 3000, kHeight = 2000;
 // An uncompressed TIFF is read whole and decoded whole (no rows sampled):
 // the file and its picture, 18 MB each; the result is small.
 constexpr int64_t kFileBytes = int64_t(kWidth) * kHeight * 3;
 constexpr int64_t kOneFile = 2 * kFileBytes;
 const char* const kNames[] = {"erstes", "zweites", "drittes", "viertes"};
-
-struct BudgetRun {
-    int status = -1;
-    std::string out, err;
-    int64_t peakBytes = 0;
-};
 
 }  // namespace
 
@@ -65,31 +48,16 @@ protected:
                 fs::copy_file(first, pics + "/" + name + ".tif");
     }
 
-    BudgetRun Run(const std::string& maxmem)
+    MeasuredRun Run(const std::string& maxmem)
     {
-        for (const auto& entry : fs::directory_iterator(pics))
-            if (entry.path().filename().string().starts_with(kCopyPrefix))
-                fs::remove(entry.path());
-        const std::string errFile = dir.File("err.txt"), peakFile = dir.File("peak.txt");
-        const auto result = testsupport::RunCommand(
-            "env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 XDG_CONFIG_HOME=" + Quote(dir.File("config")) +
-            " /usr/bin/time -f %M -o " + Quote(peakFile) + " " + Quote(CORVALIN_BINARY) +
-            " /auto=1 /dir=" + Quote(pics) + " /recursiv=0 /copy=1 /adapt=3 /height=100 /threads=4 /maxmem=" + maxmem +
-            " 2>" + Quote(errFile));
-        const auto peakBytes = testsupport::ReadBytes(peakFile), errBytes = testsupport::ReadBytes(errFile);
-        const std::string peak(peakBytes.begin(), peakBytes.end());
-        const size_t lastLine = peak.find_last_of('\n', peak.size() - 2);
-        return {result.status,
-                result.output,
-                {errBytes.begin(), errBytes.end()},
-                std::stoll(peak.substr(lastLine == std::string::npos ? 0 : lastLine + 1)) * 1024};
+        return RunMeasured(pics, dir.File("config"), dir.Path(), "/adapt=3 /height=100 /threads=4 /maxmem=" + maxmem);
     }
 };
 
 TEST_F(MemoryBudget, LargePicturesWaitForEachOtherAndOneTooLargeFailsWithItsSizes)
 {
     // Room for one file, not for two: all convert, mostly one after the other.
-    const BudgetRun fits = Run(std::to_string((kOneFile >> 20) + 14));
+    const MeasuredRun fits = Run(std::to_string((kOneFile >> 20) + 14));
     EXPECT_EQ(fits.status, 0) << fits.err;
     EXPECT_NE(fits.out.find("4 Dateien gesamt"), std::string::npos) << fits.out;
     for (const char* name : kNames)
@@ -105,7 +73,7 @@ TEST_F(MemoryBudget, LargePicturesWaitForEachOtherAndOneTooLargeFailsWithItsSize
               << bound / 1024 << " KB\n";
 
     // A budget below one picture: each file fails alone, its reason giving both sizes.
-    const BudgetRun tooSmall = Run("30");
+    const MeasuredRun tooSmall = Run("30");
     EXPECT_EQ(tooSmall.status, 1);
     for (const char* name : kNames)
         EXPECT_NE(tooSmall.err.find(FailureLine(pics + "/" + name + ".tif") + " " + msg::OutOfResources +

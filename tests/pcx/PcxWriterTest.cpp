@@ -14,22 +14,6 @@ using namespace picturetest;
 
 namespace {
 
-int Differing(const TBitmap& picture, const RgbPicture& reference)
-{
-    EXPECT_EQ(reference.width, picture.Width());
-    EXPECT_EQ(reference.height, picture.Height());
-    if (reference.width != picture.Width() || reference.height != picture.Height())
-        return -1;
-    int differing = 0;
-    for (int y = 0; y < reference.height; ++y)
-        for (int x = 0; x < reference.width; ++x) {
-            const TColor c = ReadRasterPixel(*picture.Raster(), x, y);
-            differing += reference.At(x, y) == (uint32_t(RedOf(c)) << 16 | uint32_t(GreenOf(c)) << 8 | BlueOf(c))
-                             ? 0 : 1;
-        }
-    return differing;
-}
-
 struct PcxCase {
     const char* layout;
     TPixelFormat format;
@@ -75,9 +59,9 @@ TEST_P(PcxWriting, EveryReaderSeesThePicturesPixels)
     EXPECT_TRUE(SamePixels(back, picture)) << c.layout;
     EXPECT_FALSE(back.Metadata.source.damaged) << c.layout;
     if (c.pillow)
-        EXPECT_EQ(Differing(picture, DecodeWithPillow(path)), 0) << c.layout;
+        EXPECT_EQ(DifferingPixels(picture, DecodeWithPillow(path)), 0) << c.layout;
     if (c.magick)
-        EXPECT_EQ(Differing(picture, DecodeWithImageMagick(path)), 0) << c.layout;
+        EXPECT_EQ(DifferingPixels(picture, DecodeWithImageMagick(path)), 0) << c.layout;
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PcxWriting, ::testing::ValuesIn(kCases));

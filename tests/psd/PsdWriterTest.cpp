@@ -16,22 +16,6 @@ using namespace picturetest;
 
 namespace {
 
-int Differing(const TBitmap& picture, const RgbPicture& reference)
-{
-    EXPECT_EQ(reference.width, picture.Width());
-    EXPECT_EQ(reference.height, picture.Height());
-    if (reference.width != picture.Width() || reference.height != picture.Height())
-        return -1;
-    int differing = 0;
-    for (int y = 0; y < reference.height; ++y)
-        for (int x = 0; x < reference.width; ++x) {
-            const TColor c = ReadRasterPixel(*picture.Raster(), x, y);
-            differing += reference.At(x, y) == (uint32_t(RedOf(c)) << 16 | uint32_t(GreenOf(c)) << 8 | BlueOf(c))
-                             ? 0 : 1;
-        }
-    return differing;
-}
-
 uint32_t Be16(const std::vector<uint8_t>& b, size_t at) { return uint32_t(b[at]) << 8 | b[at + 1]; }
 
 struct PsdCase {
@@ -92,9 +76,9 @@ TEST_P(PsdWriting, EveryReaderSeesThePicturesPixels)
     EXPECT_EQ(back.Metadata.source.layers, 0u);
     EXPECT_FALSE(back.Metadata.source.damaged) << c.layout;
     if (c.pillow)
-        EXPECT_EQ(Differing(picture, DecodeWithPillow(path)), 0) << c.layout;
+        EXPECT_EQ(DifferingPixels(picture, DecodeWithPillow(path)), 0) << c.layout;
     if (c.magick)
-        EXPECT_EQ(Differing(picture, DecodeWithImageMagick(path)), 0) << c.layout;
+        EXPECT_EQ(DifferingPixels(picture, DecodeWithImageMagick(path)), 0) << c.layout;
     if (c.alpha) {
         // Pillow takes the fourth channel as the opacity.
         const CommandResult opacity = RunCommand(

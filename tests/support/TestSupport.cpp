@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "picture/Bitmap.h"
+
 #include <gtest/gtest.h>
 
 // fontconfig keeps the configuration it parses on first use for the life of
@@ -178,6 +180,22 @@ void Pillow(const std::string& script)
 bool HaveTool(const std::string& path)
 {
     return ::access(path.c_str(), X_OK) == 0;
+}
+
+int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference)
+{
+    using namespace corvalin;
+    EXPECT_EQ(reference.width, picture.Width());
+    EXPECT_EQ(reference.height, picture.Height());
+    if (reference.width != picture.Width() || reference.height != picture.Height())
+        return -1;
+    int differing = 0;
+    for (int y = 0; y < reference.height; ++y)
+        for (int x = 0; x < reference.width; ++x) {
+            const TColor c = ReadRasterPixel(*picture.Raster(), x, y);
+            differing += reference.At(x, y) != (uint32_t(RedOf(c)) << 16 | uint32_t(GreenOf(c)) << 8 | BlueOf(c));
+        }
+    return differing;
 }
 
 }  // namespace testsupport

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace corvalin {
+class TBitmap;
+}
+
 namespace testsupport {
 
 // A fresh folder under the system's temporary folder, removed with its contents.
@@ -46,6 +50,9 @@ struct RgbPicture {
 RgbPicture DecodeWithPillow(const std::string& path);
 // Decodes any file with ImageMagick (/usr/bin/convert), converted to 8-bit RGB.
 RgbPicture DecodeWithImageMagick(const std::string& path);
+// How many pixels of picture differ from reference; -1 (and a failure) when
+// their sizes differ.
+int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference);
 // A picture with alpha decoded by an independent tool: 8-bit RGBA
 // quadruples, top row first.
 struct RgbaPicture {
