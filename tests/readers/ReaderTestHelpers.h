@@ -1,5 +1,4 @@
-// Shared by the PCX, PSD and Photo CD reader tests: comparing a loaded
-// picture with an independent decoder's pixels, and catching messages.
+// Shared by the PCX, PSD and Photo CD reader tests: catching messages.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,28 +13,6 @@
 #include "picture/Raster.h"
 
 namespace readertest {
-
-// Pixels whose red, green or blue differ by more than `tolerance`.
-inline int DifferingPixels(const corvalin::TBitmap& picture, const testsupport::RgbPicture& reference,
-                           int tolerance = 0)
-{
-    EXPECT_EQ(picture.Width(), reference.width);
-    EXPECT_EQ(picture.Height(), reference.height);
-    if (picture.Width() != reference.width || picture.Height() != reference.height || picture.Empty())
-        return -1;
-    int differing = 0;
-    for (int y = 0; y < reference.height; ++y)
-        for (int x = 0; x < reference.width; ++x) {
-            const corvalin::TColor c = corvalin::ReadRasterPixel(*picture.Raster(), x, y);
-            const uint32_t r = reference.At(x, y);
-            const int dr = std::abs(int(corvalin::RedOf(c)) - int(r >> 16 & 0xFF));
-            const int dg = std::abs(int(corvalin::GreenOf(c)) - int(r >> 8 & 0xFF));
-            const int db = std::abs(int(corvalin::BlueOf(c)) - int(r & 0xFF));
-            if (std::max({dr, dg, db}) > tolerance)
-                ++differing;
-        }
-    return differing;
-}
 
 // The message of the exception a load raises; empty when it succeeds.
 inline std::string LoadError(const std::string& path)

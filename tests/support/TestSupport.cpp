@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -182,18 +183,23 @@ bool HaveTool(const std::string& path)
     return ::access(path.c_str(), X_OK) == 0;
 }
 
-int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference)
+int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference, int tolerance)
 {
     using namespace corvalin;
-    EXPECT_EQ(reference.width, picture.Width());
-    EXPECT_EQ(reference.height, picture.Height());
-    if (reference.width != picture.Width() || reference.height != picture.Height())
+    EXPECT_EQ(picture.Width(), reference.width);
+    EXPECT_EQ(picture.Height(), reference.height);
+    if (picture.Width() != reference.width || picture.Height() != reference.height || picture.Empty())
         return -1;
     int differing = 0;
     for (int y = 0; y < reference.height; ++y)
         for (int x = 0; x < reference.width; ++x) {
             const TColor c = ReadRasterPixel(*picture.Raster(), x, y);
-            differing += reference.At(x, y) != (uint32_t(RedOf(c)) << 16 | uint32_t(GreenOf(c)) << 8 | BlueOf(c));
+            const uint32_t r = reference.At(x, y);
+            const int dr = std::abs(int(RedOf(c)) - int(r >> 16 & 0xFF));
+            const int dg = std::abs(int(GreenOf(c)) - int(r >> 8 & 0xFF));
+            const int db = std::abs(int(BlueOf(c)) - int(r & 0xFF));
+            if (std::max({dr, dg, db}) > tolerance)
+                ++differing;
         }
     return differing;
 }

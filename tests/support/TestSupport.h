@@ -50,9 +50,9 @@ struct RgbPicture {
 RgbPicture DecodeWithPillow(const std::string& path);
 // Decodes any file with ImageMagick (/usr/bin/convert), converted to 8-bit RGB.
 RgbPicture DecodeWithImageMagick(const std::string& path);
-// How many pixels of picture differ from reference; -1 (and a failure) when
-// their sizes differ.
-int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference);
+// Pixels of picture whose red, green or blue differ from reference's by more
+// than `tolerance`; -1 (and a failure) when their sizes differ.
+int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference, int tolerance = 0);
 // A picture with alpha decoded by an independent tool: 8-bit RGBA
 // quadruples, top row first.
 struct RgbaPicture {
