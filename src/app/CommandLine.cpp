@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <optional>
+#include <string_view>
 
 #include "app/BatchRun.h"
 #include "app/OpenWith.h"
+#include "app/OutputNames.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -41,6 +44,54 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
                         int32_t entries, int32_t currentIndex)
 {
     return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+}
+
+// A copy's prefix or suffix: a text that would reach into another folder
+// or hold a control character is refused.
+std::string ReadNameSwitch(const std::string& parameter, const std::string& switchName)
+{
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (!IsNameText(value))
+        throw EConvertError(kNameTextRule);
+    return value;
+}
+
+// "/exists=replace|skip|number", in any case.
+int32_t ReadExistingSwitch(const std::string& parameter)
+{
+    static const char* const words[] = {"replace", "skip", "number"};
+    const std::string value = ReadTextSwitch(parameter, "/exists");
+    for (int32_t choice = etReplace; choice <= etNumber; ++choice)
+        if (value.size() == std::string_view(words[choice]).size() && StartsWithText(value, words[choice]))
+            return choice;
+    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /exists");
+}
+
+// Unlike the older number switches, a value that is no size is refused: a
+// limit silently not applied would be found out only by the files.
+int32_t ReadKilobyteSwitch(const std::string& parameter)
+{
+    // Any file this program writes is smaller than 2 GB.
+    constexpr int32_t kMaxKilobytes = 2097151;
+    const std::string value = ReadTextSwitch(parameter, "/maxkb");
+    const std::optional<int32_t> kilobytes = ParseInteger(value);
+    if (!kilobytes || *kilobytes < 0 || *kilobytes > kMaxKilobytes)
+        throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /maxkb");
+    return *kilobytes;
+}
+
+void ApplyOutputSwitch(const std::string& p, TOutputChoices& output)
+{
+    if (StartsWithText(p, "/out"))
+        output.Folder = ReadTextSwitch(p, "/out");
+    if (StartsWithText(p, "/prefix"))
+        output.Prefix = ReadNameSwitch(p, "/prefix");
+    if (StartsWithText(p, "/suffix"))
+        output.Suffix = ReadNameSwitch(p, "/suffix");
+    if (StartsWithText(p, "/exists"))
+        output.Existing = ReadExistingSwitch(p);
+    if (StartsWithText(p, "/maxkb"))
+        output.MaxKilobytes = ReadKilobyteSwitch(p);
 }
 
 // Every switch a parameter begins with acts, in this order.
@@ -81,6 +132,7 @@ void ApplyParameter(TSession& session, const std::string& p)
         session.Overlay.Text = ReadTextSwitch(p, "/text");
         s.TextEnabled = !session.Overlay.Text.empty();
     }
+    ApplyOutputSwitch(p, s.Output);
     if (!(s == frontEnd.CurrentSettings()))
         frontEnd.ApplySettings(s);
 }
@@ -95,9 +147,9 @@ bool IsHelpSwitch(const std::string& parameter)
 
 bool IsSwitch(const std::string& parameter)
 {
-    static const char* const names[] = {"/auto", "/recursiv", "/copy", "/dir", "/height",
-                                         "/width", "/quality", "/adapt", "/rotate", "/format",
-                                         "/colors", "/text", "/threads"};
+    static const char* const names[] = {"/auto",    "/recursiv", "/copy",   "/dir",    "/height", "/width",
+                                        "/quality", "/adapt",    "/rotate", "/format", "/colors", "/text",
+                                        "/threads", "/out",      "/prefix", "/suffix", "/exists", "/maxkb"};
     return IsHelpSwitch(parameter) ||
            std::any_of(std::begin(names), std::end(names),
                        [&](const char* name) { return StartsWithText(parameter, name); });
@@ -145,6 +197,11 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",
+        "/prefix=Neu_\t\tNamensvorsatz der Kopie",
+        "/suffix=_klein\t\tNamenszusatz der Kopie",
+        "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
+        "/maxkb=[Zahl]\t\tHöchstgröße in KB (JPEG)",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/ConvertPicture.h"
 #include "picture/Bitmap.h"
 
 namespace corvalin {
@@ -25,6 +26,7 @@ struct TFileResult {
     bool failed = false;
     std::string reason;      // the failure's message
     std::unique_ptr<TBitmap> preview;
+    TConversionOutcome outcome{};
 };
 
 // How much lower than the thread that starts them the workers run: a

@@ -27,11 +27,17 @@ public:
     // run, or (without copies) is another source still waiting.
     void CheckTarget(const std::string& target, bool saveAsCopy) const;
     void Written(const std::string& target);
+    // For numbering: target itself, or else the first of target_1.ext,
+    // target_2.ext, ... that nothing has as its name on disk and that this
+    // run has neither written nor handed out; it is handed out now, so that
+    // no other file of the run takes it. Throws EFCreateError when none is free.
+    std::string ClaimFreeName(const std::string& target);
 
 private:
     mutable std::mutex mutex_;
     std::set<std::string> waiting_;
     std::set<std::string> written_;
+    std::set<std::string> claimed_;
     bool running_ = false;
 };
 

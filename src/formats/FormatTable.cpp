@@ -60,7 +60,7 @@ const std::array<TFormatRow, 10> FormatTable = {{
     {"bmp", "Windows-Bitmap", LoadBmp, LoadBmpRows, SaveBmp, kBmpAliases},
     {"gif", "GIF", LoadGifFile, nullptr, SaveGifFile, {}},
     {"ico", "Symbol", LoadBmp, LoadBmpRows, SaveBmp, kIcoAliases},
-    {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases},
+    {"jpg", "JPEG", LoadJpegFile, LoadJpegRows, SaveJpegFile, kJpgAliases, EncodeJpegFile},
     {"pcd", "Photo-CD", LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, kPcdAliases},
     {"psd", "Photoshop", LoadThroughReader<TPSDGraphic>, nullptr, SaveBmp, kPsdAliases},
     {"pcx", "PCX", LoadThroughReader<TPCXGraphic>, nullptr, SaveBmp, kPcxAliases},
