@@ -93,7 +93,7 @@ bool IsPlaceableMetafile(std::span<const uint8_t> file)
 
 constexpr std::string_view kBmpNames[] = {"bmp"};
 constexpr std::string_view kGifNames[] = {"gif"};
-constexpr std::string_view kIcoNames[] = {"ico"};
+constexpr std::string_view kIcoNames[] = {"ico", "cur"};
 constexpr std::string_view kJpgNames[] = {"jpg", "jpeg", "jpe"};
 constexpr std::string_view kPcdNames[] = {"pcd"};
 constexpr std::string_view kPsdNames[] = {"psd"};
@@ -109,7 +109,7 @@ constexpr std::string_view kJxlNames[] = {"jxl"};
 constexpr TFormatAlias kBmpAliases[] = {
     {"bmp", "Windows bitmaps"}, {"rle", "Run length encoded Windows bitmaps"},
     {"dib", "Device independant Windows bitmaps"}};
-constexpr TFormatAlias kIcoAliases[] = {{"ico", "Windows icons"}};
+constexpr TFormatAlias kIcoAliases[] = {{"ico", "Windows icons"}, {"cur", "Windows cursors"}};
 constexpr TFormatAlias kJpgAliases[] = {
     {"jfif", "JFIF images"}, {"jpg", "JPG images"}, {"jpe", "JPE images"}, {"jpeg", "JPEG images"}};
 constexpr TFormatAlias kPcdAliases[] = {{"pcd", "Kodak Photo-CD images"}};

@@ -299,3 +299,44 @@ TEST(IcoWriter, KeepsTheSourceSizesThatFitAndRefusesLargerPictures)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("b.ico")));
 }
+
+// A file named .cur is written as a cursor whose hot spot follows the
+// picture's scaling in every entry, and reads back with it; .ico stays an icon.
+TEST(IcoWriter, ACursorKeepsItsHotSpotScaledToEachEntry)
+{
+    TempDir dir;
+    TBitmapEx picture;
+    Fill(picture, 32, 32, Noise);
+    TPictureMetadata metadata;
+    metadata.iconSizes = {{32, 32}, {16, 16}};
+    metadata.cursorHotspot = TCursorHotspot{10, 20, 64, 64};  // read from a 64-pixel cursor
+    const struct {
+        const char* name;
+        uint16_t type;
+        std::array<uint16_t, 4> fields;  // per entry: hot spot or planes and depth
+        const char* pillow;              // format and size as Pillow reads them
+    } cases[] = {
+        {"a.cur", 2, {5, 10, 2, 5}, "CUR 32 32\n"},
+        {"B.CUR", 2, {5, 10, 2, 5}, "CUR 32 32\n"},
+        {"a.ico", 1, {1, 32, 1, 32}, "ICO 32 32\n"},
+    };
+    for (const auto& c : cases) {
+        SaveIcoFile(picture, dir.File(c.name), 0, metadata);
+        const std::vector<uint8_t> bytes = ReadBytes(dir.File(c.name));
+        ASSERT_GT(bytes.size(), 6u + 2 * 16u) << c.name;
+        EXPECT_EQ(Get16(&bytes[2], TByteOrder::LittleEndian), c.type) << c.name;
+        const std::array<uint16_t, 4> fields = {
+            Get16(&bytes[6 + 4], TByteOrder::LittleEndian), Get16(&bytes[6 + 6], TByteOrder::LittleEndian),
+            Get16(&bytes[22 + 4], TByteOrder::LittleEndian), Get16(&bytes[22 + 6], TByteOrder::LittleEndian)};
+        EXPECT_EQ(fields, c.fields) << c.name;
+        const std::string script = "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.load()\n"
+                                   "print(im.format, *im.size)\n";
+        EXPECT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(script) + " " + Quote(dir.File(c.name))).output, c.pillow)
+            << c.name;
+    }
+    TBitmapEx back;
+    back.LoadFromFileEx(dir.File("a.cur"));
+    EXPECT_EQ(back.Metadata.cursorHotspot, (TCursorHotspot{5, 10, 32, 32}));
+    back.LoadFromFileEx(dir.File("a.ico"));
+    EXPECT_FALSE(back.Metadata.cursorHotspot.has_value());
+}

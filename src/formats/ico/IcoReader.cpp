@@ -19,6 +19,7 @@ namespace {
 constexpr auto LE = TByteOrder::LittleEndian;
 constexpr auto BE = TByteOrder::BigEndian;
 constexpr size_t kDirectoryEntrySize = 16;
+constexpr uint16_t kIconType = 1, kCursorType = 2;
 constexpr size_t kBmpFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
@@ -198,6 +199,7 @@ bool DecodeBitmapEntry(const TIconEntry& entry, TBitmap& pixels)
 
 struct TIconDirectory {
     std::vector<TIconEntry> entries;
+    bool cursor = false;
     bool incomplete = false;  // an entry's data are cut short or missing
 };
 
@@ -207,15 +209,19 @@ TIconDirectory ReadDirectory(std::span<const uint8_t> file)
     if (file.size() < 6)
         Invalid();
     const uint16_t reserved = in.U16LE(), type = in.U16LE(), count = in.U16LE();
-    if (reserved != 0 || (type != 1 && type != 2) || count == 0 ||
+    if (reserved != 0 || (type != kIconType && type != kCursorType) || count == 0 ||
         count > in.Remaining() / kDirectoryEntrySize)
         Invalid();
     const std::span<const uint8_t> records = in.Bytes(count * kDirectoryEntrySize);
     TIconDirectory directory;
+    directory.cursor = type == kCursorType;
     for (size_t i = 0; i < count; ++i) {
         const uint8_t* record = records.data() + i * kDirectoryEntrySize;
         const uint32_t size = Get32(record + 8, LE), offset = Get32(record + 12, LE);
         TIconEntry entry;
+        // A cursor keeps its hot spot where an icon has planes and depth.
+        entry.hotspotX = Get16(record + 4, LE);
+        entry.hotspotY = Get16(record + 6, LE);
         if (offset < file.size())
             entry.data = file.subspan(offset, std::min<size_t>(size, file.size() - offset));
         directory.incomplete = directory.incomplete || entry.data.size() < size;
@@ -274,6 +280,10 @@ size_t LoadIcoFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     }
     loaded.source.damaged = loaded.source.damaged || directory.incomplete;
     loaded.iconSizes = SizesOf(directory.entries);
+    if (directory.cursor)
+        loaded.cursorHotspot = TCursorHotspot{std::min<int32_t>(entry.hotspotX, entry.width - 1),
+                                              std::min<int32_t>(entry.hotspotY, entry.height - 1), entry.width,
+                                              entry.height};
     metadata = std::move(loaded);
     return 1;
 }

@@ -20,6 +20,9 @@ struct TIconEntry {
     int32_t height = 0;
     uint32_t bitsPerPixel = 0;
     bool png = false;
+    // A cursor's hot spot from its directory entry.
+    uint16_t hotspotX = 0;
+    uint16_t hotspotY = 0;
     std::span<const uint8_t> data;
 };
 

@@ -1,8 +1,12 @@
 #include "formats/ico/IcoWriter.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/ByteCursor.h"
@@ -148,6 +152,27 @@ std::vector<uint8_t> BitmapEntry(const TRaster& pixels)
     return entry;
 }
 
+// A file named .cur (in any case) is a cursor.
+bool NamesCursor(const std::string& fileName)
+{
+    constexpr std::string_view kCursor = ".cur";
+    if (fileName.size() < kCursor.size())
+        return false;
+    const std::string_view ending = std::string_view(fileName).substr(fileName.size() - kCursor.size());
+    return std::equal(ending.begin(), ending.end(), kCursor.begin(),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
+
+// The source cursor's hot spot moved with the picture's scaling into an
+// entry of the size given; the top left corner without a source cursor.
+std::pair<uint16_t, uint16_t> HotspotFor(const TIconSize& size, const std::optional<TCursorHotspot>& hotspot)
+{
+    if (!hotspot || hotspot->width <= 0 || hotspot->height <= 0)
+        return {0, 0};
+    return {uint16_t(int64_t(hotspot->x) * size.width / hotspot->width),
+            uint16_t(int64_t(hotspot->y) * size.height / hotspot->height)};
+}
+
 // The picture's own size first, then every smaller size the source icon had.
 std::vector<TIconSize> EntrySizes(const TBitmap& picture, const std::vector<TIconSize>& kept)
 {
@@ -161,7 +186,7 @@ std::vector<TIconSize> EntrySizes(const TBitmap& picture, const std::vector<TIco
 
 }  // namespace
 
-void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata)
+void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata, bool cursor)
 {
     const TRaster* raster = picture.Raster();
     if (raster == nullptr || raster->width == 0 || raster->height == 0)
@@ -173,7 +198,7 @@ void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMet
     std::vector<std::vector<uint8_t>> entries;
     std::vector<uint8_t> directory;
     Put16(directory, 0, LE);
-    Put16(directory, 1, LE);  // an icon
+    Put16(directory, cursor ? 2 : 1, LE);
     Put16(directory, uint16_t(sizes.size()), LE);
     uint32_t offset = uint32_t(directory.size() + kDirectoryEntrySize * sizes.size());
     for (const TIconSize& size : sizes) {
@@ -185,8 +210,14 @@ void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMet
         // 256 is written as 0 in the directory's bytes.
         directory.insert(directory.end(), {uint8_t(size.width), uint8_t(size.height),
                                            uint8_t(bits < 8 ? 1u << bits : 0), 0});
-        Put16(directory, 1, LE);
-        Put16(directory, uint16_t(bits), LE);
+        if (cursor) {
+            const auto [x, y] = HotspotFor(size, metadata.cursorHotspot);
+            Put16(directory, x, LE);
+            Put16(directory, y, LE);
+        } else {
+            Put16(directory, 1, LE);  // planes
+            Put16(directory, uint16_t(bits), LE);
+        }
         Put32(directory, uint32_t(entries.back().size()), LE);
         Put32(directory, offset, LE);
         offset += uint32_t(entries.back().size());
@@ -200,7 +231,8 @@ void SaveIcoFile(const TBitmap& picture, const std::string& fileName, int32_t,
                  const TPictureMetadata& metadata)
 {
     CheckSize(picture);
-    WriteFileAtomically(fileName, [&](TStream& file) { WriteIcoToStream(file, picture, metadata); });
+    WriteFileAtomically(fileName,
+                        [&](TStream& file) { WriteIcoToStream(file, picture, metadata, NamesCursor(fileName)); });
 }
 
 }  // namespace corvalin

@@ -1,4 +1,4 @@
-// Writes a picture as a Windows icon of at most 256 x 256 pixels: one entry
+// Writes a picture as a Windows icon or cursor of at most 256 x 256 pixels: one entry
 // of the picture itself and one for every smaller size the picture's
 // metadata keeps from an icon source, scaled from it. 256-pixel entries are
 // PNG files; smaller ones are bitmaps with their AND mask, of the picture's
@@ -14,10 +14,13 @@ class TBitmap;
 class TStream;
 struct TPictureMetadata;
 
-// Throws EInvalidGraphic, naming the limit, for a larger picture.
-void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata);
+// Throws EInvalidGraphic, naming the limit, for a larger picture. A cursor
+// has the metadata's hot spot, scaled to each entry, in its directory.
+void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMetadata& metadata,
+                      bool cursor = false);
 
-// The format table's save path, through the atomic save.
+// The format table's save path, through the atomic save: a cursor when the
+// file is named .cur.
 void SaveIcoFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata);
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -40,6 +41,15 @@ struct TIconSize {
     bool operator==(const TIconSize&) const = default;
 };
 
+// Where a cursor points: its hot spot in a picture of width x height.
+struct TCursorHotspot {
+    int32_t x = 0;
+    int32_t y = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool operator==(const TCursorHotspot&) const = default;
+};
+
 struct TPictureMetadata {
     // The Exif block: a TIFF structure from its byte-order mark on.
     std::vector<uint8_t> exif;
@@ -58,6 +68,9 @@ struct TPictureMetadata {
     // The sizes an icon source held, largest first; the icon writer writes
     // the picture back at each of them that fits.
     std::vector<TIconSize> iconSizes;
+    // A cursor source's hot spot; none for an icon or any other source. A
+    // file written as a cursor points where the source did.
+    std::optional<TCursorHotspot> cursorHotspot;
     TSourceReport source;
     // A comment for people, as its bytes.
     std::string comment;
