@@ -63,7 +63,7 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // the settings come from the store and the switches, exactly as in the
 // window; the result lines go to standard output, messages and the reason of
 // each failed file to standard error. Exit status 1 when any file failed or
-// the folder does not exist, 2 when a parameter was refused.
+// the folder does not exist, 2 when a parameter or the stamp was refused.
 int RunHeadless(const std::vector<std::string>& arguments)
 {
     // Output nobody reads any more ("| head -1") must not end the run
@@ -73,7 +73,7 @@ int RunHeadless(const std::vector<std::string>& arguments)
     corvalin::TSession session(frontEnd);
     corvalin::LoadSettings(session);
     corvalin::ParseCommandLine(session, arguments);
-    if (session.ParameterRefused)
+    if (session.ParameterRefused || session.RunRefused)
         return 2;
     if (session.AutoConvert)
         return session.LastRun.failed == 0 && !session.FolderMissing ? EXIT_SUCCESS : EXIT_FAILURE;

@@ -53,6 +53,9 @@ public:
     int MaxMemoryMegabytes = 0;
     // A command-line parameter was refused: no automatic run starts.
     bool ParameterRefused = false;
+    // The most recent run did not start: the stamp had a value it cannot
+    // use or a logo that cannot be read.
+    bool RunRefused = false;
 
 private:
     TFrontEnd& frontEnd_;
