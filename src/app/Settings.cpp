@@ -44,9 +44,10 @@ void ReadStamp(const TSettingsStore& store, TCopyrightText& overlay)
 {
     TFont& font = overlay.ChosenFont;
     font.Name = store.ReadString("copyright_font", font.Name);
-    // The size is the font's height in pixels; anything else keeps the design size.
+    // The size is the font's height in pixels; anything else keeps the
+    // design size (a huge one would only stall every conversion).
     const int32_t size = store.ReadInteger("copyright_size", -font.Height);
-    if (size > 0)
+    if (size > 0 && size <= kMaxStoredFontPixels)
         font.Height = -size;
     ApplyFontStyleFlags(font, store.ReadInteger("copyright_style", FontStyleFlags(font)));
     overlay.Color = store.ReadString("copyright_color", overlay.Color);

@@ -30,6 +30,7 @@ inline constexpr int32_t kMaxOpacity = 100;
 inline constexpr int32_t kMaxRelativeSize = 50;
 inline constexpr int32_t kMinLogoSize = 1;
 inline constexpr int32_t kMaxLogoSize = 100;
+inline constexpr int32_t kMaxStoredFontPixels = 1000;
 
 // The overlay record: one line of text and a logo stamped into every
 // converted picture.

@@ -37,21 +37,30 @@ uint8_t OpacityByte(int32_t percent)
 void DrawStampLogo(TBitmap& target, const TOverlaySnapshot& stamp)
 {
     const TStampLogo& logo = *stamp.Logo;
-    const int32_t width =
-        std::max<int32_t>(1, int32_t(std::lround(double(target.Width()) * stamp.Style.LogoSize / 100.0)));
-    const int32_t height = std::max<int32_t>(1, int32_t(std::lround(double(width) * logo.Height() / logo.Width())));
-    const TStampPoint place = StampPlace(stamp.Style.LogoAlign, stamp.Border, target.Width(), target.Height(), width,
-                                         height, int64_t(stamp.Border) + height);
-    const std::shared_ptr<const TRaster> scaled = logo.ScaledTo(width, height);
+    // A share of the picture's width, but never taller than the picture.
+    double width = std::max(1.0, std::round(double(target.Width()) * stamp.Style.LogoSize / 100.0));
+    double height = std::max(1.0, std::round(width * logo.Height() / logo.Width()));
+    if (height > target.Height()) {
+        height = target.Height();
+        width = std::max(1.0, std::round(height * logo.Width() / logo.Height()));
+    }
+    const TStampPoint place = StampPlace(stamp.Style.LogoAlign, stamp.Border, target.Width(), target.Height(),
+                                         int32_t(width), int32_t(height), int64_t(stamp.Border) + int64_t(height));
+    const std::shared_ptr<const TRaster> scaled = logo.ScaledTo(int32_t(width), int32_t(height));
     TRaster& raster = target.MutableRaster();
     const uint8_t opacity = OpacityByte(stamp.Style.Opacity);
-    for (int32_t y = std::max(0, -place.y); y < height && int64_t(place.y) + y < raster.height; ++y) {
-        const uint8_t* row = scaled->Row(y);
-        for (int32_t x = std::max(0, -place.x); x < width && int64_t(place.x) + x < raster.width; ++x) {
+    // Only the part inside the picture; a negative border may move it out.
+    const int64_t firstRow = std::max<int64_t>(0, -int64_t(place.y));
+    const int64_t endRow = std::min<int64_t>(scaled->height, int64_t(raster.height) - place.y);
+    const int64_t firstColumn = std::max<int64_t>(0, -int64_t(place.x));
+    const int64_t endColumn = std::min<int64_t>(scaled->width, int64_t(raster.width) - place.x);
+    for (int64_t y = firstRow; y < endRow; ++y) {
+        const uint8_t* row = scaled->Row(int(y));
+        for (int64_t x = firstColumn; x < endColumn; ++x) {
             const uint8_t* p = row + 4 * x;
             // The logo's own transparency and the stamp's opacity together.
             const auto alpha = uint8_t((p[3] * opacity + 127) / 255);
-            LayOver(raster, place.x + x, place.y + y, RGB(p[2], p[1], p[0]), 255, alpha);
+            LayOver(raster, int(place.x + x), int(place.y + y), RGB(p[2], p[1], p[0]), 255, alpha);
         }
     }
 }

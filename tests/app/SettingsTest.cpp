@@ -272,9 +272,9 @@ TEST_F(SettingsTest, TheStampIsStoredAndRestored)
     again.Overlay.Opacity = 100;
     SaveSettings(again, store);
     EXPECT_NE(ReadText(store).find("copyright_opacity=100\n"), std::string::npos);
-    // A size that is no pixel count keeps the design size; a colour that is
+    // A size beyond any font's keeps the design size; a colour that is
     // none is kept as it is, for the run to refuse.
-    WriteStore(store, "copyright_size=-4\ncopyright_color=nix\n");
+    WriteStore(store, "copyright_size=1001\ncopyright_color=nix\n");
     FakeFrontEnd third;
     TSession fresh(third);
     LoadSettings(fresh, store);

@@ -195,6 +195,21 @@ TEST(Stamp, LogoWithTransparentCorners)
         EXPECT_EQ(picture.Canvas().ReadPixel(x, y), kGrey) << x << "," << y;
     EXPECT_EQ(picture.Canvas().ReadPixel(319, 94), RGB(0, 0, 255));
     EXPECT_EQ(picture.Canvas().ReadPixel(344, 144), RGB(0, 0, 255));
+
+    // A tall logo is never taller than the picture: 50 % of 100 would be
+    // 1000 rows of a 2 x 40 logo, it becomes 1 x 20.
+    const std::string tallFile = dir.File("hoch.bmp");
+    WriteSolidBmp(tallFile, 2, 40, RGB(0, 0, 255));
+    TBitmap low;
+    Flat(low, 100, 20, kGrey);
+    stamp.Style.LogoSize = 50;
+    stamp.Border = 0;
+    stamp.Logo = TStampLogo::Load(tallFile);
+    DrawStamp(low, stamp);
+    const TBox tall = ChangedBox(low, kGrey);
+    EXPECT_EQ(tall.top, 0);
+    EXPECT_EQ(tall.bottom, 19);
+    EXPECT_EQ(tall.right - tall.left + 1, 1);
 }
 
 TEST(StampValues, ColoursStylesAndRefusals)
@@ -293,6 +308,17 @@ TEST_F(StampRun, RefusedValuesConvertNothing)
 {
     WriteSolidBmp(pics + "/a.bmp", 40, 30);
     testsupport::WriteBytes(dir.File("kaputt.png"), {0x89, 'P', 'N', 'G', 1, 2, 3});
+    // A picture of 100000 x 100000 pixels, beyond the raster limit.
+    testsupport::Pillow(
+        "import struct, zlib\n"
+        "def chunk(kind, data):\n"
+        "    return struct.pack('>I', len(data)) + kind + data + "
+        "struct.pack('>I', zlib.crc32(kind + data))\n"
+        "header = struct.pack('>IIBBBBB', 100000, 100000, 8, 2, 0, 0, 0)\n"
+        "open('" +
+        dir.File("riesig.png") +
+        "', 'wb').write(b'\\x89PNG\\r\\n\\x1a\\n' + "
+        "chunk(b'IHDR', header) + chunk(b'IDAT', zlib.compress(bytes(100))) + chunk(b'IEND', b''))\n");
     const struct {
         std::string store;
         std::string switches;
@@ -300,6 +326,7 @@ TEST_F(StampRun, RefusedValuesConvertNothing)
     } cases[] = {
         {"", "/logo=fehlt.png", "fehlt.png"},
         {"", "/logo=" + dir.File("kaputt.png"), "kaputt.png"},
+        {"", "/logo=" + dir.File("riesig.png"), "riesig.png"},
         {"", "/opacity=0", "/opacity=0"},
         {"", "/opacity=150", "/opacity=150"},
         {"", "/textsize=51", "/textsize=51"},
