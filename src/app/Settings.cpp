@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ConversionSettings.h"
+#include "app/OutputNames.h"
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
@@ -87,6 +88,22 @@ void WriteStamp(TSettingsStore& store, const TCopyrightText& overlay)
     WriteStampValue(store, "copyright_logo", overlay.Logo, defaults.Logo);
     WriteStampValue(store, "copyright_logosize", number(overlay.LogoSize), number(defaults.LogoSize));
     WriteStampValue(store, "copyright_logoalign", number(overlay.LogoAlign), number(defaults.LogoAlign));
+// A stored value the switches would refuse reads as the default, as a
+// malformed number does.
+void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
+{
+    const TOutputChoices defaults;
+    output.Folder = store.ReadString("outdir", defaults.Folder);
+    output.Prefix = store.ReadString("prefix", defaults.Prefix);
+    if (!IsNameText(output.Prefix))
+        output.Prefix = defaults.Prefix;
+    output.Suffix = store.ReadString("suffix", defaults.Suffix);
+    if (!IsNameText(output.Suffix))
+        output.Suffix = defaults.Suffix;
+    output.Existing = store.ReadInteger("exists", defaults.Existing);
+    if (output.Existing < etReplace || output.Existing > etNumber)
+        output.Existing = defaults.Existing;
+    output.MaxKilobytes = std::max(0, store.ReadInteger("maxkb", defaults.MaxKilobytes));
 }
 
 void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& session)
@@ -116,6 +133,7 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     s.Metadata.AutoOrient = store.ReadBool("autoorient", true);
     s.Metadata.Strip = store.ReadBool("strip", false);
     s.Metadata.KeepDate = store.ReadBool("keepdate", false);
+    ReadOutputChoices(store, s.Output);
 }
 
 }  // namespace
@@ -173,6 +191,11 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteBool("autoorient", s.Metadata.AutoOrient);
     store.WriteBool("strip", s.Metadata.Strip);
     store.WriteBool("keepdate", s.Metadata.KeepDate);
+    store.WriteString("outdir", s.Output.Folder);
+    store.WriteString("prefix", s.Output.Prefix);
+    store.WriteString("suffix", s.Output.Suffix);
+    store.WriteInteger("exists", s.Output.Existing);
+    store.WriteInteger("maxkb", s.Output.MaxKilobytes);
     try {
         store.Save();
     } catch (const std::exception&) {

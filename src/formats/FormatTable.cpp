@@ -132,29 +132,38 @@ constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
 #ifdef CORVALIN_WITH_WEBP
 constexpr TLoadPath kWebpLoad = LoadWebpFile;
 constexpr TSavePath kWebpSave = SaveWebpFile;
+constexpr TEncodePath kWebpEncode = EncodeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
+constexpr TEncodePath kWebpEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
 constexpr TSavePath kHeicSave = SaveHeicFile;
+constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
+constexpr TEncodePath kAvifEncode = EncodeAvifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
 constexpr TSavePath kHeicSave = nullptr;
+constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
+constexpr TEncodePath kAvifEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_JXL
 constexpr TLoadPath kJxlLoad = LoadJxlFile;
 constexpr TSavePath kJxlSave = SaveJxlFile;
+constexpr TEncodePath kJxlEncode = EncodeJxlFile;
 #else
 constexpr TLoadPath kJxlLoad = nullptr;
 constexpr TSavePath kJxlSave = nullptr;
+constexpr TEncodePath kJxlEncode = nullptr;
 #endif
 
 // Columns: key, name, names, MIME types, signature, load, load rows, save,
-// uses quality, holds alpha, holds several pictures, reader registration.
+// uses quality, holds alpha, holds several pictures, reader registration,
+// encoder into memory.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, SaveBmp, false, false,
                false, kBmpAliases},
@@ -162,7 +171,7 @@ constexpr std::array kRows = {
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr,
                SaveIcoFile, false, false, false, kIcoAliases},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, SaveJpegFile, true, false,
-               false, kJpgAliases},
+               false, kJpgAliases, EncodeJpegFile},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, false, false,
                false, kPcdAliases},
     TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, false,
@@ -176,13 +185,13 @@ constexpr std::array kRows = {
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpSave, true, true, true,
-               kWebpAliases},
+               kWebpAliases, kWebpEncode},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, kHeicSave, true, true,
-               true, kHeicAliases},
+               true, kHeicAliases, kHeicEncode},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, kAvifSave, true, true, true,
-               kAvifAliases},
+               kAvifAliases, kAvifEncode},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, kJxlSave, true, true, true,
-               kJxlAliases},
+               kJxlAliases, kJxlEncode},
 };
 
 }  // namespace
