@@ -88,6 +88,8 @@ void WriteStamp(TSettingsStore& store, const TCopyrightText& overlay)
     WriteStampValue(store, "copyright_logo", overlay.Logo, defaults.Logo);
     WriteStampValue(store, "copyright_logosize", number(overlay.LogoSize), number(defaults.LogoSize));
     WriteStampValue(store, "copyright_logoalign", number(overlay.LogoAlign), number(defaults.LogoAlign));
+}
+
 // A stored value the switches would refuse reads as the default, as a
 // malformed number does.
 void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
