@@ -50,10 +50,9 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target", "/out", "/prefix", "/suffix", "/exists", "/maxkb",
-    "/textpos", "/textsize", "/opacity", "/logo",
+    "/auto",   "/recursiv", "/copy",   "/dir",     "/height",     "/width",   "/quality",  "/adapt",   "/rotate",
+    "/format", "/colors",   "/text",   "/threads", "/autoorient", "/strip",   "/keepdate", "/maxmem",  "/target",
+    "/out",    "/prefix",   "/suffix", "/exists",  "/maxkb",      "/textpos", "/textsize", "/opacity", "/logo",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
