@@ -64,7 +64,8 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // window; the result lines go to standard output, messages and the reason of
 // each failed file to standard error. Exit status 1 when any file failed,
 // the folder does not exist or the output folder cannot be used, 2 when a
-// parameter was refused or the settings contradict themselves.
+// parameter was refused, the settings contradict themselves or the stamp
+// was refused.
 int RunHeadless(const std::vector<std::string>& arguments)
 {
     // Output nobody reads any more ("| head -1") must not end the run

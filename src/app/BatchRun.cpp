@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <set>
 #include <vector>
@@ -14,6 +15,8 @@
 #include "common/Exceptions.h"
 #include "common/MemoryBudget.h"
 #include "common/Tools.h"
+#include "overlay/StampLogo.h"
+#include "overlay/StampValues.h"
 
 namespace corvalin {
 
@@ -114,8 +117,9 @@ struct TStartedFile {
 // waits for it, so such files are decided exactly as one after another.
 class TRunLoop {
 public:
-    TRunLoop(TSession& session, int workers)
+    TRunLoop(TSession& session, int workers, std::shared_ptr<const TStampLogo> logo)
         : session_(session),
+          logo_(std::move(logo)),
           frontEnd_(session.FrontEnd()),
           budget_(session.MaxMemoryMegabytes > 0 ? uint64_t(session.MaxMemoryMegabytes) << 20 : DefaultMemoryBudget()),
           // One worker is the one-after-another run; more keep one file
@@ -171,7 +175,7 @@ private:
         }
         session_.Targets.Begin(path);
         const bool alreadyWritten = session_.Targets.WasWritten(path);
-        const TOverlaySnapshot overlay = SnapshotOverlay(session_.Overlay, settings->TextEnabled);
+        const TOverlaySnapshot overlay = SnapshotOverlay(session_.Overlay, settings->TextEnabled, logo_);
         file.ticket = workers_.Start([path, snapshot = *settings, overlay, preview = session_.Preview, alreadyWritten,
                                       &targets = session_.Targets, &budget = budget_] {
             return ConvertOnWorker(path, snapshot, overlay, preview, alreadyWritten, targets, budget);
@@ -236,6 +240,7 @@ private:
     static constexpr std::chrono::milliseconds kPause{10};
 
     TSession& session_;
+    const std::shared_ptr<const TStampLogo> logo_;  // the run's logo, loaded once
     TFrontEnd& frontEnd_;
     TMemoryBudget budget_;
     const size_t limit_;
@@ -243,6 +248,28 @@ private:
     std::deque<TStartedFile> started_;
     TFileWorkers workers_;  // last: its threads end before the rest goes
 };
+
+// Checks the stamp and loads its logo before any file is touched. A value
+// the stamp cannot use refuses the run when "Text einfügen" is ticked (the
+// message names it); unticked, a logo that cannot be read is no logo.
+bool PrepareStamp(TSession& session, std::shared_ptr<const TStampLogo>& logo)
+{
+    const bool enabled = session.FrontEnd().CurrentSettings().TextEnabled;
+    try {
+        const std::string refusal = enabled ? StampRefusal(session.Overlay) : "";
+        if (!refusal.empty())
+            throw EInvalidOperation(refusal);
+        if (!session.Overlay.Logo.empty())
+            logo = TStampLogo::Load(session.Overlay.Logo);
+    } catch (const std::exception& error) {
+        if (!enabled)
+            return true;
+        session.RunRefused = true;
+        session.FrontEnd().ShowMessage(ReasonOf(error) + "\r\rEs wurde nichts umgewandelt.");
+        return false;
+    }
+    return true;
+}
 
 int WorkerCount(int requested, size_t tickedFiles)
 {
@@ -362,19 +389,20 @@ void RunConversion(TSession& session)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
     const std::vector<std::string> ticked = TickedEntries(frontEnd);
-    if (RefuseRun(session, ticked)) {
+    frontEnd.TransferOverlay(session.Overlay);
+    std::shared_ptr<const TStampLogo> logo;
+    if (RefuseRun(session, ticked) || !PrepareStamp(session, logo)) {
         session.LastRun = {};
         if (session.AutoConvert)
             frontEnd.RequestQuit();
         return;
     }
     StartProgress(session);
-    frontEnd.TransferOverlay(session.Overlay);
     frontEnd.AddResultLine(kSeparatorLine, "");
     frontEnd.AddResultLine("", "");
 
     session.Targets.Start(ticked);
-    const TRunTotals totals = TRunLoop(session, WorkerCount(session.Threads, ticked.size())).Run();
+    const TRunTotals totals = TRunLoop(session, WorkerCount(session.Threads, ticked.size()), logo).Run();
     session.Targets.Finish();
     WriteSummary(frontEnd, totals);
     session.LastRun = totals;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
+#include "overlay/StampValues.h"
 
 namespace corvalin {
 
@@ -48,9 +50,10 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target", "/out", "/prefix", "/suffix", "/exists", "/maxkb", "/srgb",
+    "/auto",   "/recursiv", "/copy",   "/dir",     "/height",   "/width",   "/quality",
+    "/adapt",  "/rotate",   "/format", "/colors",  "/text",     "/threads", "/autoorient",
+    "/strip",  "/keepdate", "/maxmem", "/target",  "/out",      "/prefix",  "/suffix",
+    "/exists", "/maxkb",    "/srgb",   "/textpos", "/textsize", "/opacity", "/logo",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -72,6 +75,38 @@ int32_t ReadTargetSwitch(const std::string& parameter)
     if (const std::optional<int32_t> target = TargetFormatOfExtension(value))
         return *target;
     throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
+}
+
+// A stamp number out of its range is refused rather than ignored: the run
+// would otherwise stamp every picture other than asked.
+int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum, int32_t maximum)
+{
+    const std::string text = ReadTextSwitch(parameter, switchName);
+    const std::optional<int32_t> value = ParseInteger(text);
+    if (!value || *value < minimum || *value > maximum)
+        throw EConvertError(FormatText("\"%s\" liegt nicht zwischen %s und %s",
+                                       {text, std::to_string(minimum), std::to_string(maximum)}));
+    return *value;
+}
+
+// The stamp's switches; a logo ticks "Text einfügen" as a text does.
+void ApplyStampSwitch(const std::string& p, const std::string& name, TCopyrightText& overlay, TConversionSettings& s)
+{
+    if (name == "/text")
+        overlay.Text = ReadTextSwitch(p, name);
+    if (name == "/logo") {
+        // Named from the folder the program was started in, as the folder switch is.
+        const std::string logo = ReadTextSwitch(p, name);
+        overlay.Logo = logo.empty() ? logo : std::filesystem::absolute(logo).string();
+    }
+    if (name == "/text" || name == "/logo")
+        s.TextEnabled = !overlay.Text.empty() || !overlay.Logo.empty();
+    if (name == "/textpos")
+        overlay.Align = *KeypadAlign(ReadRangeSwitch(p, name, 1, 9));
+    if (name == "/textsize")
+        overlay.RelativeSize = ReadRangeSwitch(p, name, 0, kMaxRelativeSize);
+    if (name == "/opacity")
+        overlay.Opacity = ReadRangeSwitch(p, name, kMinOpacity, kMaxOpacity);
 }
 
 void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadataChoices& choices)
@@ -173,10 +208,7 @@ void ApplyParameter(TSession& session, const std::string& p)
         s.TargetFormat = ReadTargetSwitch(p);
     if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
-    if (name == "/text") {
-        session.Overlay.Text = ReadTextSwitch(p, "/text");
-        s.TextEnabled = !session.Overlay.Text.empty();
-    }
+    ApplyStampSwitch(p, name, session.Overlay, s);
     ApplyMetadataSwitch(p, name, s.Metadata);
     ApplyOutputSwitch(p, name, s.Output);
     if (!(s == frontEnd.CurrentSettings()))
@@ -248,6 +280,10 @@ std::string HelpText()
         "/suffix=_klein\t\tNamenszusatz der Kopie",
         "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
         "/maxkb=[Zahl]\t\tHöchstgröße in KB (Formate mit Qualität)",
+        "/textpos=[1-9]\t\tPosition des Textes (wie Ziffernblock, 3 = rechts unten)",
+        "/textsize=[0-50]\tTexthöhe in Prozent der Bildhöhe (0 = Schriftgröße)",
+        "/opacity=[1-100]\tDeckkraft von Text und Logo in Prozent",
+        "/logo=\"Datei\"\t\tLogo (Bilddatei) einfügen",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

@@ -45,6 +45,7 @@ void TConsoleFrontEnd::TickAllSelection()
 
 void TConsoleFrontEnd::TransferOverlay(TCopyrightText& record)
 {
+    overlayFont_ = record.ChosenFont;
     LoadOverlaySettings(overlayControls_, record);
     StoreOverlaySettings(overlayControls_, &overlayFont_, record);
 }

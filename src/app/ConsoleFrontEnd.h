@@ -67,8 +67,8 @@ private:
     std::vector<Entry> selection_;
     bool progressVisible_ = false;
     bool quitRequested_ = false;
-    // The overlay dialog's controls and its text font (the design font),
-    // which the overlay record points at after a transfer.
+    // The overlay dialog's controls and its text font (the record's stored
+    // font), which the overlay record points at after a transfer.
     TOverlayControls overlayControls_;
     TFont overlayFont_;
 };

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <limits>
 #include <optional>
 
 #include "app/FileTimes.h"
@@ -20,13 +19,6 @@
 namespace corvalin {
 
 namespace {
-
-int32_t CheckedInt32(int64_t value)
-{
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        throw EIntOverflow(msg::IntOverflow);
-    return int32_t(value);
-}
 
 // A file exists when something that is no folder has that name (a link
 // counts as what it points to).
@@ -68,22 +60,6 @@ void ChangeColorDepth(TBitmapEx& target, int32_t colorDepth)
     case 6: target.ChangePixelFormat(TPixelFormat::pf32bit); break;
     default: break;  // 0 and anything else: unchanged
     }
-}
-
-void StampOverlay(const TOverlaySnapshot& overlay, TBitmapEx& target)
-{
-    if (!overlay.Font)
-        return;
-    const int32_t x = overlay.Border;
-    // At the bottom the text's top lies Border + |font height| above the
-    // bottom edge for a font chosen by size (negative height).
-    const int32_t y = (overlay.Align & kAlignFlagTop) != 0
-                          ? overlay.Border
-                          : CheckedInt32(int64_t(target.Height()) -
-                                         CheckedInt32(int64_t(overlay.Border) - overlay.Font->Height));
-    TCanvas& canvas = target.Canvas();
-    canvas.AssignFont(*overlay.Font);
-    canvas.DrawTextAt(x, y, overlay.Text);
 }
 
 // An unturned picture that gets fewer rows needs only the rows the scaling
@@ -310,14 +286,6 @@ int64_t GetFileSizeOf(const std::string& fileName)
     return int64_t(info.st_size);
 }
 
-TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled)
-{
-    TOverlaySnapshot snapshot{overlay.Text, overlay.Border, overlay.Align, std::nullopt};
-    if (textEnabled && !overlay.Text.empty() && overlay.Font != nullptr)
-        snapshot.Font = *overlay.Font;
-    return snapshot;
-}
-
 TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings& settings,
                                const TOverlaySnapshot& overlay, TRunTargets& targets, std::unique_ptr<TBitmap>* preview)
 {
@@ -354,7 +322,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     if (settings.Metadata.Srgb)
         ConvertToSrgb(target.MutableRaster(), target.Metadata);
     ChangeColorDepth(target, settings.ColorDepth);
-    StampOverlay(overlay, target);
+    DrawStamp(target, overlay);
     if (preview != nullptr) {
         *preview = std::make_unique<TBitmap>();
         (*preview)->AssignPicture(&target);

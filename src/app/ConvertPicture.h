@@ -3,26 +3,15 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "app/ConversionSettings.h"
 #include "app/RunTargets.h"
 #include "app/Session.h"
+#include "overlay/Stamp.h"
 #include "picture/Bitmap.h"
-#include "picture/Font.h"
 
 namespace corvalin {
-
-// The overlay as one file's conversion sees it, copied when the file starts:
-// the font is held by value, so the conversion never reaches into the
-// overlay dialog. No font means no text.
-struct TOverlaySnapshot {
-    std::string Text;
-    int32_t Border = 0;
-    int32_t Align = 0;
-    std::optional<TFont> Font;
-};
 
 // What a conversion did besides writing its file.
 struct TConversionOutcome {
@@ -33,10 +22,6 @@ struct TConversionOutcome {
     // to be completed.
     std::string SourceNote;
 };
-
-// The overlay record as stamped: nothing unless the text is enabled, not
-// empty and the record carries a font.
-TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled);
 
 // One file's conversion from its inputs alone, so that it can run on any
 // thread: no front-end call inside. Uses TargetFormat, FitMode, Rotation,

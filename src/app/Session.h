@@ -55,7 +55,8 @@ public:
     bool ParameterRefused = false;
     // The most recent run was refused before it started, nothing converted:
     // its settings contradict themselves (a copy onto its own source, a
-    // name text that is none), or its output folder cannot take the results.
+    // name text that is none), the stamp has a value it cannot use or a logo
+    // that cannot be read, or its output folder cannot take the results.
     bool RunRefused = false;
     bool OutputFolderUnusable = false;
 

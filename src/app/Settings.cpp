@@ -7,6 +7,7 @@
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "overlay/StampValues.h"
 
 namespace corvalin {
 
@@ -36,6 +37,57 @@ int32_t ListSelection(int32_t value, int entryCount)
 int32_t ClampQuality(int32_t value)
 {
     return value < 0 ? 0 : value > 100 ? 100 : value;
+}
+
+// The stamp's values beyond text, border and place. Numbers and colours are
+// kept as stored; a run refuses one out of its range before it starts.
+void ReadStamp(const TSettingsStore& store, TCopyrightText& overlay)
+{
+    TFont& font = overlay.ChosenFont;
+    font.Name = store.ReadString("copyright_font", font.Name);
+    // The size is the font's height in pixels; anything else keeps the
+    // design size (a huge one would only stall every conversion).
+    const int32_t size = store.ReadInteger("copyright_size", -font.Height);
+    if (size > 0 && size <= kMaxStoredFontPixels)
+        font.Height = -size;
+    ApplyFontStyleFlags(font, store.ReadInteger("copyright_style", FontStyleFlags(font)));
+    overlay.Color = store.ReadString("copyright_color", overlay.Color);
+    font.Color = ParseColour(overlay.Color).value_or(font.Color);
+    overlay.Box = store.ReadInteger("copyright_box", overlay.Box);
+    overlay.BoxColor = store.ReadString("copyright_boxcolor", overlay.BoxColor);
+    overlay.Opacity = store.ReadInteger("copyright_opacity", overlay.Opacity);
+    overlay.RelativeSize = store.ReadInteger("copyright_relsize", overlay.RelativeSize);
+    overlay.Logo = store.ReadString("copyright_logo", overlay.Logo);
+    overlay.LogoSize = store.ReadInteger("copyright_logosize", overlay.LogoSize);
+    overlay.LogoAlign = store.ReadInteger("copyright_logoalign", overlay.LogoAlign);
+}
+
+// A stamp value is written once it differs from its default or the store
+// holds it: a store of a stamp as it always was stays as it was.
+void WriteStampValue(TSettingsStore& store, const std::string& name, const std::string& value,
+                     const std::string& fallback)
+{
+    if (value != fallback || store.Value(name))
+        store.WriteString(name, value);
+}
+
+void WriteStamp(TSettingsStore& store, const TCopyrightText& overlay)
+{
+    const TCopyrightText defaults;
+    const TFont& font = overlay.ChosenFont;
+    auto size = [](const TFont& f) { return std::to_string(f.Height < 0 ? -int64_t(f.Height) : f.Height); };
+    auto number = [](int32_t value) { return std::to_string(value); };
+    WriteStampValue(store, "copyright_font", font.Name, defaults.ChosenFont.Name);
+    WriteStampValue(store, "copyright_size", size(font), size(defaults.ChosenFont));
+    WriteStampValue(store, "copyright_style", number(FontStyleFlags(font)), "0");
+    WriteStampValue(store, "copyright_color", overlay.Color, defaults.Color);
+    WriteStampValue(store, "copyright_box", number(overlay.Box), number(defaults.Box));
+    WriteStampValue(store, "copyright_boxcolor", overlay.BoxColor, defaults.BoxColor);
+    WriteStampValue(store, "copyright_opacity", number(overlay.Opacity), number(defaults.Opacity));
+    WriteStampValue(store, "copyright_relsize", number(overlay.RelativeSize), number(defaults.RelativeSize));
+    WriteStampValue(store, "copyright_logo", overlay.Logo, defaults.Logo);
+    WriteStampValue(store, "copyright_logosize", number(overlay.LogoSize), number(defaults.LogoSize));
+    WriteStampValue(store, "copyright_logoalign", number(overlay.LogoAlign), number(defaults.LogoAlign));
 }
 
 // A stored value the switches would refuse reads as the default, as a
@@ -71,6 +123,7 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     session.Overlay.Text = store.ReadString("copyright_text", "Beispieltext");
     session.Overlay.Border = store.ReadInteger("copyright_border", 5);
     session.Overlay.Align = store.ReadInteger("copyright_align", kAlignBottomLeft);
+    ReadStamp(store, session.Overlay);
     // Read, never written: a value the user put in the file stays there.
     session.MaxMemoryMegabytes = int(std::clamp<int64_t>(store.ReadInteger("maxmem", 0), 0, kMaxMemoryMegabytes));
     // A type this build cannot read stays unticked whatever the store says.
@@ -135,6 +188,7 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteString("copyright_text", session.Overlay.Text);
     store.WriteInteger("copyright_border", session.Overlay.Border);
     store.WriteInteger("copyright_align", session.Overlay.Align);
+    WriteStamp(store, session.Overlay);
     for (int index = 1; index <= kFormatCount; ++index)
         store.WriteBool(FormatExtension(index), s.FileTypes[size_t(index - 1)]);
     store.WriteBool("autoorient", s.Metadata.AutoOrient);

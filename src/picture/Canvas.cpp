@@ -51,12 +51,12 @@ void TCanvas::DrawPictureAt(int x, int y, const TGraphic& picture)
     DrawStretched(TRect{x, y, x + picture.Width(), y + picture.Height()}, picture);
 }
 
-void TCanvas::DrawTextAt(int x, int y, const std::string& text)
+void TCanvas::DrawTextAt(int x, int y, const std::string& text, uint8_t opacity)
 {
     TRaster* raster = DrawableRaster();
     if (raster == nullptr || text.empty())
         return;
-    DrawText(*raster, x, y, text, Font, Brush);
+    DrawText(*raster, x, y, text, Font, Brush, opacity);
 }
 
 }  // namespace corvalin

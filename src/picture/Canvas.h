@@ -1,6 +1,7 @@
 // The drawing surface of a bitmap.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ public:
 
     void DrawStretched(const TRect& rect, const TGraphic& picture);
     void DrawPictureAt(int x, int y, const TGraphic& picture);
-    void DrawTextAt(int x, int y, const std::string& text);
+    // Box (the brush, when solid) and glyphs at opacity 0..255.
+    void DrawTextAt(int x, int y, const std::string& text, uint8_t opacity = 255);
     void AssignFont(const TFont& font) { Font = font; }
 
     // Shapes and rasters below are drawn only inside every one of these

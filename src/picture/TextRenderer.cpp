@@ -16,7 +16,7 @@
 #include FT_OUTLINE_H
 
 #include "common/Exceptions.h"
-#include "picture/Backdrop.h"
+#include "picture/LayOver.h"
 
 namespace corvalin {
 
@@ -191,57 +191,26 @@ int Advance(const SizedFace& sized)
     return int((sized.loaded.face->glyph->advance.x + extra + 32) >> 6);
 }
 
-bool IsTrueColour(const TRaster& raster)
-{
-    return raster.bitsPerPixel == 24 ||
-           (raster.bitsPerPixel == 32 && !(raster.format == TPixelFormat::pfCustom && raster.HasMasks()));
-}
-
+// Draws the line's box and glyphs at one opacity.
 class Painter {
 public:
-    Painter(TRaster& raster, TColor color) : raster_(raster), color_(color) {}
+    Painter(TRaster& raster, TColor color, uint8_t opacity) : raster_(raster), color_(color), opacity_(opacity) {}
 
     void Fill(int x0, int y0, int x1, int y1, TColor color)
     {
         for (int y = std::max(0, y0); y < std::min(raster_.height, y1); ++y)
             for (int x = std::max(0, x0); x < std::min(raster_.width, x1); ++x)
-                WriteRasterPixel(raster_, x, y, color);
+                LayOver(raster_, x, y, color, 255, opacity_);
     }
 
-    void Blend(int x, int y, uint8_t coverage)
-    {
-        if (coverage == 0 || x < 0 || y < 0 || x >= raster_.width || y >= raster_.height)
-            return;
-        if (!IsTrueColour(raster_)) {
-            if (coverage >= 128)
-                WriteRasterPixel(raster_, x, y, color_);
-            return;
-        }
-        const TColor under = VisibleColor(x, y);
-        auto mix = [coverage](uint8_t fg, uint8_t bg) {
-            return uint8_t((fg * coverage + bg * (255 - coverage) + 127) / 255);
-        };
-        WriteRasterPixel(raster_, x, y,
-                         RGB(mix(RedOf(color_), RedOf(under)), mix(GreenOf(color_), GreenOf(under)),
-                             mix(BlueOf(color_), BlueOf(under))));
-    }
-
-private:
     // The stamp is opaque: where a glyph's edge lies over a transparent
     // pixel, it blends with what that pixel shows over the backdrop.
-    TColor VisibleColor(int x, int y) const
-    {
-        const TColor color = ReadRasterPixel(raster_, x, y);
-        if (!raster_.hasAlpha)
-            return color;
-        const uint8_t a = raster_.Row(y)[4 * x + 3];
-        return RGB(OverBackdrop(RedOf(color), a, RedOf(kBackdropColor)),
-                   OverBackdrop(GreenOf(color), a, GreenOf(kBackdropColor)),
-                   OverBackdrop(BlueOf(color), a, BlueOf(kBackdropColor)));
-    }
+    void Blend(int x, int y, uint8_t coverage) { LayOver(raster_, x, y, color_, coverage, opacity_); }
 
+private:
     TRaster& raster_;
     TColor color_;
+    uint8_t opacity_;
 };
 
 }  // namespace
@@ -275,14 +244,15 @@ TTextExtent MeasureText(const std::string& text, const TFont& font)
     return Measure(SizeFace(font), CodePoints(text));
 }
 
-void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFont& font, const TBrush& brush)
+void DrawText(TRaster& raster, int x, int y, const std::string& text, const TFont& font, const TBrush& brush,
+              uint8_t opacity)
 {
     std::lock_guard lock(FaceMutex());
     const SizedFace sized = SizeFace(font);
     const std::vector<char32_t> codePoints = CodePoints(text);
     // The box is filled before any glyph is drawn, so the line is measured first.
     const TTextExtent extent = Measure(sized, codePoints);
-    Painter painter(raster, font.Color);
+    Painter painter(raster, font.Color, opacity);
     if (brush.Style == TBrushStyle::bsSolid)
         painter.Fill(x, y, x + extent.width, y + extent.height, brush.Color);
 

@@ -36,7 +36,7 @@ std::string Convert(std::string path, int width = kWidth, int height = kHeight,
     settings.Height = height;
     settings.ColorDepth = 0;
     settings.SaveAsCopy = false;
-    TOverlaySnapshot overlay{"Ag", 2, kAlignFlagTop, font};
+    TOverlaySnapshot overlay{"Ag", 2, kAlignTopLeft, font};
     TRunTargets targets;
     ConvertFile(path, settings, overlay, targets, nullptr);
     return path;

@@ -1,3 +1,5 @@
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "FakeFrontEnd.h"
@@ -139,10 +141,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, TwentyEightLines)
+TEST(HelpText, ThirtyTwoLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 27);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 31);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
@@ -188,6 +190,32 @@ TEST_F(CommandLineTest, MetadataSwitchesAreReadByTheirWholeName)
     Parse({"/strip=ja"});
     EXPECT_EQ(frontEnd.messages.size(), 1u);
     EXPECT_NE(HelpText().find("\r/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen\r"), std::string::npos);
+}
+
+// The stamp's switches are read as themselves, never as "/text"; a value out
+// of its range is refused, not ignored.
+TEST_F(CommandLineTest, StampSwitchesPlaceSizeAndFadeTheStamp)
+{
+    session.Overlay.Text = "(c)";
+    Parse({"/textpos=7", "/textsize=12", "/opacity=40"});
+    EXPECT_FALSE(session.ParameterRefused);
+    EXPECT_EQ(session.Overlay.Text, "(c)");
+    EXPECT_EQ(session.Overlay.Align, kAlignTopLeft);
+    EXPECT_EQ(session.Overlay.RelativeSize, 12);
+    EXPECT_EQ(session.Overlay.Opacity, 40);
+    for (const auto [digit, align] : {std::pair{1, 9}, {3, 10}, {5, 0}, {8, 4}, {6, 2}}) {
+        Parse({"/textpos=" + std::to_string(digit)});
+        EXPECT_EQ(session.Overlay.Align, align) << digit;
+    }
+    frontEnd.settings.TextEnabled = false;
+    Parse({"/logo=zeichen.png"});
+    EXPECT_TRUE(frontEnd.settings.TextEnabled);
+    EXPECT_EQ(session.Overlay.Logo, std::filesystem::current_path().string() + "/zeichen.png");
+    for (const char* refused : {"/textpos=0", "/textpos=x", "/textsize=-1", "/opacity=", "/opacity=101"}) {
+        Parse({refused});
+        EXPECT_TRUE(session.ParameterRefused) << refused;
+    }
+    EXPECT_EQ(session.Overlay.Opacity, 40);
 }
 
 TEST_F(CommandLineTest, OutputSwitchesSetTheirChoices)

@@ -48,10 +48,11 @@ TEST(OverlaySettings, TransferNormalisesAlignmentAndSuppliesTheFont)
 {
     const TFont font;
     TOverlayControls controls;
-    for (auto [stored, expected] : {std::pair{12, 9}, {4, 5}, {9, 9}, {5, 5}, {0, 5}, {8, 9}}) {
+    // One flag on an axis places the text at that edge; none or both centre it.
+    for (auto [stored, expected] : {std::pair{12, 0}, {4, 4}, {9, 9}, {5, 5}, {0, 0}, {8, 8}, {15, 0}, {22, 6}}) {
         TCopyrightText record{"Text", -10, stored, nullptr};
         LoadOverlaySettings(controls, record);
-        EXPECT_EQ(controls.Position, expected == 9 ? 1 : 0);
+        EXPECT_EQ(controls.Position, expected);
         StoreOverlaySettings(controls, &font, record);
         EXPECT_EQ(record.Align, expected) << stored;
         EXPECT_EQ(record.Border, -10);

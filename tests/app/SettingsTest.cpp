@@ -242,3 +242,56 @@ TEST(ListTexts, EntriesInTheirOrder)
     EXPECT_EQ(FitModeEntries()[2], "Höhe");
     EXPECT_EQ(RotationEntries()[3], "270°");
 }
+
+// The stamp's font, colours, box, opacity, size and logo are found as they
+// were left; set back to its default a value stays written.
+TEST_F(SettingsTest, TheStampIsStoredAndRestored)
+{
+    TCopyrightText& overlay = session.Overlay;
+    overlay.ChosenFont.Name = "DejaVu Serif";
+    overlay.ChosenFont.Height = -31;
+    overlay.ChosenFont.Italic = overlay.ChosenFont.StrikeOut = true;
+    overlay.Color = "#FFFFFF";
+    overlay.Box = kBoxColour;
+    overlay.BoxColor = "#102030";
+    overlay.Opacity = 45;
+    overlay.RelativeSize = 6;
+    overlay.Logo = "/srv/Logo mit Leerzeichen.png";
+    overlay.LogoSize = 33;
+    overlay.LogoAlign = kAlignTopLeft;
+    SaveSettings(session, store);
+    const std::string text = ReadText(store);
+    for (const char* line :
+         {"copyright_font=DejaVu Serif\n", "copyright_size=31\n", "copyright_style=10\n", "copyright_color=#FFFFFF\n",
+          "copyright_box=2\n", "copyright_boxcolor=#102030\n", "copyright_opacity=45\n", "copyright_relsize=6\n",
+          "copyright_logo=/srv/Logo mit Leerzeichen.png\n", "copyright_logosize=33\n", "copyright_logoalign=5\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line;
+
+    FakeFrontEnd other;
+    TSession again(other);
+    LoadSettings(again, store);
+    TFont expected = overlay.ChosenFont;
+    expected.Color = clWhite;
+    EXPECT_EQ(again.Overlay.ChosenFont, expected);
+    EXPECT_EQ(again.Overlay.Color, "#FFFFFF");
+    EXPECT_EQ(again.Overlay.Box, kBoxColour);
+    EXPECT_EQ(again.Overlay.BoxColor, "#102030");
+    EXPECT_EQ(again.Overlay.Opacity, 45);
+    EXPECT_EQ(again.Overlay.RelativeSize, 6);
+    EXPECT_EQ(again.Overlay.Logo, "/srv/Logo mit Leerzeichen.png");
+    EXPECT_EQ(again.Overlay.LogoSize, 33);
+    EXPECT_EQ(again.Overlay.LogoAlign, kAlignTopLeft);
+
+    again.Overlay.Opacity = 100;
+    SaveSettings(again, store);
+    EXPECT_NE(ReadText(store).find("copyright_opacity=100\n"), std::string::npos);
+    // A size beyond any font's keeps the design size; a colour that is
+    // none is kept as it is, for the run to refuse.
+    WriteStore(store, "copyright_size=1001\ncopyright_color=nix\n");
+    FakeFrontEnd third;
+    TSession fresh(third);
+    LoadSettings(fresh, store);
+    EXPECT_EQ(fresh.Overlay.ChosenFont.Height, -11);
+    EXPECT_EQ(fresh.Overlay.Color, "nix");
+    EXPECT_EQ(fresh.Overlay.ChosenFont.Color, clBlack);
+}

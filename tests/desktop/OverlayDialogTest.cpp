@@ -1,6 +1,7 @@
 // The overlay dialog: the record's normalisation and font, the preview drawn
 // by the raster layer, and every way of closing keeping the edits.
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QButtonGroup>
 #include <QLineEdit>
 #include <QLabel>
@@ -13,23 +14,19 @@
 
 #include "WindowTestSupport.h"
 #include "desktop/Copyright.h"
+#include "desktop/MainWindow.h"
 
 using namespace corvalin;
 
 namespace {
 
-bool IsWhite(QRgb pixel)
-{
-    return qRed(pixel) == 255 && qGreen(pixel) == 255 && qBlue(pixel) == 255;
-}
-
-// Bounding box of the pixels that are not white.
-QRect InkBox(const QImage& image)
+// Bounding box of the pixels the stamp changed on the sample.
+QRect InkBox(const QImage& image, const QImage& sample)
 {
     QRect box;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            if (!IsWhite(image.pixel(x, y)))
+            if (image.pixel(x, y) != sample.pixel(x, y))
                 box = box.united(QRect(x, y, 1, 1));
     return box;
 }
@@ -53,7 +50,7 @@ TEST_F(OverlayDialogTest, DefaultRecordGivesTheTextAtTheBottomLeftOfAWhiteSample
 
     const QImage preview = dialog->PreviewImage();
     ASSERT_EQ(preview.size(), QSize(199, 151));
-    const QRect ink = InkBox(preview);
+    const QRect ink = InkBox(preview, dialog->SampleImage());
     ASSERT_FALSE(ink.isNull());
     // The character cell's top is at 151 - 11 - 5 = 135; glyph ink starts
     // at the cell or a little below, and never left of the border.
@@ -64,19 +61,19 @@ TEST_F(OverlayDialogTest, DefaultRecordGivesTheTextAtTheBottomLeftOfAWhiteSample
     EXPECT_LT(ink.bottom(), 151);
 }
 
-TEST_F(OverlayDialogTest, AlignmentIsNormalisedByItsBottomFlag)
+TEST_F(OverlayDialogTest, AlignmentIsNormalisedPerAxis)
 {
-    record.Align = 12;
+    record.Align = 12;  // top and bottom: centred
     dialog->LoadOverlaySettings(record);
-    EXPECT_EQ(dialog->positionButtons->checkedId(), 1);
+    EXPECT_EQ(dialog->positionButtons->checkedId(), IdOfPlace(0));
     dialog->StoreOverlaySettings();
-    EXPECT_EQ(record.Align, 9);
+    EXPECT_EQ(record.Align, 0);
 
     record.Align = 4;
     dialog->LoadOverlaySettings(record);
-    EXPECT_EQ(dialog->positionButtons->checkedId(), 0);
-    EXPECT_EQ(record.Align, 5);  // the changed position stored the record at once
-    const QRect ink = InkBox(dialog->PreviewImage());
+    EXPECT_EQ(dialog->positionButtons->checkedId(), IdOfPlace(kAlignFlagTop));
+    EXPECT_EQ(record.Align, 4);  // the changed position stored the record at once
+    const QRect ink = InkBox(dialog->PreviewImage(), dialog->SampleImage());
     EXPECT_GE(ink.top(), 5);  // the cell's top at the border
     EXPECT_LE(ink.top(), 10);
 }
@@ -88,7 +85,7 @@ TEST_F(OverlayDialogTest, NegativeBorderIsKeptAndMovesTheTextOutOfThePicture)
     dialog->LoadOverlaySettings(record);
     dialog->StoreOverlaySettings();
     EXPECT_EQ(record.Border, -10);
-    const QRect ink = InkBox(dialog->PreviewImage());
+    const QRect ink = InkBox(dialog->PreviewImage(), dialog->SampleImage());
     EXPECT_EQ(ink.left(), 0);
     EXPECT_EQ(ink.top(), 0);
 }
@@ -137,10 +134,12 @@ TEST_F(OverlayDialogTest, ChosenFontReachesRecordControlAndPreview)
     dialog->btnChooseFontClick();
     ASSERT_NE(record.Font, nullptr);
     EXPECT_EQ(*record.Font, font);
-    EXPECT_EQ(dialog->edtText->font().pixelSize(), 24);
+    // The text field keeps the dialog's font; the choice is described beside it.
+    EXPECT_EQ(dialog->edtText->font(), dialog->font());
+    EXPECT_TRUE(dialog->labFont->text().contains(QStringLiteral("DejaVu Serif, 24 Pixel, fett")));
 
     const QImage preview = dialog->PreviewImage();
-    const QRect ink = InkBox(preview);
+    const QRect ink = InkBox(preview, dialog->SampleImage());
     EXPECT_GE(ink.top(), 151 - 24 - 5);
     bool red = false;
     for (int y = ink.top(); y <= ink.bottom() && !red; ++y)
@@ -182,12 +181,114 @@ TEST_F(OverlayDialogTest, ALargeFontIsPreviewedInsideThePreviewsFrame)
     const QImage preview = dialog->PreviewImage();
     EXPECT_EQ(preview.size(), QSize(199, 151));
     // 28-pixel text at the bottom left: the cell's top at 151 - 28 - 5.
-    EXPECT_GE(InkBox(preview).top(), 151 - 28 - 5);
-    EXPECT_LE(InkBox(preview).top(), 151 - 28 - 5 + 8);
+    EXPECT_GE(InkBox(preview, dialog->SampleImage()).top(), 151 - 28 - 5);
+    EXPECT_LE(InkBox(preview, dialog->SampleImage()).top(), 151 - 28 - 5 + 8);
     // The preview is drawn inside its frame, clear of the text box and "...".
     const QWidget* frame = dialog->imgImage->parentWidget();
     EXPECT_TRUE(frame->rect().contains(dialog->imgImage->geometry()));
     const QRect box = frame->geometry();
     EXPECT_FALSE(box.intersects(dialog->edtText->geometry()));
     EXPECT_FALSE(box.intersects(dialog->btnChooseFont->geometry()));
+}
+
+// White text on the light part of the sample: the field shows it in the
+// dialog's own font and colours, the preview in white.
+TEST_F(OverlayDialogTest, TheTextFieldStaysLegibleWithLargeWhiteText)
+{
+    TFont white;
+    white.Name = "DejaVu Sans";
+    white.Height = -40;
+    white.Color = clWhite;
+    dialog->ApplyFont(white);
+    dialog->edtText->setText(QStringLiteral("Weiß"));
+    EXPECT_EQ(dialog->edtText->font(), dialog->font());
+    EXPECT_EQ(dialog->edtText->palette().color(QPalette::Text), dialog->palette().color(QPalette::Text));
+    EXPECT_NE(dialog->edtText->palette().color(QPalette::Text), dialog->edtText->palette().color(QPalette::Base));
+    EXPECT_GE(dialog->edtText->height(), QFontMetrics(dialog->edtText->font()).height());
+    EXPECT_TRUE(dialog->labFont->text().contains(QStringLiteral("40 Pixel")));
+    EXPECT_EQ(record.Color, "#FFFFFF");
+}
+
+// The nine places, the box, the opacity and the logo reach the record and
+// the preview; the controls refuse values out of their ranges.
+TEST_F(OverlayDialogTest, PlacesLookAndLogoReachRecordAndPreview)
+{
+    for (int id = 0; id < 9; ++id) {
+        dialog->positionButtons->button(id)->click();
+        EXPECT_EQ(record.Align, PlaceOfId(id));
+        EXPECT_FALSE(dialog->positionButtons->button(id)->toolTip().isEmpty());
+    }
+    dialog->cboBox->setCurrentIndex(kBoxNone);
+    EXPECT_EQ(record.Box, kBoxNone);
+    dialog->edtOpacity->setValue(0);
+    EXPECT_EQ(record.Opacity, 1);
+    dialog->edtOpacity->setValue(101);
+    EXPECT_EQ(record.Opacity, 100);
+    dialog->edtSize->setValue(60);
+    EXPECT_EQ(record.RelativeSize, 50);
+
+    testsupport::TempDir dir;
+    windowtest::WriteBmp(dir.File("logo.bmp"), 10, 10, 0x00FF00);
+    testsupport::WriteBytes(dir.File("kaputt.png"), {0x89, 'P', 'N', 'G'});
+    QString message;
+    windowtest::AnswerNextMessageBox(&message);
+    EXPECT_FALSE(dialog->ApplyLogo(QString::fromStdString(dir.File("kaputt.png"))));
+    EXPECT_EQ(message, QStringLiteral("Logo konnte nicht geladen werden!"));
+    EXPECT_EQ(record.Logo, "");
+    ASSERT_TRUE(dialog->ApplyLogo(QString::fromStdString(dir.File("logo.bmp"))));
+    EXPECT_EQ(record.Logo, dir.File("logo.bmp"));
+    dialog->edtLogoSize->setValue(50);
+    dialog->cboLogoPosition->setCurrentIndex(dialog->cboLogoPosition->findData(0));
+    EXPECT_EQ(record.LogoAlign, 0);
+    // 100 x 100 in the middle of 199 x 151, all green.
+    EXPECT_EQ(dialog->PreviewImage().pixel(99, 75), qRgb(0, 255, 0));
+    dialog->btnClearLogoClick();
+    EXPECT_EQ(record.Logo, "");
+    EXPECT_NE(dialog->PreviewImage().pixel(99, 75), qRgb(0, 255, 0));
+}
+
+// What the dialog set is found the same after the program starts again.
+TEST(OverlayDialogRestart, TheStampIsSetTheSameAfterARestart)
+{
+    windowtest::PrivateSettings settings;
+    testsupport::TempDir dir;
+    windowtest::WriteBmp(dir.File("logo.bmp"), 8, 4, 0x00FF00);
+    TFont font;
+    font.Name = "DejaVu Serif";
+    font.Height = -19;
+    font.Italic = true;
+    font.Color = RGB(255, 255, 255);
+    {
+        TfrmCorvalin window;
+        window.FormCreate({});
+        TfrmCopyright* dialog = EnsureOverlayDialog(window.Session().Overlay);
+        ASSERT_NE(dialog, nullptr);
+        dialog->edtText->setText(QStringLiteral("© Anna"));
+        dialog->ApplyFont(font);
+        dialog->positionButtons->button(IdOfPlace(kAlignBottomRight))->click();
+        dialog->cboBox->setCurrentIndex(kBoxColour);
+        dialog->ApplyBoxColor(RGB(1, 2, 3));
+        dialog->edtOpacity->setValue(60);
+        dialog->edtSize->setValue(8);
+        ASSERT_TRUE(dialog->ApplyLogo(QString::fromStdString(dir.File("logo.bmp"))));
+        dialog->edtLogoSize->setValue(15);
+        dialog->cboLogoPosition->setCurrentIndex(dialog->cboLogoPosition->findData(kAlignTopLeft));
+        window.close();
+        delete dialog;
+    }
+    TfrmCorvalin window;
+    window.FormCreate({});
+    TfrmCopyright* dialog = EnsureOverlayDialog(window.Session().Overlay);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->edtText->text(), QStringLiteral("© Anna"));
+    EXPECT_EQ(dialog->TextFont(), font);
+    EXPECT_EQ(dialog->positionButtons->checkedId(), IdOfPlace(kAlignBottomRight));
+    EXPECT_EQ(dialog->cboBox->currentIndex(), kBoxColour);
+    EXPECT_EQ(window.Session().Overlay.BoxColor, "#010203");
+    EXPECT_EQ(dialog->edtOpacity->value(), 60);
+    EXPECT_EQ(dialog->edtSize->value(), 8);
+    EXPECT_EQ(dialog->edtLogo->text(), QString::fromStdString(dir.File("logo.bmp")));
+    EXPECT_EQ(dialog->edtLogoSize->value(), 15);
+    EXPECT_EQ(dialog->cboLogoPosition->currentData().toInt(), kAlignTopLeft);
+    delete dialog;
 }

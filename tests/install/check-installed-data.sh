@@ -40,7 +40,7 @@ for page in "$share/man/man1/corvalin.1.gz" "$share/man/en/man1/corvalin.1.gz"; 
   [ -z "$messages" ] || fail "$page: $messages"
   rendered=$(MANWIDTH=80 man -l "$page" 2>&1)
   for switch in /auto /recursiv /copy /dir /height /width /quality /adapt /rotate /format \
-      /target /colors /text --help --version Corvalin.conf; do
+      /target /colors /text /textpos /textsize /opacity /logo --help --version Corvalin.conf; do
     grep -qF -- "$switch" <<<"$rendered" || fail "$page does not describe $switch"
   done
 done
