@@ -47,9 +47,9 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target",
+    "/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",      "/quality",
+    "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads",    "/autoorient",
+    "/strip", "/keepdate", "/maxmem", "/target", "/smooth", "/shrinkonly",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -127,6 +127,10 @@ void ApplyParameter(TSession& session, const std::string& p)
         s.TextEnabled = !session.Overlay.Text.empty();
     }
     ApplyMetadataSwitch(p, name, s.Metadata);
+    if (name == "/smooth")
+        s.Scaling.Smooth = ReadFlagSwitch(p, name);
+    if (name == "/shrinkonly")
+        s.Scaling.ShrinkOnly = ReadFlagSwitch(p, name);
     if (!(s == frontEnd.CurrentSettings()))
         frontEnd.ApplySettings(s);
 }
@@ -189,6 +193,8 @@ std::string HelpText()
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/smooth=[1|0]\t\tGlatt skalieren",
+        "/shrinkonly=[1|0]\tNie vergrößern",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",

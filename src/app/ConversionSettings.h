@@ -26,6 +26,14 @@ struct TMetadataChoices {
     bool operator==(const TMetadataChoices&) const = default;
 };
 
+// How a picture is brought to its new size.
+struct TScalingChoices {
+    bool Smooth = false;      // "Glatt skalieren": Lanczos-3 instead of the nearest pixel
+    bool ShrinkOnly = false;  // "Nie vergrößern": a picture keeps its size where the fit would enlarge it
+
+    bool operator==(const TScalingChoices&) const = default;
+};
+
 // Index settings hold -1 when their control has no selected entry.
 struct TConversionSettings {
     std::string Directory;            // edtDirectory, as typed
@@ -44,6 +52,7 @@ struct TConversionSettings {
     int32_t TargetFormat = 0;         // cboConvertFormat, 0..kFormatCount or -1
     int32_t ColorDepth = 0;           // cboColorDepth, 0..6 or -1
     TMetadataChoices Metadata;
+    TScalingChoices Scaling;
 
     bool operator==(const TConversionSettings&) const = default;
 };

@@ -63,6 +63,8 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     s.Metadata.AutoOrient = store.ReadBool("autoorient", true);
     s.Metadata.Strip = store.ReadBool("strip", false);
     s.Metadata.KeepDate = store.ReadBool("keepdate", false);
+    s.Scaling.Smooth = store.ReadBool("smooth", false);
+    s.Scaling.ShrinkOnly = store.ReadBool("shrinkonly", false);
 }
 
 }  // namespace
@@ -119,6 +121,8 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteBool("autoorient", s.Metadata.AutoOrient);
     store.WriteBool("strip", s.Metadata.Strip);
     store.WriteBool("keepdate", s.Metadata.KeepDate);
+    store.WriteBool("smooth", s.Scaling.Smooth);
+    store.WriteBool("shrinkonly", s.Scaling.ShrinkOnly);
     try {
         store.Save();
     } catch (const std::exception&) {

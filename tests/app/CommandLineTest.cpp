@@ -139,10 +139,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, TwentyTwoLines)
+TEST(HelpText, TwentyFourLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 21);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 23);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
@@ -187,4 +187,27 @@ TEST_F(CommandLineTest, MetadataSwitchesAreReadByTheirWholeName)
     Parse({"/strip=ja"});
     EXPECT_EQ(frontEnd.messages.size(), 1u);
     EXPECT_NE(HelpText().find("\r/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen\r"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, ScalingSwitchesSetTheirChoiceAlone)
+{
+    const struct {
+        std::vector<std::string> parameters;
+        TScalingChoices choices;
+        size_t messages;
+    } cases[] = {
+        {{"/smooth=1"}, {true, false}, 0},
+        {{"/SHRINKONLY"}, {false, true}, 0},
+        {{"/smooth=1", "/shrinkonly=1", "/smooth=0"}, {false, true}, 0},
+        {{"/smooth=ja"}, {false, false}, 1},
+    };
+    for (const auto& c : cases) {
+        FakeFrontEnd fresh;
+        TSession freshSession(fresh);
+        ParseCommandLine(freshSession, c.parameters);
+        EXPECT_EQ(fresh.settings.Scaling, c.choices) << c.parameters[0];
+        EXPECT_EQ(fresh.messages.size(), c.messages) << c.parameters[0];
+    }
+    EXPECT_NE(HelpText().find("\r/smooth=[1|0]\t\tGlatt skalieren\r/shrinkonly=[1|0]\tNie vergrößern\r"),
+              std::string::npos);
 }
