@@ -62,8 +62,9 @@ bool AsksForHelp(const std::vector<std::string>& arguments)
 // Without windows only the automatic run and the help have anything to do:
 // the settings come from the store and the switches, exactly as in the
 // window; the result lines go to standard output, messages and the reason of
-// each failed file to standard error. Exit status 1 when any file failed or
-// the folder does not exist, 2 when a parameter was refused.
+// each failed file to standard error. Exit status 1 when any file failed,
+// the folder does not exist or the output folder cannot be used, 2 when a
+// parameter was refused or the settings contradict themselves.
 int RunHeadless(const std::vector<std::string>& arguments)
 {
     // Output nobody reads any more ("| head -1") must not end the run
@@ -73,10 +74,11 @@ int RunHeadless(const std::vector<std::string>& arguments)
     corvalin::TSession session(frontEnd);
     corvalin::LoadSettings(session);
     corvalin::ParseCommandLine(session, arguments);
-    if (session.ParameterRefused)
+    if (session.ParameterRefused || session.RunRefused)
         return 2;
     if (session.AutoConvert)
-        return session.LastRun.failed == 0 && !session.FolderMissing ? EXIT_SUCCESS : EXIT_FAILURE;
+        return session.LastRun.failed == 0 && !session.FolderMissing && !session.OutputFolderUnusable ? EXIT_SUCCESS
+                                                                                                      : EXIT_FAILURE;
     if (AsksForHelp(arguments))
         return EXIT_SUCCESS;
     std::fputs("Ohne Anzeige arbeitet Corvalin nur mit /auto=1 (Hilfe: /?).\n", stderr);

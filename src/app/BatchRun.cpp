@@ -8,6 +8,7 @@
 
 #include "app/ConvertPicture.h"
 #include "app/FileWorkers.h"
+#include "app/OutputNames.h"
 #include "app/PictureSearch.h"
 #include "app/WorkerCount.h"
 #include "common/Exceptions.h"
@@ -45,7 +46,12 @@ void StartProgress(TSession& session)
 std::set<std::string> TouchedFiles(const std::string& path, const TConversionSettings& settings)
 {
     std::set<std::string> names{FileIdentity(path)};
-    const std::string kept = settings.SaveAsCopy ? MakeCopyName(path) : path;
+    std::string kept = path;
+    try {
+        kept = KeptName(path, settings);
+    } catch (const EConvertError&) {
+        return names;  // a name text the conversion refuses: it writes nothing
+    }
     names.insert(FileIdentity(kept));
     if (settings.TargetFormat >= 1 && settings.TargetFormat <= kFormatCount)
         names.insert(FileIdentity(TargetName(kept, settings.TargetFormat)));
@@ -72,14 +78,22 @@ TFileResult ConvertOnWorker(const std::string& path, const TConversionSettings& 
         // A file this run has written already is a result, not a source:
         // it is skipped like a file the entry test skips.
         if (!alreadyWritten)
-            result.note =
-                ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
+            result.outcome = ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
         result.after = GetFileSizeOf(result.path);
     } catch (const std::exception& error) {
         result.failed = true;
         result.reason = ReasonOf(error);
     }
     return result;
+}
+
+// The line of a file that did not fail.
+std::string ResultLine(const std::string& path, int64_t before, const TFileResult& result)
+{
+    if (result.outcome.Skipped)
+        return SkippedLine(path);
+    const std::string line = FileLine(path, before, result.after) + result.outcome.SourceNote;
+    return result.outcome.Quality > 0 ? line + QualityNote(result.outcome.Quality) : line;
 }
 
 // A ticked entry that has been started (or failed before it could be),
@@ -151,7 +165,7 @@ private:
             file.before = GetFileSizeOf(path);
             CheckedAdd(totals_.bytesBefore, file.before);
         } catch (const std::exception& error) {
-            file.early = TFileResult{path, 0, true, ReasonOf(error), "", nullptr};
+            file.early = TFileResult{path, 0, true, ReasonOf(error), nullptr};
             started_.push_back(std::move(file));
             return true;
         }
@@ -208,7 +222,7 @@ private:
             try {
                 CheckedAdd(totals_.bytesAfter, result.after);
                 CheckedAdd(totals_.converted, int32_t(1));
-                frontEnd_.AddFileResultLine(FileLine(path, file.before, result.after) + result.note, path, "");
+                frontEnd_.AddFileResultLine(ResultLine(path, file.before, result), path, "");
                 return;
             } catch (const std::exception& error) {
                 result.reason = ReasonOf(error);
@@ -245,6 +259,40 @@ std::vector<std::string> TickedEntries(TFrontEnd& frontEnd)
     return ticked;
 }
 
+// Why settings contradict themselves for these sources: a name text that is
+// none, or a copy (or a result for an output folder) that would land on its
+// own source.
+std::optional<std::string> Contradiction(const TConversionSettings& settings, const std::vector<std::string>& sources)
+{
+    if (!IsNameText(settings.Output.Prefix) || !IsNameText(settings.Output.Suffix))
+        return std::string(kNameTextRule);
+    if (ConvertsInPlace(settings))
+        return std::nullopt;
+    for (const std::string& source : sources) {
+        const std::optional<int> format = ResultFormat(source, settings);
+        if (format && FileIdentity(TargetName(KeptName(source, settings), *format)) == FileIdentity(source))
+            return "Das Ergebnis von \"" + source + "\" würde die Datei selbst ersetzen; es wird nichts umgewandelt.";
+    }
+    return std::nullopt;
+}
+
+// Refuses the run before anything is converted, with a message, when its
+// settings contradict themselves or its output folder cannot take results.
+bool RefuseRun(TSession& session, const std::vector<std::string>& ticked)
+{
+    session.RunRefused = false;
+    session.OutputFolderUnusable = false;
+    const TConversionSettings settings = session.FrontEnd().CurrentSettings();
+    if (const std::optional<std::string> contradiction = Contradiction(settings, ticked)) {
+        session.RunRefused = true;
+        session.FrontEnd().ShowMessage(*contradiction);
+    } else if (const std::optional<std::string> problem = OutputFolderProblem(settings.Output.Folder)) {
+        session.OutputFolderUnusable = true;
+        session.FrontEnd().ShowMessage(*problem);
+    }
+    return session.RunRefused || session.OutputFolderUnusable;
+}
+
 void WriteSummary(TFrontEnd& frontEnd, const TRunTotals& totals)
 {
     frontEnd.AddResultLine(kSeparatorLine, "");
@@ -269,6 +317,16 @@ std::string SearchLine(const std::string& folderText, const std::string& mask)
 std::string FileLine(const std::string& path, int64_t before, int64_t after)
 {
     return ShortenPath(path, 40) + ": " + FormatByteSize(before) + " ==> " + FormatByteSize(after);
+}
+
+std::string SkippedLine(const std::string& path)
+{
+    return ShortenPath(path, 40) + ": übersprungen (Ziel vorhanden)";
+}
+
+std::string QualityNote(int32_t quality)
+{
+    return " (Qualität " + std::to_string(quality) + ")";
 }
 
 std::string FailureLine(const std::string& path)
@@ -303,12 +361,18 @@ void btnConvertClick(TSession& session)
 void RunConversion(TSession& session)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
+    const std::vector<std::string> ticked = TickedEntries(frontEnd);
+    if (RefuseRun(session, ticked)) {
+        session.LastRun = {};
+        if (session.AutoConvert)
+            frontEnd.RequestQuit();
+        return;
+    }
     StartProgress(session);
     frontEnd.TransferOverlay(session.Overlay);
     frontEnd.AddResultLine(kSeparatorLine, "");
     frontEnd.AddResultLine("", "");
 
-    const std::vector<std::string> ticked = TickedEntries(frontEnd);
     session.Targets.Start(ticked);
     const TRunTotals totals = TRunLoop(session, WorkerCount(session.Threads, ticked.size())).Run();
     session.Targets.Finish();

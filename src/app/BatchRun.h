@@ -16,8 +16,12 @@ void btnConvertClick(TSession& session);
 
 // Converts every ticked entry of the selection window, writing one line per
 // file and the summary; stops between files when the progress window was
-// closed. Never throws; the summary is always written. With AutoConvert it
-// asks the program to end.
+// closed. Never throws; the summary is always written once the run starts.
+// It does not start, and shows why, when the settings contradict
+// themselves (the session's RunRefused: a copy that would land on its own
+// source, a prefix or suffix holding "/" or a control character) or the
+// output folder cannot be created or written (OutputFolderUnusable). With
+// AutoConvert it asks the program to end.
 void RunConversion(TSession& session);
 
 // Texts of the result list.
@@ -26,5 +30,9 @@ inline constexpr const char* kSeparatorLine =
 std::string SearchLine(const std::string& folderText, const std::string& mask);
 std::string FileLine(const std::string& path, int64_t before, int64_t after);
 std::string FailureLine(const std::string& path);
+// The line of a file whose existing target was left alone ("skip").
+std::string SkippedLine(const std::string& path);
+// What FileLine gains when a size limit lowered the quality.
+std::string QualityNote(int32_t quality);
 
 }  // namespace corvalin

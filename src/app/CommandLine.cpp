@@ -9,6 +9,7 @@
 #include "app/BatchRun.h"
 #include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
+#include "app/OutputNames.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -47,9 +48,9 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",  "/recursiv", "/copy",   "/dir",    "/height", "/width",      "/quality",
-    "/adapt", "/rotate",   "/format", "/colors", "/text",   "/threads",    "/autoorient",
-    "/strip", "/keepdate", "/maxmem", "/target", "/smooth", "/shrinkonly",
+    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
+    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
+    "/maxmem", "/target", "/out", "/prefix", "/suffix", "/exists", "/maxkb", "/smooth", "/shrinkonly",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -81,6 +82,54 @@ void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadat
         choices.Strip = ReadFlagSwitch(p, name);
     if (name == "/keepdate")
         choices.KeepDate = ReadFlagSwitch(p, name);
+}
+
+// A copy's prefix or suffix: a text that would reach into another folder
+// or hold a control character is refused.
+std::string ReadNameSwitch(const std::string& parameter, const std::string& switchName)
+{
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (!IsNameText(value))
+        throw EConvertError(kNameTextRule);
+    return value;
+}
+
+// "/exists=replace|skip|number", in any case.
+int32_t ReadExistingSwitch(const std::string& parameter)
+{
+    static const char* const words[] = {"replace", "skip", "number"};
+    const std::string value = ReadTextSwitch(parameter, "/exists");
+    for (int32_t choice = etReplace; choice <= etNumber; ++choice)
+        if (value.size() == std::string_view(words[choice]).size() && StartsWithText(value, words[choice]))
+            return choice;
+    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /exists");
+}
+
+// Unlike the older number switches, a value that is no size is refused: a
+// limit silently not applied would be found out only by the files.
+int32_t ReadKilobyteSwitch(const std::string& parameter)
+{
+    // Any file this program writes is smaller than 2 GB.
+    constexpr int32_t kMaxKilobytes = 2097151;
+    const std::string value = ReadTextSwitch(parameter, "/maxkb");
+    const std::optional<int32_t> kilobytes = ParseInteger(value);
+    if (!kilobytes || *kilobytes < 0 || *kilobytes > kMaxKilobytes)
+        throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /maxkb");
+    return *kilobytes;
+}
+
+void ApplyOutputSwitch(const std::string& p, const std::string& name, TOutputChoices& output)
+{
+    if (name == "/out")
+        output.Folder = ReadTextSwitch(p, "/out");
+    if (name == "/prefix")
+        output.Prefix = ReadNameSwitch(p, "/prefix");
+    if (name == "/suffix")
+        output.Suffix = ReadNameSwitch(p, "/suffix");
+    if (name == "/exists")
+        output.Existing = ReadExistingSwitch(p);
+    if (name == "/maxkb")
+        output.MaxKilobytes = ReadKilobyteSwitch(p);
 }
 
 void ApplyParameter(TSession& session, const std::string& p)
@@ -127,6 +176,7 @@ void ApplyParameter(TSession& session, const std::string& p)
         s.TextEnabled = !session.Overlay.Text.empty();
     }
     ApplyMetadataSwitch(p, name, s.Metadata);
+    ApplyOutputSwitch(p, name, s.Output);
     if (name == "/smooth")
         s.Scaling.Smooth = ReadFlagSwitch(p, name);
     if (name == "/shrinkonly")
@@ -196,6 +246,11 @@ std::string HelpText()
         "/smooth=[1|0]\t\tGlatt skalieren",
         "/shrinkonly=[1|0]\tNie vergrößern",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
+        "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",
+        "/prefix=Neu_\t\tNamensvorsatz der Kopie",
+        "/suffix=_klein\t\tNamenszusatz der Kopie",
+        "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
+        "/maxkb=[Zahl]\t\tHöchstgröße in KB (Formate mit Qualität)",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",

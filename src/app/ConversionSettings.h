@@ -26,6 +26,20 @@ struct TMetadataChoices {
     bool operator==(const TMetadataChoices&) const = default;
 };
 
+// What happens to a target that exists already.
+enum TExistingTarget : int32_t { etReplace = 0, etSkip = 1, etNumber = 2 };
+
+// Where the results go and what they are called.
+struct TOutputChoices {
+    std::string Folder;            // outdir, as typed; empty: beside each source
+    std::string Prefix = "Neu_";   // prefix: a copy's name begins with it
+    std::string Suffix;            // suffix: and its stem ends with it
+    int32_t Existing = etReplace;  // exists: a TExistingTarget
+    int32_t MaxKilobytes = 0;      // maxkb: the largest file a quality target may write; 0 none
+
+    bool operator==(const TOutputChoices&) const = default;
+};
+
 // How a picture is brought to its new size.
 struct TScalingChoices {
     bool Smooth = false;      // "Glatt skalieren": Lanczos-3 instead of the nearest pixel
@@ -52,6 +66,7 @@ struct TConversionSettings {
     int32_t TargetFormat = 0;         // cboConvertFormat, 0..kFormatCount or -1
     int32_t ColorDepth = 0;           // cboColorDepth, 0..6 or -1
     TMetadataChoices Metadata;
+    TOutputChoices Output;
     TScalingChoices Scaling;
 
     bool operator==(const TConversionSettings&) const = default;

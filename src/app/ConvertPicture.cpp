@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/FileTimes.h"
+#include "app/OutputNames.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
@@ -308,6 +309,37 @@ int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
     return index;
 }
 
+// With "skip", a target that exists already is left alone before the
+// source is even read; its name when it is to be skipped. The source's own
+// name is no such target: replacing it is the conversion in place.
+std::optional<std::string> ExistingTargetToSkip(const std::string& source, const TConversionSettings& settings)
+{
+    const std::optional<int> format = ResultFormat(source, settings);
+    if (settings.Output.Existing != etSkip || !format)
+        return std::nullopt;
+    std::string result = TargetName(KeptName(source, settings), *format);
+    if (!NameTaken(result) || FileIdentity(result) == FileIdentity(source))
+        return std::nullopt;
+    return result;
+}
+
+// The name the result of source is written under: refused when it would
+// replace the source without being asked to (a copy, or a result for an
+// output folder), numbered with "number", otherwise as given, if the run may
+// write it.
+std::string PlaceResult(const std::string& source, const std::string& result, const TConversionSettings& settings,
+                        TRunTargets& targets)
+{
+    const bool ownSource = FileIdentity(result) == FileIdentity(source);
+    if (ownSource && !ConvertsInPlace(settings))
+        throw EFCreateError(FormatText("Datei \"%s\" kann nicht erstellt werden. %s",
+                                       {result, "Das Ergebnis würde seine eigene Quelle ersetzen."}));
+    if (!ownSource && settings.Output.Existing == etNumber)
+        return targets.ClaimFreeName(result);
+    targets.CheckTarget(result, source, CopiesBesideSources(settings));
+    return result;
+}
+
 }  // namespace
 
 int32_t TruncToInt32(long double value)
@@ -343,9 +375,7 @@ TTargetSize FitTargetSize(int32_t fitMode, int32_t sourceWidth, int32_t sourceHe
 
 std::string MakeCopyName(const std::string& fileName)
 {
-    const size_t slash = fileName.rfind('/');
-    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-    return fileName.substr(0, nameStart) + kCopyPrefix + fileName.substr(nameStart);
+    return MakeCopyName(fileName, kCopyPrefix, "");
 }
 
 std::string TargetName(const std::string& fileName, int formatIndex)
@@ -387,12 +417,15 @@ TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled
     return snapshot;
 }
 
-std::string ConvertFile(std::string& fileName, const TConversionSettings& settings,
-                        const TOverlaySnapshot& overlay, TRunTargets& targets,
-                        std::unique_ptr<TBitmap>* preview)
+TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings& settings,
+                               const TOverlaySnapshot& overlay, TRunTargets& targets, std::unique_ptr<TBitmap>* preview)
 {
     if (!FileExists(fileName) || settings.Width <= 0 || settings.Height <= 0)
-        return "";
+        return {};
+    if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings)) {
+        fileName = std::move(*existing);
+        return {true, 0, ""};
+    }
 
     TBitmapEx source;
     TBitmapEx target;
@@ -420,8 +453,7 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
     }
 
     const std::string sourceName = fileName;
-    if (settings.SaveAsCopy)
-        fileName = MakeCopyName(fileName);
+    fileName = KeptName(fileName, settings);
     fileName = TargetName(fileName, TargetFormatIndex(settings.TargetFormat, loadedFormat));
     // Only the first picture of an animation or a multi-page file is
     // converted, and only what the picture holds: as a copy that is what was
@@ -433,14 +465,16 @@ std::string ConvertFile(std::string& fileName, const TConversionSettings& settin
         if (!reason.empty())
             throw EInvalidOperation(reason);
     }
-    targets.CheckTarget(fileName, sourceName, settings.SaveAsCopy);
+    fileName = PlaceResult(sourceName, fileName, settings, targets);
+    CreateFoldersFor(fileName);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
-    target.SaveToFileEx(fileName, settings.Quality);
+    const int32_t quality =
+        target.SaveWithinSize(fileName, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
-    return SourceNote(report, pictures);
+    return {false, quality, SourceNote(report, pictures)};
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

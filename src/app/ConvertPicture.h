@@ -24,22 +24,34 @@ struct TOverlaySnapshot {
     std::optional<TFont> Font;
 };
 
+// What a conversion did besides writing its file.
+struct TConversionOutcome {
+    bool Skipped = false;  // the target existed and was left alone ("skip")
+    int32_t Quality = 0;   // the quality a size limit chose; 0: none applied
+    // What the result line adds about the source: how many pictures it holds
+    // when it holds several, and " (Quelle beschädigt)" when its picture had
+    // to be completed.
+    std::string SourceNote;
+};
+
 // The overlay record as stamped: nothing unless the text is enabled, not
 // empty and the record carries a font.
 TOverlaySnapshot SnapshotOverlay(const TCopyrightText& overlay, bool textEnabled);
 
 // One file's conversion from its inputs alone, so that it can run on any
 // thread: no front-end call inside. Uses TargetFormat, FitMode, Rotation,
-// Width, Height, ColorDepth, Quality and SaveAsCopy of settings. targets is
-// the run's record of what it has written (safe to share between threads).
-// When preview is not null it receives a copy of the finished picture
-// before saving, also when the save then fails. Returns what the result
-// line adds about the source: how many pictures it holds when it holds
-// several, and " (Quelle beschädigt)" when its picture had to be completed.
+// Width, Height, ColorDepth, Quality, SaveAsCopy, Metadata, Output and
+// Directory (the searched folder, whose tree an output folder recreates) of
+// settings. targets is the run's record of what it has written (safe to
+// share between threads). When preview is not null it receives a copy of
+// the finished picture before saving, also when the save then fails. With
+// "skip" an existing target is left alone before the source is read; with
+// "number" the result takes the first free numbered name. A result that
+// would replace its source without converting in place is refused.
 // Otherwise as ConvertPicture.
-std::string ConvertFile(std::string& fileName, const TConversionSettings& settings,
-                 const TOverlaySnapshot& overlay, TRunTargets& targets,
-                 std::unique_ptr<TBitmap>* preview);
+TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings& settings,
+                               const TOverlaySnapshot& overlay, TRunTargets& targets,
+                               std::unique_ptr<TBitmap>* preview);
 
 // Loads fileName, turns it, fits it, changes its colour depth, stamps the
 // overlay text, shows the preview and saves it. Reads TextEnabled (from the
@@ -58,7 +70,8 @@ void ConvertPicture(TSession& session, std::string& fileName, int32_t targetForm
                     int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
                     int32_t colorDepth, int32_t quality, bool saveAsCopy);
 
-// Folder part (up to and including the last "/") + "Neu_" + name.
+// Folder part (up to and including the last "/") + "Neu_" + name: the
+// copy's name with the default prefix and no suffix.
 std::string MakeCopyName(const std::string& fileName);
 
 // Size in bytes measured with stat (never opened); 0 when no file of that

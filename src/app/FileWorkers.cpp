@@ -21,9 +21,9 @@ TFileResult RunGuarded(const TFileWorkers::Task& task)
     try {
         return task();
     } catch (const std::exception& error) {
-        return TFileResult{"", 0, true, ReasonOf(error), "", nullptr};
+        return TFileResult{"", 0, true, ReasonOf(error), nullptr};
     } catch (...) {
-        return TFileResult{"", 0, true, "Unbekannter Fehler", "", nullptr};
+        return TFileResult{"", 0, true, "Unbekannter Fehler", nullptr};
     }
 }
 

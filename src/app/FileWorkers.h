@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/ConvertPicture.h"
 #include "picture/Bitmap.h"
 
 namespace corvalin {
@@ -24,8 +25,8 @@ struct TFileResult {
     int64_t after = 0;       // size of that file, measured right after
     bool failed = false;
     std::string reason;      // the failure's message
-    std::string note;        // what the result line adds about the source
     std::unique_ptr<TBitmap> preview;
+    TConversionOutcome outcome{};  // skipped, quality chosen, note on the source
 };
 
 // How much lower than the thread that starts them the workers run: a

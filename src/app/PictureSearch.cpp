@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/OutputNames.h"
+#include "app/RunTargets.h"
 #include "common/NameOrder.h"
 #include "formats/FormatTable.h"
 
@@ -71,6 +74,58 @@ bool IsDescendableFolder(const std::string& path)
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// What earlier runs made, which a search leaves out so that results are not
+// converted again: an output folder inside the searched tree, or else the
+// copies beside their sources.
+struct TResultsLeftOut {
+    std::string outputFolder;              // its identity; empty: none
+    std::optional<TOutputChoices> copies;  // names copies get; none: no copies
+};
+
+TResultsLeftOut ResultsLeftOut(const TConversionSettings& settings)
+{
+    TResultsLeftOut leftOut;
+    if (!ResultsBesideSources(settings))
+        leftOut.outputFolder = FileIdentity(settings.Output.Folder);
+    else if (settings.SaveAsCopy)
+        leftOut.copies = settings.Output;
+    return leftOut;
+}
+
+bool LeftOutFile(const std::string& name, const TResultsLeftOut& leftOut)
+{
+    return leftOut.copies && IsCopyName(name, *leftOut.copies);
+}
+
+bool LeftOutFolder(const std::string& path, const TResultsLeftOut& leftOut)
+{
+    return !leftOut.outputFolder.empty() && FileIdentity(path) == leftOut.outputFolder;
+}
+
+void SearchFolder(TSession& session, const std::string& folder, const std::string& mask, const TResultsLeftOut& leftOut)
+{
+    // An empty folder text names no folder: it must not become "/", where a
+    // run without copies would overwrite pictures anywhere.
+    const std::string dir = (folder.empty() || folder.back() == '/') ? folder : folder + "/";
+    TFrontEnd& frontEnd = session.FrontEnd();
+    if (folder.empty() || !IsFolder(dir)) {
+        session.FolderMissing = true;
+        frontEnd.ShowMessage("Das Verzeichnis \"" + dir + "\" existiert nicht!");
+        return;
+    }
+    const std::vector<std::string> names = FolderEntries(dir);
+    for (const std::string& name : names)
+        if (name.size() > 2 && MatchesFileType(name, mask) && IsPictureCandidate(dir + name) &&
+            !LeftOutFile(name, leftOut))
+            frontEnd.AddSelection(dir + name);
+
+    if (!frontEnd.CurrentSettings().SearchSubfolders)
+        return;
+    for (const std::string& name : names)
+        if (name.front() != '.' && IsDescendableFolder(dir + name) && !LeftOutFolder(dir + name, leftOut))
+            SearchFolder(session, dir + name, mask, leftOut);
+}
+
 }  // namespace
 
 bool MatchesFileType(const std::string& name, const std::string& mask)
@@ -109,26 +164,7 @@ bool MatchesMask(const std::string& name, const std::string& mask)
 
 void SearchPictures(TSession& session, const std::string& folder, const std::string& mask)
 {
-    // An empty folder text names no folder: it must not become "/", where a
-    // run without copies would overwrite pictures anywhere.
-    const std::string dir =
-        (folder.empty() || folder.back() == '/') ? folder : folder + "/";
-    TFrontEnd& frontEnd = session.FrontEnd();
-    if (folder.empty() || !IsFolder(dir)) {
-        session.FolderMissing = true;
-        frontEnd.ShowMessage("Das Verzeichnis \"" + dir + "\" existiert nicht!");
-        return;
-    }
-    const std::vector<std::string> names = FolderEntries(dir);
-    for (const std::string& name : names)
-        if (name.size() > 2 && MatchesFileType(name, mask) && IsPictureCandidate(dir + name))
-            frontEnd.AddSelection(dir + name);
-
-    if (!frontEnd.CurrentSettings().SearchSubfolders)
-        return;
-    for (const std::string& name : names)
-        if (name.front() != '.' && IsDescendableFolder(dir + name))
-            SearchPictures(session, dir + name, mask);
+    SearchFolder(session, folder, mask, ResultsLeftOut(session.FrontEnd().CurrentSettings()));
 }
 
 }  // namespace corvalin

@@ -10,7 +10,10 @@ namespace corvalin {
 // Adds every file of folder whose name matches mask to the selection window,
 // then (with SearchSubfolders) searches each sub-folder the same way, depth
 // first in name order. Hidden files are found; folders starting with "." and
-// links to folders are not descended into. A missing folder (an empty
+// links to folders are not descended into. Earlier results are left out: an
+// output folder (when it is not the searched folder itself) is not
+// descended into, and otherwise, with copies, files named as copies are
+// (IsCopyName). A missing folder (an empty
 // folder text is one) shows "Das Verzeichnis "<folder/>" existiert nicht!"
 // and sets the session's FolderMissing.
 void SearchPictures(TSession& session, const std::string& folder, const std::string& mask);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/OutputNames.h"
 #include "common/Exceptions.h"
 
 namespace corvalin {
@@ -56,6 +57,7 @@ void TRunTargets::Start(const std::vector<std::string>& tickedSources)
     std::lock_guard lock(mutex_);
     waiting_ = std::move(waiting);
     written_.clear();
+    claimed_.clear();
     running_ = true;
 }
 
@@ -64,6 +66,7 @@ void TRunTargets::Finish()
     std::lock_guard lock(mutex_);
     waiting_.clear();
     written_.clear();
+    claimed_.clear();
     running_ = false;
 }
 
@@ -99,6 +102,24 @@ void TRunTargets::Written(const std::string& target, const std::string& source)
     std::lock_guard lock(mutex_);
     if (running_)
         written_.emplace(identity, source);
+}
+
+std::string TRunTargets::ClaimFreeName(const std::string& target)
+{
+    // Far more than any folder holds of one name; beyond it a full folder
+    // fails the file instead of testing names for ever.
+    constexpr int kMaxNumber = 99999;
+    std::lock_guard lock(mutex_);
+    for (int number = 0; number <= kMaxNumber; ++number) {
+        const std::string name = number == 0 ? target : NumberedName(target, number);
+        const std::string identity = FileIdentity(name);
+        if (!NameTaken(name) && !written_.contains(identity) && !claimed_.contains(identity)) {
+            if (running_)
+                claimed_.insert(identity);
+            return name;
+        }
+    }
+    ThrowClash(target, "Es ist kein nummerierter Name mehr frei.");
 }
 
 }  // namespace corvalin

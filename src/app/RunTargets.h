@@ -30,11 +30,17 @@ public:
     void CheckTarget(const std::string& target, const std::string& source, bool saveAsCopy) const;
     // Target was made from source.
     void Written(const std::string& target, const std::string& source);
+    // For numbering: target itself, or else the first of target_1.ext,
+    // target_2.ext, ... that nothing has as its name on disk and that this
+    // run has neither written nor handed out; it is handed out now, so that
+    // no other file of the run takes it. Throws EFCreateError when none is free.
+    std::string ClaimFreeName(const std::string& target);
 
 private:
     mutable std::mutex mutex_;
     std::set<std::string> waiting_;
     std::map<std::string, std::string> written_;  // target's identity: its source
+    std::set<std::string> claimed_;
     bool running_ = false;
 };
 

@@ -53,6 +53,11 @@ public:
     int MaxMemoryMegabytes = 0;
     // A command-line parameter was refused: no automatic run starts.
     bool ParameterRefused = false;
+    // The most recent run was refused before it started, nothing converted:
+    // its settings contradict themselves (a copy onto its own source, a
+    // name text that is none), or its output folder cannot take the results.
+    bool RunRefused = false;
+    bool OutputFolderUnusable = false;
 
 private:
     TFrontEnd& frontEnd_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/ConversionSettings.h"
+#include "app/OutputNames.h"
 #include "app/SettingsStore.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
@@ -37,6 +38,24 @@ int32_t ClampQuality(int32_t value)
     return value < 0 ? 0 : value > 100 ? 100 : value;
 }
 
+// A stored value the switches would refuse reads as the default, as a
+// malformed number does.
+void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
+{
+    const TOutputChoices defaults;
+    output.Folder = store.ReadString("outdir", defaults.Folder);
+    output.Prefix = store.ReadString("prefix", defaults.Prefix);
+    if (!IsNameText(output.Prefix))
+        output.Prefix = defaults.Prefix;
+    output.Suffix = store.ReadString("suffix", defaults.Suffix);
+    if (!IsNameText(output.Suffix))
+        output.Suffix = defaults.Suffix;
+    output.Existing = store.ReadInteger("exists", defaults.Existing);
+    if (output.Existing < etReplace || output.Existing > etNumber)
+        output.Existing = defaults.Existing;
+    output.MaxKilobytes = std::max(0, store.ReadInteger("maxkb", defaults.MaxKilobytes));
+}
+
 void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& session)
 {
     s.Directory = store.ReadString("path", s.Directory);
@@ -63,6 +82,7 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     s.Metadata.AutoOrient = store.ReadBool("autoorient", true);
     s.Metadata.Strip = store.ReadBool("strip", false);
     s.Metadata.KeepDate = store.ReadBool("keepdate", false);
+    ReadOutputChoices(store, s.Output);
     s.Scaling.Smooth = store.ReadBool("smooth", false);
     s.Scaling.ShrinkOnly = store.ReadBool("shrinkonly", false);
 }
@@ -121,6 +141,11 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteBool("autoorient", s.Metadata.AutoOrient);
     store.WriteBool("strip", s.Metadata.Strip);
     store.WriteBool("keepdate", s.Metadata.KeepDate);
+    store.WriteString("outdir", s.Output.Folder);
+    store.WriteString("prefix", s.Output.Prefix);
+    store.WriteString("suffix", s.Output.Suffix);
+    store.WriteInteger("exists", s.Output.Existing);
+    store.WriteInteger("maxkb", s.Output.MaxKilobytes);
     store.WriteBool("smooth", s.Scaling.Smooth);
     store.WriteBool("shrinkonly", s.Scaling.ShrinkOnly);
     try {

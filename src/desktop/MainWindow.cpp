@@ -241,7 +241,9 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     cbxSaveAsCopy->setGeometry(12, 88, 270, 19);
     cbxSaveAsCopy->setChecked(true);
     SetHint(cbxSaveAsCopy, QStringLiteral("Falls diese Option aktiviert ist, werden alle Bilder als "
-                                          "Kopie gepeichert. Ansonsten werden sie überschrieben."));
+                                          "Kopie gepeichert. Ansonsten werden sie überschrieben. "
+                                          "Frühere Kopien (Namen mit dem Namensvorsatz) werden "
+                                          "nicht noch einmal umgewandelt."));
     cbxCopyright = new QCheckBox(QStringLiteral("Text einfügen"), g);
     cbxCopyright->setGeometry(12, 108, 110, 19);
     SetHint(cbxCopyright, QStringLiteral("Mit dieser Funktion können Sie einen beliebigen Text zu "

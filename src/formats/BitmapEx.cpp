@@ -2,6 +2,7 @@
 
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
+#include "formats/SizeLimit.h"
 
 namespace corvalin {
 
@@ -76,17 +77,34 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
     return index;
 }
 
-uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
+const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
 {
-    const uint8_t index = FormatIndexOfName(fileName);
-    const TFormatRow& row = RowOrBmp(index);
+    const TFormatRow& row = RowOrBmp(FormatIndexOfName(fileName));
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
     if (Width() <= 0 || Height() <= 0)
         throw EInvalidGraphic(FormatText("Ein leeres Bild (%d x %d Pixel) wird nicht gespeichert",
                                          {std::to_string(Width()), std::to_string(Height())}));
-    row.Save(*this, fileName, quality, Metadata);
-    return index;
+    return row;
+}
+
+uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
+{
+    RowToSave(fileName).Save(*this, fileName, quality, Metadata);
+    return FormatIndexOfName(fileName);
+}
+
+int32_t TBitmapEx::SaveWithinSize(const std::string& fileName, int32_t quality, int64_t maxBytes) const
+{
+    const TFormatRow& row = RowToSave(fileName);
+    if (maxBytes <= 0 || row.Encode == nullptr) {
+        row.Save(*this, fileName, quality, Metadata);
+        return 0;
+    }
+    const TFittedEncoding fitted =
+        EncodeWithinSize([&](int32_t q) { return row.Encode(*this, q, Metadata); }, quality, maxBytes);
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(fitted.Bytes); });
+    return fitted.Quality;
 }
 
 }  // namespace corvalin

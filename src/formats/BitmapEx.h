@@ -37,10 +37,21 @@ public:
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.
     uint8_t SaveToFileEx(const std::string& fileName, int32_t quality) const;
+    // As SaveToFileEx, in a format with a quality held to at most maxBytes
+    // (see EncodeWithinSize): the highest quality up to `quality` whose file
+    // fits is written and returned. Formats without a quality, and a
+    // maxBytes of 0, are saved as SaveToFileEx saves them (and give 0). Too
+    // large a file even at quality 1 fails, and nothing is written.
+    int32_t SaveWithinSize(const std::string& fileName, int32_t quality, int64_t maxBytes) const;
 
     // What the file loaded last carries besides its pixels, and what a save
     // writes into the formats that hold it. Raster operations leave it alone.
     TPictureMetadata Metadata;
+
+private:
+    // The row that writes the file's name; refuses a row without a writer
+    // and an empty picture.
+    const TFormatRow& RowToSave(const std::string& fileName) const;
 };
 
 }  // namespace corvalin

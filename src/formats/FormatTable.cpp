@@ -133,31 +133,39 @@ constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
 constexpr TLoadPath kWebpLoad = LoadWebpFile;
 constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
+constexpr TEncodePath kWebpEncode = EncodeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
 constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
+constexpr TEncodePath kWebpEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
 constexpr TSavePath kHeicSave = SaveHeicFile;
+constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
+constexpr TEncodePath kAvifEncode = EncodeAvifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
 constexpr TSavePath kHeicSave = nullptr;
+constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
+constexpr TEncodePath kAvifEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_JXL
 constexpr TLoadPath kJxlLoad = LoadJxlFile;
 constexpr TSavePath kJxlSave = SaveJxlFile;
+constexpr TEncodePath kJxlEncode = EncodeJxlFile;
 #else
 constexpr TLoadPath kJxlLoad = nullptr;
 constexpr TSavePath kJxlSave = nullptr;
+constexpr TEncodePath kJxlEncode = nullptr;
 #endif
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
-// registration.
+// registration, encoder into memory.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
                false, false, kBmpAliases},
@@ -165,28 +173,28 @@ constexpr std::array kRows = {
                true, {}},
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
                SaveIcoFile, false, false, false, kIcoAliases},
-    TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced,
-               SaveJpegFile, true, false, false, kJpgAliases},
-    TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr,
-               nullptr, SaveBmp, false, false, false, kPcdAliases},
-    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>,
-               nullptr, nullptr, SavePsdFile, false, false, false, kPsdAliases},
-    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr,
-               nullptr, SavePcxFile, false, false, false, kPcxAliases},
-    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false,
-               false, kPngAliases},
-    TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr,
-               SaveTiffFile, false, false, true, kTifAliases},
+    TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
+               false, kJpgAliases, EncodeJpegFile},
+    TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
+               false, kPcdAliases},
+    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
+               false, false, kPsdAliases},
+    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
+               false, kPcxAliases},
+    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, false,
+               kPngAliases},
+    TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr, SaveTiffFile, false, false, true,
+               kTifAliases},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
-    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true,
-               true, true, kWebpAliases},
-    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, nullptr, kHeicSave,
-               true, true, true, kHeicAliases},
-    TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true,
-               true, kAvifAliases},
+    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true, true, true,
+               kWebpAliases, kWebpEncode},
+    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, nullptr, kHeicSave, true, true,
+               true, kHeicAliases, kHeicEncode},
+    TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
+               kAvifAliases, kAvifEncode},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
-               kJxlAliases},
+               kJxlAliases, kJxlEncode},
 };
 
 }  // namespace

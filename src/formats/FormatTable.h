@@ -35,6 +35,10 @@ using TReducedLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> f
 using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
                            const TPictureMetadata& metadata);
 
+// Encodes the picture into memory at a quality of 1..100, with whatever of
+// metadata the format can hold: the bytes its save would write.
+using TEncodePath = std::vector<uint8_t> (*)(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
+
 // An extension a format's reader answers to, with the description that the
 // picture-open dialogs show for it.
 struct TFormatAlias {
@@ -67,6 +71,9 @@ struct TFormatRow {
     // Every extension the row's reader is registered under (the row's own
     // among them); FormatIndexOf looks only at Extension.
     std::span<const TFormatAlias> Aliases;
+    // Null: the format has no quality to lower, and a size limit does not
+    // apply to it.
+    TEncodePath Encode = nullptr;
 };
 
 // Format index 1..kFormatCount names row index - 1; 0 stands for no row

@@ -139,10 +139,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, TwentyFourLines)
+TEST(HelpText, TwentyNineLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 23);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 28);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
@@ -210,4 +210,46 @@ TEST_F(CommandLineTest, ScalingSwitchesSetTheirChoiceAlone)
     }
     EXPECT_NE(HelpText().find("\r/smooth=[1|0]\t\tGlatt skalieren\r/shrinkonly=[1|0]\tNie vergrößern\r"),
               std::string::npos);
+}
+
+TEST_F(CommandLineTest, OutputSwitchesSetTheirChoices)
+{
+    const struct {
+        const char* parameter;
+        TOutputChoices output;
+    } cases[] = {
+        {"/out=/srv/Aus gabe", {"/srv/Aus gabe", "Neu_", "", etReplace, 0}},
+        {"/OUT=", {"", "Neu_", "", etReplace, 0}},
+        {"/prefix=", {"", "", "", etReplace, 0}},
+        {"/prefix=klein-", {"", "klein-", "", etReplace, 0}},
+        {"/suffix=_ü", {"", "Neu_", "_ü", etReplace, 0}},
+        {"/exists=skip", {"", "Neu_", "", etSkip, 0}},
+        {"/exists=Number", {"", "Neu_", "", etNumber, 0}},
+        {"/maxkb=500", {"", "Neu_", "", etReplace, 500}},
+    };
+    for (const auto& c : cases) {
+        frontEnd.settings.Output = {};
+        Parse({c.parameter});
+        EXPECT_EQ(frontEnd.settings.Output, c.output) << c.parameter;
+        EXPECT_TRUE(frontEnd.messages.empty()) << c.parameter;
+    }
+    EXPECT_EQ(Parse({"/exists=skip", "/maxkb=9", "/exists=REPLACE", "/maxkb=0"}).Output, TOutputChoices{});
+}
+
+// A bad value is refused like a bad yes/no value: message, no automatic run.
+TEST_F(CommandLineTest, BadOutputValuesAreRefused)
+{
+    for (const char* refused : {"/prefix=a/b", "/suffix=\t", "/prefix=x\x7f", "/exists=", "/exists=keep", "/exists=1",
+                                "/exists=skipped", "/maxkb=", "/maxkb=-1", "/maxkb=12k", "/maxkb=2097152", "/maxkb"}) {
+        FakeFrontEnd fresh;
+        fresh.settings.FileTypes = {};
+        TSession freshSession(fresh);
+        ParseCommandLine(freshSession, {"/auto=1", refused});
+        EXPECT_TRUE(freshSession.ParameterRefused) << refused;
+        EXPECT_EQ(fresh.settings.Output, TOutputChoices{}) << refused;
+        EXPECT_EQ(fresh.messages.size(), 1u) << refused;
+        EXPECT_FALSE(fresh.progressShown) << refused;
+    }
+    EXPECT_TRUE(IsSwitch("/maxkb=3"));
+    EXPECT_TRUE(IsSwitch("/Out"));
 }

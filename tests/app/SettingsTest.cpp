@@ -97,6 +97,17 @@ TEST_F(SettingsTest, MalformedAndOutOfRangeValues)
     EXPECT_NE(text.find("\npath=/Bilder/\n"), std::string::npos);
 }
 
+// Values the switches would refuse read as the defaults.
+TEST_F(SettingsTest, MalformedOutputChoicesReadAsDefaults)
+{
+    for (const char* body :
+         {"prefix=a/b\nsuffix=\x01\nexists=3\nmaxkb=-5\n", "exists=-1\nmaxkb=viel\n", "exists=skip\n"}) {
+        WriteStore(store, body);
+        LoadSettings(session, store);
+        EXPECT_EQ(frontEnd.settings.Output, TOutputChoices{}) << body;
+    }
+}
+
 TEST_F(SettingsTest, ModeSevenSelectsMaximumAndNegativeSelectsNone)
 {
     WriteStore(store, "mode=7\nrotate=-1\n");
@@ -123,6 +134,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
     s.TargetFormat = 10;
     s.ColorDepth = 6;
     s.Metadata = {false, true, true};
+    s.Output = {"../Aus gabe", "", "_klein", etNumber, 480};
     s.Scaling = {true, false};
     frontEnd.settings = s;
     session.Preview = false;
@@ -135,7 +147,8 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "colordepth=6\ncopyright_text=(c) Hestrad\ncopyright_border=-10\ncopyright_align=5\n"
         "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
         "webp=0\nheic=0\navif=0\njxl=0\n"
-        "autoorient=0\nstrip=1\nkeepdate=1\nsmooth=1\nshrinkonly=0\n";
+        "autoorient=0\nstrip=1\nkeepdate=1\n"
+        "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\nsmooth=1\nshrinkonly=0\n";
     EXPECT_EQ(ReadText(store), expected);
 
     FakeFrontEnd other;

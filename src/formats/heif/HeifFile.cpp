@@ -146,8 +146,8 @@ THeifPtr<heif_image> HeifImageOf(const TRaster& raster, const TPictureMetadata& 
     return image;
 }
 
-void SaveHeif(const TBitmap& picture, const std::string& fileName, int32_t quality, const TPictureMetadata& metadata,
-              heif_compression_format compression, const std::string& format)
+std::vector<uint8_t> EncodeHeif(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata,
+                                heif_compression_format compression, const std::string& format)
 {
     if (quality < 1 || quality > 100)
         throw ERangeError(msg::RangeError);
@@ -187,7 +187,7 @@ void SaveHeif(const TBitmap& picture, const std::string& fileName, int32_t quali
     std::vector<uint8_t> bytes;
     heif_writer writer{1, WriteToVector};
     check(heif_context_write(context.get(), &writer, &bytes));
-    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+    return bytes;
 }
 
 }  // namespace
@@ -217,16 +217,28 @@ size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     return size_t(std::max(pictures, 1));
 }
 
+std::vector<uint8_t> EncodeHeicFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
+{
+    return EncodeHeif(picture, quality, metadata, heif_compression_HEVC, "HEIC");
+}
+
+std::vector<uint8_t> EncodeAvifFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
+{
+    return EncodeHeif(picture, quality, metadata, heif_compression_AV1, "AVIF");
+}
+
 void SaveHeicFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata)
 {
-    SaveHeif(picture, fileName, quality, metadata, heif_compression_HEVC, "HEIC");
+    const std::vector<uint8_t> bytes = EncodeHeicFile(picture, quality, metadata);
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 
 void SaveAvifFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata)
 {
-    SaveHeif(picture, fileName, quality, metadata, heif_compression_AV1, "AVIF");
+    const std::vector<uint8_t> bytes = EncodeAvifFile(picture, quality, metadata);
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 
 }  // namespace corvalin

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formats/metadata/PictureMetadata.h"
 
@@ -17,7 +18,11 @@ class TBitmap;
 size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SaveHeicFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata);
+// The bytes SaveHeicFile would write.
+std::vector<uint8_t> EncodeHeicFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
 void SaveAvifFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata);
+// The bytes SaveAvifFile would write.
+std::vector<uint8_t> EncodeAvifFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -10,6 +10,13 @@ namespace {
 
 constexpr const char* kResizeText = "Die Größe einer JPEG-Grafik kann nicht verändert werden";
 
+void PrepareToWrite(TJPEGImage& image, const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
+{
+    image.Assign(picture);
+    image.SetCompressionQuality(quality);
+    image.SetMetadata(metadata);
+}
+
 }  // namespace
 
 int32_t TJPEGImage::Width() const
@@ -127,10 +134,17 @@ void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t q
                   const TPictureMetadata& metadata)
 {
     TJPEGImage image;
-    image.Assign(picture);
-    image.SetCompressionQuality(quality);
-    image.SetMetadata(metadata);
+    PrepareToWrite(image, picture, quality, metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { image.SaveToStream(file); });
+}
+
+std::vector<uint8_t> EncodeJpegFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
+{
+    TJPEGImage image;
+    PrepareToWrite(image, picture, quality, metadata);
+    TMemoryStream memory;
+    image.SaveToStream(memory);
+    return memory.TakeBytes();
 }
 
 }  // namespace corvalin

@@ -84,5 +84,7 @@ size_t LoadJpegReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
 // the side data the format holds, replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata = {});
+// The JPEG row's encoder: the bytes SaveJpegFile would write.
+std::vector<uint8_t> EncodeJpegFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
 
 }  // namespace corvalin

@@ -349,11 +349,16 @@ size_t LoadJxlFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     return pictures;
 }
 
-void SaveJxlFile(const TBitmap& picture, const std::string& fileName, int32_t quality, const TPictureMetadata& metadata)
+std::vector<uint8_t> EncodeJxlFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
 {
     if (quality < 1 || quality > 100)
         throw ERangeError(msg::RangeError);
-    const std::vector<uint8_t> bytes = Encode(*picture.Raster(), quality, metadata);
+    return Encode(*picture.Raster(), quality, metadata);
+}
+
+void SaveJxlFile(const TBitmap& picture, const std::string& fileName, int32_t quality, const TPictureMetadata& metadata)
+{
+    const std::vector<uint8_t> bytes = EncodeJxlFile(picture, quality, metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 

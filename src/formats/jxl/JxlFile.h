@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formats/metadata/PictureMetadata.h"
 
@@ -17,6 +18,8 @@ class TBitmap;
 size_t LoadJxlFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SaveJxlFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata);
+// The bytes SaveJxlFile would write.
+std::vector<uint8_t> EncodeJxlFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
 
 // The Butteraugli distance for a Quality of 1..99: 0.1 + (100 - Q) x 0.09
 // from 30 up, as cjxl maps its quality; below 30 it grows on by 0.2 a step,

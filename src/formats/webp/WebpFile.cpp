@@ -268,8 +268,7 @@ size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
     return layout.pictures;
 }
 
-void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
-                  const TPictureMetadata& metadata)
+std::vector<uint8_t> EncodeWebpFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
 {
     if (quality < 1 || quality > 100)
         throw ERangeError(msg::RangeError);
@@ -280,7 +279,13 @@ void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t q
                                       std::to_string(WEBP_MAX_DIMENSION), std::to_string(WEBP_MAX_DIMENSION)}));
     TEncoded encoded;
     Encode(raster, quality, encoded);
-    const std::vector<uint8_t> bytes = WithChunks(encoded, raster, metadata);
+    return WithChunks(encoded, raster, metadata);
+}
+
+void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
+                  const TPictureMetadata& metadata)
+{
+    const std::vector<uint8_t> bytes = EncodeWebpFile(picture, quality, metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formats/metadata/PictureMetadata.h"
 #include "picture/RowSampling.h"
@@ -22,5 +23,7 @@ size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
                        const TReductionRequest& reduction);
 void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata);
+// The bytes SaveWebpFile would write.
+std::vector<uint8_t> EncodeWebpFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata);
 
 }  // namespace corvalin
