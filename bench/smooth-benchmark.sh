@@ -42,15 +42,17 @@ read -r width height < <(/usr/bin/identify -format '%w %h\n' "${chosen[0]}")
 
 now() { date +%s.%N; }
 
-# Runs a command; sets run_s (wall clock), run_status and run_rss_kb (peak
-# resident memory, from /usr/bin/time).
+# Runs a command; sets run_s (wall clock), run_status, run_rss_kb (peak
+# resident memory) and run_cpu_s (user + system seconds, which a busy machine
+# disturbs less than the wall clock), from /usr/bin/time.
 measure() {
   local start
   start=$(now)
   run_status=0
-  /usr/bin/time -f %M -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
+  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
   run_s=$(echo "$(now) - $start" | bc -l)
-  run_rss_kb=$(tail -1 "$work/time.txt")
+  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
+  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
 }
 
 run_corvalin() {
@@ -60,29 +62,32 @@ run_corvalin() {
   rm -f "$work"/corvalin/Neu_*
 }
 
+# One line of the table: name, wall seconds, peak KB, CPU seconds.
 row() {
-  printf '%-34s %7.2f s %8.2f files/s %7d KB\n' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$3"
+  printf '%-34s %7.2f s %8.2f files/s %7d KB %7.2f s CPU\n' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$3" "$4"
 }
 
 run_corvalin /smooth=1
-smooth_s=$run_s smooth_rss_kb=$run_rss_kb
+smooth_s=$run_s smooth_rss_kb=$run_rss_kb smooth_cpu_s=$run_cpu_s
 run_corvalin /smooth=0
-nearest_s=$run_s nearest_rss_kb=$run_rss_kb
+nearest_s=$run_s nearest_rss_kb=$run_rss_kb nearest_cpu_s=$run_cpu_s
 measure vipsthumbnail --size x300 -o "$work/vips/%s.jpg[Q=85]" "$work"/source/*.jpg
-vips_s=$run_s vips_rss_kb=$run_rss_kb
-floor_start=$(now)
-for file in "$work"/source/*.jpg; do djpeg -scale 1/4 "$file" > /dev/null; done
-floor_s=$(echo "$(now) - $floor_start" | bc -l)
+vips_s=$run_s vips_rss_kb=$run_rss_kb vips_cpu_s=$run_cpu_s
+measure bash -c 'for file in "$@"; do djpeg -scale 1/4 "$file" > /dev/null; done' - "$work"/source/*.jpg
+floor_s=$run_s floor_rss_kb=$run_rss_kb floor_cpu_s=$run_cpu_s
 
 pair_kb=$(( (width * height * 3 + (300 * width / height) * 300 * 3) / 1024 ))
 limit_kb=$(( (cores + 1) * pair_kb + 30 * 1024 ))
 echo "pictures: $count JPEG (${width}x$height) -> height 300, $cores cores"
-row "corvalin /smooth=1 ($cores workers)" "$smooth_s" "$smooth_rss_kb"
-row "corvalin /smooth=0 ($cores workers)" "$nearest_s" "$nearest_rss_kb"
-row "vipsthumbnail (default threads)" "$vips_s" "$vips_rss_kb"
-printf '%-34s %7.2f s %8.2f files/s\n' "djpeg -scale 1/4 (1 core)" "$floor_s" "$(echo "$count / $floor_s" | bc -l)"
-printf 'ratio smooth / vipsthumbnail (files/s): %.2f (goal >= 1.5)\n' "$(echo "$vips_s / $smooth_s" | bc -l)"
-printf 'ratio smooth / nearest (files/s): %.2f (goal >= 0.8)\n' "$(echo "$nearest_s / $smooth_s" | bc -l)"
-printf 'smooth per core / djpeg -scale 1/4 (files/s): %.2f\n' "$(echo "$floor_s / ($smooth_s * $cores)" | bc -l)"
+row "corvalin /smooth=1 ($cores workers)" "$smooth_s" "$smooth_rss_kb" "$smooth_cpu_s"
+row "corvalin /smooth=0 ($cores workers)" "$nearest_s" "$nearest_rss_kb" "$nearest_cpu_s"
+row "vipsthumbnail (default threads)" "$vips_s" "$vips_rss_kb" "$vips_cpu_s"
+row "djpeg -scale 1/4 (1 core)" "$floor_s" "$floor_rss_kb" "$floor_cpu_s"
+printf 'ratio smooth / vipsthumbnail (files/s): %.2f (goal >= 1.5); by CPU time %.2f\n' \
+  "$(echo "$vips_s / $smooth_s" | bc -l)" "$(echo "$vips_cpu_s / $smooth_cpu_s" | bc -l)"
+printf 'ratio smooth / nearest (files/s): %.2f (goal >= 0.8); by CPU time %.2f\n' \
+  "$(echo "$nearest_s / $smooth_s" | bc -l)" "$(echo "$nearest_cpu_s / $smooth_cpu_s" | bc -l)"
+printf 'smooth per core / djpeg -scale 1/4 (files/s): %.2f; by CPU time %.2f\n' \
+  "$(echo "$floor_s / ($smooth_s * $cores)" | bc -l)" "$(echo "$floor_cpu_s / $smooth_cpu_s" | bc -l)"
 printf 'corvalin /smooth=1 peak RSS: %d KB (limit %d KB: (workers + 1) x two pictures + 30 MB)\n' \
   "$smooth_rss_kb" "$limit_kb"
