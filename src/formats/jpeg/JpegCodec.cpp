@@ -276,8 +276,8 @@ std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const 
     return Decode(data, {}, reduction, report);
 }
 
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
-                                std::span<const TJpegMarker> markers)
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers,
+                                const TJpegDensity& density)
 {
     if (raster.width == 0 || raster.height == 0)
         return {};
@@ -289,7 +289,7 @@ std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
     cinfo.image_height = JDIMENSION(raster.height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
-    encoder.Start(quality);
+    encoder.Start(quality, density);
     for (const TJpegMarker& marker : markers)
         encoder.WriteMarker(marker.code, marker.bytes);
     WriteRows(encoder, raster);

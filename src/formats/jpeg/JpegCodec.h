@@ -42,9 +42,9 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
 std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const TReductionRequest& reduction,
                                            TSourceReport* report = nullptr);
 
-// Encodes the raster, whatever its layout, as a baseline JFIF file; the
-// markers follow the JFIF header.
+// Encodes the raster, whatever its layout, as a baseline JFIF file with the
+// density in its header; the markers follow the JFIF header.
 std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
-                                std::span<const TJpegMarker> markers = {});
+                                std::span<const TJpegMarker> markers = {}, const TJpegDensity& density = {});
 
 }  // namespace corvalin
