@@ -4,6 +4,8 @@
 // carries the side data, read back again.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "common/Exceptions.h"
@@ -37,6 +39,24 @@ void CheckProfileSurvives(const corvalin::TPictureMetadata& written, const std::
         __builtin_trap();
 }
 
+// A decode reduced by the factor the last byte allows must not fail where
+// the whole decode did not, and each side is the whole one's rounded up.
+void CheckReducedDecode(std::span<const uint8_t> file, const corvalin::TBitmap& whole)
+{
+    using namespace corvalin;
+    const int32_t allowed = file.back() % 10;
+    std::shared_ptr<TRaster> reduced;
+    try {
+        reduced = DecodeJpegReduced(file, {[allowed](int32_t, int32_t) { return allowed; }});
+    } catch (const Exception&) {
+        __builtin_trap();
+    }
+    const int factor = allowed >= 8 ? 8 : allowed >= 4 ? 4 : allowed >= 2 ? 2 : 1;
+    if (reduced->width != (whole.Width() + factor - 1) / factor ||
+        reduced->height != (whole.Height() + factor - 1) / factor)
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -56,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzzcheck::CheckSampledRowsAgree(data, size, picture, [&](const TRowRequest& rows, TBitmap& out) {
             out.AdoptRaster(DecodeJpeg({data, size}, rows));
         });
+        CheckReducedDecode({data, size}, picture);
         if (pixels > kMaxReencodePixels)
             return 0;
         TJPEGImage copy;

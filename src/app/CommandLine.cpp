@@ -54,6 +54,7 @@ constexpr const char* kSwitchNames[] = {
     "/adapt",  "/rotate",   "/format", "/colors",  "/text",     "/threads", "/autoorient",
     "/strip",  "/keepdate", "/maxmem", "/target",  "/out",      "/prefix",  "/suffix",
     "/exists", "/maxkb",    "/srgb",   "/textpos", "/textsize", "/opacity", "/logo",
+    "/smooth", "/shrinkonly",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -211,6 +212,10 @@ void ApplyParameter(TSession& session, const std::string& p)
     ApplyStampSwitch(p, name, session.Overlay, s);
     ApplyMetadataSwitch(p, name, s.Metadata);
     ApplyOutputSwitch(p, name, s.Output);
+    if (name == "/smooth")
+        s.Scaling.Smooth = ReadFlagSwitch(p, name);
+    if (name == "/shrinkonly")
+        s.Scaling.ShrinkOnly = ReadFlagSwitch(p, name);
     if (!(s == frontEnd.CurrentSettings()))
         frontEnd.ApplySettings(s);
 }
@@ -273,6 +278,8 @@ std::string HelpText()
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/smooth=[1|0]\t\tGlatt skalieren",
+        "/shrinkonly=[1|0]\tNie vergrößern",
         "/srgb=[1|0]\t\tIn sRGB umrechnen",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",

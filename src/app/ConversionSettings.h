@@ -41,6 +41,14 @@ struct TOutputChoices {
     bool operator==(const TOutputChoices&) const = default;
 };
 
+// How a picture is brought to its new size.
+struct TScalingChoices {
+    bool Smooth = false;      // "Glatt skalieren": Lanczos-3 instead of the nearest pixel
+    bool ShrinkOnly = false;  // "Nie vergrößern": a picture keeps its size where the fit would enlarge it
+
+    bool operator==(const TScalingChoices&) const = default;
+};
+
 // Index settings hold -1 when their control has no selected entry.
 struct TConversionSettings {
     std::string Directory;            // edtDirectory, as typed
@@ -60,6 +68,7 @@ struct TConversionSettings {
     int32_t ColorDepth = 0;           // cboColorDepth, 0..6 or -1
     TMetadataChoices Metadata;
     TOutputChoices Output;
+    TScalingChoices Scaling;
 
     bool operator==(const TConversionSettings&) const = default;
 };

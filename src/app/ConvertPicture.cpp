@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 
@@ -15,6 +16,7 @@
 #include "picture/Canvas.h"
 #include "picture/Orientation.h"
 #include "picture/Rotate.h"
+#include "picture/SmoothScale.h"
 
 namespace corvalin {
 
@@ -37,9 +39,14 @@ void RotateClockwise(TBitmapEx& source, TBitmapEx& target, int32_t turns)
 }
 
 // A source with alpha is drawn into a 32-bit picture with alpha, any other
-// into the fresh 24-bit one.
-void ScaleInto(const TBitmapEx& source, TBitmapEx& target, TTargetSize size)
+// into the fresh 24-bit one. Smooth scaling leaves a picture that keeps its
+// size to the nearest pixel, which copies it exactly.
+void ScaleInto(const TBitmapEx& source, TBitmapEx& target, TTargetSize size, bool smooth)
 {
+    if (smooth && (size.width != source.Width() || size.height != source.Height())) {
+        target.AdoptRaster(ScaleSmoothly(*source.Raster(), size.width, size.height));
+        return;
+    }
     if (source.Raster()->hasAlpha) {
         target.NewRaster(size.width, size.height, TPixelFormat::pf32bit).hasAlpha = true;
     } else {
@@ -62,6 +69,49 @@ void ChangeColorDepth(TBitmapEx& target, int32_t colorDepth)
     }
 }
 
+// The size a picture of width x height as shown gets: the fit's, or its own
+// when it is never to be enlarged and the fit would make it wider or taller.
+TTargetSize ResultSize(const TConversionSettings& settings, int32_t width, int32_t height)
+{
+    const TTargetSize fit = FitTargetSize(settings.FitMode, width, height, settings.Width, settings.Height);
+    if (settings.Scaling.ShrinkOnly && (fit.width > width || fit.height > height))
+        return {width, height};
+    return fit;
+}
+
+TTargetSize Turned(TTargetSize size, bool quarterTurn)
+{
+    return quarterTurn ? TTargetSize{size.height, size.width} : size;
+}
+
+bool TurnsAQuarter(int orientation)
+{
+    return orientation >= 5;  // the Exif orientations that swap width and height
+}
+
+// How far smooth scaling lets a reader reduce a picture while decoding: as
+// far as leaves at least twice the result's size both ways, as the filter
+// needs the detail between its samples. `quarterTurn` says whether the
+// picture is shown turned a quarter; `storedSize` receives the picture's
+// size as stored. A size that cannot be worked out allows no reduction.
+TReductionRequest ReductionFor(const TConversionSettings& settings, bool quarterTurn,
+                               std::optional<TTargetSize>& storedSize)
+{
+    return {[&settings, quarterTurn, &storedSize](int32_t width, int32_t height) -> int32_t {
+        storedSize = TTargetSize{width, height};
+        TTargetSize size;
+        try {
+            const TTargetSize shown = Turned({width, height}, quarterTurn);
+            size = Turned(ResultSize(settings, shown.width, shown.height), quarterTurn);
+        } catch (const Exception&) {
+            return 1;
+        }
+        if (size.width <= 0 || size.height <= 0)
+            return 1;
+        return int32_t(std::min(width / (2 * int64_t(size.width)), height / (2 * int64_t(size.height))));
+    }};
+}
+
 // An unturned picture that gets fewer rows needs only the rows the scaling
 // samples; a reader that can decode those alone asks for them, and
 // `sampledSize` then receives the target size worked out from the picture's
@@ -75,7 +125,7 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
     return [&settings, &sampledSize](int32_t width, int32_t height) -> int32_t {
         TTargetSize size;
         try {
-            size = FitTargetSize(settings.FitMode, width, height, settings.Width, settings.Height);
+            size = ResultSize(settings, width, height);
         } catch (const Exception&) {
             return 0;
         }
@@ -150,18 +200,56 @@ int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
     return ExifOrientation(picture.Metadata.exif);
 }
 
-// Loads the picture as it is shown. Rows sampled for the stored picture are
-// not the rows of the turned one (a mirror left to right aside): such a
-// picture is read again whole.
-uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize)
+// Loads the picture for nearest scaling. Rows sampled for the stored
+// picture are not the rows of the turned one (a mirror left to right
+// aside): such a picture is read again whole.
+uint8_t LoadForNearest(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                       const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
 {
     const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
-    const int orientation = OrientationToTurn(source, settings.Metadata);
+    orientation = OrientationToTurn(source, settings.Metadata);
     if (orientation > 2 && sampledSize) {
         sampledSize.reset();
         source.LoadFromFileEx(fileName, pictures);
     }
+    return loadedFormat;
+}
+
+// Loads the picture for smooth scaling, reduced as far as the picture as
+// shown allows. The orientation is known only once the file is read: a
+// picture that turns out to be turned a quarter and would have allowed
+// another reduction is read again. `shownSize` receives the size of the
+// unreduced picture as shown when the reader reduced it.
+uint8_t LoadForSmooth(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                      const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
+{
+    const bool rotated = settings.Rotation % 2 == 1;
+    std::optional<TTargetSize> stored;
+    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, ReductionFor(settings, rotated, stored));
+    orientation = OrientationToTurn(source, settings.Metadata);
+    if (stored && TurnsAQuarter(orientation)) {
+        std::optional<TTargetSize> unused;
+        const TReductionRequest chosen = ReductionFor(settings, rotated, unused);
+        const TReductionRequest turned = ReductionFor(settings, !rotated, unused);
+        if (chosen.largestFactor(stored->width, stored->height) != turned.largestFactor(stored->width, stored->height))
+            source.LoadFromFileEx(fileName, pictures, turned);
+    }
+    if (stored && (stored->width != source.Width() || stored->height != source.Height()))
+        shownSize = Turned(*stored, TurnsAQuarter(orientation));
+    return loadedFormat;
+}
+
+// Loads the picture as it is shown. `loadedSize` receives the size the
+// result is worked out from when the reader delivered less than the whole
+// picture: the result's size for sampled rows, the unreduced picture's for
+// a reduced one.
+uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
+{
+    int orientation = 0;
+    const uint8_t loadedFormat = settings.Scaling.Smooth
+                                     ? LoadForSmooth(source, fileName, pictures, settings, loadedSize, orientation)
+                                     : LoadForNearest(source, fileName, pictures, settings, loadedSize, orientation);
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);
@@ -174,6 +262,18 @@ uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pict
         source.Metadata = std::move(kept);
     }
     return loadedFormat;
+}
+
+// The result's size: the one the sampled rows were read for, or the one of
+// the picture as shown and turned, unreduced.
+TTargetSize TargetSizeOf(const TBitmapEx& source, const TConversionSettings& settings,
+                         const std::optional<TTargetSize>& loadedSize)
+{
+    if (loadedSize && !settings.Scaling.Smooth)
+        return *loadedSize;
+    const TTargetSize shown =
+        loadedSize ? Turned(*loadedSize, settings.Rotation % 2 == 1) : TTargetSize{source.Width(), source.Height()};
+    return ResultSize(settings, shown.width, shown.height);
 }
 
 int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
@@ -299,20 +399,17 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     TBitmapEx source;
     TBitmapEx target;
     size_t pictures = 1;
-    std::optional<TTargetSize> sampledSize;
-    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, sampledSize);
+    std::optional<TTargetSize> loadedSize;
+    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, loadedSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     const bool sourceOpacity = source.Raster()->hasAlpha;
     RotateClockwise(source, target, settings.Rotation);
-    const TTargetSize size =
-        sampledSize ? *sampledSize
-                    : FitTargetSize(settings.FitMode, source.Width(), source.Height(),
-                                    settings.Width, settings.Height);
+    const TTargetSize size = TargetSizeOf(source, settings, loadedSize);
     if (size.width <= 0 || size.height <= 0)
         throw ERangeError(FormatText("Das Ergebnis hätte %d x %d Pixel; es wird nicht gespeichert",
                                      {std::to_string(size.width), std::to_string(size.height)}));
-    ScaleInto(source, target, size);
+    ScaleInto(source, target, size, settings.Scaling.Smooth);
     // A photograph's date, camera, position, caption and colour profile go
     // with it; the writer makes what they say about the picture true.
     const TSourceReport report = source.Metadata.source;

@@ -137,6 +137,8 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     s.Metadata.KeepDate = store.ReadBool("keepdate", false);
     s.Metadata.Srgb = store.ReadBool("srgb", false);
     ReadOutputChoices(store, s.Output);
+    s.Scaling.Smooth = store.ReadBool("smooth", false);
+    s.Scaling.ShrinkOnly = store.ReadBool("shrinkonly", false);
 }
 
 }  // namespace
@@ -200,6 +202,8 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteString("suffix", s.Output.Suffix);
     store.WriteInteger("exists", s.Output.Existing);
     store.WriteInteger("maxkb", s.Output.MaxKilobytes);
+    store.WriteBool("smooth", s.Scaling.Smooth);
+    store.WriteBool("shrinkonly", s.Scaling.ShrinkOnly);
     try {
         store.Save();
     } catch (const std::exception&) {

@@ -740,6 +740,7 @@ TConversionSettings TfrmCorvalin::CurrentSettings()
     s.TargetFormat = cboConvertFormat->currentIndex();
     s.ColorDepth = cboColorDepth->currentIndex();
     s.Metadata = metadataChoices_;
+    s.Scaling = scalingChoices_;
     return s;
 }
 
@@ -763,6 +764,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
     cboConvertFormat->setCurrentIndex(s.TargetFormat);
     cboColorDepth->setCurrentIndex(s.ColorDepth);
     metadataChoices_ = s.Metadata;
+    scalingChoices_ = s.Scaling;
     // The radio groups report a click when their selection is set, and the
     // click keeps the dependent controls in step.
     UpdateControls(session_);

@@ -206,6 +206,7 @@ private:
     TSession session_;
     // Stored and switched choices that have no control in the window.
     TMetadataChoices metadataChoices_;
+    TScalingChoices scalingChoices_;
     std::string folderDialogFileName_;
     bool quitRequested_ = false;
     bool settingsSaved_ = false;

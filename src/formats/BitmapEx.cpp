@@ -45,7 +45,7 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
 
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
 {
-    return LoadFromFileEx(fileName, pictures, {});
+    return LoadFromFileEx(fileName, pictures, TRowRequest{});
 }
 
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
@@ -59,6 +59,20 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
     TPictureMetadata loaded;
     pictures = rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
                                                : row.Load(*this, bytes, loaded);
+    Metadata = std::move(loaded);
+    return index;
+}
+
+uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
+{
+    const uint8_t index = FormatIndexOfName(fileName);
+    const TLargeBytes bytes = ReadWholeFile(fileName);
+    const TFormatRow& row = ReaderRow(index, bytes);
+    if (row.Load == nullptr)
+        NotSupported(row, "gelesen");
+    TPictureMetadata loaded;
+    pictures = reduction.largestFactor && row.LoadReduced != nullptr ? row.LoadReduced(*this, bytes, loaded, reduction)
+                                                                     : row.Load(*this, bytes, loaded);
     Metadata = std::move(loaded);
     return index;
 }

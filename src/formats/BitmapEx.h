@@ -29,6 +29,10 @@ public:
     // can decode rows alone then delivers only the rows the scaling samples,
     // as many as `rows` answers (see TRowRequest); other readers decode all.
     uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures, const TRowRequest& rows);
+    // As above, for a picture the caller will shrink smoothly: a reader that
+    // can decode a picture reduced then delivers it reduced as far as
+    // `reduction` allows (see TReductionRequest); other readers decode it whole.
+    uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction);
     // Writes the picture in the format the extension chooses, replacing the
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.

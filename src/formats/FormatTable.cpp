@@ -131,10 +131,12 @@ constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
 // the row stays, unable to read or write.
 #ifdef CORVALIN_WITH_WEBP
 constexpr TLoadPath kWebpLoad = LoadWebpFile;
+constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
 constexpr TEncodePath kWebpEncode = EncodeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
+constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
 constexpr TEncodePath kWebpEncode = nullptr;
 #endif
@@ -161,36 +163,37 @@ constexpr TSavePath kJxlSave = nullptr;
 constexpr TEncodePath kJxlEncode = nullptr;
 #endif
 
-// Columns: key, name, names, MIME types, signature, load, load rows, save,
-// uses quality, holds alpha, holds several pictures, reader registration,
-// encoder into memory.
+// Columns: key, name, names, MIME types, signature, load, load rows, load
+// reduced, save, uses quality, holds alpha, holds several pictures, reader
+// registration, encoder into memory.
 constexpr std::array kRows = {
-    TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, SaveBmp, false, false,
-               false, kBmpAliases},
-    TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, SaveGifFile, false, false, true, {}},
-    TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr,
+    TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
+               false, false, kBmpAliases},
+    TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, nullptr, SaveGifFile, false, false,
+               true, {}},
+    TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
                SaveIcoFile, false, false, false, kIcoAliases},
-    TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, SaveJpegFile, true, false,
+    TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
                false, kJpgAliases, EncodeJpegFile},
-    TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, SaveBmp, false, false,
+    TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
                false, kPcdAliases},
-    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, SavePsdFile, false,
+    TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
                false, false, kPsdAliases},
-    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, SavePcxFile, false, false,
+    TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
                false, kPcxAliases},
-    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, SavePngFile, false, false, false,
+    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, false,
                kPngAliases},
-    TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, SaveTiffFile, false, false, true,
+    TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr, SaveTiffFile, false, false, true,
                kTifAliases},
-    TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr,
+    TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
-    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpSave, true, true, true,
+    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true, true, true,
                kWebpAliases, kWebpEncode},
-    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, kHeicSave, true, true,
+    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, nullptr, kHeicSave, true, true,
                true, kHeicAliases, kHeicEncode},
-    TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, kAvifSave, true, true, true,
+    TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
                kAvifAliases, kAvifEncode},
-    TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, kJxlSave, true, true, true,
+    TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
                kJxlAliases, kJxlEncode},
 };
 

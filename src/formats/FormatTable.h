@@ -26,6 +26,10 @@ using TLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
 // alone: it asks `rows` once it knows the picture's size (see TRowRequest).
 using TRowsLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file,
                                  TPictureMetadata& metadata, const TRowRequest& rows);
+// As TLoadPath, for a reader that can decode a picture reduced: it asks
+// `reduction` once it knows the picture's size (see TReductionRequest).
+using TReducedLoadPath = size_t (*)(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                                    const TReductionRequest& reduction);
 // Writes the picture under the name, replacing the file atomically, with
 // whatever of metadata the format can hold.
 using TSavePath = void (*)(const TBitmap& picture, const std::string& fileName, int32_t quality,
@@ -59,6 +63,7 @@ struct TFormatRow {
     TSignatureTest HasSignature;
     TLoadPath Load;                // null: this build cannot read the format (yet)
     TRowsLoadPath LoadRows;        // null: the reader always decodes every row
+    TReducedLoadPath LoadReduced;  // null: the reader always decodes at full size
     TSavePath Save;                // null: this build cannot write the format (yet)
     bool UsesQuality;              // the writer follows the Quality setting
     bool HoldsAlpha;               // reader and writer keep opacity

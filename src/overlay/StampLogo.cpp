@@ -4,6 +4,7 @@
 
 #include "common/Exceptions.h"
 #include "formats/BitmapEx.h"
+#include "picture/SmoothScale.h"
 #include "picture/Stretch.h"
 
 namespace corvalin {
@@ -14,15 +15,17 @@ namespace {
 // would otherwise keep a logo per picture.
 constexpr size_t kMaxScaledLogos = 8;
 
-}  // namespace
-
-std::shared_ptr<const TRaster> ScaleLogo(const TRaster& logo, int32_t width, int32_t height)
+// The logo at its own size in 32 bits with alpha: a transparent palette
+// entry becomes transparent pixels.
+std::shared_ptr<const TRaster> WithAlpha(const TRaster& logo)
 {
-    std::shared_ptr<TRaster> scaled = TRaster::Create(width, height, TPixelFormat::pf32bit);
-    scaled->hasAlpha = true;
-    StretchRaster(*scaled, TRect{0, 0, width, height}, logo, std::nullopt);
-    return scaled;
+    std::shared_ptr<TRaster> copy = TRaster::Create(logo.width, logo.height, TPixelFormat::pf32bit);
+    copy->hasAlpha = true;
+    StretchRaster(*copy, TRect{0, 0, logo.width, logo.height}, logo, std::nullopt);
+    return copy;
 }
+
+}  // namespace
 
 std::shared_ptr<TStampLogo> TStampLogo::Load(const std::string& fileName)
 {
@@ -31,10 +34,7 @@ std::shared_ptr<TStampLogo> TStampLogo::Load(const std::string& fileName)
         picture.LoadFromFileEx(fileName);
         if (picture.Empty() || picture.Width() <= 0 || picture.Height() <= 0)
             throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
-        // Drawn at its own size into 32 bits with alpha, a transparent
-        // palette entry becomes transparent pixels.
-        const TRaster& raster = *picture.Raster();
-        return std::shared_ptr<TStampLogo>(new TStampLogo(ScaleLogo(raster, raster.width, raster.height)));
+        return std::shared_ptr<TStampLogo>(new TStampLogo(WithAlpha(*picture.Raster())));
     } catch (const std::exception& error) {
         throw EInvalidOperation(
             FormatText("Das Logo \"%s\" kann nicht gelesen werden: %s", {fileName, ReasonOf(error)}));
@@ -51,7 +51,8 @@ std::shared_ptr<const TRaster> TStampLogo::ScaledTo(int32_t width, int32_t heigh
         return found->second;
     if (scaled_.size() >= kMaxScaledLogos)
         scaled_.clear();
-    return scaled_[key] = ScaleLogo(*original_, width, height);
+    // Smoothly: a logo is a drawing of thin lines and lettering.
+    return scaled_[key] = ScaleSmoothly(*original_, width, height);
 }
 
 }  // namespace corvalin

@@ -34,8 +34,4 @@ private:
     mutable std::map<std::pair<int32_t, int32_t>, std::shared_ptr<const TRaster>> scaled_;
 };
 
-// The one scaling of the logo, nearest neighbour for now, so that a smoother
-// filter can take its place in one spot.
-std::shared_ptr<const TRaster> ScaleLogo(const TRaster& logo, int32_t width, int32_t height);
-
 }  // namespace corvalin

@@ -1,5 +1,6 @@
 // Which rows nearest-neighbour scaling takes from a picture, so that a
-// reader can deliver just those.
+// reader can deliver just those; and how far smooth scaling lets a reader
+// reduce a picture while decoding it.
 #pragma once
 
 #include <cstdint>
@@ -31,5 +32,16 @@ inline int32_t RequestedRows(const TRowRequest& request, int32_t width, int32_t 
     const int32_t rows = request(width, height);
     return rows > 0 && rows < height ? rows : 0;
 }
+
+// A caller that will shrink a picture smoothly tells its reader, once the
+// reader knows the picture's size, by how much at most it may reduce the
+// picture while decoding: `largestFactor` answers a factor, 1 or less for
+// none. A reader that can decode reduced delivers the picture divided by the
+// largest factor it can do that is not above the answer, each side rounded
+// up; other readers deliver it whole. A distinct type, so that it is never
+// taken for a row request.
+struct TReductionRequest {
+    std::function<int32_t(int32_t width, int32_t height)> largestFactor;
+};
 
 }  // namespace corvalin

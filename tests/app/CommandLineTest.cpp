@@ -141,10 +141,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, ThirtyTwoLines)
+TEST(HelpText, ThirtyFourLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 31);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 33);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
@@ -216,6 +216,29 @@ TEST_F(CommandLineTest, StampSwitchesPlaceSizeAndFadeTheStamp)
         EXPECT_TRUE(session.ParameterRefused) << refused;
     }
     EXPECT_EQ(session.Overlay.Opacity, 40);
+}
+
+TEST_F(CommandLineTest, ScalingSwitchesSetTheirChoiceAlone)
+{
+    const struct {
+        std::vector<std::string> parameters;
+        TScalingChoices choices;
+        size_t messages;
+    } cases[] = {
+        {{"/smooth=1"}, {true, false}, 0},
+        {{"/SHRINKONLY"}, {false, true}, 0},
+        {{"/smooth=1", "/shrinkonly=1", "/smooth=0"}, {false, true}, 0},
+        {{"/smooth=ja"}, {false, false}, 1},
+    };
+    for (const auto& c : cases) {
+        FakeFrontEnd fresh;
+        TSession freshSession(fresh);
+        ParseCommandLine(freshSession, c.parameters);
+        EXPECT_EQ(fresh.settings.Scaling, c.choices) << c.parameters[0];
+        EXPECT_EQ(fresh.messages.size(), c.messages) << c.parameters[0];
+    }
+    EXPECT_NE(HelpText().find("\r/smooth=[1|0]\t\tGlatt skalieren\r/shrinkonly=[1|0]\tNie vergrößern\r"),
+              std::string::npos);
 }
 
 TEST_F(CommandLineTest, OutputSwitchesSetTheirChoices)

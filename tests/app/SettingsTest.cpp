@@ -56,6 +56,7 @@ TEST_F(SettingsTest, FirstStartGivesTheDefaults)
     EXPECT_FALSE(s.TextEnabled);
     EXPECT_EQ(s.TargetFormat, 0);
     EXPECT_EQ(s.ColorDepth, 0);
+    EXPECT_EQ(s.Scaling, TScalingChoices{});  // nearest pixel, enlarging allowed
     for (size_t i = 0; i < s.FileTypes.size(); ++i)
         EXPECT_EQ(s.FileTypes[i], IsUsable(FormatTable[i])) << i;
     EXPECT_TRUE(session.Preview);
@@ -134,6 +135,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
     s.ColorDepth = 6;
     s.Metadata = {false, true, true, true};
     s.Output = {"../Aus gabe", "", "_klein", etNumber, 480};
+    s.Scaling = {true, false};
     frontEnd.settings = s;
     session.Preview = false;
     session.Overlay = {"(c) Hestrad", -10, 5, nullptr};
@@ -146,7 +148,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
         "webp=0\nheic=0\navif=0\njxl=0\n"
         "autoorient=0\nstrip=1\nkeepdate=1\nsrgb=1\n"
-        "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\n";
+        "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\nsmooth=1\nshrinkonly=0\n";
     EXPECT_EQ(ReadText(store), expected);
 
     FakeFrontEnd other;

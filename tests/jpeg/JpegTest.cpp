@@ -452,3 +452,30 @@ TEST(JpegRead, SampledRowsScaleToTheSamePixelsAsTheWholePicture)
         }
     }
 }
+
+// A reduced decode takes the largest of libjpeg's 1/8, 1/4 and 1/2 that the
+// request allows and gives what libjpeg's own tool gives at that scale.
+TEST(JpegRead, ReducedDecodeTakesTheLargestAllowedDctScale)
+{
+    TempDir dir;
+    const std::string path = dir.File("reduce.jpg");
+    ImageMagick(Quote(MakeSource(dir)) + " -resize 101x75! -quality 90 " + Quote(path));
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    struct Case {
+        int32_t allowed;
+        int factor;
+    };
+    for (const Case c : {Case{-3, 1}, {1, 1}, {2, 2}, {3, 2}, {4, 4}, {7, 4}, {8, 8}, {1000, 8}}) {
+        SCOPED_TRACE(c.allowed);
+        int32_t askedWidth = 0;
+        TBitmap picture;
+        picture.AdoptRaster(DecodeJpegReduced(bytes, {[&](int32_t width, int32_t) {
+                                                  askedWidth = width;
+                                                  return c.allowed;
+                                              }}));
+        EXPECT_EQ(askedWidth, 101);
+        EXPECT_EQ(picture.Width(), (101 + c.factor - 1) / c.factor);
+        EXPECT_EQ(picture.Height(), (75 + c.factor - 1) / c.factor);
+        EXPECT_EQ(Compare(picture, DecodeWithDjpeg(dir, path, "-scale 1/" + std::to_string(c.factor))).max, 0);
+    }
+}

@@ -147,3 +147,35 @@ TEST_F(WebpTest, AHugeDeclaredCanvasIsRefusedBeforeDecoding)
     WriteBytes(dir.File("cut.webp"), std::vector<uint8_t>(bytes.begin(), bytes.begin() + 30));
     EXPECT_THROW(picture.LoadFromFileEx(dir.File("cut.webp")), EInvalidGraphic);
 }
+
+// An opaque still picture is decoded reduced as libwebp's own tool scales
+// it; an animation and a picture with opacity come whole.
+TEST_F(WebpTest, OpaqueStillsAreDecodedReducedAsDwebpScalesThem)
+{
+    const struct {
+        const char* encoder;
+        bool alpha;
+        int32_t allowed;
+        int width, height;  // as delivered
+    } cases[] = {
+        {"-q 80", false, 3, 101, 68},
+        {"-lossless", false, 2, 151, 102},
+        {"-q 80", false, 1, 301, 203},
+        {"-q 80", true, 3, 301, 203},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.encoder) + " " + std::to_string(c.allowed));
+        const std::string source = dir.File("source.png"), webp = dir.File("in.webp");
+        MakeSource(source, 301, 203, c.alpha);
+        Tool(std::string("cwebp ") + c.encoder + " " + Quote(source) + " -o " + Quote(webp));
+        const std::string scale =
+            c.width == 301 ? "" : " -scale " + std::to_string(c.width) + " " + std::to_string(c.height);
+        Tool("dwebp " + Quote(webp) + scale + " -o " + Quote(dir.File("ref.png")));
+        TBitmapEx picture;
+        size_t pictures = 0;
+        picture.LoadFromFileEx(webp, pictures, TReductionRequest{[&](int32_t, int32_t) { return c.allowed; }});
+        EXPECT_EQ(picture.Width(), c.width);
+        EXPECT_EQ(picture.Height(), c.height);
+        EXPECT_EQ(MaxDifference(RgbaOf(picture), DecodeRgba(dir.File("ref.png")), true), 0);
+    }
+}

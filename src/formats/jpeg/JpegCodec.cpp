@@ -212,21 +212,27 @@ void WriteRows(TJpegEncoder& encoder, const TRaster& raster)
     }
 }
 
-}  // namespace
-
-TJpegHeader ReadJpegHeader(std::span<const uint8_t> data)
+// libjpeg's DCT scaling: the largest of 8, 4 and 2 that the request allows,
+// else none.
+unsigned ReductionOf(const jpeg_decompress_struct& cinfo, const TReductionRequest& request)
 {
-    TJpegDecoder decoder(data);
-    return HeaderOf(decoder);
+    if (!request.largestFactor)
+        return 1;
+    const int32_t allowed = request.largestFactor(int32_t(cinfo.image_width), int32_t(cinfo.image_height));
+    for (const unsigned factor : {8U, 4U, 2U})
+        if (int64_t(factor) <= allowed)
+            return factor;
+    return 1;
 }
 
-std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows,
-                                    TSourceReport* report)
+std::shared_ptr<TRaster> Decode(std::span<const uint8_t> data, const TRowRequest& rows,
+                                const TReductionRequest& reduction, TSourceReport* report)
 {
     TJpegDecoder decoder(data);
     HeaderOf(decoder);  // refuses oversized pictures before libjpeg allocates
     jpeg_decompress_struct& cinfo = decoder.Info();
     SetDecodeParameters(cinfo);
+    cinfo.scale_denom = ReductionOf(cinfo, reduction);
     decoder.Start();
 
     const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
@@ -249,6 +255,25 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
             report->colourModel = TSourceReport::TColourModel::Cmyk;
     }
     return raster;
+}
+
+}  // namespace
+
+TJpegHeader ReadJpegHeader(std::span<const uint8_t> data)
+{
+    TJpegDecoder decoder(data);
+    return HeaderOf(decoder);
+}
+
+std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows, TSourceReport* report)
+{
+    return Decode(data, rows, {}, report);
+}
+
+std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const TReductionRequest& reduction,
+                                           TSourceReport* report)
+{
+    return Decode(data, {}, reduction, report);
 }
 
 std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers,

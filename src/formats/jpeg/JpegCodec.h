@@ -36,6 +36,12 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
 std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows = {},
                                     TSourceReport* report = nullptr);
 
+// As DecodeJpeg with every row, reduced while decoding by the largest of 8,
+// 4 and 2 that `reduction` allows (libjpeg's DCT scaling, each side rounded
+// up); at full size when it allows less than 2.
+std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const TReductionRequest& reduction,
+                                           TSourceReport* report = nullptr);
+
 // Encodes the raster, whatever its layout, as a baseline JFIF file with the
 // density in its header; the markers follow the JFIF header.
 std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,

@@ -100,18 +100,35 @@ size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     return LoadJpegRows(picture, file, metadata, {});
 }
 
-size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
-                    const TRowRequest& rows)
+namespace {
+
+// Reading the side data cannot fail on damage, so the decoder's own header
+// pass is the one that refuses a damaged file.
+template <typename Decode>
+size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata, Decode decode)
 {
-    // Reading the side data cannot fail on damage, so the decoder's own
-    // header pass is the one that refuses a damaged file.
     TBitmap decoded;
     TSourceReport report;
-    decoded.AdoptRaster(DecodeJpeg(file, rows, &report));
+    decoded.AdoptRaster(decode(&report));
     metadata = ReadJpegMetadata(file);
     metadata.source = report;
     picture.AssignPicture(&decoded);
     return 1;
+}
+
+}  // namespace
+
+size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows)
+{
+    return LoadDecoded(picture, file, metadata, [&](TSourceReport* report) { return DecodeJpeg(file, rows, report); });
+}
+
+size_t LoadJpegReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                       const TReductionRequest& reduction)
+{
+    return LoadDecoded(picture, file, metadata,
+                       [&](TSourceReport* report) { return DecodeJpegReduced(file, reduction, report); });
 }
 
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

@@ -76,6 +76,10 @@ size_t LoadJpegFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
 // asks for fewer than all (see TRowRequest).
 size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                     const TRowRequest& rows);
+// As LoadJpegFile, reduced while decoding as far as `reduction` allows (see
+// TReductionRequest and DecodeJpegReduced).
+size_t LoadJpegReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                       const TReductionRequest& reduction);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality, with
 // the side data the format holds, replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

@@ -1,5 +1,6 @@
 #include "formats/webp/WebpFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -99,6 +100,31 @@ std::shared_ptr<TRaster> DecodeStill(std::span<const uint8_t> file, const TWebpL
     const uint8_t* decoded = layout.alpha ? WebPDecodeBGRAInto(file.data(), file.size(), raster->Row(0), bytes, stride)
                                           : WebPDecodeBGRInto(file.data(), file.size(), raster->Row(0), bytes, stride);
     if (decoded == nullptr)
+        ThrowInvalid();
+    return raster;
+}
+
+// An opaque still decoded reduced by libwebp's scaling, which averages the
+// pixels that meet in one. Pictures with opacity come whole: their colours
+// would be averaged apart from it.
+std::shared_ptr<TRaster> DecodeReducedStill(std::span<const uint8_t> file, const TWebpLayout& layout, int32_t factor)
+{
+    auto raster =
+        TRaster::Create((layout.width - 1) / factor + 1, (layout.height - 1) / factor + 1, TPixelFormat::pf24bit);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        ThrowInvalid();
+    config.options.use_scaling = 1;
+    config.options.scaled_width = raster->width;
+    config.options.scaled_height = raster->height;
+    config.output.colorspace = MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = raster->Row(0);
+    config.output.u.RGBA.stride = int(raster->stride);
+    config.output.u.RGBA.size = raster->stride * size_t(raster->height);
+    const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK)
         ThrowInvalid();
     return raster;
 }
@@ -223,6 +249,20 @@ size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     // Before any decoder allocates: the canvas must fit the raster limit.
     CheckedRasterBytes(layout.width, layout.height, 32);
     std::shared_ptr<TRaster> raster = layout.animated ? DecodeFirstFrame(file, layout) : DecodeStill(file, layout);
+    KeepChunks(layout.demux.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return layout.pictures;
+}
+
+size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                       const TReductionRequest& reduction)
+{
+    const TWebpLayout layout = ReadLayout(file);
+    CheckedRasterBytes(layout.width, layout.height, 32);
+    const int32_t factor = std::max(1, reduction.largestFactor(layout.width, layout.height));
+    std::shared_ptr<TRaster> raster = layout.animated               ? DecodeFirstFrame(file, layout)
+                                      : layout.alpha || factor == 1 ? DecodeStill(file, layout)
+                                                                    : DecodeReducedStill(file, layout, factor);
     KeepChunks(layout.demux.get(), metadata);
     picture.AdoptRaster(std::move(raster));
     return layout.pictures;

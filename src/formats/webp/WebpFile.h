@@ -10,12 +10,17 @@
 #include <vector>
 
 #include "formats/metadata/PictureMetadata.h"
+#include "picture/RowSampling.h"
 
 namespace corvalin {
 
 class TBitmap;
 
 size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// As LoadWebpFile; an opaque still picture is decoded reduced by the factor
+// `reduction` allows (see TReductionRequest).
+size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                       const TReductionRequest& reduction);
 void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata);
 // The bytes SaveWebpFile would write.
