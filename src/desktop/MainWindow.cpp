@@ -20,7 +20,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -34,8 +33,6 @@
 #include "app/CommandLine.h"
 #include "app/Settings.h"
 #include "app/SettingsStore.h"
-#include "desktop/FileList.h"
-#include "desktop/Progress.h"
 #include "common/Shell.h"
 #include "common/Tools.h"
 #include "desktop/About.h"
@@ -159,7 +156,7 @@ void TMarkAllBox::nextCheckState()
     setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
-TfrmCorvalin::TfrmCorvalin() : session_(*this)
+TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
 {
     setWindowTitle(QStringLiteral("Corvalin"));
     setFont(DefaultWindowFont());
@@ -710,7 +707,7 @@ void TfrmCorvalin::mniEmailClick()
 
 void TfrmCorvalin::miCommandLineHelpClick()
 {
-    ShowHelp(HelpText());
+    ShowMessage(HelpText());
 }
 
 // ---------------------------------------------------------------- settings
@@ -797,17 +794,6 @@ void TfrmCorvalin::ShowMessage(const std::string& text)
     showMessageBox(text);
 }
 
-void TfrmCorvalin::ShowHelp(const std::string& text)
-{
-    showMessageBox(text);
-}
-
-void TfrmCorvalin::ProcessMessages()
-{
-    probe_.MessagesDelivered();
-    QCoreApplication::processEvents();
-}
-
 void TfrmCorvalin::ClearResults()
 {
     lbxResult->clear();
@@ -839,48 +825,7 @@ void TfrmCorvalin::SetResultLabels(const std::string& files, const std::string& 
     labResultSizeAfter->setText(Q(after));
 }
 
-// ---------------------------------------------------------------- selection window
-
-void TfrmCorvalin::ClearSelection()
-{
-    if (TfrmFileList* list = EnsureFileList(this)) {
-        list->runConversion = [this] { RunConversionFromSelection(); };
-        list->Clear();
-    }
-}
-
-void TfrmCorvalin::AddSelection(const std::string& path)
-{
-    if (TfrmFileList* list = FileListWindow())
-        list->Add(path);
-}
-
-void TfrmCorvalin::TickAllSelection()
-{
-    if (TfrmFileList* list = FileListWindow())
-        list->TickAll(true);
-}
-
-int TfrmCorvalin::SelectionCount()
-{
-    return FileListWindow() ? FileListWindow()->Count() : 0;
-}
-
-std::string TfrmCorvalin::SelectionEntry(int index)
-{
-    return FileListWindow()->Entry(index);
-}
-
-bool TfrmCorvalin::SelectionTicked(int index)
-{
-    return FileListWindow()->Ticked(index);
-}
-
-void TfrmCorvalin::ShowSelection()
-{
-    if (TfrmFileList* list = EnsureFileList(this))
-        list->exec();
-}
+// ---------------------------------------------------------------- run
 
 void TfrmCorvalin::RunConversionFromSelection()
 {
@@ -892,103 +837,13 @@ void TfrmCorvalin::RunConversionFromSelection()
     DisplayHint(QString());
 }
 
-// ---------------------------------------------------------------- progress window
-
-void TfrmCorvalin::ResetProgress()
-{
-    const bool created = ProgressWindow() == nullptr;
-    // The progress window stays in front of the selection window of the run.
-    TfrmProgress* progress = EnsureProgress(FileListWindow());
-    if (progress == nullptr)
-        return;
-    if (created) {
-        progress->previewChanged = [this](bool preview) { PreviewChangedInProgress(preview); };
-        progress->SetPreviewBox(session_.Preview);
-    }
-    progress->Reset();
-}
-
 void TfrmCorvalin::PreviewChangedInProgress(bool preview)
 {
     session_.Preview = preview;
     mniPreview->setChecked(preview);
 }
 
-void TfrmCorvalin::SetProgressMaximum(int maximum)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->pnlProgressBar->setMaximum(maximum);
-}
-
-void TfrmCorvalin::SetProgressPosition(int position)
-{
-    probe_.FileStarted();
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->pnlProgressBar->setValue(position);
-}
-
-void TfrmCorvalin::SetProgressFile(const std::string& path)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->SetFile(path);
-}
-
-void TfrmCorvalin::SetProgressPreviewBox(bool ticked)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->SetPreviewBox(ticked);
-}
-
-void TfrmCorvalin::ShowProgress()
-{
-    if (TfrmProgress* progress = ProgressWindow()) {
-        probe_.RunStarted(progress);
-        progress->show();
-        CenterOnScreen(progress);
-        progress->raise();
-    }
-}
-
-void TfrmCorvalin::RepaintProgress()
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->repaint();
-}
-
-void TfrmCorvalin::ShowPreviewPicture(const TBitmap& picture)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->ShowPicture(picture);
-}
-
-bool TfrmCorvalin::ProgressVisible()
-{
-    const bool visible = ProgressWindow() != nullptr && ProgressWindow()->isVisible();
-    probe_.VisibilityAsked(visible);
-    return visible;
-}
-
-void TfrmCorvalin::CloseProgress()
-{
-    probe_.RunEnded();
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->close();
-}
-
-// ---------------------------------------------------------------- overlay and program
-
-void TfrmCorvalin::TransferOverlay(TCopyrightText& record)
-{
-    if (TfrmCopyright* dialog = EnsureOverlayDialog(record)) {
-        dialog->LoadOverlaySettings(record);
-        dialog->StoreOverlaySettings();
-    }
-}
-
-void TfrmCorvalin::HideMainWindow()
-{
-    hide();
-}
+// ---------------------------------------------------------------- program
 
 void TfrmCorvalin::RequestQuit()
 {

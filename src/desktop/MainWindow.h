@@ -1,6 +1,7 @@
 // The main window "Corvalin": every setting in its upper group, the result of
-// the last run in its lower group, a menu and a status bar. It is the front
-// end through which the conversion engine reaches the windows.
+// the last run in its lower group, a menu and a status bar. The engine
+// reaches it, and the selection and progress windows, through its front end
+// (TDesktopFrontEnd).
 #pragma once
 
 #include <functional>
@@ -11,9 +12,8 @@
 #include <QCheckBox>
 #include <QMainWindow>
 
-#include "app/FrontEnd.h"
 #include "app/Session.h"
-#include "desktop/RunProbe.h"
+#include "desktop/DesktopFrontEnd.h"
 
 class QAction;
 class QButtonGroup;
@@ -38,7 +38,7 @@ protected:
     void nextCheckState() override;
 };
 
-class TfrmCorvalin : public QMainWindow, public TFrontEnd {
+class TfrmCorvalin : public QMainWindow {
 public:
     TfrmCorvalin();
 
@@ -88,40 +88,23 @@ public:
     std::function<std::optional<std::string>(const std::string&)> chooseFolderFile;
     std::function<void(const std::string&)> showMessageBox;
 
-    // TFrontEnd
-    void ShowMessage(const std::string& text) override;
-    void ShowHelp(const std::string& text) override;
-    void ProcessMessages() override;
-    TConversionSettings CurrentSettings() override;
-    void ApplySettings(const TConversionSettings& settings) override;
-    void ShowControlStates(const TControlStates& states) override;
-    void SetFolderDialogFileName(const std::string& fileName) override;
-    void ClearResults() override;
-    void AddResultLine(const std::string& line, const std::string& reason) override;
+    // What the front end shows in and reads from this window.
+    void ShowMessage(const std::string& text);
+    TConversionSettings CurrentSettings();
+    void ApplySettings(const TConversionSettings& settings);
+    void ShowControlStates(const TControlStates& states);
+    void SetFolderDialogFileName(const std::string& fileName);
+    void ClearResults();
+    void AddResultLine(const std::string& line, const std::string& reason);
     void AddFileResultLine(const std::string& line, const std::string& path,
-                           const std::string& reason) override;
+                           const std::string& reason);
     void SetResultLabels(const std::string& files, const std::string& before,
-                         const std::string& after) override;
-    void ClearSelection() override;
-    void AddSelection(const std::string& path) override;
-    void TickAllSelection() override;
-    int SelectionCount() override;
-    std::string SelectionEntry(int index) override;
-    bool SelectionTicked(int index) override;
-    void ShowSelection() override;
-    void ResetProgress() override;
-    void SetProgressMaximum(int maximum) override;
-    void SetProgressPosition(int position) override;
-    void SetProgressFile(const std::string& path) override;
-    void SetProgressPreviewBox(bool ticked) override;
-    void ShowProgress() override;
-    void RepaintProgress() override;
-    void ShowPreviewPicture(const TBitmap& picture) override;
-    bool ProgressVisible() override;
-    void CloseProgress() override;
-    void TransferOverlay(TCopyrightText& record) override;
-    void HideMainWindow() override;
-    void RequestQuit() override;
+                         const std::string& after);
+    void RequestQuit();
+    // "&Weiter" of the selection window: the run, then its outcome in view.
+    void RunConversionFromSelection();
+    // The progress window's preview box was clicked.
+    void PreviewChangedInProgress(bool preview);
 
     // Settings group
     QGroupBox* gbxSetup = nullptr;
@@ -191,7 +174,6 @@ private:
     void CreateResultGroup(QWidget* parent);
     void CreateMenu();
     void ConnectHandlers();
-    void RunConversionFromSelection();
     void SetRunInProgress(bool running);
     // The website, update page or photo ordering; says so when it cannot.
     void OpenWebPage(const QString& url);
@@ -200,9 +182,9 @@ private:
     void ShowStatus(const QString& text, const QString& fullText);
     // The open list of a drop-down is as wide as its longest entry.
     static void WidenListToEntries(QComboBox* combo);
-    void PreviewChangedInProgress(bool preview);
     static int32_t NumberBoxValue(const QSpinBox* box);
 
+    TDesktopFrontEnd frontEnd_;
     TSession session_;
     // Stored and switched choices that have no control in the window.
     TMetadataChoices metadataChoices_;
@@ -211,7 +193,6 @@ private:
     bool settingsSaved_ = false;
     bool runInProgress_ = false;
     QString lastRunOutcome_;
-    TRunProbe probe_;
 };
 
 }  // namespace corvalin
