@@ -10,6 +10,7 @@
 #include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
 #include "app/OutputNames.h"
+#include "app/Presets.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -48,9 +49,9 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target", "/out", "/prefix", "/suffix", "/exists", "/maxkb",
+    "/auto",   "/recursiv", "/copy",   "/dir",    "/height",  "/width",      "/quality", "/adapt",
+    "/rotate", "/format",   "/colors", "/text",   "/threads", "/autoorient", "/strip",   "/keepdate",
+    "/maxmem", "/target",   "/out",    "/prefix", "/suffix",  "/exists",     "/maxkb",   "/preset",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -245,6 +246,7 @@ std::string HelpText()
         "/suffix=_klein\t\tNamenszusatz der Kopie",
         "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
         "/maxkb=[Zahl]\t\tHöchstgröße in KB (Formate mit Qualität)",
+        "/preset=Name\t\tVoreinstellung laden (vor allen anderen Schaltern)",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",
@@ -263,6 +265,12 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
 {
     session.AutoConvert = false;
     session.ParameterRefused = false;
+    // A preset is the ground the other switches change, wherever it stands.
+    for (const std::string& argument : arguments) {
+        const std::string parameter = WithoutQuotationMarks(argument);
+        if (SwitchOf(parameter) == "/preset" && !LoadPreset(session, ReadTextSwitch(parameter, "/preset")))
+            session.ParameterRefused = true;
+    }
     for (const std::string& argument : arguments) {
         if (ApplyFolderToOpen(session, argument))
             continue;
