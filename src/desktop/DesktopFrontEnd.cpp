@@ -86,7 +86,7 @@ void TDesktopFrontEnd::RequestQuit()
 void TDesktopFrontEnd::ClearSelection()
 {
     if (TfrmFileList* list = EnsureFileList(&window_)) {
-        list->runConversion = [this] { window_.RunConversionFromSelection(); };
+        list->runConversion = [this] { return window_.RunConversionFromSelection(); };
         list->Clear();
     }
 }

@@ -22,6 +22,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
@@ -82,11 +84,21 @@ public:
     void mniDownloadUpdateClick();
     void mniEmailClick();
     void miCommandLineHelpClick();
+    void btnMoreSettingsClick();
+    void mniSavePresetClick();
+    // The entries of "Laden" and "Löschen", one per saved preset, as the
+    // menu opens.
+    void FillPresetMenus();
 
     // Dialogs the handlers open; tests answer them without a window.
     // chooseFolderFile gets the initial file name and returns the chosen one.
     std::function<std::optional<std::string>(const std::string&)> chooseFolderFile;
     std::function<void(const std::string&)> showMessageBox;
+    // The name to save the settings under; nothing when cancelled.
+    std::function<std::optional<std::string>()> askPresetName;
+    // "Originale überschreiben?": yes to go on; dontAskAgain gets the tick
+    // of "Nicht mehr fragen".
+    std::function<bool(int originals, bool& dontAskAgain)> askReplaceOriginals;
 
     // What the front end shows in and reads from this window.
     void ShowMessage(const std::string& text);
@@ -101,8 +113,9 @@ public:
     void SetResultLabels(const std::string& files, const std::string& before,
                          const std::string& after);
     void RequestQuit();
-    // "&Weiter" of the selection window: the run, then its outcome in view.
-    void RunConversionFromSelection();
+    // "&Weiter" of the selection window: the run, then its outcome in view;
+    // false when the user did not want the originals replaced.
+    bool RunConversionFromSelection();
     // The progress window's preview box was clicked.
     void PreviewChangedInProgress(bool preview);
 
@@ -139,6 +152,7 @@ public:
     QGroupBox* gbxResult = nullptr;
     QListWidget* lbxResult = nullptr;
     QPushButton* btnConvert = nullptr;
+    QToolButton* btnMoreSettings = nullptr;
     QLabel* labResultFiles = nullptr;
     QLabel* labResultSizeBefore = nullptr;
     QLabel* labResultSizeAfter = nullptr;
@@ -155,6 +169,11 @@ public:
     QAction* mniPreview = nullptr;
     QAction* mniFotosentwickeln = nullptr;
     QAction* miCommandLineHelp = nullptr;
+    QAction* mniMoreSettings = nullptr;
+    QMenu* mnuPresets = nullptr;
+    QAction* mniSavePreset = nullptr;
+    QMenu* mnuLoadPreset = nullptr;
+    QMenu* mnuDeletePreset = nullptr;
     QAction* mniDocumentation = nullptr;
     QAction* mniAbout = nullptr;
     QAction* mniWebsite = nullptr;
@@ -175,6 +194,10 @@ private:
     void CreateMenu();
     void ConnectHandlers();
     void SetRunInProgress(bool running);
+    // Asks before a run replaces originals (copies off, no output folder).
+    bool ConfirmReplacingOriginals();
+    // What "&Anzeigen" opens for a result line; empty when nothing.
+    static QString PathToShow(const QListWidgetItem* item);
     // The website, update page or photo ordering; says so when it cannot.
     void OpenWebPage(const QString& url);
     // Shows text in the status bar; where the bar is too short for it, the
@@ -188,6 +211,7 @@ private:
     TSession session_;
     // Stored and switched choices that have no control in the window.
     TMetadataChoices metadataChoices_;
+    TOutputChoices outputChoices_;
     std::string folderDialogFileName_;
     bool quitRequested_ = false;
     bool settingsSaved_ = false;

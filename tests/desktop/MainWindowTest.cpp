@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, HintOfTheControlUnderTheMouseShowsInTheStatusBar)
 
     QTest::mouseMove(window.edtDirectory);
     EXPECT_EQ(window.statusBar()->currentMessage(),
-              QStringLiteral("Verzeichnis mit Bilder, die konvertiert werden sollen"));
+              QStringLiteral("Verzeichnis mit Bildern, die konvertiert werden sollen"));
     EXPECT_EQ(window.edtDirectory->toolTip(), window.edtDirectory->statusTip());
 
     QTest::mouseMove(window.gbxSetup, QPoint(window.gbxSetup->width() - 4, 6));
