@@ -1,5 +1,6 @@
 #include "desktop/MainWindow.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QAction>
@@ -381,7 +382,11 @@ void TfrmCorvalin::CreateResultGroup(QWidget* parent)
     listBox->addWidget(lbxResult);
     listBox->addSpacing(8);
     auto* layout = new QHBoxLayout(g);
-    layout->setContentsMargins(12, 22, 11, 2);
+    // The group's own margins (its caption's room) come first: what is left
+    // puts the list and the column where they always were.
+    const QMargins own = gbxResult->contentsMargins();
+    layout->setContentsMargins(std::max(0, 12 - own.left()), std::max(0, 22 - own.top()), std::max(0, 11 - own.right()),
+                               std::max(0, 2 - own.bottom()));
     layout->setSpacing(0);
     layout->addLayout(listBox, 1);
     layout->addWidget(column, 0, Qt::AlignTop);

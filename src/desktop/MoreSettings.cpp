@@ -109,7 +109,9 @@ TfrmMoreSettings::TfrmMoreSettings(QWidget* parent) : QDialog(parent)
     form->addRow(cbxStrip);
     form->addRow(cbxKeepDate);
     form->addRow(cbxAskReplace);
-    form->addRow(QStringLiteral("&Zielordner:"), outDir);
+    auto* labOutDir = new QLabel(QStringLiteral("&Zielordner:"), file);
+    labOutDir->setBuddy(edtOutDir);
+    form->addRow(labOutDir, outDir);
     form->addRow(QStringLiteral("&Präfix:"), edtPrefix);
     form->addRow(QStringLiteral("&Suffix:"), edtSuffix);
     form->addRow(QStringLiteral("&Vorhandene Dateien:"), cboExisting);

@@ -258,6 +258,11 @@ TEST(WindowSize, TheResultListTakesTheRoomAndASmallWindowScrolls)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     EXPECT_EQ(window.width(), 639);
+    // At its designed size everything shows without scrolling.
+    auto* scroller = static_cast<QScrollArea*>(window.centralWidget());
+    EXPECT_FALSE(scroller->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(scroller->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(window.lbxResult->mapTo(window.gbxResult, QPoint()), QPoint(12, 22));
     const QSize list = window.lbxResult->size();
     const int setupHeight = window.gbxSetup->height();
     window.resize(window.width() + 300, window.height() + 200);
@@ -268,7 +273,6 @@ TEST(WindowSize, TheResultListTakesTheRoomAndASmallWindowScrolls)
     // Smaller than designed: the content scrolls instead of being cut off.
     window.resize(400, 300);
     QTest::qWait(50);
-    auto* scroller = static_cast<QScrollArea*>(window.centralWidget());
     EXPECT_TRUE(scroller->verticalScrollBar()->isVisible());
     EXPECT_TRUE(scroller->horizontalScrollBar()->isVisible());
     EXPECT_GE(window.gbxResult->height(), 238);
