@@ -49,9 +49,9 @@ int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchN
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",    "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text",   "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target",   "/out",    "/prefix", "/suffix",  "/exists",     "/maxkb",   "/preset",
+    "/auto",   "/recursiv", "/copy",   "/dir",     "/height",     "/width", "/quality",  "/adapt",  "/rotate",
+    "/format", "/colors",   "/text",   "/threads", "/autoorient", "/strip", "/keepdate", "/maxmem", "/target",
+    "/out",    "/prefix",   "/suffix", "/exists",  "/maxkb",      "/srgb",  "/preset",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -83,6 +83,8 @@ void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadat
         choices.Strip = ReadFlagSwitch(p, name);
     if (name == "/keepdate")
         choices.KeepDate = ReadFlagSwitch(p, name);
+    if (name == "/srgb")
+        choices.Srgb = ReadFlagSwitch(p, name);
 }
 
 // A copy's prefix or suffix: a text that would reach into another folder
@@ -240,6 +242,7 @@ std::string HelpText()
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/srgb=[1|0]\t\tIn sRGB umrechnen",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",
         "/prefix=Neu_\t\tNamensvorsatz der Kopie",

@@ -60,10 +60,10 @@ TfrmMoreSettings::TfrmMoreSettings(QWidget* parent) : QDialog(parent)
                            QStringLiteral("Fotos, die gedreht gespeichert sind, werden aufrecht "
                                           "umgewandelt"),
                            picture);
-    cbxSrgb = ComingChoice(QStringLiteral("In sRGB umrechnen"),
-                           QStringLiteral("Farben mit eingebettetem Farbprofil werden in sRGB "
-                                          "umgerechnet"),
-                           picture);
+    cbxSrgb = Choice(QStringLiteral("In sRGB umrechnen"),
+                     QStringLiteral("Farben mit eingebettetem Farbprofil werden in sRGB "
+                                    "umgerechnet"),
+                     picture);
     auto* pictureLayout = new QVBoxLayout(picture);
     for (QCheckBox* box : {cbxSmooth, cbxShrinkOnly, cbxAutoOrient, cbxSrgb})
         pictureLayout->addWidget(box);
@@ -151,6 +151,7 @@ void TfrmMoreSettings::SetChoices(const TMetadataChoices& metadata, const TOutpu
     cbxAutoOrient->setChecked(metadata.AutoOrient);
     cbxStrip->setChecked(metadata.Strip);
     cbxKeepDate->setChecked(metadata.KeepDate);
+    cbxSrgb->setChecked(metadata.Srgb);
     edtOutDir->setText(Q(output.Folder));
     edtPrefix->setText(Q(output.Prefix));
     edtSuffix->setText(Q(output.Suffix));
@@ -164,6 +165,7 @@ TMetadataChoices TfrmMoreSettings::Metadata() const
     metadata.AutoOrient = cbxAutoOrient->isChecked();
     metadata.Strip = cbxStrip->isChecked();
     metadata.KeepDate = cbxKeepDate->isChecked();
+    metadata.Srgb = cbxSrgb->isChecked();
     return metadata;
 }
 

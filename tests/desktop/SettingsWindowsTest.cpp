@@ -71,7 +71,8 @@ TEST(MoreSettingsDialog, EachOptionRoundTripsThroughTheDialogToTheStore)
             auto* dialog = dynamic_cast<TfrmMoreSettings*>(modal);
             ASSERT_NE(dialog, nullptr);
             comingDisabled = !dialog->cbxSmooth->isEnabled() && !dialog->cbxShrinkOnly->isEnabled() &&
-                             !dialog->cbxSrgb->isEnabled() && !dialog->cbxSrgb->toolTip().isEmpty();
+                             !dialog->cbxShrinkOnly->toolTip().isEmpty();
+            dialog->cbxSrgb->setChecked(true);
             dialog->cbxAutoOrient->setChecked(false);
             dialog->cbxStrip->setChecked(true);
             dialog->cbxKeepDate->setChecked(true);
@@ -94,7 +95,7 @@ TEST(MoreSettingsDialog, EachOptionRoundTripsThroughTheDialogToTheStore)
     }
     const std::string store = settings.StoreText();
     for (const char* line : {"autoorient=0", "strip=1", "keepdate=1", "outdir=/tmp/Ziel/", "prefix=Web_",
-                             "suffix=_klein", "exists=2", "maxkb=300", "askreplace=0"})
+                             "suffix=_klein", "exists=2", "maxkb=300", "askreplace=0", "srgb=1"})
         EXPECT_TRUE(HasLine(store, line)) << line << "\n" << store;
 
     // The next start shows the stored values; "Abbrechen" keeps them.
@@ -117,6 +118,7 @@ TEST(MoreSettingsDialog, EachOptionRoundTripsThroughTheDialogToTheStore)
     EXPECT_EQ(shown.MaxKilobytes, 300);
     EXPECT_TRUE(shownMetadata.KeepDate);
     EXPECT_FALSE(shownMetadata.AutoOrient);
+    EXPECT_TRUE(shownMetadata.Srgb);
     EXPECT_FALSE(next.Session().AskBeforeReplacing);
     EXPECT_EQ(next.CurrentSettings().Output.Suffix, "_klein");
 }
