@@ -25,6 +25,18 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' _ "$build/corvalin" "$out"
 echo "$out/0-program-start.png"
 
+# At double scale on a 1600 x 1000 screen, framed by a window manager: the
+# window fits the screen.
+xvfb-run -a -s "-screen 0 1600x1000x24" bash -c '
+  openbox --sm-disable >/dev/null 2>&1 & wm=$!
+  sleep 1
+  QT_SCALE_FACTOR=2 "$1" & pid=$!
+  sleep 3
+  import -window root "$2/0-program-start-scale-2.png"
+  kill "$pid" "$wm"
+' _ "$build/corvalin" "$out"
+echo "$out/0-program-start-scale-2.png"
+
 # Every window with sample content, each grabbed from the X server, once at
 # the default scale and once at QT_SCALE_FACTOR=2 (each in its own folder).
 for scale in 1 2; do

@@ -338,7 +338,14 @@ void WriteSummary(TFrontEnd& frontEnd, const TRunTotals& totals)
 
 std::string SearchLine(const std::string& folderText, const std::string& mask)
 {
-    return "Suche " + ShortenPath(folderText, 50) + mask;
+    const bool slash = folderText.empty() || folderText.back() == '/';
+    return "Suche " + ShortenPath(slash ? folderText : folderText + "/", 50) + mask;
+}
+
+std::string CancelledLine(int32_t done, int32_t ticked)
+{
+    return "Abgebrochen nach " + InsertThousandSeparators(std::to_string(done)) + " von " +
+           InsertThousandSeparators(std::to_string(ticked)) + " Dateien";
 }
 
 std::string FileLine(const std::string& path, int64_t before, int64_t after)
@@ -404,6 +411,8 @@ void RunConversion(TSession& session)
     session.Targets.Start(ticked);
     const TRunTotals totals = TRunLoop(session, WorkerCount(session.Threads, ticked.size()), logo).Run();
     session.Targets.Finish();
+    if (totals.cancelled)
+        frontEnd.AddResultLine(CancelledLine(totals.converted + totals.failed, int32_t(ticked.size())), "");
     WriteSummary(frontEnd, totals);
     session.LastRun = totals;
     frontEnd.CloseProgress();

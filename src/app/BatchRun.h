@@ -27,8 +27,11 @@ void RunConversion(TSession& session);
 // Texts of the result list.
 inline constexpr const char* kSeparatorLine =
     "___________________________________________________________";
+// The folder as typed and the mask, joined by one "/".
 std::string SearchLine(const std::string& folderText, const std::string& mask);
 std::string FileLine(const std::string& path, int64_t before, int64_t after);
+// "Abgebrochen nach 3 von 12 Dateien": a cancelled run, before its summary.
+std::string CancelledLine(int32_t done, int32_t ticked);
 std::string FailureLine(const std::string& path);
 // The line of a file whose existing target was left alone ("skip").
 std::string SkippedLine(const std::string& path);

@@ -11,6 +11,7 @@
 #include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
 #include "app/OutputNames.h"
+#include "app/Presets.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -54,7 +55,7 @@ constexpr const char* kSwitchNames[] = {
     "/adapt",  "/rotate",   "/format", "/colors",  "/text",     "/threads", "/autoorient",
     "/strip",  "/keepdate", "/maxmem", "/target",  "/out",      "/prefix",  "/suffix",
     "/exists", "/maxkb",    "/srgb",   "/textpos", "/textsize", "/opacity", "/logo",
-    "/smooth", "/shrinkonly",
+    "/smooth", "/shrinkonly", "/preset",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -291,6 +292,7 @@ std::string HelpText()
         "/textsize=[0-50]\tTexthöhe in Prozent der Bildhöhe (0 = Schriftgröße)",
         "/opacity=[1-100]\tDeckkraft von Text und Logo in Prozent",
         "/logo=\"Datei\"\t\tLogo (Bilddatei) einfügen",
+        "/preset=Name\t\tVoreinstellung laden (vor allen anderen Schaltern)",
         "/text=\"(c) Hestrad\"\tCopyright-Text",
         "",
         "",
@@ -309,6 +311,12 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
 {
     session.AutoConvert = false;
     session.ParameterRefused = false;
+    // A preset is the ground the other switches change, wherever it stands.
+    for (const std::string& argument : arguments) {
+        const std::string parameter = WithoutQuotationMarks(argument);
+        if (SwitchOf(parameter) == "/preset" && !LoadPreset(session, ReadTextSwitch(parameter, "/preset")))
+            session.ParameterRefused = true;
+    }
     for (const std::string& argument : arguments) {
         if (ApplyFolderToOpen(session, argument))
             continue;

@@ -109,8 +109,10 @@ void SearchFolder(TSession& session, const std::string& folder, const std::strin
     const std::string dir = (folder.empty() || folder.back() == '/') ? folder : folder + "/";
     TFrontEnd& frontEnd = session.FrontEnd();
     if (folder.empty() || !IsFolder(dir)) {
+        // Every ticked type searches the folder again: one message is enough.
+        if (!session.FolderMissing)
+            frontEnd.ShowMessage("Das Verzeichnis \"" + folder + "\" existiert nicht!");
         session.FolderMissing = true;
-        frontEnd.ShowMessage("Das Verzeichnis \"" + dir + "\" existiert nicht!");
         return;
     }
     const std::vector<std::string> names = FolderEntries(dir);

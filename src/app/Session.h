@@ -36,6 +36,9 @@ public:
     bool Preview = true;
     // Set by "/auto"; never stored.
     bool AutoConvert = false;
+    // The window asks before a run replaces originals, until the user ticks
+    // "Nicht mehr fragen" (stored as "askreplace"). Headless runs never ask.
+    bool AskBeforeReplacing = true;
     // The overlay record (text, border and alignment come from the store;
     // the font from the overlay dialog before each run).
     TCopyrightText Overlay{"Beispieltext", 5, kAlignBottomLeft, nullptr};

@@ -150,15 +150,31 @@ void LoadSettings(TSession& session)
 
 void LoadSettings(TSession& session, const std::string& storePath)
 {
+    LoadSettings(session, storePath, CurrentDirectory());
+}
+
+void LoadSettings(TSession& session, const std::string& storePath, const std::string& firstFolder)
+{
     TConversionSettings settings;
-    settings.Directory = CurrentDirectory();
+    settings.Directory = firstFolder;
     // A store that cannot be read leaves every default in place; the lists
     // are built all the same, so the window always offers every choice.
     const TSettingsStore store = TSettingsStore::Open(storePath);
-    if (store.Opened())
+    if (store.Opened()) {
         ReadStore(store, settings, session);
+        session.AskBeforeReplacing = store.ReadBool("askreplace", true);
+    }
     session.FrontEnd().SetFolderDialogFileName(WithTrailingSlash(settings.Directory) +
                                                "verzeichnis.dir");
+    session.FrontEnd().ApplySettings(settings);
+    UpdateControls(session);
+}
+
+void ApplyStoredSettings(TSession& session, const TSettingsStore& store)
+{
+    TConversionSettings settings;
+    settings.Directory = session.FrontEnd().CurrentSettings().Directory;
+    ReadStore(store, settings, session);
     session.FrontEnd().ApplySettings(settings);
     UpdateControls(session);
 }
@@ -174,8 +190,22 @@ void SaveSettings(TSession& session, const std::string& storePath)
     TSettingsStore store = TSettingsStore::Open(storePath);
     if (!store.Opened())
         return;
+    store.WriteString("path", WithTrailingSlash(session.FrontEnd().CurrentSettings().Directory));
+    WriteSettings(session, store);
+    // Written once the question was turned off, so that the store of a user
+    // who never did stays as it was.
+    if (!session.AskBeforeReplacing || store.Value("askreplace"))
+        store.WriteBool("askreplace", session.AskBeforeReplacing);
+    try {
+        store.Save();
+    } catch (const std::exception&) {
+        // A store that cannot be written shows no message.
+    }
+}
+
+void WriteSettings(TSession& session, TSettingsStore& store)
+{
     const TConversionSettings s = session.FrontEnd().CurrentSettings();
-    store.WriteString("path", WithTrailingSlash(s.Directory));
     store.WriteBool("copyright", s.TextEnabled);
     store.WriteBool("subfolder", s.SearchSubfolders);
     store.WriteBool("copy", s.SaveAsCopy);
@@ -204,11 +234,6 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteInteger("maxkb", s.Output.MaxKilobytes);
     store.WriteBool("smooth", s.Scaling.Smooth);
     store.WriteBool("shrinkonly", s.Scaling.ShrinkOnly);
-    try {
-        store.Save();
-    } catch (const std::exception&) {
-        // A store that cannot be written shows no message.
-    }
 }
 
 void UpdateControls(TSession& session)

@@ -53,8 +53,12 @@ int RunDesktop(int argc, char** argv)
             session.AutoConvert && (session.LastRun.failed > 0 || session.FolderMissing);
         return anyFailed ? 1 : 0;
     }
+    // Once before showing (the frame guessed) and once after (the frame
+    // known), so that the window never opens beyond the screen.
+    FitOnScreen(&frmCorvalin);
     frmCorvalin.show();
-    CenterOnScreen(&frmCorvalin);
+    QCoreApplication::processEvents();
+    FitOnScreen(&frmCorvalin);
     return application.exec();
 }
 

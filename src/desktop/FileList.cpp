@@ -127,7 +127,8 @@ void TfrmFileList::btnConvertClick()
     if (runConversion) {
         SetRunning(true);
         const auto unlock = qScopeGuard([this] { SetRunning(false); });
-        runConversion();
+        if (!runConversion())
+            return;
     }
     close();
 }

@@ -40,8 +40,9 @@ public:
     void SetRunning(bool running);
     bool Running() const { return running_; }
 
-    // What "&Weiter" runs (the main window's RunConversion).
-    std::function<void()> runConversion;
+    // What "&Weiter" runs (the main window's RunConversion); false when the
+    // run did not start, and the list stays open.
+    std::function<bool()> runConversion;
 
     QLabel* labTitle = nullptr;
     QListWidget* lbxResult = nullptr;

@@ -1,5 +1,6 @@
 #include "desktop/MainWindow.h"
 
+#include <algorithm>
 #include <limits>
 
 #include <QAction>
@@ -14,15 +15,17 @@
 #include <QScopeGuard>
 #include <QUrl>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -32,14 +35,15 @@
 
 #include "app/BatchRun.h"
 #include "app/CommandLine.h"
+#include "app/PicturesFolder.h"
+#include "app/Presets.h"
 #include "app/Settings.h"
 #include "app/SettingsStore.h"
-#include "desktop/FileList.h"
-#include "desktop/Progress.h"
 #include "common/Shell.h"
 #include "common/Tools.h"
 #include "desktop/About.h"
 #include "desktop/Documentation.h"
+#include "desktop/MoreSettings.h"
 #include "desktop/OpenFailure.h"
 #include "desktop/WindowSupport.h"
 #include "desktop/Copyright.h"
@@ -159,16 +163,28 @@ void TMarkAllBox::nextCheckState()
     setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
-TfrmCorvalin::TfrmCorvalin() : session_(*this)
+TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
 {
     setWindowTitle(QStringLiteral("Corvalin"));
     setFont(DefaultWindowFont());
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
+    // Below its designed size the window scrolls its content, so every
+    // control stays reachable on a small screen.
+    auto* scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    auto* client = new QWidget(scroller);
     CreateSetupGroup(client);
     CreateResultGroup(client);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(6, 4, 6, 0);
+    layout->setSpacing(4);
+    layout->addWidget(gbxSetup);
+    // The result list takes the room the window gains.
+    layout->addWidget(gbxResult, 1);
+    scroller->setWidget(client);
+    setCentralWidget(scroller);
     CreateMenu();
-    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setSizeGripEnabled(true);
     ConnectHandlers();
     CloseOnEscape(this);
     // Drops go to the window, which puts the folder into the folder box;
@@ -178,7 +194,7 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
         edit->setAcceptDrops(false);
 
     const int frameParts = menuBar()->sizeHint().height();
-    setFixedSize(kClientWidth, kClientHeight + frameParts);
+    resize(kClientWidth, kClientHeight + frameParts);
 
     chooseFolderFile = [this](const std::string& initial) -> std::optional<std::string> {
         QFileDialog dialog(this, QStringLiteral("Ordner wählen"));
@@ -213,19 +229,40 @@ TfrmCorvalin::TfrmCorvalin() : session_(*this)
         box.setTextFormat(lines.contains(QLatin1Char('\t')) ? Qt::RichText : Qt::PlainText);
         box.exec();
     };
+    askPresetName = [this]() -> std::optional<std::string> {
+        bool ok = false;
+        const QString name =
+            QInputDialog::getText(this, QStringLiteral("Voreinstellung speichern"),
+                                  QStringLiteral("Name der Voreinstellung:"), QLineEdit::Normal, QString(), &ok);
+        return ok ? std::optional(S(name)) : std::nullopt;
+    };
+    askReplaceOriginals = [this](int originals, bool& dontAskAgain) {
+        QWidget* front = QApplication::activeModalWidget();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Originale überschreiben?"),
+                        originals == 1 ? QStringLiteral("1 Original wird ersetzt. Fortfahren?")
+                                       : QStringLiteral("%1 Originale werden ersetzt. Fortfahren?")
+                                             .arg(Q(InsertThousandSeparators(std::to_string(originals)))),
+                        QMessageBox::Yes | QMessageBox::No, front != nullptr ? front : this);
+        box.setDefaultButton(QMessageBox::No);
+        box.setCheckBox(new QCheckBox(QStringLiteral("Nicht mehr fragen")));
+        const bool yes = box.exec() == QMessageBox::Yes;
+        dontAskAgain = box.checkBox()->isChecked();
+        return yes;
+    };
 }
 
 void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
 {
     gbxSetup = new QGroupBox(QStringLiteral("Einstellungen"), parent);
     CaptionFont(gbxSetup);
-    gbxSetup->setGeometry(6, 4, 627, 238);
+    gbxSetup->setMinimumSize(627, 238);
+    gbxSetup->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     QWidget* g = gbxSetup;
 
     labDirectory = Label(QStringLiteral("Verzeichnis"), g, {12, 22, 120, 16});
     edtDirectory = new QLineEdit(QStringLiteral("c:\\"), g);
     edtDirectory->setGeometry(12, 39, 252, 23);
-    SetHint(edtDirectory, QStringLiteral("Verzeichnis mit Bilder, die konvertiert werden sollen"));
+    SetHint(edtDirectory, QStringLiteral("Verzeichnis mit Bildern, die konvertiert werden sollen"));
     btnBrowse = new QToolButton(g);
     btnBrowse->setIcon(StandardIcon(QStyle::SP_DirOpenIcon));
     btnBrowse->setAutoRaise(true);
@@ -298,7 +335,7 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
                                         "angepasst, bei Minimum die kleinere Seite"));
     rdbRotate = RadioGroup(QStringLiteral("Bild drehen"), RotationEntries(), g,
                            {470, 68, 145, 108}, rotateButtons);
-    SetHint(rdbRotate, QStringLiteral("Bilder werden immer im Urzeigersinn gedreht!"));
+    SetHint(rdbRotate, QStringLiteral("Bilder werden immer im Uhrzeigersinn gedreht!"));
 
     labConvertFormat = Label(QStringLiteral("Zielformat"), g, {312, 182, 150, 16});
     cboConvertFormat = new QComboBox(g);
@@ -334,22 +371,44 @@ void TfrmCorvalin::CreateResultGroup(QWidget* parent)
 {
     gbxResult = new QGroupBox(QStringLiteral("Ergebnis"), parent);
     CaptionFont(gbxResult);
-    gbxResult->setGeometry(6, 246, 627, 238);
+    gbxResult->setMinimumSize(627, 238);
     QWidget* g = gbxResult;
 
     lbxResult = new QListWidget(g);
-    lbxResult->setGeometry(12, 22, 466, 206);
+    // The buttons and totals keep their column at the right edge.
+    auto* column = new QWidget(g);
+    column->setFixedSize(138, 214);
+    auto* listBox = new QVBoxLayout;
+    listBox->addWidget(lbxResult);
+    listBox->addSpacing(8);
+    auto* layout = new QHBoxLayout(g);
+    // The group's own margins (its caption's room) come first: what is left
+    // puts the list and the column where they always were.
+    const QMargins own = gbxResult->contentsMargins();
+    layout->setContentsMargins(std::max(0, 12 - own.left()), std::max(0, 22 - own.top()), std::max(0, 11 - own.right()),
+                               std::max(0, 2 - own.bottom()));
+    layout->setSpacing(0);
+    layout->addLayout(listBox, 1);
+    layout->addWidget(column, 0, Qt::AlignTop);
+    g = column;
+
     btnConvert = new QPushButton(StandardIcon(QStyle::SP_MediaPlay), QStringLiteral("&Umwandeln..."), g);
-    btnConvert->setGeometry(488, 22, 128, 27);
+    btnConvert->setGeometry(10, 0, 100, 27);
     btnConvert->setDefault(true);
     SetHint(btnConvert, QStringLiteral("Alle gefunden Bilder zum Konvertieren anzeigen"));
+    btnMoreSettings = new QToolButton(g);
+    btnMoreSettings->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
+    btnMoreSettings->setGeometry(112, 0, 26, 27);
+    SetHint(btnMoreSettings, QStringLiteral("Weitere Einstellungen|Weitere Einstellungen: Metadaten, "
+                                            "Zielordner, Namen der Kopien, vorhandene Dateien, "
+                                            "Höchstgröße"));
 
     const QFont bold = PixelFont(QStringLiteral("MS Sans Serif"), 11, true);
-    labResultFiles = Label(QStringLiteral("0 Dateien"), g, {478, 54, 138, 16});
+    labResultFiles = Label(QStringLiteral("0 Dateien"), g, {0, 32, 138, 16});
     SetHint(labResultFiles, QStringLiteral("Ergebnis: Alle konvertierten Dateien"));
-    labResultSizeBefore = Label(QStringLiteral("0 Byte vorher"), g, {478, 70, 138, 16});
+    labResultSizeBefore = Label(QStringLiteral("0 Byte vorher"), g, {0, 48, 138, 16});
     SetHint(labResultSizeBefore, QStringLiteral("Ergebnis: Größe aller Dateien vorher"));
-    labResultSizeAfter = Label(QStringLiteral("0 Byte nachher"), g, {478, 86, 138, 16});
+    labResultSizeAfter = Label(QStringLiteral("0 Byte nachher"), g, {0, 64, 138, 16});
     SetHint(labResultSizeAfter, QStringLiteral("Ergebnis: Größe aller Dateien nachher"));
     for (QLabel* label : {labResultFiles, labResultSizeBefore, labResultSizeAfter}) {
         label->setFont(bold);
@@ -357,21 +416,22 @@ void TfrmCorvalin::CreateResultGroup(QWidget* parent)
     }
 
     btnShowImage = new QPushButton(StandardIcon(QStyle::SP_FileIcon), QStringLiteral("&Anzeigen"), g);
-    btnShowImage->setGeometry(488, 108, 128, 24);
+    btnShowImage->setGeometry(10, 86, 128, 24);
     btnShowImage->hide();
     SetHint(btnShowImage, QStringLiteral("Markiertes Bild anzeigen"));
     btnShowFolder = new QPushButton(StandardIcon(QStyle::SP_DirIcon), QStringLiteral("&Ordner"), g);
-    btnShowFolder->setGeometry(488, 134, 128, 24);
+    btnShowFolder->setGeometry(10, 112, 128, 24);
     SetHint(btnShowFolder, QStringLiteral("Konvertierte Bilder anzeigen"));
     btnOrderPictures = new QPushButton(StandardIcon(QStyle::SP_DriveNetIcon), QStringLiteral("&Entwickeln"), g);
-    btnOrderPictures->setGeometry(488, 160, 128, 24);
+    btnOrderPictures->setGeometry(10, 138, 128, 24);
     SetHint(btnOrderPictures, QStringLiteral("Konvertierte Bilder entwickeln"));
     btnAbout = new QPushButton(StandardIcon(QStyle::SP_MessageBoxInformation), QStringLiteral("&Info"), g);
-    btnAbout->setGeometry(488, 186, 128, 24);
+    btnAbout->setGeometry(10, 164, 128, 24);
     SetHint(btnAbout, QStringLiteral("Weitere Informationen zum Programm"));
     btnExit = new QPushButton(StandardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("&Schließen"), g);
-    btnExit->setGeometry(488, 204 + 8, 128, 24);
+    btnExit->setGeometry(10, 190, 128, 24);
     SetHint(btnExit, QStringLiteral("Programm beenden"));
+    // The column takes the window's font, and its buttons with it.
     KeepWindowFont(gbxResult);
 }
 
@@ -397,6 +457,18 @@ void TfrmCorvalin::CreateMenu()
     mnuTools->addSeparator();
     mniFotosentwickeln = mnuTools->addAction(StandardIcon(QStyle::SP_DriveNetIcon), QStringLiteral("Fotos entwickeln"));
     miCommandLineHelp = mnuTools->addAction(StandardIcon(QStyle::SP_MessageBoxQuestion), QStringLiteral("Batch-Konvertierung"));
+    mnuTools->addSeparator();
+    mniMoreSettings = mnuTools->addAction(StandardIcon(QStyle::SP_FileDialogDetailedView),
+                                          QStringLiteral("Weitere &Einstellungen..."));
+    SetHint(mniMoreSettings, QStringLiteral("Metadaten, Zielordner, Namen der Kopien, vorhandene "
+                                            "Dateien, Höchstgröße"));
+
+    mnuPresets = menuBar()->addMenu(QStringLiteral("&Voreinstellungen"));
+    mniSavePreset =
+        mnuPresets->addAction(StandardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("&Speichern unter..."));
+    SetHint(mniSavePreset, QStringLiteral("Die aktuellen Einstellungen unter einem Namen speichern"));
+    mnuLoadPreset = mnuPresets->addMenu(QStringLiteral("&Laden"));
+    mnuDeletePreset = mnuPresets->addMenu(QStringLiteral("L&öschen"));
 
     QMenu* mnuHelp = menuBar()->addMenu(QStringLiteral("&Hilfe"));
     mniDocumentation = mnuHelp->addAction(StandardIcon(QStyle::SP_DialogHelpButton), QStringLiteral("&Dokumentation"));
@@ -448,13 +520,17 @@ void TfrmCorvalin::ConnectHandlers()
     on(mniDownloadUpdate, &QAction::triggered, &TfrmCorvalin::mniDownloadUpdateClick);
     on(mniEmail, &QAction::triggered, &TfrmCorvalin::mniEmailClick);
     on(miCommandLineHelp, &QAction::triggered, &TfrmCorvalin::miCommandLineHelpClick);
+    on(btnMoreSettings, &QToolButton::clicked, &TfrmCorvalin::btnMoreSettingsClick);
+    on(mniMoreSettings, &QAction::triggered, &TfrmCorvalin::btnMoreSettingsClick);
+    on(mniSavePreset, &QAction::triggered, &TfrmCorvalin::mniSavePresetClick);
+    on(mnuPresets, &QMenu::aboutToShow, &TfrmCorvalin::FillPresetMenus);
 }
 
 // ---------------------------------------------------------------- start and hints
 
 void TfrmCorvalin::FormCreate(const std::vector<std::string>& parameters)
 {
-    LoadSettings(session_);
+    LoadSettings(session_, SettingsStorePath(), PicturesFolder());
     DisplayHint(QString());
     ParseCommandLine(session_, parameters);
 }
@@ -500,7 +576,10 @@ void TfrmCorvalin::ShowStatus(const QString& text, const QString& fullText)
 bool TfrmCorvalin::event(QEvent* event)
 {
     if (event->type() == QEvent::StatusTip) {
-        DisplayHint(static_cast<QStatusTipEvent*>(event)->tip());
+        // Once a run has ended, its outcome stays in the bar until the next
+        // run; the hints remain as tool tips.
+        if (lastRunOutcome_.isEmpty())
+            DisplayHint(static_cast<QStatusTipEvent*>(event)->tip());
         return true;
     }
     return QMainWindow::event(event);
@@ -546,6 +625,8 @@ void TfrmCorvalin::btnConvertClick()
         return;
     SetRunInProgress(true);
     const auto idle = qScopeGuard([this] { SetRunInProgress(false); });
+    lastRunOutcome_.clear();
+    DisplayHint(QString());
     corvalin::btnConvertClick(session_);
 }
 
@@ -636,6 +717,7 @@ void TfrmCorvalin::lbxResultClick()
         full += QLatin1Char('\n') + reason;
     ShowStatus(shown, full);
     btnShowImage->setVisible(line.contains(QStringLiteral("=>")));
+    btnShowImage->setEnabled(!PathToShow(item).isEmpty());
 }
 
 void TfrmCorvalin::lbxResultDblClick()
@@ -643,31 +725,32 @@ void TfrmCorvalin::lbxResultDblClick()
     btnShowImageClick();
 }
 
-void TfrmCorvalin::btnShowImageClick()
+QString TfrmCorvalin::PathToShow(const QListWidgetItem* item)
 {
-    const QListWidgetItem* item = lbxResult->currentItem();
     if (item == nullptr)
-        return;
+        return QString();
     const QString line = item->text();
     const qsizetype arrow = line.indexOf(QStringLiteral("=>"));
     if (arrow < 0)
-        return;
+        return QString();
     // A file line of a run keeps the full path of its file, whatever the
     // line shows of it.
     const QString kept = item->data(kPathRole).toString();
-    if (!kept.isEmpty()) {
-        if (ShellOpen(S(kept), "") <= kShellNotStartedLimit)
-            ShowMessage(CannotOpenText(TOpenTarget::File, S(kept)));
-        return;
-    }
+    if (!kept.isEmpty())
+        return kept;
     // "path: size ==> size": in front of "=>" less its last character, then
     // everything before the last ":".
     const QString front = line.left(arrow).chopped(arrow > 0 ? 1 : 0);
     const qsizetype colon = front.lastIndexOf(QLatin1Char(':'));
     const QString path = colon < 0 ? QString() : front.left(colon);
     // A path shortened to "..." names no file; there is nothing to open.
-    if (!path.isEmpty() && !path.startsWith(QStringLiteral("...")) &&
-        ShellOpen(S(path), "") <= kShellNotStartedLimit)
+    return path.startsWith(QStringLiteral("...")) ? QString() : path;
+}
+
+void TfrmCorvalin::btnShowImageClick()
+{
+    const QString path = PathToShow(lbxResult->currentItem());
+    if (!path.isEmpty() && ShellOpen(S(path), "") <= kShellNotStartedLimit)
         ShowMessage(CannotOpenText(TOpenTarget::File, S(path)));
 }
 
@@ -710,7 +793,40 @@ void TfrmCorvalin::mniEmailClick()
 
 void TfrmCorvalin::miCommandLineHelpClick()
 {
-    ShowHelp(HelpText());
+    ShowMessage(HelpText());
+}
+
+void TfrmCorvalin::btnMoreSettingsClick()
+{
+    TfrmMoreSettings dialog(this);
+    dialog.SetChoices(scalingChoices_, metadataChoices_, outputChoices_, session_.AskBeforeReplacing);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    scalingChoices_ = dialog.Scaling();
+    metadataChoices_ = dialog.Metadata();
+    outputChoices_ = dialog.Output();
+    session_.AskBeforeReplacing = dialog.AskBeforeReplacing();
+}
+
+void TfrmCorvalin::mniSavePresetClick()
+{
+    if (const std::optional<std::string> name = askPresetName())
+        SavePreset(session_, *name);
+}
+
+void TfrmCorvalin::FillPresetMenus()
+{
+    mnuLoadPreset->clear();
+    mnuDeletePreset->clear();
+    const std::vector<std::string> names = PresetNames();
+    for (const std::string& name : names) {
+        connect(mnuLoadPreset->addAction(Q(name)), &QAction::triggered, this,
+                [this, name] { LoadPreset(session_, name); });
+        connect(mnuDeletePreset->addAction(Q(name)), &QAction::triggered, this,
+                [this, name] { DeletePreset(session_, name); });
+    }
+    mnuLoadPreset->setEnabled(!names.empty());
+    mnuDeletePreset->setEnabled(!names.empty());
 }
 
 // ---------------------------------------------------------------- settings
@@ -741,6 +857,7 @@ TConversionSettings TfrmCorvalin::CurrentSettings()
     s.ColorDepth = cboColorDepth->currentIndex();
     s.Metadata = metadataChoices_;
     s.Scaling = scalingChoices_;
+    s.Output = outputChoices_;
     return s;
 }
 
@@ -765,6 +882,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
     cboColorDepth->setCurrentIndex(s.ColorDepth);
     metadataChoices_ = s.Metadata;
     scalingChoices_ = s.Scaling;
+    outputChoices_ = s.Output;
     // The radio groups report a click when their selection is set, and the
     // click keeps the dependent controls in step.
     UpdateControls(session_);
@@ -799,20 +917,11 @@ void TfrmCorvalin::ShowMessage(const std::string& text)
     showMessageBox(text);
 }
 
-void TfrmCorvalin::ShowHelp(const std::string& text)
-{
-    showMessageBox(text);
-}
-
-void TfrmCorvalin::ProcessMessages()
-{
-    probe_.MessagesDelivered();
-    QCoreApplication::processEvents();
-}
-
 void TfrmCorvalin::ClearResults()
 {
     lbxResult->clear();
+    // No line is chosen any more: nothing to show.
+    btnShowImage->hide();
 }
 
 void TfrmCorvalin::AddResultLine(const std::string& line, const std::string& reason)
@@ -841,73 +950,38 @@ void TfrmCorvalin::SetResultLabels(const std::string& files, const std::string& 
     labResultSizeAfter->setText(Q(after));
 }
 
-// ---------------------------------------------------------------- selection window
+// ---------------------------------------------------------------- run
 
-void TfrmCorvalin::ClearSelection()
+bool TfrmCorvalin::ConfirmReplacingOriginals()
 {
-    if (TfrmFileList* list = EnsureFileList(this)) {
-        list->runConversion = [this] { RunConversionFromSelection(); };
-        list->Clear();
-    }
+    const TConversionSettings settings = CurrentSettings();
+    if (!session_.AskBeforeReplacing || settings.SaveAsCopy || !settings.Output.Folder.empty())
+        return true;
+    int originals = 0;
+    for (int index = 0; index < frontEnd_.SelectionCount(); ++index)
+        originals += frontEnd_.SelectionTicked(index) ? 1 : 0;
+    if (originals == 0)
+        return true;
+    bool dontAskAgain = false;
+    if (!askReplaceOriginals(originals, dontAskAgain))
+        return false;
+    // Kept only with "Ja": a "Nein" must not turn the question off.
+    if (dontAskAgain)
+        session_.AskBeforeReplacing = false;
+    return true;
 }
 
-void TfrmCorvalin::AddSelection(const std::string& path)
+bool TfrmCorvalin::RunConversionFromSelection()
 {
-    if (TfrmFileList* list = FileListWindow())
-        list->Add(path);
-}
-
-void TfrmCorvalin::TickAllSelection()
-{
-    if (TfrmFileList* list = FileListWindow())
-        list->TickAll(true);
-}
-
-int TfrmCorvalin::SelectionCount()
-{
-    return FileListWindow() ? FileListWindow()->Count() : 0;
-}
-
-std::string TfrmCorvalin::SelectionEntry(int index)
-{
-    return FileListWindow()->Entry(index);
-}
-
-bool TfrmCorvalin::SelectionTicked(int index)
-{
-    return FileListWindow()->Ticked(index);
-}
-
-void TfrmCorvalin::ShowSelection()
-{
-    if (TfrmFileList* list = EnsureFileList(this))
-        list->exec();
-}
-
-void TfrmCorvalin::RunConversionFromSelection()
-{
+    if (!ConfirmReplacingOriginals())
+        return false;
     RunConversion(session_);
     // The summary is the last thing written: keep it in view, and say in the
     // status bar how the run ended.
     lbxResult->scrollToBottom();
     lastRunOutcome_ = RunOutcome(session_.LastRun);
     DisplayHint(QString());
-}
-
-// ---------------------------------------------------------------- progress window
-
-void TfrmCorvalin::ResetProgress()
-{
-    const bool created = ProgressWindow() == nullptr;
-    // The progress window stays in front of the selection window of the run.
-    TfrmProgress* progress = EnsureProgress(FileListWindow());
-    if (progress == nullptr)
-        return;
-    if (created) {
-        progress->previewChanged = [this](bool preview) { PreviewChangedInProgress(preview); };
-        progress->SetPreviewBox(session_.Preview);
-    }
-    progress->Reset();
+    return true;
 }
 
 void TfrmCorvalin::PreviewChangedInProgress(bool preview)
@@ -916,81 +990,7 @@ void TfrmCorvalin::PreviewChangedInProgress(bool preview)
     mniPreview->setChecked(preview);
 }
 
-void TfrmCorvalin::SetProgressMaximum(int maximum)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->pnlProgressBar->setMaximum(maximum);
-}
-
-void TfrmCorvalin::SetProgressPosition(int position)
-{
-    probe_.FileStarted();
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->pnlProgressBar->setValue(position);
-}
-
-void TfrmCorvalin::SetProgressFile(const std::string& path)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->SetFile(path);
-}
-
-void TfrmCorvalin::SetProgressPreviewBox(bool ticked)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->SetPreviewBox(ticked);
-}
-
-void TfrmCorvalin::ShowProgress()
-{
-    if (TfrmProgress* progress = ProgressWindow()) {
-        probe_.RunStarted(progress);
-        progress->show();
-        CenterOnScreen(progress);
-        progress->raise();
-    }
-}
-
-void TfrmCorvalin::RepaintProgress()
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->repaint();
-}
-
-void TfrmCorvalin::ShowPreviewPicture(const TBitmap& picture)
-{
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->ShowPicture(picture);
-}
-
-bool TfrmCorvalin::ProgressVisible()
-{
-    const bool visible = ProgressWindow() != nullptr && ProgressWindow()->isVisible();
-    probe_.VisibilityAsked(visible);
-    return visible;
-}
-
-void TfrmCorvalin::CloseProgress()
-{
-    probe_.RunEnded();
-    if (TfrmProgress* progress = ProgressWindow())
-        progress->close();
-}
-
-// ---------------------------------------------------------------- overlay and program
-
-void TfrmCorvalin::TransferOverlay(TCopyrightText& record)
-{
-    if (TfrmCopyright* dialog = EnsureOverlayDialog(record)) {
-        dialog->LoadOverlaySettings(record);
-        dialog->StoreOverlaySettings();
-    }
-}
-
-void TfrmCorvalin::HideMainWindow()
-{
-    hide();
-}
+// ---------------------------------------------------------------- program
 
 void TfrmCorvalin::RequestQuit()
 {

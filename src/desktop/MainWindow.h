@@ -1,6 +1,7 @@
 // The main window "Corvalin": every setting in its upper group, the result of
-// the last run in its lower group, a menu and a status bar. It is the front
-// end through which the conversion engine reaches the windows.
+// the last run in its lower group, a menu and a status bar. The engine
+// reaches it, and the selection and progress windows, through its front end
+// (TDesktopFrontEnd).
 #pragma once
 
 #include <functional>
@@ -11,9 +12,8 @@
 #include <QCheckBox>
 #include <QMainWindow>
 
-#include "app/FrontEnd.h"
 #include "app/Session.h"
-#include "desktop/RunProbe.h"
+#include "desktop/DesktopFrontEnd.h"
 
 class QAction;
 class QButtonGroup;
@@ -22,6 +22,8 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
+class QMenu;
 class QPushButton;
 class QSpinBox;
 class QToolButton;
@@ -38,7 +40,7 @@ protected:
     void nextCheckState() override;
 };
 
-class TfrmCorvalin : public QMainWindow, public TFrontEnd {
+class TfrmCorvalin : public QMainWindow {
 public:
     TfrmCorvalin();
 
@@ -82,46 +84,40 @@ public:
     void mniDownloadUpdateClick();
     void mniEmailClick();
     void miCommandLineHelpClick();
+    void btnMoreSettingsClick();
+    void mniSavePresetClick();
+    // The entries of "Laden" and "Löschen", one per saved preset, as the
+    // menu opens.
+    void FillPresetMenus();
 
     // Dialogs the handlers open; tests answer them without a window.
     // chooseFolderFile gets the initial file name and returns the chosen one.
     std::function<std::optional<std::string>(const std::string&)> chooseFolderFile;
     std::function<void(const std::string&)> showMessageBox;
+    // The name to save the settings under; nothing when cancelled.
+    std::function<std::optional<std::string>()> askPresetName;
+    // "Originale überschreiben?": yes to go on; dontAskAgain gets the tick
+    // of "Nicht mehr fragen".
+    std::function<bool(int originals, bool& dontAskAgain)> askReplaceOriginals;
 
-    // TFrontEnd
-    void ShowMessage(const std::string& text) override;
-    void ShowHelp(const std::string& text) override;
-    void ProcessMessages() override;
-    TConversionSettings CurrentSettings() override;
-    void ApplySettings(const TConversionSettings& settings) override;
-    void ShowControlStates(const TControlStates& states) override;
-    void SetFolderDialogFileName(const std::string& fileName) override;
-    void ClearResults() override;
-    void AddResultLine(const std::string& line, const std::string& reason) override;
+    // What the front end shows in and reads from this window.
+    void ShowMessage(const std::string& text);
+    TConversionSettings CurrentSettings();
+    void ApplySettings(const TConversionSettings& settings);
+    void ShowControlStates(const TControlStates& states);
+    void SetFolderDialogFileName(const std::string& fileName);
+    void ClearResults();
+    void AddResultLine(const std::string& line, const std::string& reason);
     void AddFileResultLine(const std::string& line, const std::string& path,
-                           const std::string& reason) override;
+                           const std::string& reason);
     void SetResultLabels(const std::string& files, const std::string& before,
-                         const std::string& after) override;
-    void ClearSelection() override;
-    void AddSelection(const std::string& path) override;
-    void TickAllSelection() override;
-    int SelectionCount() override;
-    std::string SelectionEntry(int index) override;
-    bool SelectionTicked(int index) override;
-    void ShowSelection() override;
-    void ResetProgress() override;
-    void SetProgressMaximum(int maximum) override;
-    void SetProgressPosition(int position) override;
-    void SetProgressFile(const std::string& path) override;
-    void SetProgressPreviewBox(bool ticked) override;
-    void ShowProgress() override;
-    void RepaintProgress() override;
-    void ShowPreviewPicture(const TBitmap& picture) override;
-    bool ProgressVisible() override;
-    void CloseProgress() override;
-    void TransferOverlay(TCopyrightText& record) override;
-    void HideMainWindow() override;
-    void RequestQuit() override;
+                         const std::string& after);
+    void RequestQuit();
+    // "&Weiter" of the selection window: the run, then its outcome in view;
+    // false when the user did not want the originals replaced.
+    bool RunConversionFromSelection();
+    // The progress window's preview box was clicked.
+    void PreviewChangedInProgress(bool preview);
 
     // Settings group
     QGroupBox* gbxSetup = nullptr;
@@ -156,6 +152,7 @@ public:
     QGroupBox* gbxResult = nullptr;
     QListWidget* lbxResult = nullptr;
     QPushButton* btnConvert = nullptr;
+    QToolButton* btnMoreSettings = nullptr;
     QLabel* labResultFiles = nullptr;
     QLabel* labResultSizeBefore = nullptr;
     QLabel* labResultSizeAfter = nullptr;
@@ -172,6 +169,11 @@ public:
     QAction* mniPreview = nullptr;
     QAction* mniFotosentwickeln = nullptr;
     QAction* miCommandLineHelp = nullptr;
+    QAction* mniMoreSettings = nullptr;
+    QMenu* mnuPresets = nullptr;
+    QAction* mniSavePreset = nullptr;
+    QMenu* mnuLoadPreset = nullptr;
+    QMenu* mnuDeletePreset = nullptr;
     QAction* mniDocumentation = nullptr;
     QAction* mniAbout = nullptr;
     QAction* mniWebsite = nullptr;
@@ -191,8 +193,11 @@ private:
     void CreateResultGroup(QWidget* parent);
     void CreateMenu();
     void ConnectHandlers();
-    void RunConversionFromSelection();
     void SetRunInProgress(bool running);
+    // Asks before a run replaces originals (copies off, no output folder).
+    bool ConfirmReplacingOriginals();
+    // What "&Anzeigen" opens for a result line; empty when nothing.
+    static QString PathToShow(const QListWidgetItem* item);
     // The website, update page or photo ordering; says so when it cannot.
     void OpenWebPage(const QString& url);
     // Shows text in the status bar; where the bar is too short for it, the
@@ -200,19 +205,19 @@ private:
     void ShowStatus(const QString& text, const QString& fullText);
     // The open list of a drop-down is as wide as its longest entry.
     static void WidenListToEntries(QComboBox* combo);
-    void PreviewChangedInProgress(bool preview);
     static int32_t NumberBoxValue(const QSpinBox* box);
 
+    TDesktopFrontEnd frontEnd_;
     TSession session_;
     // Stored and switched choices that have no control in the window.
     TMetadataChoices metadataChoices_;
     TScalingChoices scalingChoices_;
+    TOutputChoices outputChoices_;
     std::string folderDialogFileName_;
     bool quitRequested_ = false;
     bool settingsSaved_ = false;
     bool runInProgress_ = false;
     QString lastRunOutcome_;
-    TRunProbe probe_;
 };
 
 }  // namespace corvalin

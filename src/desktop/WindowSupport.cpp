@@ -1,5 +1,7 @@
 #include "desktop/WindowSupport.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
@@ -110,6 +112,23 @@ void CenterOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void FitOnScreen(QWidget* window)
+{
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect room = screen->availableGeometry();
+    QSize frame = window->frameGeometry().size() - window->size();
+    // Before the window manager has framed the window its frame is unknown:
+    // allow for a generous title bar and borders.
+    if (frame.width() <= 0 && frame.height() <= 0)
+        frame = QSize(16, 48);
+    window->resize(window->size().boundedTo(room.size() - frame));
+    QRect placed(QPoint(), window->size() + frame);
+    placed.moveCenter(room.center());
+    window->move(std::max(placed.left(), room.left()), std::max(placed.top(), room.top()));
 }
 
 void CenterOver(QWidget* window, const QWidget* parent)

@@ -44,6 +44,10 @@ void CloseOnEscape(QWidget* window);
 void FixClientSize(QWidget* window, int width, int height);
 // Centres the window on the screen it is on (or on the primary screen).
 void CenterOnScreen(QWidget* window);
+// A resizable window: shrinks it to the room its screen offers (the frame
+// the window manager adds included) and centres it there, its title bar never
+// above or left of the room.
+void FitOnScreen(QWidget* window);
 // Centres the window over another one (when parent is null, on the screen).
 void CenterOver(QWidget* window, const QWidget* parent);
 

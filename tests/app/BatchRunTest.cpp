@@ -82,14 +82,19 @@ TEST_F(BatchRunTest, SearchFindsHiddenFilesButSkipsDotFoldersAndLinks)
     EXPECT_EQ(frontEnd.selection.size(), 3u);
 }
 
-TEST_F(BatchRunTest, MissingFolderShowsOneMessagePerTickedType)
+TEST_F(BatchRunTest, MissingFolderShowsOneMessageForAllTickedTypes)
 {
     frontEnd.settings.Directory = dir.File("fehlt");
     btnConvertClick(session);
-    ASSERT_EQ(frontEnd.messages.size(), FileTypeEntries().size());
-    EXPECT_EQ(frontEnd.messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "/\" existiert nicht!");
-    // The types are searched in the list's alphabetical order.
-    EXPECT_EQ(frontEnd.LineTexts()[0], "Suche " + ShortenPath(dir.File("fehlt"), 50) + FileTypeEntries()[0]);
+    ASSERT_EQ(frontEnd.messages.size(), 1u);
+    EXPECT_EQ(frontEnd.messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "\" existiert nicht!");
+    // The types are searched in the list's alphabetical order; one slash
+    // joins the folder and the mask.
+    EXPECT_EQ(frontEnd.LineTexts()[0], "Suche " + ShortenPath(dir.File("fehlt/"), 50) + FileTypeEntries()[0]);
+    EXPECT_TRUE(frontEnd.LineTexts()[1].ends_with("/fehlt/" + FileTypeEntries()[1]));
+    // The next search says it again.
+    btnConvertClick(session);
+    EXPECT_EQ(frontEnd.messages.size(), 2u);
     EXPECT_EQ(frontEnd.lines.back().text, FormatByteSize(0) + " nachher");
     EXPECT_EQ(frontEnd.labels[0], "0 Dateien");
 }
@@ -186,7 +191,9 @@ TEST_F(BatchRunTest, CancelWithSeveralWorkersFinishesTheFilesUnderWay)
     btnConvertClick(session);
     ASSERT_EQ(frontEnd.positions, (std::vector<int>{1, 2}));
     const auto texts = frontEnd.LineTexts();
-    ASSERT_EQ(texts.size(), 3u + 2u + 7u);
+    // Search lines and separator, two file lines, the cancel line, the summary.
+    ASSERT_EQ(texts.size(), 3u + 2u + 1u + 7u);
+    EXPECT_EQ(texts[3 + 2], "Abgebrochen nach 2 von 12 Dateien");
     for (int i = 10; i < 22; ++i) {
         const std::string copy = dir.File("Neu_" + std::to_string(i) + ".bmp");
         EXPECT_EQ(fs::exists(copy), i < 12) << copy;
@@ -195,7 +202,7 @@ TEST_F(BatchRunTest, CancelWithSeveralWorkersFinishesTheFilesUnderWay)
         }
     }
     EXPECT_EQ(session.LastRun.converted, 2);
-    EXPECT_EQ(texts[3 + 2 + 4], "2 Dateien gesamt");
+    EXPECT_EQ(texts[3 + 2 + 1 + 4], "2 Dateien gesamt");
 }
 
 TEST(FileWorkers, RunBelowThePriorityOfTheThreadThatStartsThem)

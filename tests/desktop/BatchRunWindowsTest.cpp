@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -132,8 +133,12 @@ TEST_F(BatchRunWindowsTest, ClosingTheProgressWindowStopsTheRunBetweenFiles)
     EXPECT_EQ(lines.filter(QStringLiteral(" ==> ")).size() + lines.filter(QStringLiteral("konnte nicht")).size(), 1)
         << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("Zusammenfassung:")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Abgebrochen nach 1 von 4 Dateien"))) << lines.join('\n').toStdString();
     EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("Abgebrochen: ")))
         << window.statusBar()->currentMessage().toStdString();
+    // A hint under the mouse leaves the outcome in the status bar.
+    QTest::mouseMove(window.edtDirectory);
+    EXPECT_TRUE(window.statusBar()->currentMessage().startsWith(QStringLiteral("Abgebrochen: ")));
 }
 
 TEST_F(BatchRunWindowsTest, CancelWithBusyWorkersFinishesWhatIsUnderWayAndLeavesOnlyWholePictures)
@@ -173,6 +178,7 @@ TEST_F(BatchRunWindowsTest, CancelWithBusyWorkersFinishesWhatIsUnderWayAndLeaves
     const QStringList lines = ResultLines(window);
     EXPECT_EQ(lines.filter(QStringLiteral(" ==> ")).size(), startedAtCancel) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("3 Dateien gesamt")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Abgebrochen nach 3 von 10 Dateien")));
 
     // Only the sources and the three copies: nothing half-written, no
     // temporary file; each copy a whole picture to an independent reader.

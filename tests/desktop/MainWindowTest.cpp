@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, HintOfTheControlUnderTheMouseShowsInTheStatusBar)
 
     QTest::mouseMove(window.edtDirectory);
     EXPECT_EQ(window.statusBar()->currentMessage(),
-              QStringLiteral("Verzeichnis mit Bilder, die konvertiert werden sollen"));
+              QStringLiteral("Verzeichnis mit Bildern, die konvertiert werden sollen"));
     EXPECT_EQ(window.edtDirectory->toolTip(), window.edtDirectory->statusTip());
 
     QTest::mouseMove(window.gbxSetup, QPoint(window.gbxSetup->width() - 4, 6));
@@ -256,12 +256,12 @@ TEST_F(MainWindowTest, BrowseTakesTheFolderOfTheChosenFile)
     EXPECT_EQ(window.edtDirectory->text(), QStringLiteral("/home/anna/Urlaub 2004/"));
 }
 
-TEST_F(MainWindowTest, CommandLineHelpShowsItsThirtyFourLines)
+TEST_F(MainWindowTest, CommandLineHelpShowsItsThirtyFiveLines)
 {
     QString shown;
     window.showMessageBox = [&shown](const std::string& text) { shown = QString::fromStdString(text); };
     window.miCommandLineHelp->trigger();
-    EXPECT_EQ(shown.count(QLatin1Char('\r')), 33);
+    EXPECT_EQ(shown.count(QLatin1Char('\r')), 34);
     EXPECT_TRUE(shown.startsWith(QStringLiteral("/?\t\t\tHilfe")));
 }
 

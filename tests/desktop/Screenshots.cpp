@@ -154,5 +154,20 @@ int main(int argc, char** argv)
 
     ShootNextModal(QStringLiteral("10-folder-dialog"));
     window.btnBrowseClick();
+
+    ShootNextModal(QStringLiteral("11-more-settings"));
+    window.btnMoreSettingsClick();
+    bool dontAskAgain = false;
+    ShootNextModal(QStringLiteral("12-replace-question"));
+    window.askReplaceOriginals(12, dontAskAgain);
+    ShootNextModal(QStringLiteral("13-preset-name"));
+    window.askPresetName();
+
+    // Enlarged, the result list takes the room; shrunk, the content scrolls.
+    window.resize(window.width() + 360, window.height() + 240);
+    CenterOnScreen(&window);
+    Shoot(&window, QStringLiteral("14-main-enlarged"));
+    window.resize(480, 360);
+    Shoot(&window, QStringLiteral("14-main-small"));
     return 0;
 }

@@ -15,7 +15,7 @@ check_installed_program() {
   [ "$("$program" --version)" = "Corvalin 2.3" ] || fail "--version"
   local help
   help=$("$program" --help) || fail "--help exit status"
-  [ "$(printf '%s\n' "$help" | wc -l)" -eq 34 ] || fail "--help is not the 34 help lines"
+  [ "$(printf '%s\n' "$help" | wc -l)" -eq 35 ] || fail "--help is not the 35 help lines"
   [ "$(printf '%s\n' "$help" | head -1)" = "$(printf '/?\t\t\tHilfe')" ] || fail "--help first line"
   [ "$("$program" -h)" = "$help" ] || fail "-h differs from --help"
 

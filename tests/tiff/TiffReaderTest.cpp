@@ -129,18 +129,21 @@ TEST_F(TiffReader, DeepAndAlphaAndColourSpaces)
 
 TEST_F(TiffReader, GreyAndPalettePictures)
 {
-    const struct { const char* name; const char* options; TPixelFormat format; } cases[] = {
-        {"grey1.tif", "-colorspace Gray -threshold 50% -depth 1 -compress None", TPixelFormat::pf1bit},
-        {"grey2.tif", "-colorspace Gray -depth 2 -compress None", TPixelFormat::pf4bit},
-        {"grey4.tif", "-colorspace Gray -depth 4 -compress LZW", TPixelFormat::pf4bit},
-        {"grey8.tif", "-colorspace Gray -depth 8 -compress Zip", TPixelFormat::pf8bit},
-        {"grey16.tif", "-colorspace Gray -depth 16 -endian MSB -compress None", TPixelFormat::pf8bit},
-        {"white4.tif", "-colorspace Gray -depth 4 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf4bit},
-        {"white8.tif", "-colorspace Gray -depth 8 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf8bit},
-        {"white16.tif", "-colorspace Gray -depth 16 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf8bit},
-        {"palette8.tif", "-colors 200 -type Palette -compress LZW", TPixelFormat::pf8bit},
-        {"palette4.tif", "-colors 16 -type Palette -depth 4 -compress None", TPixelFormat::pf4bit},
-        {"palette1.tif", "-colors 2 -type Palette -depth 1 -compress None", TPixelFormat::pf1bit}};
+    const struct { const char* name; const char* options; TPixelFormat format;
+    } cases[] = {{"grey1.tif", "-colorspace Gray -threshold 50% -depth 1 -compress None", TPixelFormat::pf1bit},
+                 {"grey2.tif", "-colorspace Gray -depth 2 -compress None", TPixelFormat::pf4bit},
+                 {"grey4.tif", "-colorspace Gray -depth 4 -compress LZW", TPixelFormat::pf4bit},
+                 {"grey8.tif", "-colorspace Gray -depth 8 -compress Zip", TPixelFormat::pf8bit},
+                 {"grey16.tif", "-colorspace Gray -depth 16 -endian MSB -compress None", TPixelFormat::pf8bit},
+                 {"white4.tif", "-colorspace Gray -depth 4 -define tiff:photometric=min-is-white -compress None",
+                  TPixelFormat::pf4bit},
+                 {"white8.tif", "-colorspace Gray -depth 8 -define tiff:photometric=min-is-white -compress None",
+                  TPixelFormat::pf8bit},
+                 {"white16.tif", "-colorspace Gray -depth 16 -define tiff:photometric=min-is-white -compress None",
+                  TPixelFormat::pf8bit},
+                 {"palette8.tif", "-colors 200 -type Palette -compress LZW", TPixelFormat::pf8bit},
+                 {"palette4.tif", "-colors 16 -type Palette -depth 4 -compress None", TPixelFormat::pf4bit},
+                 {"palette1.tif", "-colors 2 -type Palette -depth 1 -compress None", TPixelFormat::pf1bit}};
     for (const auto& c : cases) {
         const std::string path = ImageMagickFile(c.name, c.options);
         ExpectLikeImageMagick(path, c.format, 0);
@@ -150,7 +153,8 @@ TEST_F(TiffReader, GreyAndPalettePictures)
     for (const char* options : {"-depth 8 -compress None", "-depth 16 -compress Zip",
                                 "-depth 8 -define tiff:alpha=associated -compress None"}) {
         const std::string path = ImageMagickFile("grey-alpha.tif", std::string("-colorspace Gray -alpha set -channel A "
-                                                                               "-fx 'i/w' +channel ") + options);
+                                                                               "-fx 'i/w' +channel ") +
+                                                                       options);
         TBitmapEx picture;
         picture.LoadFromFileEx(path);
         ASSERT_EQ(picture.PixelFormat(), TPixelFormat::pf32bit) << options;

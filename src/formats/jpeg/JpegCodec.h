@@ -44,7 +44,7 @@ std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const 
 
 // Encodes the raster, whatever its layout, as a baseline JFIF file with the
 // density in its header; the markers follow the JFIF header.
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
-                                std::span<const TJpegMarker> markers = {}, const TJpegDensity& density = {});
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers = {},
+                                const TJpegDensity& density = {});
 
 }  // namespace corvalin

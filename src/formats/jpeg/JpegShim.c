@@ -310,8 +310,8 @@ const CorvalinJpegFailure* corvalin_jpeg_encoder_failure(const CorvalinJpegEncod
     return &encoder->err.failure;
 }
 
-int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality, uint8_t densityUnit,
-                                uint16_t xDensity, uint16_t yDensity)
+int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality, uint8_t densityUnit, uint16_t xDensity,
+                                uint16_t yDensity)
 {
     if (setjmp(encoder->err.exit))
         return 0;
