@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
 #include <iterator>
@@ -9,7 +11,7 @@
 #include "app/BatchRun.h"
 #include "app/ConversionSettings.h"
 #include "app/OpenWith.h"
-#include "app/OutputNames.h"
+#include "app/OptionValues.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -17,9 +19,6 @@
 namespace corvalin {
 
 namespace {
-
-// More threads than this only cost memory.
-constexpr int32_t kMaxThreadsSwitch = 256;
 
 std::string WithoutQuotationMarks(std::string text)
 {
@@ -40,11 +39,30 @@ size_t ValuePosition(const std::string& parameter, const std::string& switchName
     return position;
 }
 
+// The number switches ignore a number outside their range, as they always
+// have; a value that is no number at all is a typo and refused.
+int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum,
+                        int32_t maximum, int32_t current)
+{
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (!IsWholeNumberText(value))
+        throw EConvertError("\"" + value + "\" ist keine Zahl für " + switchName);
+    return ReadNumberSwitch(parameter, switchName, minimum, maximum, current);
+}
+
 // The index switches count their control's entries from 1.
 int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchName,
                         int32_t entries, int32_t currentIndex)
 {
-    return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+    return ReadRangeSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+}
+
+// Whether anything has this name: a file or folder named in the command
+// line is a path, never a switch.
+bool NamesExistingPath(const std::string& argument)
+{
+    struct stat info {};
+    return ::stat(argument.c_str(), &info) == 0;
 }
 
 constexpr const char* kSwitchNames[] = {
@@ -64,16 +82,6 @@ std::string SwitchOf(const std::string& parameter)
     return found;
 }
 
-// "/target=EXT" names the target by an extension, "/target=keep" keeps
-// each picture's format.
-int32_t ReadTargetSwitch(const std::string& parameter)
-{
-    const std::string value = ReadTextSwitch(parameter, "/target");
-    if (const std::optional<int32_t> target = TargetFormatOfExtension(value))
-        return *target;
-    throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
-}
-
 void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadataChoices& choices)
 {
     if (name == "/autoorient")
@@ -84,52 +92,18 @@ void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadat
         choices.KeepDate = ReadFlagSwitch(p, name);
 }
 
-// A copy's prefix or suffix: a text that would reach into another folder
-// or hold a control character is refused.
-std::string ReadNameSwitch(const std::string& parameter, const std::string& switchName)
-{
-    const std::string value = ReadTextSwitch(parameter, switchName);
-    if (!IsNameText(value))
-        throw EConvertError(kNameTextRule);
-    return value;
-}
-
-// "/exists=replace|skip|number", in any case.
-int32_t ReadExistingSwitch(const std::string& parameter)
-{
-    static const char* const words[] = {"replace", "skip", "number"};
-    const std::string value = ReadTextSwitch(parameter, "/exists");
-    for (int32_t choice = etReplace; choice <= etNumber; ++choice)
-        if (value.size() == std::string_view(words[choice]).size() && StartsWithText(value, words[choice]))
-            return choice;
-    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /exists");
-}
-
-// Unlike the older number switches, a value that is no size is refused: a
-// limit silently not applied would be found out only by the files.
-int32_t ReadKilobyteSwitch(const std::string& parameter)
-{
-    // Any file this program writes is smaller than 2 GB.
-    constexpr int32_t kMaxKilobytes = 2097151;
-    const std::string value = ReadTextSwitch(parameter, "/maxkb");
-    const std::optional<int32_t> kilobytes = ParseInteger(value);
-    if (!kilobytes || *kilobytes < 0 || *kilobytes > kMaxKilobytes)
-        throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /maxkb");
-    return *kilobytes;
-}
-
 void ApplyOutputSwitch(const std::string& p, const std::string& name, TOutputChoices& output)
 {
     if (name == "/out")
         output.Folder = ReadTextSwitch(p, "/out");
     if (name == "/prefix")
-        output.Prefix = ReadNameSwitch(p, "/prefix");
+        output.Prefix = NameTextValue(ReadTextSwitch(p, "/prefix"));
     if (name == "/suffix")
-        output.Suffix = ReadNameSwitch(p, "/suffix");
+        output.Suffix = NameTextValue(ReadTextSwitch(p, "/suffix"));
     if (name == "/exists")
-        output.Existing = ReadExistingSwitch(p);
+        output.Existing = ExistingTargetValue(ReadTextSwitch(p, "/exists"), "/exists");
     if (name == "/maxkb")
-        output.MaxKilobytes = ReadKilobyteSwitch(p);
+        output.MaxKilobytes = KilobyteValue(ReadTextSwitch(p, "/maxkb"), "/maxkb");
 }
 
 void ApplyParameter(TSession& session, const std::string& p)
@@ -138,15 +112,19 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (IsHelpSwitch(p)) {
         frontEnd.ShowHelp(HelpText());
         frontEnd.RequestQuit();
+        return;
     }
     const std::string name = SwitchOf(p);
+    // A mistyped switch ("/kopie=1") silently ignored could turn copies off.
+    if (name.empty() && (p.starts_with('/') || p.starts_with('-')))
+        throw EConvertError("Unbekannter Schalter");
     if (name == "/auto")
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
     if (name == "/threads")
-        session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
+        session.Threads = ReadRangeSwitch(p, "/threads", 1, kMaxThreads, session.Threads);
     if (name == "/maxmem")
         session.MaxMemoryMegabytes =
-            ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
+            ReadRangeSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (name == "/recursiv")
@@ -156,11 +134,11 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (name == "/dir")
         s.Directory = ReadTextSwitch(p, "/dir");
     if (name == "/height")
-        s.Height = ReadNumberSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
+        s.Height = ReadRangeSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
     if (name == "/width")
-        s.Width = ReadNumberSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
+        s.Width = ReadRangeSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
     if (name == "/quality")
-        s.Quality = ReadNumberSwitch(p, "/quality", 1, 100, s.Quality);
+        s.Quality = ReadRangeSwitch(p, "/quality", 1, 100, s.Quality);
     if (name == "/adapt")
         s.FitMode = ReadIndexSwitch(p, "/adapt", 5, s.FitMode);
     if (name == "/rotate")
@@ -168,7 +146,7 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (name == "/format")
         s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
     if (name == "/target")
-        s.TargetFormat = ReadTargetSwitch(p);
+        s.TargetFormat = TargetFormatValue(ReadTextSwitch(p, "/target"));
     if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
     if (name == "/text") {
@@ -226,7 +204,7 @@ std::string HelpText()
     static const char* const lines[] = {
         "/?\t\t\tHilfe",
         "/auto=[1|0]\t\tAutomatisch konvertieren",
-        "/dir=\"C:\\Pfad\"\t\tVerzeichnis",
+        "/dir=\"/home/anna/Bilder\"\tVerzeichnis",
         "/recursiv=[1|0]\t\tUnterverzeichnisse durchsuchen",
         "/copy=[1|0]\t\tKopie erstellen",
         "/height=[Zahl]\t\tHöhe",
@@ -236,11 +214,13 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/target=[keep|jpg|png|...]\tZielformat (Dateiendung)",
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/threads=[Zahl]\t\tGleichzeitig umgewandelte Bilder",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
-        "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",
+        "/out=\"/home/anna/Ausgabe\"\tAusgabeverzeichnis",
         "/prefix=Neu_\t\tNamensvorsatz der Kopie",
         "/suffix=_klein\t\tNamenszusatz der Kopie",
         "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
@@ -250,8 +230,7 @@ std::string HelpText()
         "",
         "Beispiel:",
         "",
-        "Corvalin.exe /auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
-        "/copy=0 /adapt=4 /width=300",
+        "corvalin /auto=1 /dir=\"/home/anna/Bilder/Urlaub\" /recursiv=1 /copy=0 /adapt=4 /width=300",
     };
     std::string text = lines[0];
     for (size_t i = 1; i < std::size(lines); ++i)
@@ -264,7 +243,7 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
     session.AutoConvert = false;
     session.ParameterRefused = false;
     for (const std::string& argument : arguments) {
-        if (ApplyFolderToOpen(session, argument))
+        if (ApplyFolderToOpen(session, argument) || (!IsSwitch(argument) && NamesExistingPath(argument)))
             continue;
         const std::string parameter = WithoutQuotationMarks(argument);
         try {

@@ -377,7 +377,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
-    return {false, quality, SourceNote(report, pictures)};
+    return {false, quality, SourceNote(report, pictures), target.Width(), target.Height()};
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

@@ -32,6 +32,8 @@ struct TConversionOutcome {
     // when it holds several, and " (Quelle beschädigt)" when its picture had
     // to be completed.
     std::string SourceNote;
+    int32_t Width = 0;  // of the picture written
+    int32_t Height = 0;
 };
 
 // The overlay record as stamped: nothing unless the text is enabled, not
