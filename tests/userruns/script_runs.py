@@ -124,7 +124,7 @@ def options_each_once():
         (["--target=bmp", "--depth=1"], None, lambda d: mode_of(f"{d}/Neu_a.bmp") == "1"),
         (["--target=png"], None, lambda d: Image.open(f"{d}/Neu_a.png").format == "PNG"),
         (["--quality=20"], None, lambda d: jpeg_quality(f"{d}/Neu_a.jpg") == "20"),
-        ([], None, lambda d: jpeg_quality(f"{d}/Neu_a.jpg") == "85" and not os.path.exists(f"{d}/Urlaub/Neu_b.png")),
+        (["--"], None, lambda d: jpeg_quality(f"{d}/Neu_a.jpg") == "85" and not os.path.exists(f"{d}/Urlaub/Neu_b.png")),
         (["--in-place", "--fit=width", "--width=30"], None,
          lambda d: size_of(f"{d}/a.jpg") == (30, 20) and not os.path.exists(f"{d}/Neu_a.jpg")),
         (["--recursive"], None, lambda d: os.path.exists(f"{d}/Urlaub/Neu_b.png")),
@@ -133,11 +133,12 @@ def options_each_once():
         (["--text=(c) Test", "--target=png"], None,
          lambda d: Image.open(f"{d}/Neu_a.png").convert("RGB").tobytes() !=
          Image.open(f"{d}/a.jpg").convert("RGB").tobytes() and
-         subprocess.run([PROGRAM, "--target=png", "--prefix=Ohne_", d], env=environment()).returncode == 0 and
+         subprocess.run([PROGRAM, "--target=png", "--prefix=Ohne_", d], env=environment(),
+                        stdout=subprocess.DEVNULL).returncode == 0 and
          Image.open(f"{d}/Neu_a.png").tobytes() != Image.open(f"{d}/Ohne_a.png").tobytes()),
         (["--threads=1", "--recursive"], None,
          lambda d: os.path.exists(f"{d}/Neu_a.jpg") and os.path.exists(f"{d}/Urlaub/Neu_b.png")),
-        ([], lambda d: sideways_jpeg(f"{d}/a.jpg"), lambda d: size_of(f"{d}/Neu_a.jpg") == (40, 60)),
+        (["--"], lambda d: sideways_jpeg(f"{d}/a.jpg"), lambda d: size_of(f"{d}/Neu_a.jpg") == (40, 60)),
         (["--no-auto-orient"], lambda d: sideways_jpeg(f"{d}/a.jpg"),
          lambda d: size_of(f"{d}/Neu_a.jpg") == (60, 40) and exif_of(f"{d}/Neu_a.jpg").get(0x0112) == 6),
         (["--strip"], lambda d: sideways_jpeg(f"{d}/a.jpg"), lambda d: 0x010F not in exif_of(f"{d}/Neu_a.jpg")),
@@ -157,7 +158,7 @@ def options_each_once():
         if prepare:
             prepare(d)
         r = run(*options, d, cwd=d, display=True)
-        what = " ".join(options) or "defaults"
+        what = " ".join(options)
         check(r.status == 0, f"{what}: status {r.status}\n{r.err}")
         try:
             check(holds(d), f"{what}: wrong result {sorted(tree(d))}\n{r.out}")
@@ -177,8 +178,11 @@ def named_files():
     records = r.records()
     check(r.status == 1, f"named: status {r.status}\n{r.err}")
     check([x.get("source") for x in records[:-1]] == ["a.jpg", "bild.dat", "fehlt.jpg"], f"named: {records}")
-    check([x.get("status") for x in records[:-1]] == ["converted", "converted", "failed"], f"named: {records}")
-    check("fehlt.jpg" in records[2]["reason"], f"named: reason {records[2]}")
+    check([x.get("status") for x in records[:-1]] == ["converted", "failed", "failed"], f"named: {records}")
+    check("kein Bildformat" in records[1]["reason"] and "fehlt.jpg" in records[2]["reason"], f"named: {records}")
+    # A picture under a name that is none is read by its content and written in the format chosen.
+    r = run("--target=png", "bild.dat", cwd=d)
+    check(r.status == 0 and Image.open(os.path.join(d, "Neu_bild.png")).format == "PNG", f"foreign name: {r.err}")
     check(not os.path.exists(os.path.join(d, "Neu_c.bmp")) and not os.path.exists(os.path.join(d, "Urlaub/Neu_b.png")),
           "named: converted what was not named")
     # Named relative to the current folder, a file keeps its folder below an output folder.
@@ -328,7 +332,7 @@ def sharded_by_parallel():
     count = len(listing.split(b"\0")) - 1
     # The list is made before the first result is written: a result is no source.
     sharded = subprocess.run(
-        [parallel, "--will-cite", "-0", "--pipe", "-N", str((count + 1) // 2), "-j", "2",
+        [parallel, "--will-cite", "-0", "--pipe", "--recend", "\\0", "-N", str((count + 1) // 2), "-j", "2",
          PROGRAM, "--files-from=-", "--null"] + options,
         cwd=two, input=listing, env=environment(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=300)
     check(sharded.returncode == 0, f"sharded run: {sharded.returncode}\n{sharded.stderr.decode()}")
