@@ -262,7 +262,7 @@ def dry_runs():
     d = photo_folder("dry")
     shutil.copy(os.path.join(d, "a.jpg"), os.path.join(d, "Neu_a.jpg"))
     before = tree(d)
-    r = run("--dry-run", "--recursive", "--target=png", "--out=aus", "--exists=number", d)
+    r = run("--dry-run", "--recursive", "--target=png", "--out=aus", "--exists=number", d, cwd=d)
     check(r.status == 0 and tree(d) == before, f"dry run wrote: {r.status} {sorted(tree(d))}\n{r.err}")
     check(f"{d}/a.jpg -> aus/Neu_a.png" in r.out and f"{d}/Urlaub/b.png -> aus/Urlaub/Neu_b.png" in r.out,
           "dry run lines\n" + r.out)
