@@ -249,8 +249,8 @@ private:
 
     static TFileReport FileReport(const TStartedFile& file, const TFileResult& result, const std::string& path)
     {
-        TFileReport report{file.path, path, TFileReport::Converted, "", file.before, result.after,
-                           result.outcome.Width, result.outcome.Height};
+        TFileReport report{file.path,   path,         TFileReport::Converted, "",
+                           file.before, result.after, result.outcome.Width,   result.outcome.Height};
         if (result.failed) {
             report.Status = TFileReport::Failed;
             report.Reason = result.reason;

@@ -41,8 +41,8 @@ size_t ValuePosition(const std::string& parameter, const std::string& switchName
 
 // The number switches ignore a number outside their range, as they always
 // have; a value that is no number at all is a typo and refused.
-int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum,
-                        int32_t maximum, int32_t current)
+int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum, int32_t maximum,
+                        int32_t current)
 {
     const std::string value = ReadTextSwitch(parameter, switchName);
     if (!IsWholeNumberText(value))
@@ -66,9 +66,9 @@ bool NamesExistingPath(const std::string& argument)
 }
 
 constexpr const char* kSwitchNames[] = {
-    "/auto",   "/recursiv", "/copy",   "/dir",  "/height",  "/width",      "/quality", "/adapt",
-    "/rotate", "/format",   "/colors", "/text", "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target", "/out", "/prefix", "/suffix", "/exists", "/maxkb",
+    "/auto",   "/recursiv", "/copy",   "/dir",    "/height",  "/width",      "/quality", "/adapt",
+    "/rotate", "/format",   "/colors", "/text",   "/threads", "/autoorient", "/strip",   "/keepdate",
+    "/maxmem", "/target",   "/out",    "/prefix", "/suffix",  "/exists",     "/maxkb",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -123,8 +123,7 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (name == "/threads")
         session.Threads = ReadRangeSwitch(p, "/threads", 1, kMaxThreads, session.Threads);
     if (name == "/maxmem")
-        session.MaxMemoryMegabytes =
-            ReadRangeSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
+        session.MaxMemoryMegabytes = ReadRangeSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (name == "/recursiv")

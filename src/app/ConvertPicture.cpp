@@ -207,8 +207,9 @@ int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
     // A file named by a script may carry any name; its format is kept only
     // when its name says which.
     if (index < 1 || index > kFormatCount)
-        throw ERangeError("Der Dateiname nennt kein Bildformat, das behalten werden könnte; "
-                          "ein Zielformat wählt eines");
+        throw ERangeError(
+            "Der Dateiname nennt kein Bildformat, das behalten werden könnte; "
+            "ein Zielformat wählt eines");
     return index;
 }
 

@@ -24,7 +24,7 @@ struct TFileReport {
     std::string Reason;  // the failure's message
     int64_t BytesBefore = 0;
     int64_t BytesAfter = 0;
-    int32_t Width = 0;   // of the picture written; 0 when none was
+    int32_t Width = 0;  // of the picture written; 0 when none was
     int32_t Height = 0;
 };
 

@@ -18,9 +18,32 @@ namespace corvalin {
 namespace {
 
 enum TOptionId : int {
-    oWidth = 256, oHeight, oFit, oRotate, oDepth, oTarget, oQuality, oInPlace, oRecursive, oTypes, oText,
-    oNoAutoOrient, oStrip, oKeepDate, oOut, oPrefix, oSuffix, oExists, oMaxKb, oThreads, oFilesFrom, oNull,
-    oJson, oDryRun, oHelp, oVersion,
+    oWidth = 256,
+    oHeight,
+    oFit,
+    oRotate,
+    oDepth,
+    oTarget,
+    oQuality,
+    oInPlace,
+    oRecursive,
+    oTypes,
+    oText,
+    oNoAutoOrient,
+    oStrip,
+    oKeepDate,
+    oOut,
+    oPrefix,
+    oSuffix,
+    oExists,
+    oMaxKb,
+    oThreads,
+    oFilesFrom,
+    oNull,
+    oJson,
+    oDryRun,
+    oHelp,
+    oVersion,
 };
 
 struct TOptionHelp {
@@ -33,11 +56,14 @@ struct TOptionHelp {
 const TOptionHelp kOptions[] = {
     {{"width", required_argument, nullptr, oWidth}, "--width=N", "Breite in Pixeln (Standard: 400)"},
     {{"height", required_argument, nullptr, oHeight}, "--height=N", "Höhe in Pixeln (Standard: 300)"},
-    {{"fit", required_argument, nullptr, oFit}, "--fit=none|width|height|min|max",
+    {{"fit", required_argument, nullptr, oFit},
+     "--fit=none|width|height|min|max",
      "Anpassen an Breite, Höhe, Minimum oder Maximum (Standard: none)"},
     {{"rotate", required_argument, nullptr, oRotate}, "--rotate=0|90|180|270", "Im Uhrzeigersinn drehen"},
     {{"depth", required_argument, nullptr, oDepth}, "--depth=keep|1|4|8|16|24|32", "Farbtiefe in Bit"},
-    {{"target", required_argument, nullptr, oTarget}, "--target=keep|EXT", "Zielformat als Dateiendung (jpg, png, ...)"},
+    {{"target", required_argument, nullptr, oTarget},
+     "--target=keep|EXT",
+     "Zielformat als Dateiendung (jpg, png, ...)"},
     {{"quality", required_argument, nullptr, oQuality}, "--quality=N", "Qualität 1-100 (Standard: 85)"},
     {{"in-place", no_argument, nullptr, oInPlace}, "--in-place", "Originale ersetzen statt Kopien anzulegen"},
     {{"recursive", no_argument, nullptr, oRecursive}, "--recursive", "Unterverzeichnisse durchsuchen"},
@@ -49,12 +75,15 @@ const TOptionHelp kOptions[] = {
     {{"out", required_argument, nullptr, oOut}, "--out=VERZEICHNIS", "Ausgabeverzeichnis"},
     {{"prefix", required_argument, nullptr, oPrefix}, "--prefix=TEXT", "Namensvorsatz der Kopie (Standard: Neu_)"},
     {{"suffix", required_argument, nullptr, oSuffix}, "--suffix=TEXT", "Namenszusatz der Kopie"},
-    {{"exists", required_argument, nullptr, oExists}, "--exists=replace|skip|number",
+    {{"exists", required_argument, nullptr, oExists},
+     "--exists=replace|skip|number",
      "Vorhandenes Ziel ersetzen, überspringen, nummerieren"},
     {{"max-kb", required_argument, nullptr, oMaxKb}, "--max-kb=N", "Höchstgröße in KB (Formate mit Qualität)"},
-    {{"threads", required_argument, nullptr, oThreads}, "--threads=N",
+    {{"threads", required_argument, nullptr, oThreads},
+     "--threads=N",
      "Gleichzeitig umgewandelte Bilder (Standard: alle Kerne)"},
-    {{"files-from", required_argument, nullptr, oFilesFrom}, "--files-from=DATEI",
+    {{"files-from", required_argument, nullptr, oFilesFrom},
+     "--files-from=DATEI",
      "Namen aus DATEI lesen, einen je Zeile (-: Standardeingabe)"},
     {{"null", no_argument, nullptr, oNull}, "--null", "Namen der Liste enden mit NUL (find -print0)"},
     {{"json", no_argument, nullptr, oJson}, "--json", "Ergebnisse als JSON Lines auf die Standardausgabe"},
@@ -109,7 +138,10 @@ void ApplyOption(int id, const std::string& value, TScriptOptions& options)
     case oInPlace: s.SaveAsCopy = false; break;
     case oRecursive: s.SearchSubfolders = true; break;
     case oTypes: s.FileTypes = TypesValue(value); break;
-    case oText: options.Text = value; s.TextEnabled = !value.empty(); break;
+    case oText:
+        options.Text = value;
+        s.TextEnabled = !value.empty();
+        break;
     case oNoAutoOrient: s.Metadata.AutoOrient = false; break;
     case oStrip: s.Metadata.Strip = true; break;
     case oKeepDate: s.Metadata.KeepDate = true; break;

@@ -15,11 +15,11 @@ namespace corvalin {
 // depend on how the windows were last used.
 struct TScriptOptions {
     TConversionSettings Settings = ScriptDefaults();
-    int Threads = 0;           // 0: one worker per core
-    std::string Text;          // the copyright text; empty: none
+    int Threads = 0;                 // 0: one worker per core
+    std::string Text;                // the copyright text; empty: none
     std::vector<std::string> Names;  // the files and folders given
-    std::string FilesFrom;     // a list of further names; "-": standard input
-    bool Null = false;         // the list's names end with NUL, not a line break
+    std::string FilesFrom;           // a list of further names; "-": standard input
+    bool Null = false;               // the list's names end with NUL, not a line break
     bool Json = false;
     bool DryRun = false;
     bool Help = false;

@@ -51,9 +51,8 @@ void TJsonFrontEnd::ReportFile(const TFileReport& report)
 
 void TJsonFrontEnd::WriteTotals(bool dryRun)
 {
-    nlohmann::json totals = {{"files", files_},         {"converted", converted_},
-                             {"skipped", skipped_},     {"failed", failed_},
-                             {"bytes_before", bytesBefore_}, {"bytes_after", bytesAfter_}};
+    nlohmann::json totals = {{"files", files_},   {"converted", converted_},      {"skipped", skipped_},
+                             {"failed", failed_}, {"bytes_before", bytesBefore_}, {"bytes_after", bytesAfter_}};
     if (dryRun)
         totals["planned"] = planned_;
     WriteLine(out_, totals);

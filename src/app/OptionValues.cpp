@@ -23,8 +23,8 @@ EConvertError InvalidValue(const std::string& value, const std::string& option)
 bool IsWholeNumberText(const std::string& value)
 {
     const size_t digits = (!value.empty() && (value[0] == '+' || value[0] == '-')) ? 1 : 0;
-    return value.size() > digits &&
-           std::all_of(value.begin() + std::ptrdiff_t(digits), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return value.size() > digits && std::all_of(value.begin() + std::ptrdiff_t(digits), value.end(),
+                                                [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int32_t NumberValue(const std::string& value, const std::string& option, int32_t minimum, int32_t maximum)

@@ -259,7 +259,9 @@ TEST(CommandLineRefusals, UnknownSwitchesAndMalformedNumbers)
 TEST(CommandLineRefusals, ExistingPathsAndLongestSwitchesAreNoTypos)
 {
     const std::string file = testing::TempDir() + "/notiz.txt";
-    { std::ofstream(file) << "x"; }
+    {
+        std::ofstream(file) << "x";
+    }
     FakeFrontEnd frontEnd;
     TSession session(frontEnd);
     ParseCommandLine(session, {file, testing::TempDir(), "/autoorient=0", "/keepdate"});

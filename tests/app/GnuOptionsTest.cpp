@@ -33,9 +33,13 @@ TEST(LongOptions, EachSetsItsSetting)
          }},
         {{"--text=(c) Anna"}, [](auto& o) { return o.Text == "(c) Anna" && o.Settings.TextEnabled; }},
         {{"--no-auto-orient", "--strip", "--keep-date"},
-         [](auto& o) { return o.Settings.Metadata == TMetadataChoices{false, true, true}; }},
+         [](auto& o) {
+             return o.Settings.Metadata == TMetadataChoices{false, true, true};
+         }},
         {{"--out=/srv/aus", "--prefix=", "--suffix=_k", "--exists=number", "--max-kb=300"},
-         [](auto& o) { return o.Settings.Output == TOutputChoices{"/srv/aus", "", "_k", etNumber, 300}; }},
+         [](auto& o) {
+             return o.Settings.Output == TOutputChoices{"/srv/aus", "", "_k", etNumber, 300};
+         }},
         {{"--threads=3"}, [](auto& o) { return o.Threads == 3; }},
         {{"--files-from=-", "--null", "--json", "--dry-run"},
          [](auto& o) { return o.FilesFrom == "-" && o.Null && o.Json && o.DryRun; }},
@@ -71,15 +75,12 @@ TEST(LongOptions, RefusalsNameTheParameter)
         std::vector<std::string> arguments;
         const char* parameter;
     } cases[] = {
-        {{"--width=abc"}, "--width=abc"},    {{"--width=0"}, "--width=0"},
-        {{"--height", "x"}, "--height x"},   {{"--quality=101"}, "--quality=101"},
-        {{"--fit=auto"}, "--fit=auto"},      {{"--rotate=45"}, "--rotate=45"},
-        {{"--depth=2"}, "--depth=2"},        {{"--target=xyz"}, "--target=xyz"},
-        {{"--types=jpg,"}, "--types=jpg,"},  {{"--types=txt"}, "--types=txt"},
-        {{"--prefix=a/b"}, "--prefix=a/b"},  {{"--exists=keep"}, "--exists=keep"},
-        {{"--max-kb=-1"}, "--max-kb=-1"},    {{"--threads=0"}, "--threads=0"},
-        {{"--widht=800"}, "--widht=800"},    {{"--in-place=1"}, "--in-place=1"},
-        {{"a.jpg", "--width"}, "--width"},   {{"-x"}, "-x"},
+        {{"--width=abc"}, "--width=abc"},     {{"--width=0"}, "--width=0"},       {{"--height", "x"}, "--height x"},
+        {{"--quality=101"}, "--quality=101"}, {{"--fit=auto"}, "--fit=auto"},     {{"--rotate=45"}, "--rotate=45"},
+        {{"--depth=2"}, "--depth=2"},         {{"--target=xyz"}, "--target=xyz"}, {{"--types=jpg,"}, "--types=jpg,"},
+        {{"--types=txt"}, "--types=txt"},     {{"--prefix=a/b"}, "--prefix=a/b"}, {{"--exists=keep"}, "--exists=keep"},
+        {{"--max-kb=-1"}, "--max-kb=-1"},     {{"--threads=0"}, "--threads=0"},   {{"--widht=800"}, "--widht=800"},
+        {{"--in-place=1"}, "--in-place=1"},   {{"a.jpg", "--width"}, "--width"},  {{"-x"}, "-x"},
     };
     for (const auto& c : cases) {
         try {

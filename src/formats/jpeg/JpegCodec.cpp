@@ -251,8 +251,7 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
     return raster;
 }
 
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
-                                std::span<const TJpegMarker> markers)
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers)
 {
     if (raster.width == 0 || raster.height == 0)
         return {};

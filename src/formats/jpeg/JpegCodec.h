@@ -38,7 +38,6 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
 
 // Encodes the raster, whatever its layout, as a baseline JFIF file; the
 // markers follow the JFIF header.
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
-                                std::span<const TJpegMarker> markers = {});
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers = {});
 
 }  // namespace corvalin
