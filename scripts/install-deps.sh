@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   # camera and web formats (optional at build time: a missing library leaves its rows unusable)
   libheif-dev libwebp-dev libjxl-dev
+  # colour management (optional at build time: without it no conversion to sRGB)
+  liblcms2-dev
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
   # the JSON Lines of scripted runs, and the sharded-run test
@@ -17,7 +19,7 @@ packages=(
   # independent reference tools used by the tests
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   libimage-exiftool-perl
-  webp libheif-examples libavif-bin libjxl-tools
+  webp libheif-examples libavif-bin libjxl-tools colord-data
   # window tests and screenshots
   xvfb xauth x11-apps openbox xdotool
   # installing and packaging, and the tools that check the installed files

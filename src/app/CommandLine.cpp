@@ -68,7 +68,7 @@ bool NamesExistingPath(const std::string& argument)
 constexpr const char* kSwitchNames[] = {
     "/auto",   "/recursiv", "/copy",   "/dir",    "/height",  "/width",      "/quality", "/adapt",
     "/rotate", "/format",   "/colors", "/text",   "/threads", "/autoorient", "/strip",   "/keepdate",
-    "/maxmem", "/target",   "/out",    "/prefix", "/suffix",  "/exists",     "/maxkb",
+    "/maxmem", "/target",   "/out",    "/prefix", "/suffix",  "/exists",     "/maxkb",   "/srgb",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -90,6 +90,8 @@ void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadat
         choices.Strip = ReadFlagSwitch(p, name);
     if (name == "/keepdate")
         choices.KeepDate = ReadFlagSwitch(p, name);
+    if (name == "/srgb")
+        choices.Srgb = ReadFlagSwitch(p, name);
 }
 
 void ApplyOutputSwitch(const std::string& p, const std::string& name, TOutputChoices& output)
@@ -217,6 +219,7 @@ std::string HelpText()
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
+        "/srgb=[1|0]\t\tIn sRGB umrechnen",
         "/threads=[Zahl]\t\tGleichzeitig umgewandelte Bilder",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
         "/out=\"/home/anna/Ausgabe\"\tAusgabeverzeichnis",

@@ -22,6 +22,7 @@ struct TMetadataChoices {
     bool AutoOrient = true;  // "Nach EXIF-Ausrichtung drehen": stored sideways, shown upright
     bool Strip = false;      // "Metadaten entfernen": no Exif, XMP, IPTC or comment written
     bool KeepDate = false;   // "Dateidatum beibehalten": the result gets the source's times
+    bool Srgb = false;       // "In sRGB umrechnen": colours from the source's profile to sRGB
 
     bool operator==(const TMetadataChoices&) const = default;
 };

@@ -11,6 +11,7 @@
 #include "common/Exceptions.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/colour/SrgbConversion.h"
 #include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
 #include "picture/Orientation.h"
@@ -352,6 +353,10 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     // with it; the writer makes what they say about the picture true.
     const TSourceReport report = source.Metadata.source;
     target.Metadata = std::move(source.Metadata);
+    // After scaling, so that a thumbnail converts its own few pixels; before
+    // the depth change, whose palette must hold the converted colours.
+    if (settings.Metadata.Srgb)
+        ConvertToSrgb(target.MutableRaster(), target.Metadata);
     ChangeColorDepth(target, settings.ColorDepth);
     StampOverlay(overlay, target);
     if (preview != nullptr) {

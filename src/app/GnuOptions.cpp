@@ -32,6 +32,7 @@ enum TOptionId : int {
     oNoAutoOrient,
     oStrip,
     oKeepDate,
+    oSrgb,
     oOut,
     oPrefix,
     oSuffix,
@@ -72,6 +73,7 @@ const TOptionHelp kOptions[] = {
     {{"no-auto-orient", no_argument, nullptr, oNoAutoOrient}, "--no-auto-orient", "Nicht nach EXIF-Ausrichtung drehen"},
     {{"strip", no_argument, nullptr, oStrip}, "--strip", "Metadaten entfernen"},
     {{"keep-date", no_argument, nullptr, oKeepDate}, "--keep-date", "Dateidatum beibehalten"},
+    {{"srgb", no_argument, nullptr, oSrgb}, "--srgb", "In sRGB umrechnen"},
     {{"out", required_argument, nullptr, oOut}, "--out=VERZEICHNIS", "Ausgabeverzeichnis"},
     {{"prefix", required_argument, nullptr, oPrefix}, "--prefix=TEXT", "Namensvorsatz der Kopie (Standard: Neu_)"},
     {{"suffix", required_argument, nullptr, oSuffix}, "--suffix=TEXT", "Namenszusatz der Kopie"},
@@ -145,6 +147,7 @@ void ApplyOption(int id, const std::string& value, TScriptOptions& options)
     case oNoAutoOrient: s.Metadata.AutoOrient = false; break;
     case oStrip: s.Metadata.Strip = true; break;
     case oKeepDate: s.Metadata.KeepDate = true; break;
+    case oSrgb: s.Metadata.Srgb = true; break;
     case oOut: s.Output.Folder = value; break;
     case oPrefix: s.Output.Prefix = NameTextValue(value); break;
     case oSuffix: s.Output.Suffix = NameTextValue(value); break;

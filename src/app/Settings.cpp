@@ -82,6 +82,7 @@ void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& se
     s.Metadata.AutoOrient = store.ReadBool("autoorient", true);
     s.Metadata.Strip = store.ReadBool("strip", false);
     s.Metadata.KeepDate = store.ReadBool("keepdate", false);
+    s.Metadata.Srgb = store.ReadBool("srgb", false);
     ReadOutputChoices(store, s.Output);
 }
 
@@ -139,6 +140,7 @@ void SaveSettings(TSession& session, const std::string& storePath)
     store.WriteBool("autoorient", s.Metadata.AutoOrient);
     store.WriteBool("strip", s.Metadata.Strip);
     store.WriteBool("keepdate", s.Metadata.KeepDate);
+    store.WriteBool("srgb", s.Metadata.Srgb);
     store.WriteString("outdir", s.Output.Folder);
     store.WriteString("prefix", s.Output.Prefix);
     store.WriteString("suffix", s.Output.Suffix);

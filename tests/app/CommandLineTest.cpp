@@ -141,10 +141,10 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, TwentyNineLines)
+TEST(HelpText, ThirtyLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 28);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 29);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
@@ -177,10 +177,11 @@ TEST_F(CommandLineTest, MetadataSwitchesAreReadByTheirWholeName)
         const char* parameter;
         TMetadataChoices choices;
     } cases[] = {
-        {"/autoorient=0", {false, false, false}},
-        {"/AUTOORIENT", {true, false, false}},
-        {"/strip=1", {true, true, false}},
-        {"/keepdate", {true, false, true}},
+        {"/autoorient=0", {false, false, false, false}},
+        {"/AUTOORIENT", {true, false, false, false}},
+        {"/strip=1", {true, true, false, false}},
+        {"/keepdate", {true, false, true, false}},
+        {"/srgb=1", {true, false, false, true}},
     };
     for (const auto& c : cases) {
         frontEnd.settings.Metadata = {};

@@ -32,9 +32,9 @@ TEST(LongOptions, EachSetsItsSetting)
                     std::count(o.Settings.FileTypes.begin(), o.Settings.FileTypes.end(), true) == 2;
          }},
         {{"--text=(c) Anna"}, [](auto& o) { return o.Text == "(c) Anna" && o.Settings.TextEnabled; }},
-        {{"--no-auto-orient", "--strip", "--keep-date"},
+        {{"--no-auto-orient", "--strip", "--keep-date", "--srgb"},
          [](auto& o) {
-             return o.Settings.Metadata == TMetadataChoices{false, true, true};
+             return o.Settings.Metadata == TMetadataChoices{false, true, true, true};
          }},
         {{"--out=/srv/aus", "--prefix=", "--suffix=_k", "--exists=number", "--max-kb=300"},
          [](auto& o) {

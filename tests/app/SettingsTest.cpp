@@ -132,7 +132,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
     s.TextEnabled = true;
     s.TargetFormat = 10;
     s.ColorDepth = 6;
-    s.Metadata = {false, true, true};
+    s.Metadata = {false, true, true, true};
     s.Output = {"../Aus gabe", "", "_klein", etNumber, 480};
     frontEnd.settings = s;
     session.Preview = false;
@@ -145,7 +145,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "colordepth=6\ncopyright_text=(c) Hestrad\ncopyright_border=-10\ncopyright_align=5\n"
         "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
         "webp=0\nheic=0\navif=0\njxl=0\n"
-        "autoorient=0\nstrip=1\nkeepdate=1\n"
+        "autoorient=0\nstrip=1\nkeepdate=1\nsrgb=1\n"
         "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\n";
     EXPECT_EQ(ReadText(store), expected);
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -127,7 +128,7 @@ TEST_F(Upright, AJpegCopyKeepsDateAndPositionAndIsUpright)
               "2021:06:01 10:20:30\t48.1375\t1\tAm See\tAm See\tUrlaub\n");
 
     // Stripped: the picture turned all the same, nothing but the profile left.
-    frontEnd.settings.Metadata = {false, true, false};
+    frontEnd.settings.Metadata = {false, true, false, false};
     const std::string icc = dir.File("srgb.icc");
     Pillow("from PIL import ImageCms\nopen(" + Quote(icc) +
            ", 'wb').write(ImageCms.ImageCmsProfile("
@@ -158,5 +159,109 @@ TEST_F(Upright, KeepDateGivesTheSourcesTimesAsCopyAndInPlace)
         ASSERT_EQ(::stat(path.c_str(), &after), 0) << path;
         EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec) << copy;
         EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << copy;
+    }
+}
+
+// Saturated colours and greys, with an alpha ramp for the RGBA case, saved
+// as PNG with the profile given (or a damaged copy of it).
+const char* kMakeProfiled = R"(
+import sys
+from PIL import Image
+mode, profile = sys.argv[2], open(sys.argv[3], 'rb').read()
+if sys.argv[4] == 'damaged':
+    profile = profile[:200] + bytes(len(profile) - 200)
+img = Image.new(mode, (48, 32))
+for x in range(48):
+    for y in range(32):
+        rgb = [(250, 10, 10), (10, 240, 20), (20, 20, 250), (x * 5, x * 5, x * 5)][y // 8]
+        img.putpixel((x, y), rgb + ((x * 5 + 10,) if mode == 'RGBA' else ()))
+img.save(sys.argv[1], icc_profile=profile)
+)";
+
+// What LittleCMS makes of a picture with Pillow: relative colorimetric with
+// black point compensation, as the conversion asks for.
+const char* kSrgbReference = R"(
+import sys, io
+from PIL import Image, ImageCms
+img = Image.open(sys.argv[1])
+source = ImageCms.ImageCmsProfile(io.BytesIO(img.info['icc_profile']))
+flags = ImageCms.FLAGS['BLACKPOINTCOMPENSATION']
+converted = ImageCms.profileToProfile(img, source, ImageCms.createProfile('sRGB'), 1, flags=flags)
+converted.save(sys.argv[2])
+)";
+
+TEST_F(Upright, SrgbConvertsFromTheProfileAsLittleCmsDoes)
+{
+    const std::string adobe = "/usr/share/color/icc/colord/AdobeRGB1998.icc";
+    const std::string srgb = "/usr/share/color/icc/colord/sRGB.icc";
+    ASSERT_TRUE(std::filesystem::exists(adobe)) << "colord-data";
+    frontEnd.settings.Metadata.Srgb = true;
+    const struct {
+        const char* name;
+        const char* mode;
+        std::string profile;
+        const char* damage;
+        bool converted;
+    } cases[] = {
+        {"adobe.png", "RGB", adobe, "whole", true},
+        {"adobe-alpha.png", "RGBA", adobe, "whole", true},
+        {"srgb.png", "RGB", srgb, "whole", false},
+        {"damaged.png", "RGB", adobe, "damaged", false},
+    };
+    for (const auto& c : cases) {
+        const std::string source = dir.File(c.name);
+        ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kMakeProfiled) + " " + Quote(source) + " " + c.mode + " " +
+                             Quote(c.profile) + " " + c.damage)
+                      .status,
+                  0);
+        const std::string reference = source + ".ref.png";
+        if (c.converted)
+            ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kSrgbReference) + " " + Quote(source) + " " +
+                                 Quote(reference))
+                          .status,
+                      0);
+        const std::string result = Convert(source, 8);
+        const RgbaPicture got = DecodeRgbaWithPillow(result);
+        const RgbaPicture want = DecodeRgbaWithPillow(c.converted ? reference : source);
+        ASSERT_EQ(got.rgba.size(), want.rgba.size()) << c.name;
+        int largest = 0;
+        for (size_t i = 0; i < got.rgba.size(); ++i)
+            largest = std::max(largest, std::abs(int(got.rgba[i]) - int(want.rgba[i])));
+        EXPECT_LE(largest, c.converted ? 4 : 0) << c.name;
+        // Converted: no profile but the sRGB chunk; untouched: the profile kept.
+        const auto profileOf = [](const std::string& path) {
+            return RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(path)).output;
+        };
+        EXPECT_EQ(profileOf(result), c.converted ? "" : profileOf(source)) << c.name;
+        EXPECT_EQ(Exiftool("-PNG:SRGBRendering", result), c.converted ? "1\n" : "-\n") << c.name;
+    }
+}
+
+// The resolution a source states reaches a JPEG's JFIF header and a PNG's
+// pHYs chunk; a source stating none gives neither one.
+TEST_F(Upright, TheSourcesResolutionIsKept)
+{
+    const struct {
+        const char* name;
+        const char* save;  // Pillow's arguments
+        const char* dpi;   // as Pillow reads it from the results
+    } cases[] = {
+        {"jfif.jpg", "dpi=(300, 300)", "(300, 300)"},
+        {"phys.png", "dpi=(150, 96)", "(150, 96)"},
+        {"tiff.tif", "dpi=(200, 200)", "(200, 200)"},
+        {"none.png", "", "None"},
+    };
+    for (const auto& c : cases) {
+        const std::string source = dir.File(c.name);
+        Pillow("Image.new('RGB', (20, 10), (90, 120, 30)).save(" + Quote(source) + (*c.save ? ", " : "") + c.save +
+               ")");
+        for (const int32_t format : {4, 8}) {
+            const std::string result = Convert(source, format);
+            const CommandResult dpi = RunCommand(
+                "/usr/bin/python3 -c \"import sys; from PIL import Image; d = Image.open(sys.argv[1]).info.get('dpi'); "
+                "print(tuple(round(v) for v in d) if d else None)\" " +
+                Quote(result));
+            EXPECT_EQ(dpi.output, std::string(c.dpi) + "\n") << c.name << " as " << format;
+        }
     }
 }

@@ -15,11 +15,11 @@ check_installed_program() {
   [ "$("$program" --version)" = "Corvalin 2.3" ] || fail "--version"
   local help
   help=$("$program" --help) || fail "--help exit status"
-  [ "$(printf '%s\n' "$help" | grep -c '^  --')" -eq 26 ] || fail "--help does not list the 26 long options"
+  [ "$(printf '%s\n' "$help" | grep -c '^  --')" -eq 27 ] || fail "--help does not list the 27 long options"
   [ "$(printf '%s\n' "$help" | head -1)" = "Aufruf: corvalin [OPTION]... [DATEI|VERZEICHNIS]..." ] \
       || fail "--help first line"
   [ "$("$program" -h)" = "$help" ] || fail "-h differs from --help"
-  [ "$("$program" /? | wc -l)" -eq 29 ] || fail "/? is not the 29 switch help lines"
+  [ "$("$program" /? | wc -l)" -eq 30 ] || fail "/? is not the 30 switch help lines"
 
   # A batch as a script runs it: every picture of the folder, copies 12 wide.
   mkdir -p "$work/pictures/sub"

@@ -138,23 +138,31 @@ TEST_F(TiffReader, GreyAndPalettePictures)
         {"white4.tif", "-colorspace Gray -depth 4 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf4bit},
         {"white8.tif", "-colorspace Gray -depth 8 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf8bit},
         {"white16.tif", "-colorspace Gray -depth 16 -define tiff:photometric=min-is-white -compress None", TPixelFormat::pf8bit},
-        {"grey-alpha.tif", "-colorspace Gray -alpha set -channel A -evaluate set 50% +channel -depth 8 -compress None", TPixelFormat::pf8bit},
         {"palette8.tif", "-colors 200 -type Palette -compress LZW", TPixelFormat::pf8bit},
         {"palette4.tif", "-colors 16 -type Palette -depth 4 -compress None", TPixelFormat::pf4bit},
         {"palette1.tif", "-colors 2 -type Palette -depth 1 -compress None", TPixelFormat::pf1bit}};
     for (const auto& c : cases) {
         const std::string path = ImageMagickFile(c.name, c.options);
-        // The grey with alpha file is compared without its alpha.
-        if (std::string(c.name) == "grey-alpha.tif") {
-            TBitmapEx picture;
-            picture.LoadFromFileEx(path);
-            EXPECT_EQ(picture.PixelFormat(), c.format);
-            ImageMagick(Quote(path) + " -alpha off " + Quote(dir.File("grey-noalpha.tif")));
-            const RgbPicture expected = DecodeWithImageMagick(dir.File("grey-noalpha.tif"));
-            EXPECT_EQ(ReadRasterPixel(*picture.Raster(), 3, 4) & 0xFF, expected.At(3, 4) & 0xFF);
-            continue;
-        }
         ExpectLikeImageMagick(path, c.format, 0);
+    }
+    // Grey with alpha, unassociated or associated, at 8 and 16 bits, keeps
+    // its alpha in a 32-bit picture.
+    for (const char* options : {"-depth 8 -compress None", "-depth 16 -compress Zip",
+                                "-depth 8 -define tiff:alpha=associated -compress None"}) {
+        const std::string path = ImageMagickFile("grey-alpha.tif", std::string("-colorspace Gray -alpha set -channel A "
+                                                                               "-fx 'i/w' +channel ") + options);
+        TBitmapEx picture;
+        picture.LoadFromFileEx(path);
+        ASSERT_EQ(picture.PixelFormat(), TPixelFormat::pf32bit) << options;
+        EXPECT_TRUE(picture.Raster()->hasAlpha) << options;
+        const RgbaPicture expected = DecodeRgbaWithImageMagick(path);
+        for (const int x : {0, 3, 8}) {
+            const uint8_t* got = picture.ScanLine(4) + 4 * x;
+            const uint8_t* want = expected.At(x, 4);
+            EXPECT_NEAR(got[3], want[3], 1) << options << " alpha at " << x;
+            if (want[3] >= 32)
+                EXPECT_NEAR(got[0], want[2], 2) << options << " grey at " << x;
+        }
     }
     // A 2-bit palette keeps its indexes in a 4-bit picture.
     ExpectLikeImageMagick(ImageMagickFile("p2.tif", "-colors 4 -type Palette -depth 2 -compress None"),

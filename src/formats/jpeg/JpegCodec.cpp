@@ -251,7 +251,8 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
     return raster;
 }
 
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers)
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers,
+                                const TJpegDensity& density)
 {
     if (raster.width == 0 || raster.height == 0)
         return {};
@@ -263,7 +264,7 @@ std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<co
     cinfo.image_height = JDIMENSION(raster.height);
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_EXT_BGR;
-    encoder.Start(quality);
+    encoder.Start(quality, density);
     for (const TJpegMarker& marker : markers)
         encoder.WriteMarker(marker.code, marker.bytes);
     WriteRows(encoder, raster);

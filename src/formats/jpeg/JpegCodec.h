@@ -36,8 +36,9 @@ TJpegHeader ReadJpegHeader(std::span<const uint8_t> data);
 std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowRequest& rows = {},
                                     TSourceReport* report = nullptr);
 
-// Encodes the raster, whatever its layout, as a baseline JFIF file; the
-// markers follow the JFIF header.
-std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers = {});
+// Encodes the raster, whatever its layout, as a baseline JFIF file with the
+// density in its header; the markers follow the JFIF header.
+std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality,
+                                std::span<const TJpegMarker> markers = {}, const TJpegDensity& density = {});
 
 }  // namespace corvalin

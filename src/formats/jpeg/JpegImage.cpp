@@ -75,7 +75,8 @@ void TJPEGImage::SaveToStream(TStream& stream)
         auto data = std::make_shared<TJPEGData>();
         std::optional<TRaster> flattened;
         data->bytes = EncodeJpeg(WithoutAlpha(*bitmap_.Raster(), flattened), quality_,
-                                 JpegMarkersFor(metadata_, bitmap_.Width(), bitmap_.Height()));
+                                 JpegMarkersFor(metadata_, bitmap_.Width(), bitmap_.Height()),
+                                 JpegDensityFor(metadata_));
         data->header = {bitmap_.Width(), bitmap_.Height(), false, false};
         data_ = std::move(data);
     }

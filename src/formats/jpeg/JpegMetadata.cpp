@@ -1,6 +1,7 @@
 #include "formats/jpeg/JpegMetadata.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string_view>
 
@@ -302,6 +303,16 @@ TPictureMetadata ReadJpegMetadata(std::span<const uint8_t> file)
         // Damaged or cut short: keep what came before.
     }
     return reader.Result();
+}
+
+TJpegDensity JpegDensityFor(const TPictureMetadata& metadata)
+{
+    const double x = std::round(metadata.xPixelsPerInch);
+    const double y = std::round(metadata.yPixelsPerInch);
+    constexpr double kLargest = 65535;
+    if (!(x >= 1 && x <= kLargest && y >= 1 && y <= kLargest))
+        return {};
+    return {1, uint16_t(x), uint16_t(y)};
 }
 
 std::vector<TJpegMarker> JpegMarkersFor(const TPictureMetadata& metadata, int32_t width,

@@ -19,6 +19,18 @@ namespace corvalin {
 // throws for bad data: whether the picture can be read is libjpeg's to say.
 TPictureMetadata ReadJpegMetadata(std::span<const uint8_t> file);
 
+// The JFIF header's density: unit 0 gives only the pixels' aspect ratio
+// (1:1 when nothing is known), unit 1 dots per inch.
+struct TJpegDensity {
+    uint8_t unit = 0;
+    uint16_t x = 1;
+    uint16_t y = 1;
+};
+
+// The density of the metadata's resolution in whole dots per inch, or the
+// plain 1:1 aspect when it states none the header can hold.
+TJpegDensity JpegDensityFor(const TPictureMetadata& metadata);
+
 // One segment for the encoder to write after the JFIF header.
 struct TJpegMarker {
     int code = 0;

@@ -97,9 +97,9 @@ void TJpegEncoder::Fail() const
     Throw(*corvalin_jpeg_encoder_failure(session_));
 }
 
-void TJpegEncoder::Start(int quality)
+void TJpegEncoder::Start(int quality, const TJpegDensity& density)
 {
-    if (!corvalin_jpeg_encoder_start(session_, quality))
+    if (!corvalin_jpeg_encoder_start(session_, quality, density.unit, density.x, density.y))
         Fail();
 }
 

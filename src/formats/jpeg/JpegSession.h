@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/Exceptions.h"
+#include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegShim.h"
 
 namespace corvalin {
@@ -65,8 +66,9 @@ public:
     // Set size, components and colour space here before Start.
     jpeg_compress_struct& Info() { return *corvalin_jpeg_encoder_info(session_); }
 
-    // libjpeg's defaults and baseline tables of the quality; writes the headers.
-    void Start(int quality);
+    // libjpeg's defaults, baseline tables of the quality and the density;
+    // writes the headers.
+    void Start(int quality, const TJpegDensity& density);
     // A marker segment after the headers Start wrote, before the first rows.
     void WriteMarker(int marker, std::span<const uint8_t> bytes);
     void WriteRows(JSAMPARRAY rows, unsigned count);

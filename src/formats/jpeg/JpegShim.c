@@ -310,12 +310,16 @@ const CorvalinJpegFailure* corvalin_jpeg_encoder_failure(const CorvalinJpegEncod
     return &encoder->err.failure;
 }
 
-int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality)
+int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality, uint8_t densityUnit,
+                                uint16_t xDensity, uint16_t yDensity)
 {
     if (setjmp(encoder->err.exit))
         return 0;
     jpeg_set_defaults(&encoder->cinfo);
     jpeg_set_quality(&encoder->cinfo, quality, TRUE);
+    encoder->cinfo.density_unit = densityUnit;
+    encoder->cinfo.X_density = xDensity;
+    encoder->cinfo.Y_density = yDensity;
     jpeg_start_compress(&encoder->cinfo, TRUE);
     return 1;
 }

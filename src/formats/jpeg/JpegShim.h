@@ -82,8 +82,10 @@ struct jpeg_compress_struct* corvalin_jpeg_encoder_info(CorvalinJpegEncoder* enc
 const CorvalinJpegFailure* corvalin_jpeg_encoder_failure(const CorvalinJpegEncoder* encoder);
 
 /* Applies libjpeg's defaults for the input colour space, the quality (1..100)
- * as baseline tables, and writes the headers. Returns 1, or 0 on failure. */
-int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality);
+ * as baseline tables and the JFIF density (unit 0: an aspect ratio, 1: dots
+ * per inch), and writes the headers. Returns 1, or 0 on failure. */
+int corvalin_jpeg_encoder_start(CorvalinJpegEncoder* encoder, int quality, uint8_t densityUnit,
+                                uint16_t xDensity, uint16_t yDensity);
 /* Writes one marker segment of `size` (at most 65533) bytes; only between
  * corvalin_jpeg_encoder_start and the first rows. Returns 1, or 0 on failure. */
 int corvalin_jpeg_encoder_write_marker(CorvalinJpegEncoder* encoder, int marker,

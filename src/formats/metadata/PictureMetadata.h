@@ -52,6 +52,9 @@ struct TPictureMetadata {
     std::vector<uint8_t> photoshop;
     // The whole colour profile.
     std::vector<uint8_t> iccProfile;
+    // The pixels were brought to sRGB from the profile they had: a PNG says
+    // so with its sRGB chunk.
+    bool isSrgb = false;
     // The sizes an icon source held, largest first; the icon writer writes
     // the picture back at each of them that fits.
     std::vector<TIconSize> iconSizes;

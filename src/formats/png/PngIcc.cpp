@@ -14,6 +14,8 @@ namespace corvalin {
 namespace {
 
 constexpr TChunkType kiCCP = MakeChunkType("iCCP");
+constexpr TChunkType ksRGB = MakeChunkType("sRGB");
+constexpr uint8_t kRelativeColorimetric = 1;
 // The keyword names the profile for people; 1 to 79 Latin-1 characters.
 constexpr std::string_view kKeyword = "ICC profile";
 constexpr size_t kMaxKeyword = 79;
@@ -47,6 +49,14 @@ void AddIccProfile(TPNGImage& png, std::span<const uint8_t> profile)
     chunk->Data.push_back(kDeflate);
     const std::vector<uint8_t> packed = DeflateWhole(profile, png.CompressionLevel);
     chunk->Data.insert(chunk->Data.end(), packed.begin(), packed.end());
+    png.InsertAfterHeader(std::move(chunk));
+}
+
+void AddSrgbChunk(TPNGImage& png)
+{
+    auto chunk = std::make_unique<TChunk>(png);
+    chunk->Type = ksRGB;
+    chunk->Data = {kRelativeColorimetric};
     png.InsertAfterHeader(std::move(chunk));
 }
 

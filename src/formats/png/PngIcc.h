@@ -19,4 +19,8 @@ std::vector<uint8_t> ReadIccProfile(const TPNGImage& png);
 // written: every picture Corvalin writes as PNG holds RGB colours.
 void AddIccProfile(TPNGImage& png, std::span<const uint8_t> profile);
 
+// Puts an sRGB chunk behind the header: the pixels are sRGB colours, to be
+// shown with the relative colorimetric intent they were converted with.
+void AddSrgbChunk(TPNGImage& png);
+
 }  // namespace corvalin

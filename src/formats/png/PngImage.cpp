@@ -6,6 +6,7 @@
 #include "formats/png/PngErrors.h"
 #include "formats/png/PngExif.h"
 #include "formats/png/PngIcc.h"
+#include "formats/png/PngResolution.h"
 #include "formats/png/PngIdat.h"
 #include "common/ByteCursor.h"
 #include "common/FileIO.h"
@@ -417,6 +418,7 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     metadata.iccProfile = std::move(profile);
     metadata.source.bitsPerSample = png.Header().BitDepth;
     metadata.exif = std::move(exif);
+    ReadResolution(png, metadata);
     return 1;
 }
 
@@ -429,6 +431,10 @@ void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,
         AddExifBlock(png, metadata.exif);
     if (!metadata.iccProfile.empty() && !png.Chunks().empty())
         AddIccProfile(png, metadata.iccProfile);
+    else if (metadata.isSrgb && !png.Chunks().empty())
+        AddSrgbChunk(png);
+    if (!png.Chunks().empty())
+        AddResolution(png, metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { png.SaveToStream(file); });
 }
 

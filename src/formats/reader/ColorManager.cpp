@@ -226,8 +226,10 @@ TPixelFormat TColorManager::TargetPixelFormat() const
 
 void TColorManager::ChooseConverter()
 {
-    const bool sourceIndexed = IsIndexedFamily(sourceScheme_);
     const bool targetIndexed = targetScheme_ == TColorScheme::csIndexed || targetScheme_ == TColorScheme::csG;
+    // Grey with alpha keeps its alpha only in a colour target.
+    const bool sourceIndexed =
+        IsIndexedFamily(sourceScheme_) && !(sourceScheme_ == TColorScheme::csGA && !targetIndexed);
     if (sourceIndexed != targetIndexed)
         throw EColorConversionError(kIndexedMix);
     const int s = sourceBits_, t = targetBits_;
@@ -366,6 +368,11 @@ void TColorManager::ConvertColourRow(const uint8_t* p, uint8_t mask, size_t coun
             q[out.a] = a;
     };
     switch (sourceScheme_) {
+    case TColorScheme::csGA:
+        for (size_t i = 0; i < count; ++i, p += n)
+            if (Selected(mask, i))
+                put(i, p[0], p[0], p[0], p[1]);
+        return;
     case TColorScheme::csRGB: case TColorScheme::csRGBA:
         if (n == 3 && out.stride == 3 && out.r == 2 && mask == 0xFF) {
             for (size_t i = 0; i < count; ++i, p += 3, target += 3) {

@@ -194,7 +194,17 @@ void TTIFFGraphic::SetupColorManager()
     uint8_t samples = p.SamplesPerPixel, targetSamples = 3;
     uint32_t options = p.Has(ioBigEndian) ? uint32_t(coNeedByteSwap) : 0u;
     switch (source) {
-    case TColorScheme::csIndexed: case TColorScheme::csG:
+    case TColorScheme::csG:
+        // Grey with its alpha as the second sample becomes a picture with
+        // alpha; any other second sample is left out, as for a palette.
+        if (GreyWithAlpha()) {
+            source = TColorScheme::csGA;
+            target = TColorScheme::csBGRA;
+            targetSamples = 4;
+            break;
+        }
+        [[fallthrough]];
+    case TColorScheme::csIndexed:
         target = source;
         targetSamples = 1;
         // A second sample (alpha or anything else) is left out; in
@@ -436,15 +446,27 @@ void TTIFFGraphic::ReadBlocks(std::span<const uint8_t> file)
     }
 }
 
-// The fourth sample of an RGB picture is alpha when the file says so: as
-// it is when unassociated (2), divided out of the colours when associated
+// Whether the picture is grey (black is zero) with one extra sample that is
+// alpha, interleaved at 8 or 16 bits.
+bool TTIFFGraphic::GreyWithAlpha() const
+{
+    const TImageProperties& p = properties_;
+    const std::vector<uint32_t> extra = directory_->Values(ttExtraSamples);
+    return p.ColorScheme == TColorScheme::csG && extras_.Photometric == 1 && p.SamplesPerPixel == 2 &&
+           p.PlanarConfig != 2 && (p.BitsPerSample == 8 || p.BitsPerSample == 16) && extra.size() == 1 &&
+           (extra[0] == 1 || extra[0] == 2) && p.Compression != TCompressionType::ctJPEG;
+}
+
+// The last sample of a grey or RGB picture is alpha when the file says so:
+// as it is when unassociated (2), divided out of the colours when associated
 // (1). Anything else, or a count of extra samples that does not fit, leaves
 // the picture opaque.
 void TTIFFGraphic::KeepAlpha()
 {
     const std::vector<uint32_t> extra = directory_->Values(ttExtraSamples);
+    const size_t colours = properties_.ColorScheme == TColorScheme::csG ? 1 : 3;
     if (colorManager_.TargetColorScheme() != TColorScheme::csBGRA || extra.empty() ||
-        extra.size() + 3 != properties_.SamplesPerPixel || (extra[0] != 1 && extra[0] != 2))
+        extra.size() + colours != properties_.SamplesPerPixel || (extra[0] != 1 && extra[0] != 2))
         return;
     TRaster& raster = MutableRaster();
     MarkAlphaWhenTransparent(raster);

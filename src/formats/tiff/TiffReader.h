@@ -46,6 +46,7 @@ private:
     void SetupColorManager();
     void SetupPalette();
     void ReadBlocks(std::span<const uint8_t> file);
+    bool GreyWithAlpha() const;
     void KeepAlpha();
     uint64_t DeclaredBytes() const;
     uint64_t FillableBytes(size_t fileSize) const;

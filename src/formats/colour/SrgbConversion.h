@@ -1,0 +1,19 @@
+// Bringing a picture's colours from the profile it carries to sRGB, for
+// viewers and web pages that ignore profiles.
+#pragma once
+
+namespace corvalin {
+
+struct TRaster;
+struct TPictureMetadata;
+
+// Converts the pixels of a 24-bit or 32-bit raster (alpha kept) from
+// metadata's RGB colour profile to sRGB with LittleCMS: relative
+// colorimetric, black point compensated, 8 bits. The metadata then holds no
+// profile and says its pixels are sRGB. A picture without a profile, with an
+// sRGB one, with a profile LittleCMS refuses or one that is not RGB, or of
+// another layout, stays as it is. Returns whether it converted. Throws
+// EInvalidOperation when this build has no LittleCMS.
+bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata);
+
+}  // namespace corvalin
