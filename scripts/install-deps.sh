@@ -14,6 +14,8 @@ packages=(
   liblcms2-dev
   # tests, sanitizers and fuzzing
   libgtest-dev clang libclang-rt-14-dev
+  # the JSON Lines of scripted runs, and the sharded-run test
+  nlohmann-json3-dev parallel
   # independent reference tools used by the tests
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   libimage-exiftool-perl

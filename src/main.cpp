@@ -1,5 +1,5 @@
-// Corvalin's program start: the desktop windows when a display exists, and a
-// run without windows otherwise.
+// Corvalin's program start: a script's run for the long options, the desktop
+// windows when a display exists, and a run without windows otherwise.
 
 #include <algorithm>
 #include <csignal>
@@ -11,6 +11,8 @@
 
 #include "app/CommandLine.h"
 #include "app/ConsoleFrontEnd.h"
+#include "app/GnuOptions.h"
+#include "app/ScriptRun.h"
 #include "app/Session.h"
 #include "app/Settings.h"
 
@@ -33,14 +35,12 @@ bool HaveDisplay()
 #endif
 
 // The options every Linux program answers, with or without a display, before
-// anything else happens. The help is the switches' own help text.
+// anything else happens.
 std::optional<int> AnswerLinuxOption(const std::vector<std::string>& arguments)
 {
     for (const std::string& argument : arguments) {
         if (argument == "--help" || argument == "-h") {
-            std::string text = corvalin::HelpText();
-            std::replace(text.begin(), text.end(), '\r', '\n');
-            std::printf("%s\n", text.c_str());
+            std::fputs(corvalin::LongOptionsHelp().c_str(), stdout);
             return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
         }
         if (argument == "--version") {
@@ -93,6 +93,11 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (const std::optional<int> status = AnswerLinuxOption(arguments))
         return *status;
+    // The long options are for shells and scripts: never a window.
+    if (corvalin::UsesLongOptions(arguments)) {
+        std::signal(SIGPIPE, SIG_IGN);
+        return corvalin::RunScript(arguments);
+    }
 #ifdef CORVALIN_WITH_GUI
     if (HaveDisplay())
         return corvalin::RunDesktop(argc, argv);

@@ -1,5 +1,7 @@
 #include "app/BatchRun.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -59,6 +61,15 @@ std::set<std::string> TouchedFiles(const std::string& path, const TConversionSet
     if (settings.TargetFormat >= 1 && settings.TargetFormat <= kFormatCount)
         names.insert(FileIdentity(TargetName(kept, settings.TargetFormat)));
     return names;
+}
+
+// A source a script named must be there: a name that finds nothing is a
+// failure, not a file converted to nothing.
+void CheckNamedSource(const TSession& session, const std::string& source)
+{
+    struct stat info {};
+    if (session.NamedSources.contains(source) && (::stat(source.c_str(), &info) != 0 || !S_ISREG(info.st_mode)))
+        throw EInOutError("Die Datei \"" + source + "\" existiert nicht oder ist keine Datei");
 }
 
 bool Intersect(const std::set<std::string>& a, const std::set<std::string>& b)
@@ -154,7 +165,7 @@ private:
             if (!frontEnd_.ProgressVisible())
                 return false;
             ReportFinished();
-            const TConversionSettings now = frontEnd_.CurrentSettings();
+            const TConversionSettings now = SettingsForSource(session_, frontEnd_.CurrentSettings(), path);
             if (!settings || !(*settings == now)) {
                 settings = now;
                 touches = TouchedFiles(path, now);
@@ -166,6 +177,7 @@ private:
 
         TStartedFile file{path, 0, std::move(touches), std::nullopt, {}};
         try {
+            CheckNamedSource(session_, path);
             file.before = GetFileSizeOf(path);
             CheckedAdd(totals_.bytesBefore, file.before);
         } catch (const std::exception& error) {
@@ -227,13 +239,33 @@ private:
                 CheckedAdd(totals_.bytesAfter, result.after);
                 CheckedAdd(totals_.converted, int32_t(1));
                 frontEnd_.AddFileResultLine(ResultLine(path, file.before, result), path, "");
+                frontEnd_.ReportFile(FileReport(file, result, path));
                 return;
             } catch (const std::exception& error) {
                 result.reason = ReasonOf(error);
             }
         }
         ++totals_.failed;
+        result.failed = true;
         frontEnd_.AddFileResultLine(FailureLine(path), path, result.reason);
+        frontEnd_.ReportFile(FileReport(file, result, path));
+    }
+
+    static TFileReport FileReport(const TStartedFile& file, const TFileResult& result, const std::string& path)
+    {
+        TFileReport report{file.path,   path,         TFileReport::Converted, "",
+                           file.before, result.after, result.outcome.Width,   result.outcome.Height};
+        if (result.failed) {
+            report.Status = TFileReport::Failed;
+            report.Reason = result.reason;
+            report.BytesAfter = 0;
+            report.Width = report.Height = 0;
+            if (path == file.path)
+                report.Target.clear();
+        } else if (result.outcome.Skipped) {
+            report.Status = TFileReport::Skipped;
+        }
+        return report;
     }
 
     // Short enough that the windows repaint and react at once.
@@ -289,15 +321,17 @@ std::vector<std::string> TickedEntries(TFrontEnd& frontEnd)
 // Why settings contradict themselves for these sources: a name text that is
 // none, or a copy (or a result for an output folder) that would land on its
 // own source.
-std::optional<std::string> Contradiction(const TConversionSettings& settings, const std::vector<std::string>& sources)
+std::optional<std::string> Contradiction(const TSession& session, const TConversionSettings& settings,
+                                         const std::vector<std::string>& sources)
 {
     if (!IsNameText(settings.Output.Prefix) || !IsNameText(settings.Output.Suffix))
         return std::string(kNameTextRule);
     if (ConvertsInPlace(settings))
         return std::nullopt;
     for (const std::string& source : sources) {
-        const std::optional<int> format = ResultFormat(source, settings);
-        if (format && FileIdentity(TargetName(KeptName(source, settings), *format)) == FileIdentity(source))
+        const TConversionSettings own = SettingsForSource(session, settings, source);
+        const std::optional<int> format = ResultFormat(source, own);
+        if (format && FileIdentity(TargetName(KeptName(source, own), *format)) == FileIdentity(source))
             return "Das Ergebnis von \"" + source + "\" würde die Datei selbst ersetzen; es wird nichts umgewandelt.";
     }
     return std::nullopt;
@@ -310,7 +344,7 @@ bool RefuseRun(TSession& session, const std::vector<std::string>& ticked)
     session.RunRefused = false;
     session.OutputFolderUnusable = false;
     const TConversionSettings settings = session.FrontEnd().CurrentSettings();
-    if (const std::optional<std::string> contradiction = Contradiction(settings, ticked)) {
+    if (const std::optional<std::string> contradiction = Contradiction(session, settings, ticked)) {
         session.RunRefused = true;
         session.FrontEnd().ShowMessage(*contradiction);
     } else if (const std::optional<std::string> problem = OutputFolderProblem(settings.Output.Folder)) {
@@ -335,6 +369,13 @@ void WriteSummary(TFrontEnd& frontEnd, const TRunTotals& totals)
 }
 
 }  // namespace
+
+TConversionSettings SettingsForSource(const TSession& session, TConversionSettings settings, const std::string& source)
+{
+    if (const auto named = session.NamedSources.find(source); named != session.NamedSources.end())
+        settings.Directory = named->second;
+    return settings;
+}
 
 std::string SearchLine(const std::string& folderText, const std::string& mask)
 {

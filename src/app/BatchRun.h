@@ -24,6 +24,10 @@ void btnConvertClick(TSession& session);
 // AutoConvert it asks the program to end.
 void RunConversion(TSession& session);
 
+// The settings one source is converted with: in a script's run each named
+// source keeps its tree below its own folder (the session's NamedSources).
+TConversionSettings SettingsForSource(const TSession& session, TConversionSettings settings, const std::string& source);
+
 // Texts of the result list.
 inline constexpr const char* kSeparatorLine =
     "___________________________________________________________";

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include "app/OpenWith.h"
 #include "app/OutputNames.h"
 #include "app/Presets.h"
+#include "app/OptionValues.h"
 #include "app/SettingsStore.h"
 #include "common/Exceptions.h"
 #include "common/Tools.h"
@@ -20,9 +23,6 @@
 namespace corvalin {
 
 namespace {
-
-// More threads than this only cost memory.
-constexpr int32_t kMaxThreadsSwitch = 256;
 
 std::string WithoutQuotationMarks(std::string text)
 {
@@ -43,11 +43,30 @@ size_t ValuePosition(const std::string& parameter, const std::string& switchName
     return position;
 }
 
+// The number switches ignore a number outside their range, as they always
+// have; a value that is no number at all is a typo and refused.
+int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum, int32_t maximum,
+                        int32_t current)
+{
+    const std::string value = ReadTextSwitch(parameter, switchName);
+    if (!IsWholeNumberText(value))
+        throw EConvertError("\"" + value + "\" ist keine Zahl für " + switchName);
+    return ReadNumberSwitch(parameter, switchName, minimum, maximum, current);
+}
+
 // The index switches count their control's entries from 1.
 int32_t ReadIndexSwitch(const std::string& parameter, const std::string& switchName,
                         int32_t entries, int32_t currentIndex)
 {
-    return ReadNumberSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+    return ReadRangeSwitch(parameter, switchName, 1, entries, currentIndex + 1) - 1;
+}
+
+// Whether anything has this name: a file or folder named in the command
+// line is a path, never a switch.
+bool NamesExistingPath(const std::string& argument)
+{
+    struct stat info {};
+    return ::stat(argument.c_str(), &info) == 0;
 }
 
 constexpr const char* kSwitchNames[] = {
@@ -69,26 +88,11 @@ std::string SwitchOf(const std::string& parameter)
     return found;
 }
 
-// "/target=EXT" names the target by an extension, "/target=keep" keeps
-// each picture's format.
-int32_t ReadTargetSwitch(const std::string& parameter)
-{
-    const std::string value = ReadTextSwitch(parameter, "/target");
-    if (const std::optional<int32_t> target = TargetFormatOfExtension(value))
-        return *target;
-    throw EConvertError("\"" + value + "\" ist kein bekanntes Zielformat");
-}
-
 // A stamp number out of its range is refused rather than ignored: the run
 // would otherwise stamp every picture other than asked.
 int32_t ReadRangeSwitch(const std::string& parameter, const std::string& switchName, int32_t minimum, int32_t maximum)
 {
-    const std::string text = ReadTextSwitch(parameter, switchName);
-    const std::optional<int32_t> value = ParseInteger(text);
-    if (!value || *value < minimum || *value > maximum)
-        throw EConvertError(FormatText("\"%s\" liegt nicht zwischen %s und %s",
-                                       {text, std::to_string(minimum), std::to_string(maximum)}));
-    return *value;
+    return NumberValue(ReadTextSwitch(parameter, switchName), switchName, minimum, maximum);
 }
 
 // The stamp's switches; a logo ticks "Text einfügen" as a text does.
@@ -123,52 +127,18 @@ void ApplyMetadataSwitch(const std::string& p, const std::string& name, TMetadat
         choices.Srgb = ReadFlagSwitch(p, name);
 }
 
-// A copy's prefix or suffix: a text that would reach into another folder
-// or hold a control character is refused.
-std::string ReadNameSwitch(const std::string& parameter, const std::string& switchName)
-{
-    const std::string value = ReadTextSwitch(parameter, switchName);
-    if (!IsNameText(value))
-        throw EConvertError(kNameTextRule);
-    return value;
-}
-
-// "/exists=replace|skip|number", in any case.
-int32_t ReadExistingSwitch(const std::string& parameter)
-{
-    static const char* const words[] = {"replace", "skip", "number"};
-    const std::string value = ReadTextSwitch(parameter, "/exists");
-    for (int32_t choice = etReplace; choice <= etNumber; ++choice)
-        if (value.size() == std::string_view(words[choice]).size() && StartsWithText(value, words[choice]))
-            return choice;
-    throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /exists");
-}
-
-// Unlike the older number switches, a value that is no size is refused: a
-// limit silently not applied would be found out only by the files.
-int32_t ReadKilobyteSwitch(const std::string& parameter)
-{
-    // Any file this program writes is smaller than 2 GB.
-    constexpr int32_t kMaxKilobytes = 2097151;
-    const std::string value = ReadTextSwitch(parameter, "/maxkb");
-    const std::optional<int32_t> kilobytes = ParseInteger(value);
-    if (!kilobytes || *kilobytes < 0 || *kilobytes > kMaxKilobytes)
-        throw EConvertError("\"" + value + "\" ist kein gültiger Wert für /maxkb");
-    return *kilobytes;
-}
-
 void ApplyOutputSwitch(const std::string& p, const std::string& name, TOutputChoices& output)
 {
     if (name == "/out")
         output.Folder = ReadTextSwitch(p, "/out");
     if (name == "/prefix")
-        output.Prefix = ReadNameSwitch(p, "/prefix");
+        output.Prefix = NameTextValue(ReadTextSwitch(p, "/prefix"));
     if (name == "/suffix")
-        output.Suffix = ReadNameSwitch(p, "/suffix");
+        output.Suffix = NameTextValue(ReadTextSwitch(p, "/suffix"));
     if (name == "/exists")
-        output.Existing = ReadExistingSwitch(p);
+        output.Existing = ExistingTargetValue(ReadTextSwitch(p, "/exists"), "/exists");
     if (name == "/maxkb")
-        output.MaxKilobytes = ReadKilobyteSwitch(p);
+        output.MaxKilobytes = KilobyteValue(ReadTextSwitch(p, "/maxkb"), "/maxkb");
 }
 
 void ApplyParameter(TSession& session, const std::string& p)
@@ -177,15 +147,18 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (IsHelpSwitch(p)) {
         frontEnd.ShowHelp(HelpText());
         frontEnd.RequestQuit();
+        return;
     }
     const std::string name = SwitchOf(p);
+    // A mistyped switch ("/kopie=1") silently ignored could turn copies off.
+    if (name.empty() && (p.starts_with('/') || p.starts_with('-')))
+        throw EConvertError("Unbekannter Schalter");
     if (name == "/auto")
         session.AutoConvert = ReadFlagSwitch(p, "/auto");
     if (name == "/threads")
-        session.Threads = ReadNumberSwitch(p, "/threads", 1, kMaxThreadsSwitch, session.Threads);
+        session.Threads = ReadRangeSwitch(p, "/threads", 1, kMaxThreads, session.Threads);
     if (name == "/maxmem")
-        session.MaxMemoryMegabytes =
-            ReadNumberSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
+        session.MaxMemoryMegabytes = ReadRangeSwitch(p, "/maxmem", 1, kMaxMemoryMegabytes, session.MaxMemoryMegabytes);
 
     TConversionSettings s = frontEnd.CurrentSettings();
     if (name == "/recursiv")
@@ -195,11 +168,11 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (name == "/dir")
         s.Directory = ReadTextSwitch(p, "/dir");
     if (name == "/height")
-        s.Height = ReadNumberSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
+        s.Height = ReadRangeSwitch(p, "/height", 1, kMaxSideSwitch, s.Height);
     if (name == "/width")
-        s.Width = ReadNumberSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
+        s.Width = ReadRangeSwitch(p, "/width", 1, kMaxSideSwitch, s.Width);
     if (name == "/quality")
-        s.Quality = ReadNumberSwitch(p, "/quality", 1, 100, s.Quality);
+        s.Quality = ReadRangeSwitch(p, "/quality", 1, 100, s.Quality);
     if (name == "/adapt")
         s.FitMode = ReadIndexSwitch(p, "/adapt", 5, s.FitMode);
     if (name == "/rotate")
@@ -207,7 +180,7 @@ void ApplyParameter(TSession& session, const std::string& p)
     if (name == "/format")
         s.TargetFormat = ReadIndexSwitch(p, "/format", 8, s.TargetFormat);
     if (name == "/target")
-        s.TargetFormat = ReadTargetSwitch(p);
+        s.TargetFormat = TargetFormatValue(ReadTextSwitch(p, "/target"));
     if (name == "/colors")
         s.ColorDepth = ReadIndexSwitch(p, "/colors", 7, s.ColorDepth);
     ApplyStampSwitch(p, name, session.Overlay, s);
@@ -266,7 +239,7 @@ std::string HelpText()
     static const char* const lines[] = {
         "/?\t\t\tHilfe",
         "/auto=[1|0]\t\tAutomatisch konvertieren",
-        "/dir=\"C:\\Pfad\"\t\tVerzeichnis",
+        "/dir=\"/home/anna/Bilder\"\tVerzeichnis",
         "/recursiv=[1|0]\t\tUnterverzeichnisse durchsuchen",
         "/copy=[1|0]\t\tKopie erstellen",
         "/height=[Zahl]\t\tHöhe",
@@ -276,14 +249,16 @@ std::string HelpText()
         "/rotate=[1-4]\t\tDrehen (Index des Eintrags)",
         "/format=[1-8]\t\tBildformat (Index des Eintrags)",
         "/colors=[1-7]\t\tFarbtiefe (Index des Eintrags)",
+        "/target=[keep|jpg|png|...]\tZielformat (Dateiendung)",
         "/autoorient=[1|0]\tNach EXIF-Ausrichtung drehen",
         "/strip=[1|0]\t\tMetadaten entfernen",
         "/keepdate=[1|0]\t\tDateidatum beibehalten",
         "/smooth=[1|0]\t\tGlatt skalieren",
         "/shrinkonly=[1|0]\tNie vergrößern",
         "/srgb=[1|0]\t\tIn sRGB umrechnen",
+        "/threads=[Zahl]\t\tGleichzeitig umgewandelte Bilder",
         "/maxmem=[MB]\t\tSpeicher für gleichzeitig umgewandelte Bilder",
-        "/out=\"C:\\Pfad\"\t\tAusgabeverzeichnis",
+        "/out=\"/home/anna/Ausgabe\"\tAusgabeverzeichnis",
         "/prefix=Neu_\t\tNamensvorsatz der Kopie",
         "/suffix=_klein\t\tNamenszusatz der Kopie",
         "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
@@ -298,8 +273,7 @@ std::string HelpText()
         "",
         "Beispiel:",
         "",
-        "Corvalin.exe /auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
-        "/copy=0 /adapt=4 /width=300",
+        "corvalin /auto=1 /dir=\"/home/anna/Bilder/Urlaub\" /recursiv=1 /copy=0 /adapt=4 /width=300",
     };
     std::string text = lines[0];
     for (size_t i = 1; i < std::size(lines); ++i)
@@ -318,7 +292,7 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
             session.ParameterRefused = true;
     }
     for (const std::string& argument : arguments) {
-        if (ApplyFolderToOpen(session, argument))
+        if (ApplyFolderToOpen(session, argument) || (!IsSwitch(argument) && NamesExistingPath(argument)))
             continue;
         const std::string parameter = WithoutQuotationMarks(argument);
         try {

@@ -27,7 +27,7 @@ std::string ReadTextSwitch(const std::string& parameter, const std::string& swit
 int32_t ReadNumberSwitch(const std::string& parameter, const std::string& switchName,
                          int32_t minimum, int32_t maximum, int32_t current);
 
-// The 35 lines of the help, separated by "\r", without a final line break.
+// The 37 lines of the help, separated by "\r", without a final line break.
 std::string HelpText();
 
 // Whether a parameter is one of the help switches.

@@ -22,7 +22,17 @@ void PrintLines(std::FILE* stream, std::string text)
 
 void TConsoleFrontEnd::ShowMessage(const std::string& text)
 {
-    PrintLines(err_, text);
+    PrintAround(err_, text);
+}
+
+void TConsoleFrontEnd::PrintAround(std::FILE* stream, const std::string& text)
+{
+    const bool redraw = progressLine_ && progressRunning_;
+    if (redraw)
+        progressLine_->Clear();
+    PrintLines(stream, text);
+    if (redraw)
+        progressLine_->Redraw();
 }
 
 void TConsoleFrontEnd::ShowHelp(const std::string& text)
@@ -32,9 +42,31 @@ void TConsoleFrontEnd::ShowHelp(const std::string& text)
 
 void TConsoleFrontEnd::AddResultLine(const std::string& line, const std::string& reason)
 {
-    PrintLines(out_, line);
+    PrintAround(out_, line);
     if (!reason.empty())
-        PrintLines(err_, line + " " + reason);
+        PrintAround(err_, line + " " + reason);
+}
+
+void TConsoleFrontEnd::ReportFile(const TFileReport&)
+{
+    if (progressLine_ && progressRunning_)
+        progressLine_->FileDone();
+}
+
+void TConsoleFrontEnd::SetProgressMaximum(int maximum)
+{
+    if (!progressLine_)
+        return;
+    progressRunning_ = true;
+    progressLine_->Start(maximum);
+}
+
+void TConsoleFrontEnd::CloseProgress()
+{
+    progressVisible_ = false;
+    if (progressLine_ && progressRunning_)
+        progressLine_->Clear();
+    progressRunning_ = false;
 }
 
 void TConsoleFrontEnd::TickAllSelection()

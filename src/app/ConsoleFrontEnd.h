@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/FrontEnd.h"
+#include "app/ProgressLine.h"
 #include "overlay/OverlaySettings.h"
 #include "picture/Font.h"
 
@@ -28,6 +30,7 @@ public:
 
     void ClearResults() override {}
     void AddResultLine(const std::string& line, const std::string& reason) override;
+    void ReportFile(const TFileReport& report) override;
     void SetResultLabels(const std::string&, const std::string&, const std::string&) override {}
 
     void ClearSelection() override { selection_.clear(); }
@@ -39,7 +42,7 @@ public:
     void ShowSelection() override {}
 
     void ResetProgress() override {}
-    void SetProgressMaximum(int) override {}
+    void SetProgressMaximum(int maximum) override;
     void SetProgressPosition(int) override {}
     void SetProgressFile(const std::string&) override {}
     void SetProgressPreviewBox(bool) override {}
@@ -47,7 +50,10 @@ public:
     void RepaintProgress() override {}
     void ShowPreviewPicture(const TBitmap&) override {}
     bool ProgressVisible() override { return progressVisible_; }
-    void CloseProgress() override { progressVisible_ = false; }
+    void CloseProgress() override;
+    // From now on a run draws its progress line on the error stream (a
+    // terminal's), taken away before any other output and after the run.
+    void ShowProgressLine() { progressLine_.emplace(err_); }
 
     void TransferOverlay(TCopyrightText& record) override;
 
@@ -56,6 +62,9 @@ public:
     bool QuitRequested() const { return quitRequested_; }
 
 private:
+    // Prints the text with the progress line taken away and drawn again.
+    void PrintAround(std::FILE* stream, const std::string& text);
+
     struct Entry {
         std::string path;
         bool ticked;
@@ -67,6 +76,8 @@ private:
     std::vector<Entry> selection_;
     bool progressVisible_ = false;
     bool quitRequested_ = false;
+    std::optional<TProgressLine> progressLine_;
+    bool progressRunning_ = false;
     // The overlay dialog's controls and its text font (the record's stored
     // font), which the overlay record points at after a transfer.
     TOverlayControls overlayControls_;

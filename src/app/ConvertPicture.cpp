@@ -281,8 +281,12 @@ int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
     if (targetFormat < 0 || targetFormat > kFormatCount)
         throw ERangeError(msg::RangeError);
     const int index = targetFormat != 0 ? targetFormat : loadedFormat;
+    // A file named by a script may carry any name; its format is kept only
+    // when its name says which.
     if (index < 1 || index > kFormatCount)
-        throw ERangeError(msg::RangeError);
+        throw ERangeError(
+            "Der Dateiname nennt kein Bildformat, das behalten werden könnte; "
+            "ein Zielformat wählt eines");
     return index;
 }
 
@@ -447,7 +451,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
-    return {false, quality, SourceNote(report, pictures)};
+    return {false, quality, SourceNote(report, pictures), target.Width(), target.Height()};
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

@@ -21,6 +21,8 @@ struct TConversionOutcome {
     // when it holds several, and " (Quelle beschädigt)" when its picture had
     // to be completed.
     std::string SourceNote;
+    int32_t Width = 0;  // of the picture written
+    int32_t Height = 0;
 };
 
 // One file's conversion from its inputs alone, so that it can run on any

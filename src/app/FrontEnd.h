@@ -15,6 +15,19 @@ namespace corvalin {
 
 class TBitmap;
 
+// One file's result as a script reads it.
+struct TFileReport {
+    enum TStatus { Converted, Skipped, Failed, Planned };  // Planned: named by a dry run
+    std::string Source;
+    std::string Target;  // empty when a failure came before the target was named
+    TStatus Status = Converted;
+    std::string Reason;  // the failure's message
+    int64_t BytesBefore = 0;
+    int64_t BytesAfter = 0;
+    int32_t Width = 0;  // of the picture written; 0 when none was
+    int32_t Height = 0;
+};
+
 class TFrontEnd {
 public:
     virtual ~TFrontEnd() = default;
@@ -57,6 +70,8 @@ public:
     }
     virtual void SetResultLabels(const std::string& files, const std::string& before,
                                  const std::string& after) = 0;
+    // Every file's result once more, with its numbers, right after its line.
+    virtual void ReportFile(const TFileReport& report) { (void)report; }
 
     // --- selection window (created on first use) -------------------------
     virtual void ClearSelection() = 0;                    // create-and-empty

@@ -34,13 +34,29 @@ size_t ExtensionStart(const std::string& name)
     return dot == std::string::npos ? name.size() : dot;
 }
 
+// The folder of a source named relative to the current folder, when it
+// lies below it ("Urlaub/2024/"); empty otherwise.
+std::string RelativeFolder(const std::string& folder)
+{
+    if (folder.empty() || folder.front() == '/')
+        return "";
+    const std::string normal = std::filesystem::path(folder).lexically_normal().string();
+    if (normal == "." || normal == "./" || normal.starts_with(".."))
+        return "";
+    return WithSlash(normal);
+}
+
 // The source's folder below the searched folder ("Urlaub/2024/"), empty for
-// a source directly in it or outside it.
+// a source directly in it or outside it. Without a searched folder (a
+// script's named files) a source named relative to the current folder keeps
+// the folder it was named with.
 std::string FolderBelowSearched(const std::string& source, const std::string& searched)
 {
     const std::string root = WithSlash(searched);
     const std::string folder = source.substr(0, NameStart(source));
-    if (root.empty() || !folder.starts_with(root))
+    if (root.empty())
+        return RelativeFolder(folder);
+    if (!folder.starts_with(root))
         return "";
     return folder.substr(root.size());
 }

@@ -41,7 +41,8 @@ bool CopiesBesideSources(const TConversionSettings& settings);
 
 // The path the source's result is written under before its format is
 // applied: the source or its copy name, in the output folder below the
-// source's folder relative to the searched folder (settings.Directory).
+// source's folder relative to the searched folder (settings.Directory), or,
+// without one, relative to the current folder for a source named so.
 std::string KeptName(const std::string& source, const TConversionSettings& settings);
 
 // The format the result of source is written in; nothing when neither the

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 
 #include "app/FrontEnd.h"
 #include "app/RunTargets.h"
@@ -62,6 +64,10 @@ public:
     // that cannot be read, or its output folder cannot take the results.
     bool RunRefused = false;
     bool OutputFolderUnusable = false;
+    // A script's run names its sources: each one's folder that an output
+    // folder recreates the tree below (empty: the source's name alone),
+    // instead of the searched folder. A named source that is no file fails.
+    std::map<std::string, std::string> NamedSources;
 
 private:
     TFrontEnd& frontEnd_;

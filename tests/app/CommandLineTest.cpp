@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "FakeFrontEnd.h"
 #include "app/CommandLine.h"
 #include "app/Session.h"
@@ -62,7 +65,6 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         {{"/RECURSIV"}, [](auto& s, auto&) { return s.SearchSubfolders; }, "case ignored"},
         {{"/width=0"}, [](auto& s, auto&) { return s.Width == 400; }, "width 0 ignored"},
         {{"/width=20000"}, [](auto& s, auto&) { return s.Width == 400; }, "width too big"},
-        {{"/width=abc"}, [](auto& s, auto&) { return s.Width == 400; }, "width not a number"},
         {{"/Width=10000", "/height=1"}, [](auto& s, auto&) { return s.Width == 10000 && s.Height == 1; }, "bounds"},
         {{"/quality=0"}, [](auto& s, auto&) { return s.Quality == 85; }, "quality 0"},
         {{"/quality=100"}, [](auto& s, auto&) { return s.Quality == 100; }, "quality 100"},
@@ -79,10 +81,10 @@ TEST_F(CommandLineTest, EdgeCasesOfTheSwitches)
         {{"/dir="}, [](auto& s, auto&) { return s.Directory.empty(); }, "dir empties"},
         {{"/dir=\"/a b/c\""}, [](auto& s, auto&) { return s.Directory == "/a b/c"; }, "quotes dropped"},
         {{"/text="}, [](auto& s, auto& ss) { return !s.TextEnabled && ss.Overlay.Text.empty(); }, "text empty unticks"},
+        {{"dir=x", "Bilder"}, [](auto& s, auto&) { return s == TConversionSettings{}; }, "plain words ignored"},
         {{"/text=(c) Hestrad"},
          [](auto& s, auto& ss) { return s.TextEnabled && ss.Overlay.Text == "(c) Hestrad"; },
          "text with blank"},
-        {{"/unknown", "dir=x"}, [](auto& s, auto&) { return s == TConversionSettings{}; }, "ignored"},
     };
     for (const Case& c : cases) {
         FakeFrontEnd fresh;
@@ -141,18 +143,22 @@ TEST_F(CommandLineTest, AutoFlagAndHelp)
     EXPECT_FALSE(IsHelpSwitch("/hel"));
 }
 
-TEST(HelpText, ThirtyFiveLines)
+TEST(HelpText, ThirtySevenLines)
 {
     const std::string help = HelpText();
-    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 34);
+    EXPECT_EQ(std::count(help.begin(), help.end(), '\r'), 36);
     EXPECT_EQ(help.find('\n'), std::string::npos);
     EXPECT_EQ(help.back(), '0');
     EXPECT_EQ(help.substr(0, 11), "/?\t\t\tHilfe\r");
     EXPECT_NE(help.find("\r/quality=[1-100]\tQualität\r"), std::string::npos);
-    EXPECT_NE(help.find("\r/text=\"(c) Hestrad\"\tCopyright-Text\r\r\rBeispiel:\r\rCorvalin.exe "
-                        "/auto=1 /dir=\"c:\\Eigene Dateien\\Eigene Bilder\\Urlaub\" /recursiv=1 "
-                        "/copy=0 /adapt=4 /width=300"),
+    EXPECT_NE(help.find("\r/text=\"(c) Hestrad\"\tCopyright-Text\r\r\rBeispiel:\r\rcorvalin "
+                        "/auto=1 /dir=\"/home/anna/Bilder/Urlaub\" /recursiv=1 /copy=0 /adapt=4 /width=300"),
               std::string::npos);
+    // Linux paths only, and every switch that takes part.
+    for (const char* windows : {"C:", "c:", "\\", ".exe"})
+        EXPECT_EQ(help.find(windows), std::string::npos) << windows;
+    for (const char* line : {"\r/threads=[Zahl]\t", "\r/target=[keep|jpg|png|...]\t", "\r/dir=\"/home/anna/Bilder\"\t"})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
 }
 
 TEST_F(CommandLineTest, ThreadsSwitchChoosesTheWorkersAndIsNeverStored)
@@ -160,12 +166,11 @@ TEST_F(CommandLineTest, ThreadsSwitchChoosesTheWorkersAndIsNeverStored)
     const TConversionSettings before = frontEnd.settings;
     Parse({"/threads=3"});
     EXPECT_EQ(session.Threads, 3);
-    for (const char* ignored : {"/threads=0", "/threads=-2", "/threads=zwei", "/threads=", "/threads"})
+    for (const char* ignored : {"/threads=0", "/threads=-2", "/threads=99999999999"})
         Parse({ignored});
     EXPECT_EQ(session.Threads, 3);
     EXPECT_TRUE(frontEnd.messages.empty());
     EXPECT_TRUE(frontEnd.settings == before);
-    EXPECT_EQ(HelpText().find("threads"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, MetadataSwitchesAreReadByTheirWholeName)
@@ -279,4 +284,40 @@ TEST_F(CommandLineTest, BadOutputValuesAreRefused)
     }
     EXPECT_TRUE(IsSwitch("/maxkb=3"));
     EXPECT_TRUE(IsSwitch("/Out"));
+}
+
+// A mistyped switch or a value that is no number is refused like a bad
+// yes/no value; a number outside its range stays ignored.
+TEST(CommandLineRefusals, UnknownSwitchesAndMalformedNumbers)
+{
+    for (const char* refused : {"/widht=800", "/kopie=1", "/unknown", "/hel", "-x", "/nicht/vorhanden/Bilder",
+                                "/width=abc", "/width=", "/height=12x", "/quality=hoch", "/adapt=x", "/rotate",
+                                "/threads=zwei", "/threads=", "/maxmem=viel"}) {
+        FakeFrontEnd fresh;
+        fresh.settings.FileTypes = {};
+        TSession freshSession(fresh);
+        ParseCommandLine(freshSession, {"/auto=1", refused, "/width=77"});
+        EXPECT_TRUE(freshSession.ParameterRefused) << refused;
+        EXPECT_EQ(fresh.settings.Width, 77) << refused;
+        ASSERT_EQ(fresh.messages.size(), 1u) << refused;
+        EXPECT_EQ(fresh.messages[0].rfind("Ungültiger Kommandozeilenparameter \"" + std::string(refused) + "\"", 0), 0u)
+            << refused;
+        EXPECT_FALSE(fresh.progressShown) << refused;
+    }
+}
+
+TEST(CommandLineRefusals, ExistingPathsAndLongestSwitchesAreNoTypos)
+{
+    const std::string file = testing::TempDir() + "/notiz.txt";
+    {
+        std::ofstream(file) << "x";
+    }
+    FakeFrontEnd frontEnd;
+    TSession session(frontEnd);
+    ParseCommandLine(session, {file, testing::TempDir(), "/autoorient=0", "/keepdate"});
+    EXPECT_TRUE(frontEnd.messages.empty());
+    EXPECT_FALSE(session.ParameterRefused);
+    EXPECT_FALSE(session.AutoConvert);  // "/autoorient" is never "/auto"
+    EXPECT_FALSE(frontEnd.settings.Metadata.AutoOrient);
+    std::remove(file.c_str());
 }

@@ -15,9 +15,11 @@ check_installed_program() {
   [ "$("$program" --version)" = "Corvalin 2.3" ] || fail "--version"
   local help
   help=$("$program" --help) || fail "--help exit status"
-  [ "$(printf '%s\n' "$help" | wc -l)" -eq 35 ] || fail "--help is not the 35 help lines"
-  [ "$(printf '%s\n' "$help" | head -1)" = "$(printf '/?\t\t\tHilfe')" ] || fail "--help first line"
+  [ "$(printf '%s\n' "$help" | grep -c '^  --')" -eq 29 ] || fail "--help does not list the 29 long options"
+  [ "$(printf '%s\n' "$help" | head -1)" = "Aufruf: corvalin [OPTION]... [DATEI|VERZEICHNIS]..." ] \
+      || fail "--help first line"
   [ "$("$program" -h)" = "$help" ] || fail "-h differs from --help"
+  [ "$("$program" /? | wc -l)" -eq 37 ] || fail "/? is not the 37 switch help lines"
 
   # A batch as a script runs it: every picture of the folder, copies 12 wide.
   mkdir -p "$work/pictures/sub"
@@ -28,6 +30,12 @@ check_installed_program() {
   [ "$(width_of "$work/pictures/Neu_red.bmp")" = 12 ] || fail "red.bmp not converted"
   [ "$(width_of "$work/pictures/sub/Neu_blue.png")" = 12 ] || fail "blue.png not converted"
   grep -q "Neu_red.bmp" "$work/out.txt" || fail "no result line for red.bmp"
+
+  # The same with the long options, read back as JSON Lines.
+  "$program" --recursive --fit=width --width=6 --prefix=Klein_ --json "$work/pictures" >"$work/out.json" \
+      || fail "long options exit status"
+  [ "$(width_of "$work/pictures/sub/Klein_blue.png")" = 6 ] || fail "long options: blue.png not converted"
+  grep -q '"failed":0' "$work/out.json" || fail "long options: no JSON totals"
 
   # A picture handed over as a file manager does: its folder is searched.
   mkdir -p "$work/opened"

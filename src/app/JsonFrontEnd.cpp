@@ -1,0 +1,61 @@
+#include "app/JsonFrontEnd.h"
+
+#include <nlohmann/json.hpp>
+
+namespace corvalin {
+
+namespace {
+
+const char* StatusWord(TFileReport::TStatus status)
+{
+    switch (status) {
+    case TFileReport::Converted: return "converted";
+    case TFileReport::Skipped: return "skipped";
+    case TFileReport::Planned: return "planned";
+    case TFileReport::Failed: break;
+    }
+    return "failed";
+}
+
+// One line each. A name that is no valid UTF-8 keeps its readable parts;
+// JSON cannot carry the raw bytes.
+void WriteLine(std::FILE* out, const nlohmann::json& object)
+{
+    const std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::fputs(line.c_str(), out);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+void TJsonFrontEnd::ReportFile(const TFileReport& report)
+{
+    TConsoleFrontEnd::ReportFile(report);
+    ++files_;
+    converted_ += report.Status == TFileReport::Converted;
+    skipped_ += report.Status == TFileReport::Skipped;
+    failed_ += report.Status == TFileReport::Failed;
+    planned_ += report.Status == TFileReport::Planned;
+    bytesBefore_ += report.BytesBefore;
+    bytesAfter_ += report.BytesAfter;
+    WriteLine(out_, {{"source", report.Source},
+                     {"target", report.Target},
+                     {"status", StatusWord(report.Status)},
+                     {"reason", report.Reason},
+                     {"bytes_before", report.BytesBefore},
+                     {"bytes_after", report.BytesAfter},
+                     {"width", report.Width},
+                     {"height", report.Height}});
+}
+
+void TJsonFrontEnd::WriteTotals(bool dryRun)
+{
+    nlohmann::json totals = {{"files", files_},   {"converted", converted_},      {"skipped", skipped_},
+                             {"failed", failed_}, {"bytes_before", bytesBefore_}, {"bytes_after", bytesAfter_}};
+    if (dryRun)
+        totals["planned"] = planned_;
+    WriteLine(out_, totals);
+}
+
+}  // namespace corvalin

@@ -1,0 +1,223 @@
+#include "app/ScriptRun.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "app/BatchRun.h"
+#include "app/ConsoleFrontEnd.h"
+#include "app/ConvertPicture.h"
+#include "app/GnuOptions.h"
+#include "app/JsonFrontEnd.h"
+#include "app/OutputNames.h"
+#include "app/PictureSearch.h"
+#include "app/RunTargets.h"
+#include "common/Exceptions.h"
+
+namespace corvalin {
+
+namespace {
+
+constexpr int kRefused = 2;
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFile(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::optional<std::string> ReadList(const std::string& name)
+{
+    std::ostringstream text;
+    if (name == "-") {
+        text << std::cin.rdbuf();
+        return std::cin.bad() ? std::nullopt : std::optional(text.str());
+    }
+    std::ifstream file(name, std::ios::binary);
+    if (IsFolder(name) || !file)
+        return std::nullopt;
+    text << file.rdbuf();  // an empty list leaves text failed, not file
+    return file.bad() ? std::nullopt : std::optional(text.str());
+}
+
+// Every name to convert, in the order given: the files as they are, the
+// folders searched for the ticked file types. Each found or named source
+// appears once and remembers the folder its tree is kept below.
+void CollectSources(TSession& session, const std::vector<std::string>& names)
+{
+    TFrontEnd& frontEnd = session.FrontEnd();
+    std::vector<std::string> sources;
+    const auto add = [&](const std::string& source, const std::string& base) {
+        if (session.NamedSources.emplace(source, base).second)
+            sources.push_back(source);
+    };
+    for (const std::string& name : names) {
+        if (!IsFolder(name)) {
+            add(name, "");
+            continue;
+        }
+        const std::string folder = name.back() == '/' ? name : name + "/";
+        TConversionSettings settings = frontEnd.CurrentSettings();
+        settings.Directory = folder;
+        frontEnd.ApplySettings(settings);
+        frontEnd.ClearSelection();
+        const std::vector<std::string>& masks = FileTypeEntries();
+        for (int position = 0; position < int(masks.size()); ++position) {
+            if (!settings.FileTypes[size_t(FileTypeFormatIndex(position) - 1)])
+                continue;
+            frontEnd.AddResultLine(SearchLine(folder, masks[size_t(position)]), "");
+            SearchPictures(session, folder, masks[size_t(position)]);
+        }
+        for (int index = 0; index < frontEnd.SelectionCount(); ++index)
+            add(frontEnd.SelectionEntry(index), folder);
+    }
+    // The same file named twice, or by two spellings, is converted once.
+    std::set<std::string> identities;
+    frontEnd.ClearSelection();
+    for (const std::string& source : sources)
+        if (identities.insert(FileIdentity(source)).second)
+            frontEnd.AddSelection(source);
+    frontEnd.TickAllSelection();
+}
+
+// The target a source's conversion would write, decided as the run
+// decides it but without writing anything.
+TFileReport PlannedTarget(TSession& session, TRunTargets& claimed, const std::string& source)
+{
+    TFileReport report{source, "", TFileReport::Planned, "", 0, 0, 0, 0};
+    try {
+        if (!IsFile(source))
+            throw EInOutError("Die Datei \"" + source + "\" existiert nicht oder ist keine Datei");
+        report.BytesBefore = GetFileSizeOf(source);
+        const TConversionSettings settings = SettingsForSource(session, session.FrontEnd().CurrentSettings(), source);
+        const std::string kept = KeptName(source, settings);
+        const std::optional<int> format = ResultFormat(source, settings);
+        report.Target = format ? TargetName(kept, *format) : kept;
+        if (settings.Output.Existing == etSkip && NameTaken(report.Target))
+            report.Status = TFileReport::Skipped;
+        else if (settings.Output.Existing == etNumber)
+            report.Target = claimed.ClaimFreeName(report.Target);
+    } catch (const std::exception& error) {
+        report.Status = TFileReport::Failed;
+        report.Reason = ReasonOf(error);
+    }
+    return report;
+}
+
+std::string PlanLine(const TFileReport& report)
+{
+    if (report.Status == TFileReport::Failed)
+        return report.Source + " konnte nicht konvertiert werden! " + report.Reason;
+    const std::string line = report.Source + " -> " + report.Target;
+    return report.Status == TFileReport::Skipped ? line + " (übersprungen, Ziel vorhanden)" : line;
+}
+
+int DryRun(TSession& session)
+{
+    TFrontEnd& frontEnd = session.FrontEnd();
+    TRunTargets claimed;
+    bool failed = false;
+    for (int index = 0; index < frontEnd.SelectionCount(); ++index) {
+        const TFileReport report = PlannedTarget(session, claimed, frontEnd.SelectionEntry(index));
+        failed = failed || report.Status == TFileReport::Failed;
+        frontEnd.AddResultLine(PlanLine(report), "");
+        frontEnd.ReportFile(report);
+    }
+    return failed ? EXIT_FAILURE : EXIT_SUCCESS;
+}
+
+int Run(TSession& session)
+{
+    session.AutoConvert = true;
+    RunConversion(session);
+    if (session.RunRefused)
+        return kRefused;
+    return session.LastRun.failed == 0 && !session.OutputFolderUnusable ? EXIT_SUCCESS : EXIT_FAILURE;
+}
+
+int RunWith(const TScriptOptions& options, TConsoleFrontEnd& frontEnd, TJsonFrontEnd* json)
+{
+    std::vector<std::string> names = options.Names;
+    if (!options.FilesFrom.empty()) {
+        const std::optional<std::string> list = ReadList(options.FilesFrom);
+        if (!list) {
+            frontEnd.ShowMessage("Die Liste \"" + options.FilesFrom + "\" kann nicht gelesen werden");
+            return kRefused;
+        }
+        const std::vector<std::string> listed = SplitNameList(*list, options.Null);
+        names.insert(names.end(), listed.begin(), listed.end());
+    } else if (names.empty()) {
+        frontEnd.ShowMessage("Keine Datei und kein Verzeichnis angegeben (Hilfe: corvalin --help)");
+        return kRefused;
+    }
+    TSession session(frontEnd);
+    if (::isatty(STDERR_FILENO) == 1)
+        frontEnd.ShowProgressLine();
+    frontEnd.ApplySettings(options.Settings);
+    session.Threads = options.Threads;
+    session.Overlay.Text = options.Text;
+    CollectSources(session, names);
+    const int status = options.DryRun ? DryRun(session) : Run(session);
+    if (json != nullptr)
+        json->WriteTotals(options.DryRun);
+    return status;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitNameList(const std::string& list, bool nulSeparated)
+{
+    const char end = nulSeparated ? '\0' : '\n';
+    std::vector<std::string> names;
+    size_t start = 0;
+    while (start < list.size()) {
+        const size_t stop = std::min(list.find(end, start), list.size());
+        if (stop > start)
+            names.push_back(list.substr(start, stop - start));
+        start = stop + 1;
+    }
+    return names;
+}
+
+int RunScript(const std::vector<std::string>& arguments)
+{
+    TScriptOptions options;
+    try {
+        options = ParseLongOptions(arguments);
+    } catch (const ERefusedOption& refused) {
+        std::fprintf(stderr, "Ungültiger Kommandozeilenparameter \"%s\": %s\n(Hilfe: corvalin --help)\n",
+                     refused.Parameter.c_str(), refused.what());
+        return kRefused;
+    }
+    if (options.Help) {
+        std::fputs(LongOptionsHelp().c_str(), stdout);
+        return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+    if (options.Version) {
+        std::printf("Corvalin %s\n", CORVALIN_VERSION);
+        return std::fflush(stdout) == 0 ? EXIT_SUCCESS : EXIT_FAILURE;
+    }
+    if (options.Json) {
+        TJsonFrontEnd frontEnd;
+        return RunWith(options, frontEnd, &frontEnd);
+    }
+    TConsoleFrontEnd frontEnd;
+    return RunWith(options, frontEnd, nullptr);
+}
+
+}  // namespace corvalin
