@@ -4,38 +4,27 @@ numbered and held under a size, and checks that no original changes.
 
     output_runs.py <corvalin>"""
 
-import hashlib
 import os
 import re
-import shutil
 import subprocess
 import sys
 import tempfile
 
 from PIL import Image, ImageFilter
 
+import runkit
+from runkit import check, headless_environment, size_of, tree
+
 PROGRAM = os.path.abspath(sys.argv[1])
-failures = []
 
 
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, flush=True)
-
-
-class Run:
-    def __init__(self, status, out, err):
-        self.status, self.out, self.err = status, out, err
-
+class Run(runkit.Run):
     def file_lines(self):
         return [line for line in self.out.splitlines() if ": " in line and not line.startswith("Suche")]
 
 
 def run(folder, *switches):
-    environment = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    environment.update(LC_ALL="C.UTF-8", XDG_CONFIG_HOME=os.path.join(BASE, "config"))
-    done = subprocess.run([PROGRAM, "/auto=1", f"/dir={folder}"] + list(switches), env=environment,
+    done = subprocess.run([PROGRAM, "/auto=1", f"/dir={folder}"] + list(switches), env=headless_environment(BASE),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
     return Run(done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace"))
 
@@ -49,21 +38,6 @@ def fresh(name):
 def picture(path, size=(60, 40), fmt=None, colour=(200, 40, 40)):
     os.makedirs(os.path.dirname(path), exist_ok=True)
     Image.new("RGB", size, colour).save(path, fmt)
-
-
-def tree(folder):
-    """Every file below folder with the digest of its bytes."""
-    found = {}
-    for root, _, names in os.walk(folder):
-        for n in names:
-            with open(os.path.join(root, n), "rb") as f:
-                found[os.path.relpath(os.path.join(root, n), folder)] = hashlib.sha256(f.read()).hexdigest()
-    return found
-
-
-def size_of(path):
-    with Image.open(path) as im:
-        return im.size
 
 
 def photo_folder(name):
@@ -222,12 +196,5 @@ def bad_values():
 
 
 BASE = tempfile.mkdtemp(prefix="corvalin-output-runs-")
-try:
-    for case in (output_folder_tree, output_folder_inside_searched_tree, unusable_output_folder, prefix_and_suffix,
-                 copy_onto_its_source, existing_targets, size_limit, bad_values):
-        case()
-        print(f"{case.__name__}: done", flush=True)
-finally:
-    shutil.rmtree(BASE, ignore_errors=True)
-print(f"{len(failures)} failed checks")
-sys.exit(1 if failures else 0)
+runkit.run_cases(BASE, (output_folder_tree, output_folder_inside_searched_tree, unusable_output_folder,
+                        prefix_and_suffix, copy_onto_its_source, existing_targets, size_limit, bad_values))

@@ -6,7 +6,6 @@ by GNU parallel.
 
     script_runs.py <corvalin>"""
 
-import hashlib
 import json
 import os
 import shutil
@@ -16,29 +15,20 @@ import tempfile
 
 from PIL import Image, ImageFilter
 
+import runkit
+from runkit import check, headless_environment, size_of, tree
+
 PROGRAM = os.path.abspath(sys.argv[1])
-failures = []
 
 
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, flush=True)
-
-
-class Run:
-    def __init__(self, status, out, err):
-        self.status, self.out, self.err = status, out, err
-
+class Run(runkit.Run):
     def records(self):
         """Every line of a JSON run, each parsed on its own."""
         return [json.loads(line) for line in self.out.splitlines()]
 
 
 def environment():
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    env.update(LC_ALL="C.UTF-8", XDG_CONFIG_HOME=os.path.join(BASE, "config"))
-    return env
+    return headless_environment(BASE)
 
 
 def run(*arguments, cwd=None, stdin=None, display=False):
@@ -64,20 +54,6 @@ def picture(path, size=(60, 40), fmt=None, colour=(200, 40, 40), exif=None):
         im.save(path, fmt, exif=exif)
     else:
         im.save(path, fmt)
-
-
-def tree(folder):
-    found = {}
-    for root, _, names in os.walk(folder):
-        for n in names:
-            with open(os.path.join(root, n), "rb") as f:
-                found[os.path.relpath(os.path.join(root, n), folder)] = hashlib.sha256(f.read()).hexdigest()
-    return found
-
-
-def size_of(path):
-    with Image.open(path) as im:
-        return im.size
 
 
 def photo_folder(name):
@@ -351,12 +327,5 @@ def sharded_by_parallel():
 
 
 BASE = tempfile.mkdtemp(prefix="corvalin-script-runs-")
-try:
-    for case in (options_each_once, named_files, nul_lists, json_lines, dry_runs, refusals, help_texts,
-                 sharded_by_parallel):
-        case()
-        print(f"{case.__name__}: done", flush=True)
-finally:
-    shutil.rmtree(BASE, ignore_errors=True)
-print(f"{len(failures)} failed checks")
-sys.exit(1 if failures else 0)
+runkit.run_cases(BASE, (options_each_once, named_files, nul_lists, json_lines, dry_runs, refusals, help_texts,
+                        sharded_by_parallel))

@@ -10,40 +10,29 @@ script runs as root; without root they are skipped (and said so)."""
 
 import os
 import shutil
-import signal
 import stat
 import subprocess
 import sys
 import tempfile
-import time
 
 from PIL import Image
+
+import runkit
+from runkit import check, headless_environment, size_of
 
 PROGRAM, SHIM = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 IS_ROOT = os.geteuid() == 0
 NOBODY = 65534
-failures = []
 
 
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAIL:", what, flush=True)
-
-
-class Run:
-    def __init__(self, status, out, err):
-        self.status, self.out, self.err = status, out, err
-
+class Run(runkit.Run):
     def failed_lines(self):
         return [line for line in self.out.splitlines() if line.endswith("konnte nicht konvertiert werden!")]
 
 
 def run(folder, *switches, env=None, user=False, cwd=None, shell_prefix=None, stdout=subprocess.PIPE):
     """One headless automatic run on folder (None: no /dir switch)."""
-    environment = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-    environment["LC_ALL"] = "C.UTF-8"
-    environment["XDG_CONFIG_HOME"] = os.path.join(BASE, "config")
+    environment = headless_environment(BASE)
     environment.update(env or {})
     args = [PROGRAM, "/auto=1"] + ([f"/dir={folder}"] if folder is not None else []) + list(switches)
     if user and IS_ROOT:
@@ -71,11 +60,6 @@ def picture(path, size, fmt=None, colour=(200, 40, 40)):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
-
-
-def size_of(path):
-    with Image.open(path) as im:
-        return im.size
 
 
 def listing(folder):
@@ -342,14 +326,6 @@ def fault_runs():
 
 BASE = tempfile.mkdtemp(prefix="corvalin-user-runs-")
 os.chmod(BASE, 0o755)
-try:
-    for case in (empty_results, empty_folder_text, own_sources_and_results, refused_switches,
-                 protection_and_links, upper_case_extension, animations, bounded_inputs,
-                 closed_output_and_reasons, disguised_and_aliases, fault_runs):
-        started = time.monotonic()
-        case()
-        print(f"{case.__name__}: {time.monotonic() - started:.1f} s", flush=True)
-finally:
-    shutil.rmtree(BASE, ignore_errors=True)
-print(f"{len(failures)} failed checks")
-sys.exit(1 if failures else 0)
+runkit.run_cases(BASE, (empty_results, empty_folder_text, own_sources_and_results, refused_switches,
+                        protection_and_links, upper_case_extension, animations, bounded_inputs,
+                        closed_output_and_reasons, disguised_and_aliases, fault_runs))
