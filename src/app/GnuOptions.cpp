@@ -42,6 +42,7 @@ enum TOptionId : int {
     oMaxKb,
     oThreads,
     oFilesFrom,
+    oPreset,
     oNull,
     oJson,
     oDryRun,
@@ -91,6 +92,9 @@ const TOptionHelp kOptions[] = {
     {{"files-from", required_argument, nullptr, oFilesFrom},
      "--files-from=DATEI",
      "Namen aus DATEI lesen, einen je Zeile (-: Standardeingabe)"},
+    {{"preset", required_argument, nullptr, oPreset},
+     "--preset=NAME",
+     "Gespeicherte Voreinstellung, die die übrigen Optionen ändern"},
     {{"null", no_argument, nullptr, oNull}, "--null", "Namen der Liste enden mit NUL (find -print0)"},
     {{"json", no_argument, nullptr, oJson}, "--json", "Ergebnisse als JSON Lines auf die Standardausgabe"},
     {{"dry-run", no_argument, nullptr, oDryRun}, "--dry-run", "Nur die Ziele nennen, nichts schreiben"},
@@ -161,6 +165,7 @@ void ApplyOption(int id, const std::string& value, TScriptOptions& options)
     case oMaxKb: s.Output.MaxKilobytes = KilobyteValue(value, "--max-kb"); break;
     case oThreads: options.Threads = NumberValue(value, "--threads", 1, kMaxThreads); break;
     case oFilesFrom: options.FilesFrom = value; break;
+    case oPreset: options.Preset = value; break;
     case oNull: options.Null = true; break;
     case oJson: options.Json = true; break;
     case oDryRun: options.DryRun = true; break;
@@ -197,7 +202,7 @@ bool UsesLongOptions(const std::vector<std::string>& arguments)
     return false;
 }
 
-TScriptOptions ParseLongOptions(const std::vector<std::string>& arguments)
+TScriptOptions ParseLongOptions(const std::vector<std::string>& arguments, const TConversionSettings& base)
 {
     std::vector<option> table;
     for (const TOptionHelp& row : kOptions)
@@ -214,6 +219,7 @@ TScriptOptions ParseLongOptions(const std::vector<std::string>& arguments)
     optind = 0;  // glibc: start afresh
     opterr = 0;  // the refusal says it in German
     TScriptOptions options;
+    options.Settings = base;
     int id = 0;
     while ((id = getopt_long(int(texts.size()), argv.data(), ":h", table.data(), nullptr)) != -1) {
         // "--width=abc" is one argument, "--width abc" two.

@@ -19,6 +19,7 @@ struct TScriptOptions {
     std::string Text;                // the copyright text; empty: none
     std::vector<std::string> Names;  // the files and folders given
     std::string FilesFrom;           // a list of further names; "-": standard input
+    std::string Preset;              // a saved preset the other options change
     bool Null = false;               // the list's names end with NUL, not a line break
     bool Json = false;
     bool DryRun = false;
@@ -44,9 +45,11 @@ public:
 // "--" does. The switches' form ("/auto=1") is read otherwise.
 bool UsesLongOptions(const std::vector<std::string>& arguments);
 
-// Reads the arguments (without the program name) with getopt_long; every
-// argument that is no option is a file or folder. Throws ERefusedOption.
-TScriptOptions ParseLongOptions(const std::vector<std::string>& arguments);
+// Reads the arguments (without the program name) with getopt_long over the
+// settings given (a preset's, or the built-in defaults); every argument that
+// is no option is a file or folder. Throws ERefusedOption.
+TScriptOptions ParseLongOptions(const std::vector<std::string>& arguments,
+                                const TConversionSettings& base = TScriptOptions::ScriptDefaults());
 
 // The help of the long options, one line per option, lines ending with "\n".
 std::string LongOptionsHelp();

@@ -20,6 +20,7 @@
 #include "app/JsonFrontEnd.h"
 #include "app/OutputNames.h"
 #include "app/PictureSearch.h"
+#include "app/Presets.h"
 #include "app/RunTargets.h"
 #include "common/Exceptions.h"
 
@@ -150,7 +151,8 @@ int Run(TSession& session)
     return session.LastRun.failed == 0 && !session.OutputFolderUnusable ? EXIT_SUCCESS : EXIT_FAILURE;
 }
 
-int RunWith(const TScriptOptions& options, TConsoleFrontEnd& frontEnd, TJsonFrontEnd* json)
+int RunWith(const std::vector<std::string>& arguments, const TScriptOptions& options, TConsoleFrontEnd& frontEnd,
+            TJsonFrontEnd* json)
 {
     std::vector<std::string> names = options.Names;
     if (!options.FilesFrom.empty()) {
@@ -168,9 +170,18 @@ int RunWith(const TScriptOptions& options, TConsoleFrontEnd& frontEnd, TJsonFron
     TSession session(frontEnd);
     if (::isatty(STDERR_FILENO) == 1)
         frontEnd.ShowProgressLine();
-    frontEnd.ApplySettings(options.Settings);
+    TConversionSettings settings = options.Settings;
+    if (!options.Preset.empty()) {
+        // The preset is the ground the other options change: they are read
+        // again over it.
+        if (!LoadPreset(session, options.Preset))
+            return kRefused;
+        settings = ParseLongOptions(arguments, frontEnd.CurrentSettings()).Settings;
+    }
+    frontEnd.ApplySettings(settings);
     session.Threads = options.Threads;
-    session.Overlay.Text = options.Text;
+    if (options.Preset.empty() || !options.Text.empty())
+        session.Overlay.Text = options.Text;
     CollectSources(session, names);
     const int status = options.DryRun ? DryRun(session) : Run(session);
     if (json != nullptr)
@@ -214,10 +225,10 @@ int RunScript(const std::vector<std::string>& arguments)
     }
     if (options.Json) {
         TJsonFrontEnd frontEnd;
-        return RunWith(options, frontEnd, &frontEnd);
+        return RunWith(arguments, options, frontEnd, &frontEnd);
     }
     TConsoleFrontEnd frontEnd;
-    return RunWith(options, frontEnd, nullptr);
+    return RunWith(arguments, options, frontEnd, nullptr);
 }
 
 }  // namespace corvalin

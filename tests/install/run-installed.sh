@@ -15,7 +15,7 @@ check_installed_program() {
   [ "$("$program" --version)" = "Corvalin 2.3" ] || fail "--version"
   local help
   help=$("$program" --help) || fail "--help exit status"
-  [ "$(printf '%s\n' "$help" | grep -c '^  --')" -eq 29 ] || fail "--help does not list the 29 long options"
+  [ "$(printf '%s\n' "$help" | grep -c '^  --')" -eq 30 ] || fail "--help does not list the 30 long options"
   [ "$(printf '%s\n' "$help" | head -1)" = "Aufruf: corvalin [OPTION]... [DATEI|VERZEICHNIS]..." ] \
       || fail "--help first line"
   [ "$("$program" -h)" = "$help" ] || fail "-h differs from --help"

@@ -83,6 +83,14 @@ def exif_of(path):
         return dict(im.getexif())
 
 
+def preset(name, values):
+    """A preset saved as the windows save it, beside the run's settings store."""
+    folder = os.path.join(BASE, "config", "Corvalin", "presets")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name + ".conf"), "w") as f:
+        f.write("[Corvalin]\n" + values)
+
+
 def options_each_once():
     def jpeg_quality(path):
         return subprocess.run(["/usr/bin/identify", "-format", "%Q", path], stdout=subprocess.PIPE).stdout.decode()
@@ -97,6 +105,10 @@ def options_each_once():
         (["--fit=width", "--width=30"], None, lambda d: size_of(f"{d}/Neu_a.jpg") == (30, 20)),
         (["--fit=height", "--height=10"], None, lambda d: size_of(f"{d}/Neu_a.jpg") == (15, 10)),
         (["--rotate=90"], None, lambda d: size_of(f"{d}/Neu_a.jpg") == (40, 60)),
+        (["--preset=klein"], lambda d: preset("klein", "mode=1\nwidth=30\n"),
+         lambda d: size_of(f"{d}/Neu_a.jpg") == (30, 20)),
+        (["--width=24", "--preset=klein"], lambda d: preset("klein", "mode=1\nwidth=30\n"),
+         lambda d: size_of(f"{d}/Neu_a.jpg") == (24, 16)),
         (["--fit=width", "--width=200", "--shrink-only"], None, lambda d: size_of(f"{d}/Neu_a.jpg") == (60, 40)),
         (["--fit=width", "--width=30", "--smooth", "--target=png"], None,
          lambda d: size_of(f"{d}/Neu_a.png") == (30, 20) and
@@ -146,8 +158,8 @@ def options_each_once():
             check(holds(d), f"{what}: wrong result {sorted(tree(d))}\n{r.out}")
         except (OSError, KeyError) as error:
             check(False, f"{what}: {error}\n{r.out}{r.err}")
-    # The stored settings are neither read nor written.
-    check(not os.path.exists(os.path.join(BASE, "config")), "settings written")
+    # The stored settings are neither read nor written (only a named preset is read).
+    check(not os.path.exists(os.path.join(BASE, "config", "Corvalin", "Corvalin.conf")), "settings written")
 
 
 # ------------------------------------------------------------ named files and lists
@@ -268,6 +280,8 @@ def refusals():
     for switch in ("/width=abc", "/widht=800", "/kopie=1", "/quality=hoch"):
         r = run("/auto=1", f"/dir={d}", "/recursiv=1", switch)
         check(r.status == 2 and f'Ungültiger Kommandozeilenparameter "{switch}"' in r.err, f"{switch}: {r.status}\n{r.err}")
+    r = run("--preset=fehlt", d)
+    check(r.status == 2 and 'Die Voreinstellung "fehlt"' in r.err, f"missing preset: {r.status}\n{r.err}")
     r = run("/autoorient=0", f"/dir={d}")  # never read as /auto
     check(r.status == 2 and "Ungültiger" not in r.err, f"/autoorient: {r.status}\n{r.err}")
     check(tree(d) == before, "refused parameters converted something")
@@ -280,7 +294,7 @@ def help_texts():
     r = run("--help")
     check(r.status == 0 and r.out.startswith("Aufruf: corvalin [OPTION]..."), f"--help: {r.status}\n{r.out}")
     options = [line.split()[0] for line in r.out.splitlines() if line.startswith("  --")]
-    check(len(options) == 29 and len(set(options)) == 29, f"--help options: {options}")
+    check(len(options) == 30 and len(set(options)) == 30, f"--help options: {options}")
     slash = run("/?")
     for text, name in ((r.out, "--help"), (slash.out, "/?")):
         for windows in ("C:", "c:\\", ".exe", "Corvalin.exe", "\\"):
