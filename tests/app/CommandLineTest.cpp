@@ -206,7 +206,7 @@ TEST_F(CommandLineTest, StampSwitchesPlaceSizeAndFadeTheStamp)
     EXPECT_EQ(session.Overlay.Align, kAlignTopLeft);
     EXPECT_EQ(session.Overlay.RelativeSize, 12);
     EXPECT_EQ(session.Overlay.Opacity, 40);
-    for (const auto [digit, align] : {std::pair{1, 9}, {3, 10}, {5, 0}, {8, 4}, {6, 2}}) {
+    for (const auto& [digit, align] : {std::pair{1, 9}, {3, 10}, {5, 0}, {8, 4}, {6, 2}}) {
         Parse({"/textpos=" + std::to_string(digit)});
         EXPECT_EQ(session.Overlay.Align, align) << digit;
     }
