@@ -19,7 +19,7 @@ packages=(
   # independent reference tools used by the tests
   imagemagick python3-pil libtiff-tools pngcheck giflib-tools libjpeg-turbo-progs libwmf-bin inkscape
   libimage-exiftool-perl
-  webp libheif-examples libavif-bin libjxl-tools colord-data
+  webp libheif-examples libavif-bin libjxl-tools colord-data libgs-common
   # window tests and screenshots
   xvfb xauth x11-apps openbox xdotool
   # installing and packaging, and the tools that check the installed files

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes through the JPEG load path: header, side data, full
 // decode, a decode of only the rows a scaling samples (which must scale to
-// the same pixels as the full one), and for small pictures a fresh encode of what was decoded that
+// the same pixels as the full one), and for small pictures a decode through
+// a CMYK profile the file carries and a fresh encode of what was decoded that
 // carries the side data, read back again.
 #include <cstddef>
 #include <cstdint>
@@ -79,6 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         CheckReducedDecode({data, size}, picture);
         if (pixels > kMaxReencodePixels)
             return 0;
+        // Through the file's own profile, where it carries a CMYK one: the same size.
+        TBitmap throughProfile;
+        TPictureMetadata converted;
+        LoadJpegCmykToSrgb(throughProfile, {data, size}, converted);
+        if (throughProfile.Width() != picture.Width() || throughProfile.Height() != picture.Height())
+            __builtin_trap();
         TJPEGImage copy;
         copy.Assign(picture);
         copy.SetMetadata(image.Metadata());

@@ -1,11 +1,15 @@
 // Feeds arbitrary bytes to the TIFF load path. Whatever loads must have the
-// declared size and a raster the bitmap layer can read back pixel by pixel.
+// declared size and a raster the bitmap layer can read back pixel by pixel;
+// a small one is written again with the file's metadata, which is read back.
 #include <cstddef>
 #include <cstdint>
 
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
+#include "common/Stream.h"
+#include "formats/tiff/TiffMetadata.h"
 #include "formats/tiff/TiffReader.h"
+#include "formats/tiff/TiffWriter.h"
 #include "picture/Bitmap.h"
 
 namespace {
@@ -45,6 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (PictureTooLarge(data, size))
         return 0;
+    // The side data is read whether or not the picture can be decoded.
+    const TPictureMetadata metadata = ReadTiffMetadata({data, size});
     TBitmap picture;
     try {
         LoadTiffFile(picture, {data, size});
@@ -57,5 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int y = 0; y < picture.Height(); y += 7)
         for (int x = 0; x < picture.Width(); x += 7)
             sum = sum + ReadRasterPixel(*picture.Raster(), x, y);
+    if (int64_t(picture.Width()) * picture.Height() <= (1 << 16)) {
+        TMemoryStream out;
+        WriteTiffToStream(out, picture, metadata);
+        ReadTiffMetadata(out.Bytes());
+    }
     return 0;
 }

@@ -239,6 +239,12 @@ uint8_t LoadForSmooth(TBitmapEx& source, const std::string& fileName, size_t& pi
     return loadedFormat;
 }
 
+bool CarriesCmykProfile(const TPictureMetadata& metadata)
+{
+    return metadata.source.colourModel == TSourceReport::TColourModel::Cmyk &&
+           IccColorSpace(metadata.iccProfile) == "CMYK";
+}
+
 // Loads the picture as it is shown. `loadedSize` receives the size the
 // result is worked out from when the reader delivered less than the whole
 // picture: the result's size for sampled rows, the unreduced picture's for
@@ -250,6 +256,15 @@ uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pict
     const uint8_t loadedFormat = settings.Scaling.Smooth
                                      ? LoadForSmooth(source, fileName, pictures, settings, loadedSize, orientation)
                                      : LoadForNearest(source, fileName, pictures, settings, loadedSize, orientation);
+    // Readers turn CMYK inks into RGB by a formula that no profile describes.
+    // With "srgb" a CMYK file carrying its CMYK profile is read once more,
+    // through the profile: a second read of these rare files is simpler than
+    // the profile in every reader's sampled and reduced paths, and leaves
+    // those paths as fast as they are for every other file.
+    if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
+        source.LoadCmykToSrgb(fileName, pictures);
+        loadedSize.reset();
+    }
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);

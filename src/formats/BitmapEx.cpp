@@ -77,6 +77,20 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
     return index;
 }
 
+uint8_t TBitmapEx::LoadCmykToSrgb(const std::string& fileName, size_t& pictures)
+{
+    const uint8_t index = FormatIndexOfName(fileName);
+    const TLargeBytes bytes = ReadWholeFile(fileName);
+    const TFormatRow& row = ReaderRow(index, bytes);
+    if (row.Load == nullptr)
+        NotSupported(row, "gelesen");
+    TPictureMetadata loaded;
+    pictures =
+        row.LoadCmykToSrgb != nullptr ? row.LoadCmykToSrgb(*this, bytes, loaded) : row.Load(*this, bytes, loaded);
+    Metadata = std::move(loaded);
+    return index;
+}
+
 const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
 {
     const TFormatRow& row = RowOrBmp(FormatIndexOfName(fileName));

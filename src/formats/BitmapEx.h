@@ -33,6 +33,11 @@ public:
     // can decode a picture reduced then delivers it reduced as far as
     // `reduction` allows (see TReductionRequest); other readers decode it whole.
     uint8_t LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction);
+    // As above, for a picture whose colours go to sRGB: a CMYK picture whose
+    // reader can (the table's LoadCmykToSrgb) comes through the CMYK colour
+    // profile it carries, which Metadata then no longer holds; other readers
+    // load as above.
+    uint8_t LoadCmykToSrgb(const std::string& fileName, size_t& pictures);
     // Writes the picture in the format the extension chooses, replacing the
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.

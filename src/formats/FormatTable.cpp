@@ -165,7 +165,7 @@ constexpr TEncodePath kJxlEncode = nullptr;
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
-// registration, encoder into memory.
+// registration, encoder into memory, load through a CMYK profile.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
                false, false, kBmpAliases},
@@ -174,11 +174,11 @@ constexpr std::array kRows = {
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
                SaveIcoFile, false, false, false, kIcoAliases},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
-               false, kJpgAliases, EncodeJpegFile},
+               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
                false, kPcdAliases},
     TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
-               false, false, kPsdAliases},
+               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb},
     TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
                false, kPcxAliases},
     TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, false,

@@ -74,6 +74,9 @@ struct TFormatRow {
     // Null: the format has no quality to lower, and a size limit does not
     // apply to it.
     TEncodePath Encode = nullptr;
+    // Null: the reader turns CMYK into RGB by formula only. Else a load path
+    // that brings a CMYK picture to sRGB through the CMYK profile it carries.
+    TLoadPath LoadCmykToSrgb = nullptr;
 };
 
 // Format index 1..kFormatCount names row index - 1; 0 stands for no row

@@ -265,3 +265,83 @@ TEST_F(Upright, TheSourcesResolutionIsKept)
         }
     }
 }
+
+// Capture date and position go from JPEG to TIFF, between TIFF files (also
+// big-endian ones) and from TIFF to JPEG, the picture turned upright and
+// saying so; stripped, neither is left.
+TEST_F(Upright, TiffKeepsDateAndPositionBothWays)
+{
+    const auto tag = [&](const std::string& path, const std::string& more) {
+        EXPECT_EQ(RunCommand("/usr/bin/exiftool -q -overwrite_original -GPSLatitude=48.1375 -GPSLatitudeRef=N "
+                             "'-ExifIFD:DateTimeOriginal=2021:06:01 10:20:30' " +
+                             more + " " + Quote(path))
+                      .status,
+                  0);
+        return path;
+    };
+    const std::string jpeg = tag(Photo("photo.jpg", 8), "");
+    const std::string motorola = dir.File("motorola.tif");
+    ImageMagick(Quote(Photo("m.png", 1)) + " -endian MSB " + Quote(motorola));
+    tag(motorola, "-Orientation#=6");
+    const std::string tiff = Convert(jpeg, 9);
+    const char* tags = "-DateTimeOriginal -GPSLatitude -Orientation -ImageWidth";
+    // A TIFF file shown as stored carries no Orientation.
+    const struct {
+        std::string source;
+        int32_t format;
+        const char* orientation;
+    } cases[] = {{jpeg, 9, "-"}, {tiff, 4, "-"}, {tiff, 0, "-"}, {motorola, 9, "-"}, {motorola, 4, "1"}};
+    for (const bool strip : {false, true}) {
+        frontEnd.settings.Metadata.Strip = strip;
+        for (const auto& c : cases)
+            EXPECT_EQ(
+                Exiftool(tags, Convert(c.source, c.format)),
+                strip ? "-\t-\t-\t48\n" : "2021:06:01 10:20:30\t48.1375\t" + std::string(c.orientation) + "\t48\n")
+                << c.source << " as " << c.format << (strip ? ", stripped" : "");
+    }
+}
+
+// A CMYK picture of inks Pillow saves as JPEG (Adobe's inverted inks) in the
+// CMYK profile given, and as the sRGB that LittleCMS makes of it.
+const char* kMakeCmyk = R"(
+import sys, io
+from PIL import Image, ImageCms
+img = Image.new('CMYK', (48, 32))
+for x in range(48):
+    for y in range(32):
+        img.putpixel((x, y), [(x * 5, 0, 0, 0), (0, x * 5, 200, 0), (30, 30, 30, x * 5), (200, 100, 0, 40)][y // 8])
+img.save(sys.argv[1], quality=100, icc_profile=open(sys.argv[2], 'rb').read())
+img = Image.open(sys.argv[1])
+cmyk = ImageCms.ImageCmsProfile(io.BytesIO(img.info['icc_profile']))
+flags = ImageCms.FLAGS['BLACKPOINTCOMPENSATION']
+ImageCms.profileToProfile(img, cmyk, ImageCms.createProfile('sRGB'), 1, 'RGB', flags=flags).save(sys.argv[3])
+)";
+
+// With "srgb" CMYK JPEG and PSD files (8 and 16 bits, from ImageMagick) come
+// through their CMYK profile, and the result carries none; without it, the
+// CMYK profile never labels the RGB result.
+TEST_F(Upright, CmykComesThroughItsProfile)
+{
+    const std::string profile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+    ASSERT_TRUE(std::filesystem::exists(profile)) << "libgs-common";
+    const std::string jpeg = dir.File("cmyk.jpg"), reference = dir.File("reference.png");
+    ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kMakeCmyk) + " " + Quote(jpeg) + " " + Quote(profile) + " " +
+                         Quote(reference))
+                  .status,
+              0);
+    ImageMagick(Quote(jpeg) + " " + Quote(dir.File("cmyk8.psd")));
+    ImageMagick(Quote(jpeg) + " -depth 16 " + Quote(dir.File("cmyk16.psd")));
+    const RgbPicture want = DecodeWithPillow(reference);
+    for (const bool srgb : {true, false}) {
+        frontEnd.settings.Metadata.Srgb = srgb;
+        for (const char* name : {"cmyk.jpg", "cmyk8.psd", "cmyk16.psd"})
+            for (const int32_t format : {4, 8, 9}) {
+                SCOPED_TRACE(std::string(name) + " as " + std::to_string(format) + (srgb ? " in sRGB" : ""));
+                const std::string result = Convert(dir.File(name), format);
+                EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result)).output, "");
+                if (srgb && format != 4) {
+                    EXPECT_LE(LargestDifference(DecodeWithPillow(result), want), 4);
+                }
+            }
+    }
+}

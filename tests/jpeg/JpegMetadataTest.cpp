@@ -115,6 +115,60 @@ TEST(ExifForPicture, LeavesADamagedBlockAsItIs)
     EXPECT_EQ(ExifForPicture(cut, 1, 1), cut);
 }
 
+TEST(ExifDirectories, CarryIntoANewBlockAndBackUnchanged)
+{
+    const TExifDirectories read = ExifDirectoriesOf(CameraExif());
+    ASSERT_EQ(read.exif.size(), 2u);
+    EXPECT_EQ(read.exif[1].value, (std::vector<uint8_t>{0xE0, 0x01}));  // PixelYDimension 480
+    const std::vector<uint8_t> block = ExifOfTexts({{kExifMake, "Canon"}}, 1, read);
+    const TExifDirectories again = ExifDirectoriesOf(block);
+    ASSERT_EQ(again.exif.size(), 2u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(std::tie(again.exif[i].tag, again.exif[i].type, again.exif[i].count, again.exif[i].value),
+                  std::tie(read.exif[i].tag, read.exif[i].type, read.exif[i].count, read.exif[i].value));
+    EXPECT_EQ(ExifText(block, kExifMake), "Canon");
+    EXPECT_EQ(ExifOrientation(block), 1);
+}
+
+TEST(ExifDirectories, AreLeftOutWhereTheyCannotBeWalkedSafely)
+{
+    const struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+        size_t exifFields;
+    } damages[] = {
+        {"Exif pointer back to IFD0", 42, 8, 0},
+        {"Exif pointer outside the block", 42, 5000, 0},
+        {"entry count beyond the data", 56, 0xFFFF, 0},
+        {"value beyond the data", 58 + 4, 0x1000, 0},  // PixelXDimension's count
+        {"interoperability link back to the Exif directory", 70, 0x0004A005, 1},
+    };
+    for (const auto& damage : damages) {
+        std::vector<uint8_t> exif = CameraExif();
+        Set32(exif, damage.at, damage.value);
+        if (damage.value == 0x0004A005)
+            Set32(exif, 78, 56);
+        const TExifDirectories read = ExifDirectoriesOf(exif);
+        EXPECT_EQ(read.exif.size(), damage.exifFields) << damage.what;
+        EXPECT_TRUE(read.interop.empty()) << damage.what;
+    }
+    // Many entries naming one value copy it many times: beyond the side-data
+    // limit the directory is left out.
+    for (const uint32_t bytes : {200u, 300u}) {
+        std::vector<uint8_t> t = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0};
+        Entry(t, 0x8769, 4, 1, 26);
+        Put32(t, 0, TByteOrder::LittleEndian);
+        Put16(t, 0xFFFF, TByteOrder::LittleEndian);
+        const uint32_t valueAt = 26 + 2 + 0xFFFF * 12 + 4;
+        for (int i = 0; i < 0xFFFF; ++i)
+            Entry(t, 0x9000, 7, bytes, valueAt);
+        Put32(t, 0, TByteOrder::LittleEndian);
+        t.resize(t.size() + bytes);
+        EXPECT_EQ(ExifDirectoriesOf(t).exif.size(), bytes == 200 ? 0xFFFFu : 0u) << bytes;
+    }
+}
+
 TEST(JpegMetadata, ProfileChunksJoinInTheirNumberedOrderOrNotAtAll)
 {
     const auto profileOf = [](std::vector<TJpegMarker> markers) {

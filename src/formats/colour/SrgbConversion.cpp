@@ -85,6 +85,32 @@ bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata)
     return true;
 }
 
+TCmykRowConversion CmykToSrgbThrough(std::span<const uint8_t> profile)
+{
+    // The transform needs its context for as long as it is used; the
+    // profiles only to be made.
+    struct TState {
+        TContext context;
+        TTransform transform;
+    };
+    auto state = std::make_shared<TState>();
+    state->context.reset(cmsCreateContext(nullptr, nullptr));
+    if (!state->context || profile.empty())
+        return {};
+    cmsContext context = state->context.get();
+    const TProfile source(cmsOpenProfileFromMemTHR(context, profile.data(), cmsUInt32Number(profile.size())));
+    if (!source || cmsGetColorSpace(source.get()) != cmsSigCmykData)
+        return {};
+    const TProfile srgb(cmsCreate_sRGBProfileTHR(context));
+    state->transform.reset(cmsCreateTransformTHR(context, source.get(), TYPE_CMYK_8, srgb.get(), TYPE_BGR_8,
+                                                 INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_BLACKPOINTCOMPENSATION));
+    if (!state->transform)
+        return {};
+    return [state](const uint8_t* cmyk, int width, uint8_t* bgr) {
+        cmsDoTransform(state->transform.get(), cmyk, bgr, cmsUInt32Number(width));
+    };
+}
+
 #else
 
 bool ConvertToSrgb(TRaster&, TPictureMetadata& metadata)
@@ -92,6 +118,11 @@ bool ConvertToSrgb(TRaster&, TPictureMetadata& metadata)
     if (metadata.iccProfile.empty())
         return false;
     throw EInvalidOperation("In sRGB umrechnen ist nicht möglich: Corvalin wurde ohne LittleCMS erstellt");
+}
+
+TCmykRowConversion CmykToSrgbThrough(std::span<const uint8_t>)
+{
+    return {};
 }
 
 #endif

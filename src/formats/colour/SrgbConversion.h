@@ -2,6 +2,10 @@
 // viewers and web pages that ignore profiles.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <span>
+
 namespace corvalin {
 
 struct TRaster;
@@ -15,5 +19,15 @@ struct TPictureMetadata;
 // another layout, stays as it is. Returns whether it converted. Throws
 // EInvalidOperation when this build has no LittleCMS.
 bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata);
+
+// Turns `width` CMYK quadruples of ink amounts (0 none, 255 full) into BGR
+// triples.
+using TCmykRowConversion = std::function<void(const uint8_t* cmyk, int width, uint8_t* bgr)>;
+
+// The conversion of a CMYK reader's rows through the picture's CMYK colour
+// profile to sRGB, as ConvertToSrgb converts RGB; empty for a profile that
+// is not CMYK, that LittleCMS refuses, or in a build without LittleCMS (the
+// reader then turns inks into RGB by its formula).
+TCmykRowConversion CmykToSrgbThrough(std::span<const uint8_t> profile);
 
 }  // namespace corvalin

@@ -99,6 +99,20 @@ void CmykRowToBgr(const uint8_t* cmyk, int width, bool inverted, uint8_t* bgr)
     }
 }
 
+// Through the profile's conversion when there is one, which takes ink
+// amounts; by the formula otherwise.
+void ConvertCmykRow(uint8_t* cmyk, int width, bool inverted, const TCmykRowConversion& through, uint8_t* bgr)
+{
+    if (!through) {
+        CmykRowToBgr(cmyk, width, inverted, bgr);
+        return;
+    }
+    if (inverted)
+        for (size_t i = 0; i < size_t(width) * 4; ++i)
+            cmyk[i] = uint8_t(255 - cmyk[i]);
+    through(cmyk, width, bgr);
+}
+
 // The usual layouts: the first component sampled 1x1, 2x1, 2x2, 1x2 or 4x1
 // and every other 1x1. For some others (three rows of the first component
 // to one of the rest, say) libjpeg's passing over rows changes the rows read
@@ -169,7 +183,7 @@ void ReadSampledRows(TJpegDecoder& decoder, TRaster& raster)
     ReadRemainingRows(decoder);
 }
 
-void ReadCmykRows(TJpegDecoder& decoder, TRaster& raster)
+void ReadCmykRows(TJpegDecoder& decoder, TRaster& raster, const TCmykRowConversion& through)
 {
     const jpeg_decompress_struct& cinfo = decoder.Info();
     std::vector<uint8_t> cmyk(size_t(raster.width) * 4);
@@ -178,7 +192,7 @@ void ReadCmykRows(TJpegDecoder& decoder, TRaster& raster)
         const int y = int(cinfo.output_scanline);
         if (decoder.ReadRows(&row, 1) == 0)
             return;
-        CmykRowToBgr(cmyk.data(), raster.width, cinfo.saw_Adobe_marker, raster.Row(y));
+        ConvertCmykRow(cmyk.data(), raster.width, cinfo.saw_Adobe_marker, through, raster.Row(y));
     }
 }
 
@@ -226,7 +240,8 @@ unsigned ReductionOf(const jpeg_decompress_struct& cinfo, const TReductionReques
 }
 
 std::shared_ptr<TRaster> Decode(std::span<const uint8_t> data, const TRowRequest& rows,
-                                const TReductionRequest& reduction, TSourceReport* report)
+                                const TReductionRequest& reduction, TSourceReport* report,
+                                const TCmykRowConversion& through = {})
 {
     TJpegDecoder decoder(data);
     HeaderOf(decoder);  // refuses oversized pictures before libjpeg allocates
@@ -245,7 +260,7 @@ std::shared_ptr<TRaster> Decode(std::span<const uint8_t> data, const TRowRequest
     if (sampled > 0)
         ReadSampledRows(decoder, *raster);
     else if (cinfo.out_color_space == JCS_CMYK)
-        ReadCmykRows(decoder, *raster);
+        ReadCmykRows(decoder, *raster, through);
     else
         ReadDirectRows(decoder, *raster);
     decoder.Finish();
@@ -274,6 +289,12 @@ std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const 
                                            TSourceReport* report)
 {
     return Decode(data, {}, reduction, report);
+}
+
+std::shared_ptr<TRaster> DecodeJpegThrough(std::span<const uint8_t> data, const TCmykRowConversion& cmyk,
+                                           TSourceReport* report)
+{
+    return Decode(data, {}, {}, report, cmyk);
 }
 
 std::vector<uint8_t> EncodeJpeg(const TRaster& raster, int quality, std::span<const TJpegMarker> markers,

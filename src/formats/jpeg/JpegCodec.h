@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "formats/colour/SrgbConversion.h"
 #include "formats/jpeg/JpegMetadata.h"
 #include "formats/jpeg/JpegSession.h"
 #include "formats/metadata/PictureMetadata.h"
@@ -40,6 +41,11 @@ std::shared_ptr<TRaster> DecodeJpeg(std::span<const uint8_t> data, const TRowReq
 // 4 and 2 that `reduction` allows (libjpeg's DCT scaling, each side rounded
 // up); at full size when it allows less than 2.
 std::shared_ptr<TRaster> DecodeJpegReduced(std::span<const uint8_t> data, const TReductionRequest& reduction,
+                                           TSourceReport* report = nullptr);
+
+// As DecodeJpeg with every row, a CMYK file's inks (Adobe's inverted ones
+// turned back) brought to RGB by `cmyk` instead of the formula.
+std::shared_ptr<TRaster> DecodeJpegThrough(std::span<const uint8_t> data, const TCmykRowConversion& cmyk,
                                            TSourceReport* report = nullptr);
 
 // Encodes the raster, whatever its layout, as a baseline JFIF file with the

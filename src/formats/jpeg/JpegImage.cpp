@@ -131,6 +131,19 @@ size_t LoadJpegReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
                        [&](TSourceReport* report) { return DecodeJpegReduced(file, reduction, report); });
 }
 
+size_t LoadJpegCmykToSrgb(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    const TPictureMetadata side = ReadJpegMetadata(file);
+    const TCmykRowConversion through = CmykToSrgbThrough(side.iccProfile);
+    const size_t count = LoadDecoded(picture, file, metadata,
+                                     [&](TSourceReport* report) { return DecodeJpegThrough(file, through, report); });
+    if (through && metadata.source.colourModel == TSourceReport::TColourModel::Cmyk) {
+        metadata.iccProfile.clear();
+        metadata.isSrgb = true;
+    }
+    return count;
+}
+
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata)
 {

@@ -80,6 +80,10 @@ size_t LoadJpegRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
 // TReductionRequest and DecodeJpegReduced).
 size_t LoadJpegReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                        const TReductionRequest& reduction);
+// As LoadJpegFile, a CMYK file's inks brought to sRGB through the CMYK
+// profile it carries (see CmykToSrgbThrough), which the metadata then no
+// longer holds; other files load as LoadJpegFile loads them.
+size_t LoadJpegCmykToSrgb(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 // SaveToFileEx's JPEG row: the picture encoded at the given quality, with
 // the side data the format holds, replaces the file.
 void SaveJpegFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

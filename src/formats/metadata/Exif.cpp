@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "common/ByteCursor.h"
+#include "common/Limits.h"
 
 namespace corvalin {
 
@@ -100,6 +102,9 @@ public:
         in_.Skip(4);
         return directory;
     }
+
+    // The first directory is no linked one: a link to it is a loop.
+    void MarkFirstRead() { read_.push_back(firstIfd_); }
 
     uint32_t Link(const TDirectory& directory) const
     {
@@ -248,6 +253,130 @@ TByteOrder OrderOf(std::span<const uint8_t> block)
     return block[TiffStart(block)] == 'M' ? TByteOrder::BigEndian : TByteOrder::LittleEndian;
 }
 
+constexpr auto kLittle = TByteOrder::LittleEndian;
+
+std::vector<uint8_t> LittleEndian(uint32_t value, size_t width)
+{
+    std::vector<uint8_t> bytes;
+    if (width == 2)
+        Put16(bytes, uint16_t(value), kLittle);
+    else
+        Put32(bytes, value, kLittle);
+    return bytes;
+}
+
+void SortByTag(std::vector<TExifField>& fields)
+{
+    std::stable_sort(fields.begin(), fields.end(),
+                     [](const TExifField& a, const TExifField& b) { return a.tag < b.tag; });
+}
+
+// The entry table, the link to no next directory, and the values of more
+// than four bytes behind it, each at an even offset.
+size_t DirectorySize(const std::vector<TExifField>& fields)
+{
+    size_t size = 2 + fields.size() * kEntryBytes + 4;
+    for (const TExifField& field : fields)
+        if (field.value.size() > 4)
+            size += field.value.size() + field.value.size() % 2;
+    return size;
+}
+
+// Appends the directory to `out`, whose first byte lies at offset `base`
+// of the TIFF structure (both even).
+void AppendDirectory(std::vector<uint8_t>& out, size_t base, const std::vector<TExifField>& fields)
+{
+    size_t valueAt = base + out.size() + 2 + fields.size() * kEntryBytes + 4;
+    std::vector<uint8_t> values;
+    Put16(out, uint16_t(fields.size()), kLittle);
+    for (const TExifField& field : fields) {
+        Put16(out, field.tag, kLittle);
+        Put16(out, field.type, kLittle);
+        Put32(out, field.count, kLittle);
+        if (field.value.size() <= 4) {
+            std::vector<uint8_t> inline4 = field.value;
+            inline4.resize(4, 0);
+            out.insert(out.end(), inline4.begin(), inline4.end());
+            continue;
+        }
+        Put32(out, uint32_t(valueAt + values.size()), kLittle);
+        values.insert(values.end(), field.value.begin(), field.value.end());
+        if (values.size() % 2 != 0)
+            values.push_back(0);
+    }
+    Put32(out, 0, kLittle);
+    out.insert(out.end(), values.begin(), values.end());
+}
+
+uint32_t LinkOf(const TExifField& field)
+{
+    if ((field.type != kTypeLong && field.type != kTypeIfd) || field.count != 1 || field.value.size() != 4)
+        return 0;
+    return Get32(field.value.data(), kLittle);
+}
+
+// Bytes of each number whose order a field type's values turn in: the
+// halves of a RATIONAL on their own, text and undefined bytes not at all.
+size_t SwapUnit(uint16_t type)
+{
+    static constexpr uint8_t kUnit[] = {0, 1, 1, 2, 4, 4, 1, 1, 2, 4, 4, 4, 8, 4};
+    return type < std::size(kUnit) ? kUnit[type] : 1;
+}
+
+// Copies directories of a TIFF structure as little-endian fields. Each
+// directory is read once, and the values copied altogether stay within the
+// side-data limit: many entries pointing at one large value must not
+// multiply it.
+class TDirectoryCopier {
+public:
+    explicit TDirectoryCopier(std::span<const uint8_t> tiff) : tiff_(tiff)
+    {
+        try {
+            walker_.emplace(tiff);
+            walker_->MarkFirstRead();
+        } catch (const TDamagedExif&) {
+        }
+    }
+
+    bool Valid() const { return walker_.has_value(); }
+
+    // The directory's fields; none when it cannot be walked or copied.
+    std::vector<TExifField> Copy(uint32_t offset)
+    {
+        std::vector<TExifField> fields;
+        try {
+            const TDirectory directory = walker_->Read(offset);
+            for (const TEntry& entry : directory.entries)
+                if (entry.tag != kTagExifIfd && entry.tag != kTagGpsIfd)
+                    fields.push_back(CopyOf(entry));
+        } catch (const TDamagedExif&) {
+            return {};
+        }
+        return fields;
+    }
+
+private:
+    TExifField CopyOf(const TEntry& entry)
+    {
+        const size_t bytes = size_t(entry.count) * TypeBytes(entry.type);
+        copied_ += bytes;
+        if (copied_ > size_t(kMaxSideDataBytes))
+            ThrowDamaged();
+        const size_t at = bytes <= 4 ? entry.at + 8 : entry.value;
+        const auto source = tiff_.subspan(at, bytes);  // checked by the walker
+        TExifField field{entry.tag, entry.type, entry.count, {source.begin(), source.end()}};
+        const size_t unit = SwapUnit(entry.type);
+        if (walker_->Order() == TByteOrder::BigEndian && unit > 1)
+            for (size_t i = 0; i + unit <= field.value.size(); i += unit)
+                std::reverse(field.value.begin() + ptrdiff_t(i), field.value.begin() + ptrdiff_t(i + unit));
+        return field;
+    }
+
+    std::span<const uint8_t> tiff_;
+    std::optional<TExifWalker> walker_;
+    size_t copied_ = 0;
+};
+
 }  // namespace
 
 int ExifOrientation(std::span<const uint8_t> block)
@@ -266,51 +395,107 @@ void SetExifOrientationUpright(std::vector<uint8_t>& block)
         PutAt(block, at, 1, 2, OrderOf(block));
 }
 
-std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation)
+std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation,
+                                 const TExifDirectories& linked)
 {
-    struct TField {
-        uint16_t tag, type;
-        std::string text;
-    };
-    std::vector<TField> fields;
+    std::vector<TExifField> fields;
     for (const auto& [tag, text] : texts)
-        if (!text.empty())
-            fields.push_back({tag, kTypeAscii, text});
+        if (!text.empty()) {
+            std::vector<uint8_t> value(text.begin(), text.end());
+            value.push_back(0);
+            fields.push_back({tag, kTypeAscii, uint32_t(value.size()), std::move(value)});
+        }
     if (orientation >= 1 && orientation <= 8)
-        fields.push_back({kTagOrientation, kTypeShort, {}});
+        fields.push_back({kTagOrientation, kTypeShort, 1, LittleEndian(uint32_t(orientation), 2)});
+    const bool hasExif = !linked.exif.empty(), hasGps = !linked.gps.empty();
+    if (hasExif)
+        fields.push_back({kTagExifIfd, kTypeLong, 1, LittleEndian(0, 4)});
+    if (hasGps)
+        fields.push_back({kTagGpsIfd, kTypeLong, 1, LittleEndian(0, 4)});
     if (fields.empty())
         return {};
-    std::sort(fields.begin(), fields.end(), [](const TField& a, const TField& b) { return a.tag < b.tag; });
-    constexpr auto le = TByteOrder::LittleEndian;
-    std::vector<uint8_t> block = {'I', 'I'}, values;
-    Put16(block, 42, le);
-    Put32(block, 8, le);
-    Put16(block, uint16_t(fields.size()), le);
-    const size_t valuesAt = 8 + 2 + fields.size() * kEntryBytes + 4;
-    for (const TField& field : fields) {
-        Put16(block, field.tag, le);
-        Put16(block, field.type, le);
-        if (field.type == kTypeShort) {
-            Put32(block, 1, le);
-            Put32(block, uint32_t(orientation), le);
-            continue;
-        }
-        const size_t count = field.text.size() + 1;
-        Put32(block, uint32_t(count), le);
-        std::vector<uint8_t> text(field.text.begin(), field.text.end());
-        text.resize(std::max<size_t>(count, 4), 0);
-        if (count <= 4) {
-            block.insert(block.end(), text.begin(), text.end());
-            continue;
-        }
-        Put32(block, uint32_t(valuesAt + values.size()), le);
-        values.insert(values.end(), text.begin(), text.end());
-        if (values.size() % 2 != 0)
-            values.push_back(0);
-    }
-    Put32(block, 0, le);
-    block.insert(block.end(), values.begin(), values.end());
+    SortByTag(fields);
+    constexpr uint32_t kFirstIfd = 8;
+    const TExifDirectoryBytes laid = LayOutExifDirectories(linked, uint32_t(kFirstIfd + DirectorySize(fields)));
+    for (TExifField& field : fields)
+        if (field.tag == kTagExifIfd || field.tag == kTagGpsIfd)
+            field.value = LittleEndian(field.tag == kTagExifIfd ? laid.exifAt : laid.gpsAt, 4);
+    std::vector<uint8_t> block = {'I', 'I'};
+    Put16(block, 42, kLittle);
+    Put32(block, kFirstIfd, kLittle);
+    AppendDirectory(block, 0, fields);
+    block.insert(block.end(), laid.bytes.begin(), laid.bytes.end());
     return block;
+}
+
+TExifDirectories ReadExifDirectories(std::span<const uint8_t> tiff, uint32_t exifAt, uint32_t gpsAt)
+{
+    TExifDirectories directories;
+    TDirectoryCopier copier(tiff);
+    if (exifAt != 0 && copier.Valid()) {
+        directories.exif = copier.Copy(exifAt);
+        const auto interop = std::find_if(directories.exif.begin(), directories.exif.end(),
+                                          [](const TExifField& f) { return f.tag == kTagInteropIfd; });
+        if (interop != directories.exif.end()) {
+            const uint32_t interopAt = LinkOf(*interop);
+            directories.exif.erase(interop);
+            if (interopAt != 0)
+                directories.interop = copier.Copy(interopAt);
+        }
+    }
+    if (gpsAt != 0 && copier.Valid())
+        directories.gps = copier.Copy(gpsAt);
+    return directories;
+}
+
+TExifDirectories ExifDirectoriesOf(std::span<const uint8_t> block)
+{
+    const auto tiff = block.subspan(TiffStart(block));
+    try {
+        TExifWalker walker(tiff);
+        const TDirectory first = walker.Read(walker.FirstIfd());
+        auto linkOf = [&](uint16_t tag) {
+            const TEntry* entry = first.Find(tag);
+            return entry != nullptr && entry->count == 1 && (entry->type == kTypeLong || entry->type == kTypeIfd)
+                       ? entry->value
+                       : 0;
+        };
+        return ReadExifDirectories(tiff, linkOf(kTagExifIfd), linkOf(kTagGpsIfd));
+    } catch (const TDamagedExif&) {
+        return {};
+    }
+}
+
+TExifDirectoryBytes LayOutExifDirectories(const TExifDirectories& directories, uint32_t at)
+{
+    TExifDirectoryBytes laid;
+    if (directories.Empty())
+        return laid;
+    std::vector<TExifField> exif = directories.exif;
+    const bool hasInterop = !exif.empty() && !directories.interop.empty();
+    if (hasInterop) {
+        exif.push_back({kTagInteropIfd, kTypeLong, 1, LittleEndian(0, 4)});
+        SortByTag(exif);
+    }
+    uint32_t next = at;
+    if (!exif.empty()) {
+        laid.exifAt = next;
+        next += uint32_t(DirectorySize(exif));
+        if (hasInterop) {
+            for (TExifField& field : exif)
+                if (field.tag == kTagInteropIfd)
+                    field.value = LittleEndian(next, 4);
+            AppendDirectory(laid.bytes, at, exif);
+            AppendDirectory(laid.bytes, at, directories.interop);
+        } else {
+            AppendDirectory(laid.bytes, at, exif);
+        }
+    }
+    if (!directories.gps.empty()) {
+        laid.gpsAt = uint32_t(at + laid.bytes.size());
+        AppendDirectory(laid.bytes, at, directories.gps);
+    }
+    return laid;
 }
 
 std::string ExifText(std::span<const uint8_t> block, uint16_t tag)

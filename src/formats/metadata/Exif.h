@@ -45,10 +45,49 @@ enum TExifTextTag : uint16_t {
 inline constexpr uint16_t kExifTextTags[] = {kExifImageDescription, kExifMake,   kExifModel,
                                              kExifDateTime,         kExifArtist, kExifCopyright};
 
-// A little-endian Exif block (TIFF structure) of one directory holding the
-// texts (tag, text without its closing zero) and an orientation 1..8 (none
-// for another value); empty when there is nothing to hold.
-std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation);
+// One entry of an Exif directory with its values' bytes, little-endian.
+struct TExifField {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint32_t count = 0;
+    std::vector<uint8_t> value;
+};
+
+// The directories that hold a photograph's capture details and position:
+// the Exif directory (linked by tag 34665 from the first directory) with
+// its interoperability directory (40965), and the GPS directory (34853).
+// Links to further directories are not kept.
+struct TExifDirectories {
+    std::vector<TExifField> exif, interop, gps;
+    bool Empty() const { return exif.empty() && gps.empty(); }
+};
+
+// The directories at those offsets of a TIFF structure (a whole TIFF file,
+// or an Exif block from its byte-order mark on); an offset of 0 names none.
+// A directory that cannot be walked safely (outside the data, a loop, values
+// beyond the data, all of them together above the side-data limit) is left
+// out; never throws.
+TExifDirectories ReadExifDirectories(std::span<const uint8_t> tiff, uint32_t exifAt, uint32_t gpsAt);
+// The directories an Exif block's first directory links (with or without
+// the identifier before its TIFF structure).
+TExifDirectories ExifDirectoriesOf(std::span<const uint8_t> block);
+
+// The directories laid out little-endian for a TIFF structure in which the
+// bytes begin at the even offset `at`; exifAt and gpsAt are the offsets to
+// link from the first directory, 0 for a directory that is empty.
+struct TExifDirectoryBytes {
+    std::vector<uint8_t> bytes;
+    uint32_t exifAt = 0;
+    uint32_t gpsAt = 0;
+};
+TExifDirectoryBytes LayOutExifDirectories(const TExifDirectories& directories, uint32_t at);
+
+// A little-endian Exif block (TIFF structure) whose first directory holds
+// the texts (tag, text without its closing zero), an orientation 1..8 (none
+// for another value) and the links to `linked`; empty when there is
+// nothing to hold.
+std::vector<uint8_t> ExifOfTexts(const std::vector<std::pair<uint16_t, std::string>>& texts, int orientation,
+                                 const TExifDirectories& linked = {});
 
 // The text of an ASCII tag in the first directory of an Exif block (up to
 // its first zero); empty when it is absent or the structure is damaged.

@@ -159,6 +159,7 @@ void TPSDGraphic::SetUpColorManager()
 
 void TPSDGraphic::Load(std::span<const uint8_t> file)
 {
+    convertedThrough_ = false;
     const TColorScheme scheme = properties_.ColorScheme;
     if (scheme == TColorScheme::csUnknown)
         ThrowInvalidFormat(kFormat);  // a colour mode nothing here can show
@@ -197,6 +198,13 @@ void TPSDGraphic::Load(std::span<const uint8_t> file)
         SetPalette(std::move(*palette));
     ConvertRows(rows, planes, rowBytes);
     damaged_ = rows.FilledIn();
+    convertedThrough_ = ConvertsInksThroughProfile();
+}
+
+bool TPSDGraphic::ConvertsInksThroughProfile() const
+{
+    return cmykThrough_ && properties_.ColorScheme == TColorScheme::csCMYK &&
+           (properties_.BitsPerSample == 8 || properties_.BitsPerSample == 16);
 }
 
 TSourceReport TPSDGraphic::SourceReport() const
@@ -209,11 +217,13 @@ TSourceReport TPSDGraphic::SourceReport() const
 void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
 {
     const bool invert = properties_.ColorScheme == TColorScheme::csCMYK;
+    const bool throughProfile = ConvertsInksThroughProfile();
     // Rows of the depth the bitmap has are read or decoded straight into
     // the scan line; others pass through the colour manager.
     const bool direct = planes == 1 && colorManager_.TargetBitsPerSample() == properties_.BitsPerSample;
     std::vector<uint8_t> room(planes * rowBytes);
     std::vector<const uint8_t*> sources(planes);
+    std::vector<uint8_t> inks(throughProfile ? size_t(properties_.Width) * 4 : 0);
     TRaster& raster = MutableRaster();
     for (int32_t y = 0; y < properties_.Height; ++y) {
         uint8_t* scan = raster.Row(y);
@@ -232,13 +242,27 @@ void TPSDGraphic::ConvertRows(TPsdRows& rows, size_t planes, size_t rowBytes)
                     sources[k] = own;
                 }
             }
-            colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
+            if (throughProfile)
+                ConvertInkRow(sources, properties_.BitsPerSample / 8, inks, scan);
+            else
+                colorManager_.ConvertPixels(sources, 0xFF, size_t(properties_.Width), scan);
         }
     }
     // The fourth channel of an RGB document is its transparency; other
     // modes' extra channels are not.
     if (colorMode_ == pmRGB && properties_.ColorScheme == TColorScheme::csRGBA)
         MarkAlphaWhenTransparent(raster);
+}
+
+void TPSDGraphic::ConvertInkRow(const std::vector<const uint8_t*>& planes, size_t sampleBytes,
+                                std::vector<uint8_t>& inks, uint8_t* scan) const
+{
+    // Samples of 16 bits are big-endian: their first byte is the 8-bit value.
+    const size_t width = inks.size() / 4;
+    for (size_t x = 0; x < width; ++x)
+        for (size_t k = 0; k < 4; ++k)
+            inks[x * 4 + k] = planes[k][x * sampleBytes];
+    cmykThrough_(inks.data(), int(width), scan);
 }
 
 namespace {
@@ -274,6 +298,22 @@ TPictureMetadata ReadPsdMetadata(std::span<const uint8_t> file)
 TPictureMetadata TPSDGraphic::ReadMetadata(std::span<const uint8_t> file)
 {
     return ReadPsdMetadata(file);
+}
+
+size_t LoadPsdCmykToSrgb(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
+{
+    TPSDGraphic reader;
+    const TPictureMetadata side = ReadPsdMetadata(file);
+    reader.ConvertCmykThrough(CmykToSrgbThrough(side.iccProfile));
+    reader.LoadFromBytes(file);
+    metadata = side;
+    picture.AssignPicture(&reader);
+    metadata.source = reader.SourceReport();
+    if (reader.ConvertedThroughProfile()) {
+        metadata.iccProfile.clear();
+        metadata.isSrgb = true;
+    }
+    return reader.PictureCount();
 }
 
 }  // namespace corvalin

@@ -14,6 +14,7 @@ namespace corvalin {
 namespace {
 
 constexpr uint16_t kTagXmp = 700, kTagIptc = 33723, kTagPhotoshop = 34377, kTagIcc = 34675;
+constexpr uint16_t kTagExifIfd = 34665, kTagGpsIfd = 34853;
 constexpr uint16_t kTagOrientation = 274, kTagXResolution = 282, kTagYResolution = 283, kTagResolutionUnit = 296;
 constexpr uint32_t kUnitInch = 2, kUnitCentimetre = 3;
 constexpr double kCentimetresPerInch = 2.54;
@@ -70,7 +71,9 @@ TPictureMetadata ReadTiffMetadata(std::span<const uint8_t> file)
         std::vector<std::pair<uint16_t, std::string>> texts;
         for (const uint16_t tag : kExifTextTags)
             texts.emplace_back(tag, TextOf(directory, tag));
-        metadata.exif = ExifOfTexts(texts, int(directory.Value(kTagOrientation, 0)));
+        const TExifDirectories linked =
+            ReadExifDirectories(file, directory.Value(kTagExifIfd, 0), directory.Value(kTagGpsIfd, 0));
+        metadata.exif = ExifOfTexts(texts, int(directory.Value(kTagOrientation, 0)), linked);
         ReadResolution(directory, metadata);
     } catch (const Exception&) {
         // A file whose directory cannot be read has its pixels refused anyway.

@@ -52,7 +52,9 @@ enum TiffTag : uint16_t {
     tagXmp = 700,
     tagIptc = 33723,
     tagPhotoshop = 34377,
-    tagIccProfile = 34675
+    tagExifIfd = 34665,
+    tagIccProfile = 34675,
+    tagGpsIfd = 34853
 };
 
 // ExtraSamples: the fourth sample is unassociated alpha.
@@ -167,6 +169,33 @@ private:
         entries.push_back(entry);
     }
 
+    static uint32_t ValueOf(const std::vector<TiffEntry>& entries, uint16_t tag)
+    {
+        for (const TiffEntry& entry : entries)
+            if (entry.tag == tag)
+                return entry.value;
+        return 0;
+    }
+
+    // The capture details and position, with the pixel size they record
+    // made the written picture's.
+    void AppendExifDirectories(std::vector<TiffEntry>& entries)
+    {
+        const std::vector<uint8_t> exif = ExifForPicture(metadata_.exif, int32_t(ValueOf(entries, tagImageWidth)),
+                                                         int32_t(ValueOf(entries, tagImageLength)));
+        const TExifDirectories linked = ExifDirectoriesOf(exif);
+        if (linked.Empty())
+            return;
+        if (Offset() % 2 != 0)
+            stream_.WriteBuffer(TiffBytes{0});
+        const TExifDirectoryBytes laid = LayOutExifDirectories(linked, Offset());
+        stream_.WriteBuffer(laid.bytes);
+        if (laid.exifAt != 0)
+            entries.push_back({tagExifIfd, ttLong, 1, laid.exifAt});
+        if (laid.gpsAt != 0)
+            entries.push_back({tagGpsIfd, ttLong, 1, laid.gpsAt});
+    }
+
     void AppendMetadata(std::vector<TiffEntry>& entries, bool bilevel)
     {
         for (const uint16_t tag : kExifTextTags) {
@@ -174,9 +203,11 @@ private:
             if (!text.empty())
                 AppendValue(entries, tag, ttAscii, {reinterpret_cast<const uint8_t*>(text.c_str()), text.size() + 1});
         }
+        // A picture turned upright carries no Orientation, which means 1.
         const int orientation = ExifOrientation(metadata_.exif);
         if (orientation > 1)
             entries.push_back({tagOrientation, ttShort, 1, uint32_t(orientation)});
+        AppendExifDirectories(entries);
         AppendValue(entries, tagXmp, ttByte, metadata_.xmp);
         AppendValue(entries, tagIptc, ttUndefined, IptcOfPhotoshop(metadata_.photoshop));
         AppendValue(entries, tagPhotoshop, ttByte, metadata_.photoshop);
