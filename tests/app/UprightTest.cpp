@@ -15,6 +15,7 @@
 
 using namespace corvalin;
 using namespace testsupport;
+using namespace std::string_literals;
 
 namespace {
 
@@ -301,8 +302,9 @@ TEST_F(Upright, TiffKeepsDateAndPositionBothWays)
     }
 }
 
-// A CMYK picture of inks Pillow saves as JPEG (Adobe's inverted inks) in the
-// CMYK profile given, and as the sRGB that LittleCMS makes of it.
+// A CMYK picture of inks Pillow saves as JPEG (Adobe's inverted inks, or
+// with "plain" the stored values taken as inks without Adobe's segment) in
+// the CMYK profile given, and the sRGB that LittleCMS makes of it.
 const char* kMakeCmyk = R"(
 import sys, io
 from PIL import Image, ImageCms
@@ -311,8 +313,14 @@ for x in range(48):
     for y in range(32):
         img.putpixel((x, y), [(x * 5, 0, 0, 0), (0, x * 5, 200, 0), (30, 30, 30, x * 5), (200, 100, 0, 40)][y // 8])
 img.save(sys.argv[1], quality=100, icc_profile=open(sys.argv[2], 'rb').read())
+if sys.argv[4] == 'plain':
+    data = open(sys.argv[1], 'rb').read()
+    at = data.find(b'\xff\xee')
+    open(sys.argv[1], 'wb').write(data[:at] + data[at + 2 + int.from_bytes(data[at + 2:at + 4], 'big'):])
 img = Image.open(sys.argv[1])
 cmyk = ImageCms.ImageCmsProfile(io.BytesIO(img.info['icc_profile']))
+if sys.argv[4] == 'plain':
+    img = Image.eval(img, lambda v: 255 - v)  # Pillow reads every CMYK file as Adobe's
 flags = ImageCms.FLAGS['BLACKPOINTCOMPENSATION']
 ImageCms.profileToProfile(img, cmyk, ImageCms.createProfile('sRGB'), 1, 'RGB', flags=flags).save(sys.argv[3])
 )";
@@ -324,23 +332,29 @@ TEST_F(Upright, CmykComesThroughItsProfile)
 {
     const std::string profile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
     ASSERT_TRUE(std::filesystem::exists(profile)) << "libgs-common";
-    const std::string jpeg = dir.File("cmyk.jpg"), reference = dir.File("reference.png");
-    ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kMakeCmyk) + " " + Quote(jpeg) + " " + Quote(profile) + " " +
-                         Quote(reference))
-                  .status,
-              0);
-    ImageMagick(Quote(jpeg) + " " + Quote(dir.File("cmyk8.psd")));
-    ImageMagick(Quote(jpeg) + " -depth 16 " + Quote(dir.File("cmyk16.psd")));
-    const RgbPicture want = DecodeWithPillow(reference);
+    for (const char* name : {"adobe", "plain"})
+        ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kMakeCmyk) + " " + Quote(dir.File(name + ".jpg"s)) + " " +
+                             Quote(profile) + " " + Quote(dir.File(name + ".png"s)) + " " + name)
+                      .status,
+                  0);
+    ImageMagick(Quote(dir.File("adobe.jpg")) + " " + Quote(dir.File("cmyk8.psd")));
+    ImageMagick(Quote(dir.File("adobe.jpg")) + " -depth 16 " + Quote(dir.File("cmyk16.psd")));
+    const struct {
+        const char* name;
+        const char* reference;
+    } cases[] = {{"adobe.jpg", "adobe.png"},
+                 {"plain.jpg", "plain.png"},
+                 {"cmyk8.psd", "adobe.png"},
+                 {"cmyk16.psd", "adobe.png"}};
     for (const bool srgb : {true, false}) {
         frontEnd.settings.Metadata.Srgb = srgb;
-        for (const char* name : {"cmyk.jpg", "cmyk8.psd", "cmyk16.psd"})
+        for (const auto& c : cases)
             for (const int32_t format : {4, 8, 9}) {
-                SCOPED_TRACE(std::string(name) + " as " + std::to_string(format) + (srgb ? " in sRGB" : ""));
-                const std::string result = Convert(dir.File(name), format);
+                SCOPED_TRACE(std::string(c.name) + " as " + std::to_string(format) + (srgb ? " in sRGB" : ""));
+                const std::string result = Convert(dir.File(c.name), format);
                 EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result)).output, "");
                 if (srgb && format != 4) {
-                    EXPECT_LE(LargestDifference(DecodeWithPillow(result), want), 4);
+                    EXPECT_LE(LargestDifference(DecodeWithPillow(result), DecodeWithPillow(dir.File(c.reference))), 4);
                 }
             }
     }

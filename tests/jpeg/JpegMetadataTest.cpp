@@ -117,15 +117,21 @@ TEST(ExifForPicture, LeavesADamagedBlockAsItIs)
 
 TEST(ExifDirectories, CarryIntoANewBlockAndBackUnchanged)
 {
-    const TExifDirectories read = ExifDirectoriesOf(CameraExif());
+    TExifDirectories read = ExifDirectoriesOf(CameraExif());
     ASSERT_EQ(read.exif.size(), 2u);
     EXPECT_EQ(read.exif[1].value, (std::vector<uint8_t>{0xE0, 0x01}));  // PixelYDimension 480
+    read.interop.push_back({0x0001, 2, 4, {'R', '9', '8', 0}});
+    read.gps.push_back({0x0002, 5, 3, std::vector<uint8_t>(24, 7)});
     const std::vector<uint8_t> block = ExifOfTexts({{kExifMake, "Canon"}}, 1, read);
     const TExifDirectories again = ExifDirectoriesOf(block);
-    ASSERT_EQ(again.exif.size(), 2u);
-    for (size_t i = 0; i < 2; ++i)
-        EXPECT_EQ(std::tie(again.exif[i].tag, again.exif[i].type, again.exif[i].count, again.exif[i].value),
-                  std::tie(read.exif[i].tag, read.exif[i].type, read.exif[i].count, read.exif[i].value));
+    const auto same = [](const std::vector<TExifField>& a, const std::vector<TExifField>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const TExifField& x, const TExifField& y) {
+            return std::tie(x.tag, x.type, x.count, x.value) == std::tie(y.tag, y.type, y.count, y.value);
+        });
+    };
+    EXPECT_TRUE(same(again.exif, read.exif));
+    EXPECT_TRUE(same(again.interop, read.interop));
+    EXPECT_TRUE(same(again.gps, read.gps));
     EXPECT_EQ(ExifText(block, kExifMake), "Canon");
     EXPECT_EQ(ExifOrientation(block), 1);
 }

@@ -477,19 +477,14 @@ TExifDirectoryBytes LayOutExifDirectories(const TExifDirectories& directories, u
         exif.push_back({kTagInteropIfd, kTypeLong, 1, LittleEndian(0, 4)});
         SortByTag(exif);
     }
-    uint32_t next = at;
     if (!exif.empty()) {
-        laid.exifAt = next;
-        next += uint32_t(DirectorySize(exif));
-        if (hasInterop) {
-            for (TExifField& field : exif)
-                if (field.tag == kTagInteropIfd)
-                    field.value = LittleEndian(next, 4);
-            AppendDirectory(laid.bytes, at, exif);
+        laid.exifAt = at;
+        for (TExifField& field : exif)
+            if (field.tag == kTagInteropIfd)
+                field.value = LittleEndian(uint32_t(at + DirectorySize(exif)), 4);
+        AppendDirectory(laid.bytes, at, exif);
+        if (hasInterop)
             AppendDirectory(laid.bytes, at, directories.interop);
-        } else {
-            AppendDirectory(laid.bytes, at, exif);
-        }
     }
     if (!directories.gps.empty()) {
         laid.gpsAt = uint32_t(at + laid.bytes.size());
