@@ -198,9 +198,10 @@ int main(int argc, char** argv)
     const double exported = BestSeconds([&] { picture.SaveToFileEx(argv[2], 0); }, runs);
     picture.SaveToFileEx(std::string(argv[2]) + ".bmp", 0);
     std::printf("%.1f %.1f %zu\n", import * 1000, exported * 1000, drawing.size());
-    // Points and seconds of a polygon record and of a curve record on a 189 x 189 picture.
+    // Points and seconds of a polygon record and of a curve record on a 189 x
+    // 189 picture. Both kinds of metafile are read from files named .wmf.
     const std::string scratch = std::string(argv[2]) + ".records";
-    std::printf("%d %.3f\n", 4 * 30000, SecondsToLoad(scratch + ".wmf", PolygonRecords(4, 30000, 189), runs));
-    std::printf("%d %.3f\n", 60001, SecondsToLoad(scratch + ".emf", CurveRecords(60001, 189), runs));
+    std::printf("%d %.3f\n", 4 * 30000, SecondsToLoad(scratch + "-polygon.wmf", PolygonRecords(4, 30000, 189), runs));
+    std::printf("%d %.3f\n", 60001, SecondsToLoad(scratch + "-curve.wmf", CurveRecords(60001, 189), runs));
     return 0;
 }

@@ -38,4 +38,4 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_T
   "${flag_list[@]}"
 cmake --build build-tsan -j"$jobs" --target corvalin test_app
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
-(cd build-tsan && ctest --output-on-failure -j"$jobs" -R '^(BatchRunTest|EndToEnd|ManyWorkers|BatchMemory)\.')
+(cd build-tsan && ctest --output-on-failure -j"$jobs" -R '^(BatchRunTest|EndToEnd|ManyWorkers|BatchMemory|MemoryBudget|MemoryBudgetAccounts)\.')

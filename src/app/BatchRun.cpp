@@ -78,27 +78,40 @@ bool Intersect(const std::set<std::string>& a, const std::set<std::string>& b)
 }
 
 // Runs on a worker: converts and measures one file; every failure becomes
-// the file's result.
+// the file's result. A file that gave up its memory for files begun before
+// it (MemoryBudget.h) has freed all it held; it is converted again once
+// those are done. A conversion that got on without the memory it gave up
+// (a part a reader could do without) is kept as it is.
 TFileResult ConvertOnWorker(const std::string& path, const TConversionSettings& settings,
                             const TOverlaySnapshot& overlay, bool preview, bool alreadyWritten, TRunTargets& targets,
                             TMemoryBudget& budget)
 {
-    TFileResult result;
-    result.path = path;
-    // Everything large the file needs is charged to its account until it is done.
-    TMemoryAccount account(budget);
-    const TAccountScope scope(&account);
-    try {
-        // A file this run has written already is a result, not a source:
-        // it is skipped like a file the entry test skips.
-        if (!alreadyWritten)
-            result.outcome = ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
-        result.after = GetFileSizeOf(result.path);
-    } catch (const std::exception& error) {
-        result.failed = true;
-        result.reason = ReasonOf(error);
+    const uint64_t order = budget.NextFileOrder();
+    while (true) {
+        TFileResult result;
+        result.path = path;
+        bool gaveUp = false;
+        {
+            // Everything large the file needs is charged to its account until it is done.
+            TMemoryAccount account(budget, order);
+            const TAccountScope scope(&account);
+            try {
+                // A file this run has written already is a result, not a
+                // source: it is skipped like a file the entry test skips.
+                if (!alreadyWritten)
+                    result.outcome =
+                        ConvertFile(result.path, settings, overlay, targets, preview ? &result.preview : nullptr);
+                result.after = GetFileSizeOf(result.path);
+            } catch (const std::exception& error) {
+                result.failed = true;
+                result.reason = ReasonOf(error);
+            }
+            gaveUp = account.GaveUp();
+        }
+        if (!result.failed || !gaveUp)
+            return result;
+        budget.WaitForOlderFiles(order);
     }
-    return result;
 }
 
 // The line of a file that did not fail.

@@ -171,11 +171,14 @@ void* AcquireLargeBlock(size_t bytes)
 
 void ReleaseLargeBlock(void* block, size_t bytes) noexcept
 {
-    ReturnMemory(Charged().Take(block), bytes);
+    const std::shared_ptr<TAccountState> account = Charged().Take(block);
+    // The block is kept (or unmapped) before its bytes go back: a file woken
+    // by their return then finds it instead of mapping a block beside it.
     if (!kMapBlocks)
         ::operator delete(block);
     else
         Store().Release(block, bytes);
+    ReturnMemory(account, bytes);
 }
 
 void KeepLargeBlocks(size_t count)

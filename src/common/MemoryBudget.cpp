@@ -60,6 +60,18 @@ uint64_t TMemoryBudget::Peak() const
     return peak_;
 }
 
+uint64_t TMemoryBudget::NextFileOrder()
+{
+    std::lock_guard lock(mutex_);
+    return nextOrder_++;
+}
+
+void TMemoryBudget::WaitForOlderFiles(uint64_t order)
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return holders_.empty() || *holders_.begin() > order; });
+}
+
 void TMemoryBudget::ReserveFor(TAccountState& account, uint64_t bytes, const char* what)
 {
     std::unique_lock lock(mutex_);
@@ -67,20 +79,23 @@ void TMemoryBudget::ReserveFor(TAccountState& account, uint64_t bytes, const cha
         throw EOutOfResources(msg::OutOfResources,
                               FormatText("%s braucht %s, das Speicherbudget (maxmem) beträgt %s",
                                          {what, Megabytes(account.held + bytes), Megabytes(limit_)}));
-    const bool holding = account.held > 0;
+    if (account.gaveUp)
+        throw EGiveUpMemory();
     auto fits = [&] { return used_ <= limit_ && bytes <= limit_ - used_; };
-    if (!holding) {
-        // Every holder makes progress or is granted, so each one ends.
-        changed_.wait(lock, [&] { return fits() || holders_ == 0; });
-        ++holders_;
-        account.order = nextOrder_++;
+    if (account.held == 0) {
+        // Every holder goes on or gives up, so each one ends.
+        changed_.wait(lock, fits);
+        holders_.insert(account.order);
     } else if (!fits()) {
         waitingHolders_.insert(account.order);
         changed_.notify_all();
-        changed_.wait(lock, [&] {
-            return fits() || (int(waitingHolders_.size()) == holders_ && *waitingHolders_.begin() == account.order);
-        });
+        auto allWaiting = [&] { return waitingHolders_.size() == holders_.size(); };
+        changed_.wait(lock, [&] { return fits() || (allWaiting() && *waitingHolders_.rbegin() == account.order); });
         waitingHolders_.erase(account.order);
+        if (!fits()) {
+            account.gaveUp = true;
+            throw EGiveUpMemory();
+        }
     }
     account.held += bytes;
     used_ += bytes;
@@ -95,13 +110,16 @@ void TMemoryBudget::ReturnLocked(TAccountState& account, uint64_t bytes)
     account.held -= bytes;
     used_ -= bytes;
     if (account.held == 0)
-        --holders_;
+        holders_.erase(account.order);
     changed_.notify_all();
 }
 
-TMemoryAccount::TMemoryAccount(TMemoryBudget& budget) : state_(std::make_shared<TAccountState>())
+EGiveUpMemory::EGiveUpMemory() : std::runtime_error(msg::OutOfResources) {}
+
+TMemoryAccount::TMemoryAccount(TMemoryBudget& budget, uint64_t order) : state_(std::make_shared<TAccountState>())
 {
     state_->budget = &budget;
+    state_->order = order;
 }
 
 TMemoryAccount::~TMemoryAccount()
@@ -122,6 +140,12 @@ uint64_t TMemoryAccount::Held() const
 {
     std::lock_guard lock(state_->budget->mutex_);
     return state_->held;
+}
+
+bool TMemoryAccount::GaveUp() const
+{
+    std::lock_guard lock(state_->budget->mutex_);
+    return state_->gaveUp;
 }
 
 TAccountScope::TAccountScope(TMemoryAccount* account) : previous_(currentAccount)

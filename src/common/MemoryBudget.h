@@ -6,10 +6,17 @@
 //
 // A file whose first reservation does not fit waits while other files hold
 // the budget. A file under way that needs more waits while another file
-// that is not waiting itself holds the budget; when every holder waits, the
-// one that began first is granted beyond the budget, so that files never
-// wait for each other in a circle. A file whose own reservations alone exceed the budget fails
-// with EOutOfResources "Systemressourcen erschöpft." and the sizes.
+// that is not waiting itself holds the budget. When every holder waits,
+// none could ever go on: then the file that began last gives up (its
+// reservation throws EGiveUpMemory), its conversion unwinds and frees all it
+// holds, and the batch run tries it again once every file that began before
+// it is done. Why this way: the budget is never exceeded (granting one holder
+// beyond it would let two large pictures sit side by side after all), no
+// file waits for another in a circle, nothing is lost, and the file that
+// began first always goes on, so every file ends; giving up costs only the
+// work the youngest file had done. A file whose own reservations alone
+// exceed the budget fails with EOutOfResources "Systemressourcen erschöpft."
+// and the sizes.
 #pragma once
 
 #include <atomic>
@@ -18,17 +25,27 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 namespace corvalin {
 
 class TMemoryBudget;
 
+// Thrown into the conversion of the file that gives up its memory. Not one
+// of the program's own errors, so that no reader takes it for damage and
+// goes on without it; the batch run catches it and tries the file again.
+class EGiveUpMemory : public std::runtime_error {
+public:
+    EGiveUpMemory();
+};
+
 // What one file holds of a budget; lives on with the blocks charged to it.
 struct TAccountState {
     TMemoryBudget* budget = nullptr;
     uint64_t held = 0;
-    uint64_t order = 0;  // when it last began to hold: the older, the sooner granted
+    uint64_t order = 0;   // when its file began: the younger gives up first
+    bool gaveUp = false;  // every later reservation throws EGiveUpMemory again
     // Cleared when the file ends, before the budget may go: a block freed
     // later never touches the budget.
     std::atomic<bool> open{true};
@@ -41,6 +58,10 @@ public:
     // Bytes reserved by all accounts now, and the most ever reserved at once.
     uint64_t Used() const;
     uint64_t Peak() const;
+    // A file's place in the order of files: later files get higher numbers.
+    uint64_t NextFileOrder();
+    // Waits until no file that began before `order` holds any of the budget.
+    void WaitForOlderFiles(uint64_t order);
 
 private:
     friend class TMemoryAccount;
@@ -54,8 +75,8 @@ private:
     std::condition_variable changed_;
     uint64_t used_ = 0;
     uint64_t peak_ = 0;
-    int holders_ = 0;                    // accounts holding any bytes
-    std::set<uint64_t> waitingHolders_;  // of those, the ones waiting for more, by order
+    std::set<uint64_t> holders_;         // the orders of the accounts holding any bytes
+    std::set<uint64_t> waitingHolders_;  // of those, the ones waiting for more
     uint64_t nextOrder_ = 0;
 };
 
@@ -63,7 +84,9 @@ private:
 // to the budget then; blocks freed later change nothing.
 class TMemoryAccount {
 public:
-    explicit TMemoryAccount(TMemoryBudget& budget);
+    // The account of the file numbered `order` by NextFileOrder (the same
+    // number again when the file is tried again).
+    TMemoryAccount(TMemoryBudget& budget, uint64_t order);
     ~TMemoryAccount();
     TMemoryAccount(const TMemoryAccount&) = delete;
     TMemoryAccount& operator=(const TMemoryAccount&) = delete;
@@ -72,6 +95,8 @@ public:
     // "Die Datei"), waiting as described above.
     void Reserve(uint64_t bytes, const char* what);
     uint64_t Held() const;
+    // Whether a reservation of this account gave up (see above).
+    bool GaveUp() const;
     const std::shared_ptr<TAccountState>& State() const { return state_; }
 
 private:

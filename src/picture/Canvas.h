@@ -45,6 +45,7 @@ public:
     TBitmap& Owner() { return owner_; }
 
 private:
+    friend class TStrokeStream;
     // The owner's raster, unshared for a change; null for an empty picture.
     TRaster* DrawableRaster();
 

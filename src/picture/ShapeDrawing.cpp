@@ -17,6 +17,7 @@
 #include "picture/Bitmap.h"
 #include "picture/RowCodec.h"
 #include "picture/ScanlineFill.h"
+#include "picture/StrokeStream.h"
 
 namespace corvalin {
 
@@ -199,9 +200,8 @@ void SetPen(cairo_t* cr, const TPen& pen, double width)
 }
 
 // Cairo's stroke of one figure grows with the square of its segments where
-// the figure crosses itself often. A long figure is stroked a piece at a
-// time, the pieces overlapping by one segment so that every join is drawn
-// whole and the dashes running on from where the last piece left them.
+// the figure crosses itself often: a long figure is stroked a piece of this
+// many segments at a time.
 constexpr size_t kStrokePiece = 1024;
 
 void SetDashOffset(cairo_t* cr, double offset)
@@ -212,27 +212,6 @@ void SetDashOffset(cairo_t* cr, double offset)
     std::vector<double> dashes(size_t(count), 0);
     cairo_get_dash(cr, dashes.data(), nullptr);
     cairo_set_dash(cr, dashes.data(), count, offset);
-}
-
-void StrokeInPieces(cairo_t* cr, const TFigure& figure, double shift)
-{
-    std::vector<TPointF> points;
-    points.reserve(figure.points.size() + 2);
-    for (const TPointF& p : figure.points)
-        points.push_back({Tame(p.x) + shift, Tame(p.y) + shift});
-    if (figure.closed)
-        points.insert(points.end(), {points[0], points[1]});
-    double travelled = 0;
-    for (size_t first = 0; first + 1 < points.size(); first += kStrokePiece - 1) {
-        const size_t end = std::min(points.size(), first + kStrokePiece + 1);
-        SetDashOffset(cr, travelled);
-        cairo_move_to(cr, points[first].x, points[first].y);
-        for (size_t i = first + 1; i < end; ++i)
-            cairo_line_to(cr, points[i].x, points[i].y);
-        cairo_stroke(cr);
-        for (size_t i = first + 1; i < std::min(end, first + kStrokePiece); ++i)
-            travelled += std::hypot(points[i].x - points[i - 1].x, points[i].y - points[i - 1].y);
-    }
 }
 
 // A device-format copy of part of a raster, for Cairo to sample.
@@ -320,27 +299,128 @@ void TCanvas::FillPath(const TShapePath& path, const TBrush& brush, TFillRule ru
 
 void TCanvas::StrokePath(const TShapePath& path, const TPen& pen)
 {
-    TRaster* raster = DrawableRaster();
-    if (raster == nullptr || pen.Style == TPenStyle::psClear)
+    TStrokeStream stroke(*this, pen);
+    for (const TFigure& figure : path) {
+        if (figure.points.empty())
+            continue;
+        stroke.BeginFigure(figure.points[0]);
+        for (size_t i = 1; i < figure.points.size(); ++i)
+            stroke.LineTo(figure.points[i]);
+        if (figure.closed)
+            stroke.CloseFigure();
+    }
+    stroke.Finish();
+}
+
+TStrokeStream::TStrokeStream(TCanvas& canvas, const TPen& pen)
+    : canvas_(canvas), pen_(pen), raster_(canvas.DrawableRaster())
+{
+    if (raster_ == nullptr || pen.Style == TPenStyle::psClear) {
+        raster_ = nullptr;
         return;
+    }
     // Pens wider than the picture look the same as one that covers it.
-    const double limit = 2.0 * (double(raster->width) + raster->height);
-    const double width = std::clamp(std::round(Tame(pen.Width)), 1.0, limit);
+    const double limit = 2.0 * (double(raster_->width) + raster_->height);
+    width_ = std::clamp(std::round(Tame(pen.Width)), 1.0, limit);
     // An odd width centred on pixel centres covers whole pixels.
-    const double shift = std::fmod(width, 2.0) == 1.0 ? 0.5 : 0.0;
-    DrawOnRaster(*raster, BandOf(path, width, raster->height), Clips, [&](cairo_t* cr) {
-        SetPen(cr, pen, width);
-        TShapePath small;
-        for (const TFigure& figure : path) {
-            if (figure.points.size() <= kStrokePiece)
-                small.push_back(figure);
-            else
-                StrokeInPieces(cr, figure, shift);
-        }
-        SetDashOffset(cr, 0);
-        AddPath(cr, small, shift);
+    shift_ = std::fmod(width_, 2.0) == 1.0 ? 0.5 : 0.0;
+    // A mitred join reaches out up to Cairo's miter limit (10) times half the width.
+    reach_ = pen.Join == TLineJoin::ljMiter ? 5 * width_ : width_;
+}
+
+void TStrokeStream::BeginFigure(TPointF p)
+{
+    if (raster_ == nullptr)
+        return;
+    EndFigure(false);
+    open_ = true;
+    pieced_ = false;
+    travelled_ = 0;
+    figure_.assign(1, {Tame(p.x), Tame(p.y)});
+}
+
+void TStrokeStream::LineTo(TPointF p)
+{
+    if (raster_ == nullptr)
+        return;
+    if (!open_)
+        BeginFigure(p);
+    else
+        Append({Tame(p.x), Tame(p.y)});
+}
+
+void TStrokeStream::Append(TPointF p)
+{
+    figure_.push_back(p);
+    if (!pieced_ && figure_.size() == 2) {
+        start_[0] = figure_[0];
+        start_[1] = figure_[1];
+    }
+    if (figure_.size() == kStrokePiece + 1)
+        StrokePiece();
+}
+
+void TStrokeStream::CloseFigure()
+{
+    EndFigure(true);
+}
+
+void TStrokeStream::Finish()
+{
+    EndFigure(false);
+    StrokeGathered();
+}
+
+void TStrokeStream::EndFigure(bool closed)
+{
+    if (!open_)
+        return;
+    open_ = false;
+    if (!pieced_) {
+        gatheredPoints_ += figure_.size();
+        gathered_.push_back({std::move(figure_), closed});
+        figure_.clear();
+        if (gatheredPoints_ >= kStrokePiece)
+            StrokeGathered();
+        return;
+    }
+    // A long figure closes through its first segment again, so that the
+    // join at its start is drawn; the last piece ends it.
+    if (closed) {
+        Append(start_[0]);
+        Append(start_[1]);
+    }
+    StrokePiece();
+}
+
+void TStrokeStream::StrokePiece()
+{
+    DrawOnRaster(*raster_, BandOf({{figure_, false}}, reach_, raster_->height), canvas_.Clips, [&](cairo_t* cr) {
+        SetPen(cr, pen_, width_);
+        SetDashOffset(cr, travelled_);
+        cairo_move_to(cr, figure_[0].x + shift_, figure_[0].y + shift_);
+        for (size_t i = 1; i < figure_.size(); ++i)
+            cairo_line_to(cr, figure_[i].x + shift_, figure_[i].y + shift_);
         cairo_stroke(cr);
     });
+    pieced_ = true;
+    // The next piece begins with this one's last segment.
+    for (size_t i = 1; i + 1 < figure_.size(); ++i)
+        travelled_ += std::hypot(figure_[i].x - figure_[i - 1].x, figure_[i].y - figure_[i - 1].y);
+    figure_.erase(figure_.begin(), figure_.end() - 2);
+}
+
+void TStrokeStream::StrokeGathered()
+{
+    if (gathered_.empty())
+        return;
+    DrawOnRaster(*raster_, BandOf(gathered_, reach_, raster_->height), canvas_.Clips, [&](cairo_t* cr) {
+        SetPen(cr, pen_, width_);
+        AddPath(cr, gathered_, shift_);
+        cairo_stroke(cr);
+    });
+    gathered_.clear();
+    gatheredPoints_ = 0;
 }
 
 void TCanvas::DrawRasterPart(const TRaster& source, const TRect& part, TPointF corner, TPointF oppositeCorner)

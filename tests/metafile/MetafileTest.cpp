@@ -3,8 +3,10 @@
 // rendering, and exported files read back by Inkscape and libwmf.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "TestSupport.h"
 #include "common/ByteCursor.h"
@@ -255,6 +257,83 @@ TEST(MetafilePlayer, BrokenRecordsAreSkippedOrEndTheDrawing)
     bytes[22 + 19] = 0xFF;
     Load(picture, dir, bytes);
     EXPECT_EQ(Rgb(picture, 25, 25), 0xFFFFFFu);
+}
+
+// An enhanced metafile of 192 x 192 pixels (one logical unit each) with room
+// for four objects and these records (type, then 32-bit fields).
+std::vector<uint8_t> EnhancedDrawing(const std::vector<std::vector<int32_t>>& records)
+{
+    std::vector<uint8_t> out = EnhancedBytes(5080, 5080, 960, 254);
+    out[56] = 4;
+    std::vector<uint8_t> body;
+    for (const std::vector<int32_t>& record : records) {
+        Put32(body, uint32_t(record[0]), LE);
+        Put32(body, uint32_t(4 + 4 * record.size()), LE);
+        for (size_t i = 1; i < record.size(); ++i)
+            Put32(body, uint32_t(record[i]), LE);
+    }
+    out.insert(out.end() - 20, body.begin(), body.end());
+    return out;
+}
+
+// Figures of every kind a path takes: a long closed one, short open and
+// closed ones, curves run on from a line, a rectangle.
+std::vector<std::vector<int32_t>> PathFigures()
+{
+    std::vector<int32_t> circle{6, 0, 0, 0, 0, 3000};
+    for (int i = 1; i <= 3000; ++i) {
+        circle.push_back(int32_t(96 + 80 * std::cos(i * 0.0021)));
+        circle.push_back(int32_t(96 + 80 * std::sin(i * 0.0031)));
+    }
+    return {{27, 176, 96},
+            circle,
+            {61},
+            {27, 10, 10},
+            {54, 180, 20},
+            {54, 90, 150},
+            {61},
+            {27, 20, 170},
+            {54, 60, 120},
+            {5, 0, 0, 0, 0, 6, 100, 40, 300, 190, 10, 100, 160, 20, 40, 60},
+            {43, 120, 120, 170, 185}};
+}
+
+TEST(MetafilePlayer, APathOnlyStrokedIsDrawnAsTheWholePathWouldBe)
+{
+    TempDir dir;
+    auto draw = [&](const std::vector<std::vector<int32_t>>& inside, int32_t consumer) {
+        std::vector<std::vector<int32_t>> records{
+            {38, 1, 0x10000 | 1 | 0x2000 | 0x100, 5, 0, 0x000000}, {37, 1}, {39, 2, 1, 0, 0}, {37, 2}, {59}};
+        records.insert(records.end(), inside.begin(), inside.end());
+        records.insert(records.end(), {{60}, {consumer, 0, 0, 0, 0}});
+        auto picture = std::make_unique<TBitmapEx>();
+        Load(*picture, dir, EnhancedDrawing(records));
+        return picture;
+    };
+    auto count = [](TBitmap& picture, uint32_t color) {
+        int n = 0;
+        for (int y = 0; y < picture.Height(); ++y)
+            for (int x = 0; x < picture.Width(); ++x)
+                n += Rgb(picture, x, y) == color ? 1 : 0;
+        return n;
+    };
+    // Stroked figure by figure as drawn against kept whole and stroked (and
+    // filled with the null brush) at its end.
+    const auto streamed = draw(PathFigures(), 64), kept = draw(PathFigures(), 63);
+    ASSERT_EQ(streamed->Width(), 192);
+    EXPECT_GT(count(*kept, 0), 3000);
+    int differing = 0;
+    for (int y = 0; y < 192; ++y)
+        for (int x = 0; x < 192; ++x)
+            differing += Rgb(*streamed, x, y) != Rgb(*kept, x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+
+    // A pen chosen before the path ends strokes all of it.
+    std::vector<std::vector<int32_t>> repainted = PathFigures();
+    repainted.insert(repainted.end(), {{38, 3, 0, 3, 0, 0x0000FF}, {37, 3}});
+    const auto red = draw(repainted, 64);
+    EXPECT_EQ(count(*red, 0), 0);
+    EXPECT_GT(count(*red, 0xFF0000), 3000);
 }
 
 TEST(MetafileExport, WritesAPlaceableHeaderAndTheWholeRaster)

@@ -61,6 +61,53 @@ TEST(CanvasShapes, ThinPensAndEvenOddFills)
     EXPECT_EQ(picture.Canvas().ReadPixel(5, 7), clBlack);
 }
 
+// A long figure is stroked a piece at a time: the square's outline traced in
+// steps of a quarter pixel (thousands of points) must draw what its four
+// corners alone draw, closed or open, solid or dashed, thin or wide.
+struct TracedOutline {
+    bool closed;
+    TPenStyle style;
+    double width;
+};
+
+class StrokePieces : public testing::TestWithParam<TracedOutline> {};
+
+TEST_P(StrokePieces, DrawWhatTheWholeFigureDraws)
+{
+    const TracedOutline c = GetParam();
+    const TPointF corners[4]{{10.3, 10.3}, {210.3, 10.3}, {210.3, 190.3}, {10.3, 190.3}};
+    TFigure traced{{}, c.closed}, plain{{corners[0], corners[1], corners[2], corners[3]}, c.closed};
+    for (int side = 0; side < (c.closed ? 4 : 3); ++side)
+        for (int step = 0; step < 800; ++step) {
+            const TPointF a = corners[side], b = corners[(side + 1) % 4];
+            traced.points.push_back({a.x + (b.x - a.x) * step / 800, a.y + (b.y - a.y) * step / 800});
+        }
+    if (!c.closed)
+        traced.points.push_back(corners[3]);
+    const TPen pen{clBlack, c.width, c.style, TLineCap::lcFlat, TLineJoin::ljMiter};
+    TBitmapEx whole, pieced;
+    for (TBitmapEx* picture : {&whole, &pieced}) {
+        picture->NewRaster(220, 200, TPixelFormat::pfDevice);
+        picture->Canvas().FillPath(Box(0, 0, 220, 200), TBrush{clWhite}, TFillRule::frWinding);
+    }
+    whole.Canvas().StrokePath({plain}, pen);
+    pieced.Canvas().StrokePath({traced}, pen);
+    const int drawn = CountColor(whole, clBlack);
+    EXPECT_GT(drawn, 400);
+    int differing = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 220; ++x)
+            differing += whole.Canvas().ReadPixel(x, y) != pieced.Canvas().ReadPixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0) << "of " << drawn;
+}
+
+INSTANTIATE_TEST_SUITE_P(ClosedOrOpenSolidOrDashed, StrokePieces,
+                         testing::Values(TracedOutline{true, TPenStyle::psSolid, 1},
+                                         TracedOutline{true, TPenStyle::psDash, 1},
+                                         TracedOutline{true, TPenStyle::psDashDot, 5},
+                                         TracedOutline{false, TPenStyle::psSolid, 5},
+                                         TracedOutline{false, TPenStyle::psDash, 3}));
+
 TEST(CanvasShapes, RastersAreScaledNearestAndMirrored)
 {
     TBitmapEx source;

@@ -298,7 +298,6 @@ void PlayRecord(uint32_t type, const EmfRecord& r, TMetafilePlayer& player)
     case emrArc: player.Arc(r.Point(8), r.Point(16), r.Point(24), r.Point(32)); break;
     case emrChord: player.Chord(r.Point(8), r.Point(16), r.Point(24), r.Point(32)); break;
     case emrPie: player.Pie(r.Point(8), r.Point(16), r.Point(24), r.Point(32)); break;
-    case emrBeginPath: player.BeginPath(); break;
     case emrEndPath: player.EndPath(); break;
     case emrCloseFigure: player.CloseFigure(); break;
     case emrFillPath: player.FillPath(); break;
@@ -316,6 +315,36 @@ void PlayRecord(uint32_t type, const EmfRecord& r, TMetafilePlayer& player)
         break;
     default: break;
     }
+}
+
+// The records that add figures to a path.
+constexpr uint32_t kFigureRecords[] = {
+    emrPolyBezier,     emrPolygon,       emrPolyline,  emrPolyBezierTo, emrPolylineTo,     emrPolyPolyline,
+    emrPolyPolygon,    emrPolyBezier16,  emrPolygon16, emrPolyline16,   emrPolyBezierTo16, emrPolylineTo16,
+    emrPolyPolyline16, emrPolyPolygon16, emrMoveToEx,  emrLineTo,       emrEllipse,        emrRectangle,
+    emrRoundRect,      emrArc,           emrChord,     emrPie,          emrCloseFigure,
+};
+
+// Whether the records from here (just after a path begins) only add figures
+// to the path, end it and then stroke it: pen, clip and mapping stay as they
+// are now, so each figure can be stroked as soon as it is drawn.
+bool StrokedAlone(std::span<const uint8_t> data)
+{
+    bool ended = false;
+    for (size_t position = 0; data.size() - position >= kRecordHead;) {
+        const uint32_t type = Get32(data.data() + position, TByteOrder::LittleEndian);
+        const uint32_t size = Get32(data.data() + position + 4, TByteOrder::LittleEndian);
+        if (size < kRecordHead || size > data.size() - position)
+            return false;
+        if (ended)
+            return type == emrStrokePath;
+        if (type == emrEndPath)
+            ended = true;
+        else if (std::ranges::find(kFigureRecords, type) == std::end(kFigureRecords))
+            return false;
+        position += size;
+    }
+    return false;
 }
 
 }  // namespace
@@ -342,7 +371,10 @@ void PlayEnhancedRecords(const TMetafileHeader& header, TCanvas& canvas, const T
         if (size < kRecordHead || size > data.size() - position || type == emrEof)
             break;
         try {
-            PlayRecord(type, EmfRecord(data.subspan(position, size)), player);
+            if (type == emrBeginPath)
+                player.BeginPath(StrokedAlone(data.subspan(position + size)));
+            else
+                PlayRecord(type, EmfRecord(data.subspan(position, size)), player);
         } catch (const EReadError&) {
             // The record's fields run past its end: it is left out.
         }

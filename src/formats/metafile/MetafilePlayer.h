@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "picture/Canvas.h"
 #include "picture/Shapes.h"
+#include "picture/StrokeStream.h"
 
 namespace corvalin {
 
@@ -137,8 +139,10 @@ public:
     // The raster operations without a source: fills with the brush, black or white.
     void PatBlt(TPointF corner, TPointF extent, uint32_t rop);
 
-    // --- paths (enhanced metafiles)
-    void BeginPath();
+    // --- paths (enhanced metafiles). A path that will only be stroked, with
+    // the pen, clip and mapping as they are when it begins, is stroked figure
+    // by figure as it is drawn instead of being kept whole.
+    void BeginPath(bool strokedAlone);
     void EndPath() { pathOpen_ = false; }
     void AbortPath();
     void CloseFigure();
@@ -173,8 +177,10 @@ private:
     TFont TargetFont() const;
     std::vector<TPointF> EllipsePoints(TPointF a, TPointF b, double startAngle, double sweep) const;
     std::vector<TPointF> ArcPoints(TPointF a, TPointF b, TPointF start, TPointF end) const;
-    std::vector<TPointF> BezierPoints(TPointF from, std::span<const TPointF> controls) const;
-    void LineOnFromPosition(std::vector<TPointF> mapped);
+    template <class Emit>
+    void EmitBezierPoints(TPointF from, std::span<const TPointF> controls, Emit emit) const;
+    template <class Produce>
+    void DrawLine(TPointF from, bool newFigure, Produce produce);
     bool PathTakes(size_t points);
     void AppendToPath(TShapePath path);
     void ClearPath();
@@ -194,6 +200,7 @@ private:
     bool pathOpen_ = false;
     TShapePath path_;  // target pixels
     size_t pathPoints_ = 0;
+    std::unique_ptr<TStrokeStream> pathStroke_;  // a path stroked as it is drawn
 };
 
 }  // namespace corvalin

@@ -18,7 +18,8 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr int kMaxCurvePieces = 4096;
-// A path is kept whole until it is drawn; this bounds what a file can make it hold.
+// A path that is filled or clipped to is kept whole until then; this bounds
+// what a file can make it hold (16 MB). A path only stroked keeps nothing.
 constexpr size_t kMaxPathPoints = size_t(1) << 20;
 // How far a flattened Bezier curve may stray from the true one, in pixels;
 // halving a curve quarters that distance, and ten halvings reach it for
@@ -52,21 +53,22 @@ struct TView {
     }
 };
 
-// Appends the end points of the pieces of one cubic curve (p[0] excluded).
+// Emits the end points of the pieces of one cubic curve (p[0] excluded).
 // A curve whose control points all lie beside the view stays beside it and
 // becomes one straight piece; a bend within the flatness becomes one piece.
-void FlattenCubic(const TPointF (&p)[4], const TView& view, int depth, std::vector<TPointF>& out)
+template <class Emit>
+void FlattenCubic(const TPointF (&p)[4], const TView& view, int depth, Emit& emit)
 {
     const double bendX = std::max(std::fabs(p[0].x - 2 * p[1].x + p[2].x), std::fabs(p[1].x - 2 * p[2].x + p[3].x));
     const double bendY = std::max(std::fabs(p[0].y - 2 * p[1].y + p[2].y), std::fabs(p[1].y - 2 * p[2].y + p[3].y));
     if (depth >= kMaxBezierDepth || !(0.75 * std::hypot(bendX, bendY) > kFlatness) || view.Misses(p)) {
-        out.push_back(p[3]);
+        emit(p[3]);
         return;
     }
     const TPointF a = Mid(p[0], p[1]), b = Mid(p[1], p[2]), c = Mid(p[2], p[3]);
     const TPointF ab = Mid(a, b), bc = Mid(b, c), middle = Mid(ab, bc);
-    FlattenCubic({p[0], a, ab, middle}, view, depth + 1, out);
-    FlattenCubic({middle, bc, c, p[3]}, view, depth + 1, out);
+    FlattenCubic({p[0], a, ab, middle}, view, depth + 1, emit);
+    FlattenCubic({middle, bc, c, p[3]}, view, depth + 1, emit);
 }
 
 }  // namespace
@@ -97,9 +99,18 @@ bool TMetafilePlayer::PathTakes(size_t points)
 
 void TMetafilePlayer::AppendToPath(TShapePath path)
 {
-    for (TFigure& figure : path)
-        if (PathTakes(figure.points.size()))
-            path_.push_back(std::move(figure));
+    for (TFigure& figure : path) {
+        if (!pathStroke_) {
+            if (PathTakes(figure.points.size()))
+                path_.push_back(std::move(figure));
+        } else if (!figure.points.empty()) {
+            pathStroke_->BeginFigure(figure.points[0]);
+            for (size_t i = 1; i < figure.points.size(); ++i)
+                pathStroke_->LineTo(figure.points[i]);
+            if (figure.closed)
+                pathStroke_->CloseFigure();
+        }
+    }
 }
 
 void TMetafilePlayer::DrawClosed(TShapePath path)
@@ -160,8 +171,11 @@ std::vector<TPointF> TMetafilePlayer::ArcPoints(TPointF a, TPointF b, TPointF st
     return EllipsePoints(a, b, from, sweep);
 }
 
-// Target points of the curves from `from` through each three controls (from excluded).
-std::vector<TPointF> TMetafilePlayer::BezierPoints(TPointF from, std::span<const TPointF> controls) const
+// Emits the target points of the curves from `from` through each three
+// controls (from excluded), as they are found: a record of many curves is
+// never held flattened.
+template <class Emit>
+void TMetafilePlayer::EmitBezierPoints(TPointF from, std::span<const TPointF> controls, Emit emit) const
 {
     const TAffine t = LogicalToTarget();
     const TBitmap& picture = canvas_.Owner();
@@ -170,14 +184,39 @@ std::vector<TPointF> TMetafilePlayer::BezierPoints(TPointF from, std::span<const
     const double limit = 2.0 * (double(picture.Width()) + picture.Height());
     const double margin = std::min(TargetPen().Width, limit) + 2;
     const TView view{-margin, -margin, picture.Width() + margin, picture.Height() + margin};
-    std::vector<TPointF> points;
     TPointF start = t.Apply(from);
     for (size_t i = 0; i + 2 < controls.size(); i += 3) {
         const TPointF curve[4]{start, t.Apply(controls[i]), t.Apply(controls[i + 1]), t.Apply(controls[i + 2])};
-        FlattenCubic(curve, view, 0, points);
+        FlattenCubic(curve, view, 0, emit);
         start = curve[3];
     }
-    return points;
+}
+
+// A line from `from` (target pixels) through the points produce emits: as a
+// new figure of the path or on from its open figure, or, outside a path,
+// stroked piece by piece as the points come.
+template <class Produce>
+void TMetafilePlayer::DrawLine(TPointF from, bool newFigure, Produce produce)
+{
+    if (!pathOpen_) {
+        canvas_.Clips = dc_.clips;
+        TStrokeStream stroke(canvas_, TargetPen());
+        stroke.BeginFigure(from);
+        produce([&](TPointF p) { stroke.LineTo(p); });
+        stroke.Finish();
+    } else if (pathStroke_) {
+        if (newFigure || !pathStroke_->FigureOpen())
+            pathStroke_->BeginFigure(from);
+        produce([&](TPointF p) { pathStroke_->LineTo(p); });
+    } else {
+        if (newFigure || path_.empty() || path_.back().closed)
+            AppendToPath({{{from}, false}});
+        if (!path_.empty())
+            produce([&](TPointF p) {
+                if (PathTakes(1))
+                    path_.back().points.push_back(p);
+            });
+    }
 }
 
 void TMetafilePlayer::MoveTo(TPointF p)
@@ -196,22 +235,12 @@ void TMetafilePlayer::PolylineTo(const std::vector<TPointF>& points)
 {
     if (points.empty())
         return;
-    LineOnFromPosition(ToTarget(points));
+    const std::vector<TPointF> mapped = ToTarget(points);
+    DrawLine(ToTarget(dc_.position), false, [&](auto emit) {
+        for (TPointF p : mapped)
+            emit(p);
+    });
     dc_.position = points.back();
-}
-
-// Lines from the current position through target points.
-void TMetafilePlayer::LineOnFromPosition(std::vector<TPointF> mapped)
-{
-    if (pathOpen_) {
-        if (path_.empty() || path_.back().closed)
-            AppendToPath({{{ToTarget(dc_.position)}, false}});
-        if (!path_.empty() && PathTakes(mapped.size()))
-            path_.back().points.insert(path_.back().points.end(), mapped.begin(), mapped.end());
-    } else {
-        mapped.insert(mapped.begin(), ToTarget(dc_.position));
-        DrawOpen({{std::move(mapped), false}});
-    }
 }
 
 void TMetafilePlayer::Polyline(const std::vector<TPointF>& points)
@@ -232,9 +261,8 @@ void TMetafilePlayer::PolyBezier(const std::vector<TPointF>& points)
 {
     if (points.size() < 4)
         return;
-    std::vector<TPointF> line = BezierPoints(points[0], std::span(points).subspan(1));
-    line.insert(line.begin(), ToTarget(points[0]));
-    DrawOpen({{std::move(line), false}});
+    DrawLine(ToTarget(points[0]), true,
+             [&](auto emit) { EmitBezierPoints(points[0], std::span(points).subspan(1), emit); });
     dc_.position = points.back();
 }
 
@@ -242,7 +270,7 @@ void TMetafilePlayer::PolyBezierTo(const std::vector<TPointF>& points)
 {
     if (points.size() < 3)
         return;
-    LineOnFromPosition(BezierPoints(dc_.position, points));
+    DrawLine(ToTarget(dc_.position), false, [&](auto emit) { EmitBezierPoints(dc_.position, points, emit); });
     dc_.position = points[points.size() - 1 - (points.size() % 3)];
 }
 
@@ -332,12 +360,17 @@ void TMetafilePlayer::ClearPath()
 {
     path_.clear();
     pathPoints_ = 0;
+    pathStroke_.reset();
 }
 
-void TMetafilePlayer::BeginPath()
+void TMetafilePlayer::BeginPath(bool strokedAlone)
 {
     ClearPath();
     pathOpen_ = true;
+    if (strokedAlone) {
+        canvas_.Clips = dc_.clips;
+        pathStroke_ = std::make_unique<TStrokeStream>(canvas_, TargetPen());
+    }
 }
 
 void TMetafilePlayer::AbortPath()
@@ -348,7 +381,9 @@ void TMetafilePlayer::AbortPath()
 
 void TMetafilePlayer::CloseFigure()
 {
-    if (pathOpen_ && !path_.empty())
+    if (pathOpen_ && pathStroke_)
+        pathStroke_->CloseFigure();
+    else if (pathOpen_ && !path_.empty())
         path_.back().closed = true;
 }
 
@@ -361,6 +396,8 @@ void TMetafilePlayer::FillPath()
 
 void TMetafilePlayer::StrokePath()
 {
+    if (pathStroke_)
+        pathStroke_->Finish();
     canvas_.Clips = dc_.clips;
     canvas_.StrokePath(path_, TargetPen());
     ClearPath();
