@@ -142,12 +142,14 @@ constexpr TEncodePath kWebpEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
+constexpr TRowsLoadPath kHeifLoadRows = LoadHeifRows;
 constexpr TSavePath kHeicSave = SaveHeicFile;
 constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
 constexpr TEncodePath kAvifEncode = EncodeAvifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
+constexpr TRowsLoadPath kHeifLoadRows = nullptr;
 constexpr TSavePath kHeicSave = nullptr;
 constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
@@ -189,7 +191,7 @@ constexpr std::array kRows = {
                SaveMetafileFile, false, false, false, kWmfAliases},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true, true, true,
                kWebpAliases, kWebpEncode},
-    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, nullptr, kHeicSave, true, true,
+    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
                true, kHeicAliases, kHeicEncode},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
                kAvifAliases, kAvifEncode},

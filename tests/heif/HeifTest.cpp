@@ -181,3 +181,48 @@ TEST_F(HeifTest, AHugeDeclaredPictureIsRefused)
     EXPECT_THROW(picture.LoadFromFileEx(dir.File("huge.heic")), Exception);
     EXPECT_EQ(picture.Width(), 0);
 }
+
+// Nearest scaling takes only some rows: an opaque 8-bit picture gives just
+// those, converted from its planes here, as the whole picture has them
+// (within the rounding of another conversion); other pictures are not asked
+// and come whole.
+TEST_F(HeifTest, RowsSampledFromThePlanesAreTheWholePicturesRows)
+{
+    const struct {
+        const char* encode;
+        const char* file;
+        bool alpha;
+        bool sampled;
+        int tolerance;
+    } cases[] = {
+        {"heif-enc -q 90 SRC -o OUT", "a.heic", false, true, 8},
+        {"heif-enc -q 90 SRC -o OUT", "alpha.heic", true, false, 0},
+        {"avifenc -s 8 SRC OUT", "a.avif", false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string source = dir.File("s.png"), file = dir.File(c.file);
+        MakeSource(source, 301, 203, c.alpha);
+        Tool(Filled(c.encode, {{"SRC", source}, {"OUT", file}}));
+        TBitmapEx whole, sampled;
+        size_t pictures = 0;
+        whole.LoadFromFileEx(file);
+        bool asked = false;
+        sampled.LoadFromFileEx(file, pictures, TRowRequest{[&](int32_t width, int32_t height) {
+                                   asked = true;
+                                   EXPECT_EQ(width, 301);
+                                   EXPECT_EQ(height, 203);
+                                   return 37;
+                               }});
+        EXPECT_EQ(asked, c.sampled);
+        const camera::RgbaPicture all = RgbaOf(whole), some = RgbaOf(sampled);
+        ASSERT_EQ(some.height, c.sampled ? 37 : 203);
+        int difference = 0;
+        for (int t = 0; t < some.height; ++t) {
+            const size_t row = size_t(c.sampled ? SampledPosition(t, 37, 203) : t) * 301 * 4;
+            for (size_t i = 0; i < 301 * 4; ++i)
+                difference = std::max(difference, std::abs(all.rgba[row + i] - some.rgba[size_t(t) * 301 * 4 + i]));
+        }
+        EXPECT_LE(difference, c.tolerance);
+    }
+}
