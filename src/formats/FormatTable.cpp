@@ -131,11 +131,13 @@ constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
 // the row stays, unable to read or write.
 #ifdef CORVALIN_WITH_WEBP
 constexpr TLoadPath kWebpLoad = LoadWebpFile;
+constexpr TRowsLoadPath kWebpLoadRows = LoadWebpRows;
 constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
 constexpr TEncodePath kWebpEncode = EncodeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
+constexpr TRowsLoadPath kWebpLoadRows = nullptr;
 constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
 constexpr TEncodePath kWebpEncode = nullptr;
@@ -189,7 +191,7 @@ constexpr std::array kRows = {
                kTifAliases},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
-    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true, true, true,
+    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
                kWebpAliases, kWebpEncode},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
                true, kHeicAliases, kHeicEncode},

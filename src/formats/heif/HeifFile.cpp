@@ -1,7 +1,5 @@
 #include "formats/heif/HeifFile.h"
 
-#include <array>
-#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
+#include "picture/YCbCr.h"
 
 namespace corvalin {
 
@@ -118,19 +117,7 @@ std::shared_ptr<TRaster> SampledRows(const heif_image* image, int32_t rows)
         heif_image_get_width(image, heif_channel_Cr) < (width + 1) / 2 ||
         heif_image_get_height(image, heif_channel_Cr) < (height + 1) / 2)
         ThrowInvalid({heif_error_Decoder_plugin_error, heif_suberror_Unspecified, "no picture"});
-    // Each chroma sample's share of red, green and blue (BT.601: red and
-    // blue weigh 0.299 and 0.114 in the luma), looked up rather than worked
-    // out per pixel.
-    constexpr double kr = 0.299, kb = 0.114, kg = 1 - kr - kb;
-    std::array<double, 256> redOfCr{}, greenOfCb{}, greenOfCr{}, blueOfCb{};
-    for (int v = 0; v < 256; ++v) {
-        const double c = v - 128;
-        redOfCr[size_t(v)] = 2 * (1 - kr) * c;
-        blueOfCb[size_t(v)] = 2 * (1 - kb) * c;
-        greenOfCb[size_t(v)] = -2 * kb * (1 - kb) / kg * c;
-        greenOfCr[size_t(v)] = -2 * kr * (1 - kr) / kg * c;
-    }
-    auto level = [](double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); };
+    const TBt601Colours colours(true);
     auto raster = TRaster::Create(width, rows, TPixelFormat::pf24bit);
     for (int32_t t = 0; t < rows; ++t) {
         const int source = SampledPosition(t, rows, height);
@@ -138,13 +125,8 @@ std::shared_ptr<TRaster> SampledRows(const heif_image* image, int32_t rows)
         const uint8_t* blueRow = blue + size_t(source / 2) * size_t(blueStride);
         const uint8_t* redRow = red + size_t(source / 2) * size_t(redStride);
         uint8_t* out = raster->Row(t);
-        for (int x = 0; x < width; ++x, out += 3) {
-            const double l = lumaRow[x];
-            const uint8_t cb = blueRow[x / 2], cr = redRow[x / 2];
-            out[0] = level(l + blueOfCb[cb]);
-            out[1] = level(l + greenOfCb[cb] + greenOfCr[cr]);
-            out[2] = level(l + redOfCr[cr]);
-        }
+        for (int x = 0; x < width; ++x, out += 3)
+            colours.ToBgr(lumaRow[x], blueRow[x / 2], redRow[x / 2], out);
     }
     return raster;
 }
