@@ -21,29 +21,33 @@ public:
         const double chromaScale = fullRange ? 1.0 : 255.0 / 224.0;
         for (int v = 0; v < 256; ++v) {
             const auto at = size_t(v);
-            luma_[at] = (v - (fullRange ? 0 : 16)) * lumaScale;
+            luma_[at] = Fixed((v - (fullRange ? 0 : 16)) * lumaScale);
             const double c = (v - 128) * chromaScale;
-            redOfCr_[at] = 2 * (1 - kr) * c;
-            blueOfCb_[at] = 2 * (1 - kb) * c;
-            greenOfCb_[at] = -2 * kb * (1 - kb) / kg * c;
-            greenOfCr_[at] = -2 * kr * (1 - kr) / kg * c;
+            redOfCr_[at] = Fixed(2 * (1 - kr) * c);
+            blueOfCb_[at] = Fixed(2 * (1 - kb) * c);
+            greenOfCb_[at] = Fixed(-2 * kb * (1 - kb) / kg * c);
+            greenOfCr_[at] = Fixed(-2 * kr * (1 - kr) / kg * c);
         }
     }
 
     // Blue, green and red of one pixel, rounded to the nearest level.
     void ToBgr(uint8_t y, uint8_t cb, uint8_t cr, uint8_t* bgr) const
     {
-        const double luma = luma_[y];
+        const int32_t luma = luma_[y] + kHalf;
         bgr[0] = Level(luma + blueOfCb_[cb]);
         bgr[1] = Level(luma + greenOfCb_[cb] + greenOfCr_[cr]);
         bgr[2] = Level(luma + redOfCr_[cr]);
     }
 
 private:
-    static uint8_t Level(double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); }
+    // The shares are kept in units of 1/65536 of a level.
+    static constexpr int kShift = 16;
+    static constexpr int32_t kHalf = 1 << (kShift - 1);
+    static int32_t Fixed(double value) { return int32_t(std::lround(value * (1 << kShift))); }
+    static uint8_t Level(int32_t value) { return uint8_t(std::clamp(value >> kShift, 0, 255)); }
 
     // Each sample's share, looked up rather than worked out per pixel.
-    std::array<double, 256> luma_{}, redOfCr_{}, greenOfCb_{}, greenOfCr_{}, blueOfCb_{};
+    std::array<int32_t, 256> luma_{}, redOfCr_{}, greenOfCb_{}, greenOfCr_{}, blueOfCb_{};
 };
 
 }  // namespace corvalin
