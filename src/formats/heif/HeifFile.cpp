@@ -89,10 +89,14 @@ bool ConvertedHere(const heif_image_handle* handle)
         heif_image_handle_get_chroma_bits_per_pixel(handle) != 8)
         return false;
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok)
-        return true;
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // libheif may hand over a description even with an error.
     const std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> owned(
         nclx, heif_nclx_color_profile_free);
+    if (nclx == nullptr)
+        return true;
+    if (error.code != heif_error_Ok)
+        return false;
     const heif_matrix_coefficients matrix = nclx->matrix_coefficients;
     return nclx->full_range_flag != 0 &&
            (matrix == heif_matrix_coefficients_unspecified || matrix == heif_matrix_coefficients_ITU_R_BT_601_6 ||
