@@ -22,6 +22,8 @@
 #   "vipsthumbnail --size x300" (quality 85 for JPEG, PNG out for PNG) with
 #   VIPS_CONCURRENCY=1 and with its default threads. The sources are copied;
 #   DIR is only read.
+# CORVALIN_BIN=PATH measures that program (for example a build of an older
+#   commit) instead of building this tree's.
 set -euo pipefail
 format=${1:-bmp}
 count=${2:-48}
@@ -36,10 +38,13 @@ if [ -n "$target" ]; then
   magick_target=(-format "$target")
 fi
 cd "$(dirname "$0")/.."
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
-  -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
-cmake --build build-bench -j2 --target corvalin >/dev/null
-program=$PWD/build-bench/corvalin
+program=${CORVALIN_BIN:-}
+if [ -z "$program" ]; then
+  cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
+    -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_BUILD_TESTS=OFF >/dev/null
+  cmake --build build-bench -j2 --target corvalin >/dev/null
+  program=$PWD/build-bench/corvalin
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -84,15 +89,17 @@ fi
 
 now() { date +%s.%N; }
 
-# Runs a command; sets run_s (wall clock), run_status and run_rss_kb (peak
-# resident memory of the process, from /usr/bin/time).
+# Runs a command; sets run_s (wall clock), run_status, run_rss_kb (peak
+# resident memory of the process) and run_cpu_s (user + system seconds),
+# from /usr/bin/time.
 measure() {
   local start
   start=$(now)
   run_status=0
-  /usr/bin/time -f %M -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
+  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
   run_s=$(echo "$(now) - $start" | bc -l)
-  run_rss_kb=$(tail -1 "$work/time.txt")
+  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
+  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
 }
 
 # One Corvalin run with the given "/threads=" switch (none: one worker per
@@ -103,14 +110,16 @@ run_corvalin() {
     "${target_switch[@]}" "$@"
 }
 
-# One line of the table: name, seconds, peak KB.
+# One line of the table: name, seconds, peak KB and, where measured, CPU seconds.
 row() {
-  printf '%-32s %7.2f s %8.2f files/s %7d KB\n' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$3"
+  printf '%-32s %7.2f s %8.2f files/s %7d KB' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$3"
+  [ -z "${4:-}" ] || printf ' %7.2f s CPU' "$4"
+  echo
 }
 missing_row() { printf '%-32s %9s %17s\n' "$1" "—" "$2"; }
 
 run_corvalin /threads=1
-status=$run_status corvalin_s=$run_s rss_kb=$run_rss_kb
+status=$run_status corvalin_s=$run_s rss_kb=$run_rss_kb cpu_s=$run_cpu_s
 written=$(ls "$work/corvalin" | grep -c '^Neu_' || true)
 tail -3 "$work/result.txt" > "$work/summary.txt"
 head -5 "$work/errors.txt" > "$work/failures.txt"
@@ -118,11 +127,11 @@ head -5 "$work/errors.txt" > "$work/failures.txt"
 rm -f "$work"/corvalin/Neu_*
 run_corvalin
 [ "$run_status" -eq "$status" ] || echo "corvalin with $cores workers ended with status $run_status"
-all_s=$run_s all_rss_kb=$run_rss_kb
+all_s=$run_s all_rss_kb=$run_rss_kb all_cpu_s=$run_cpu_s
 
 measure env MAGICK_THREAD_LIMIT=1 mogrify -path "$work/magick" "${magick_target[@]}" "${magick_size[@]}" \
   "$work"/source/*."$format"
-magick_s=$run_s magick_rss_kb=$run_rss_kb
+magick_s=$run_s magick_rss_kb=$run_rss_kb magick_cpu_s=$run_cpu_s
 
 # vipsthumbnail writes what its output name says; without a saver for the
 # format it fails, and the table says so.
@@ -157,9 +166,9 @@ all_limit_kb=$(( (cores + 1) * pair_kb + 30 * 1024 ))
 echo "format: $format${target:+ -> $target}, pictures: $count (${width}x$height), written by corvalin: $written, exit status $status"
 [ "$status" -eq 0 ] || { echo "corvalin reported failures:"; cat "$work/failures.txt"; }
 cat "$work/summary.txt"
-row "corvalin (1 worker)" "$corvalin_s" "$rss_kb"
-row "corvalin ($cores workers)" "$all_s" "$all_rss_kb"
-row "mogrify (1 thread)" "$magick_s" "$magick_rss_kb"
+row "corvalin (1 worker)" "$corvalin_s" "$rss_kb" "$cpu_s"
+row "corvalin ($cores workers)" "$all_s" "$all_rss_kb" "$all_cpu_s"
+row "mogrify (1 thread)" "$magick_s" "$magick_rss_kb" "$magick_cpu_s"
 if [ -n "$vips_s" ]; then
   row "vipsthumbnail (1 thread)" "$vips_s" "$vips_rss_kb"
   row "vipsthumbnail (default threads)" "$vips_all_s" "$vips_all_rss_kb"

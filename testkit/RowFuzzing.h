@@ -14,6 +14,21 @@
 
 namespace picturetest {
 
+// Traps unless the picture has a size, a raster that matches it and a
+// count; reads every byte of every row.
+inline void CheckLoaded(const corvalin::TBitmap& picture, size_t pictures)
+{
+    const corvalin::TRaster* raster = picture.Raster();
+    if (pictures == 0 || raster == nullptr || raster->width <= 0 || raster->height <= 0 ||
+        (raster->hasAlpha && raster->bitsPerPixel != 32))
+        __builtin_trap();
+    volatile unsigned sum = 0;
+    const size_t rowBytes = size_t(raster->width) * size_t(raster->bitsPerPixel) / 8;
+    for (int y = 0; y < raster->height; ++y)
+        for (size_t x = 0; x < rowBytes; ++x)
+            sum = sum + raster->Row(y)[x];
+}
+
 inline void FuzzRowLoad(int formatIndex, const uint8_t* data, size_t size)
 {
     using namespace corvalin;
@@ -28,15 +43,35 @@ inline void FuzzRowLoad(int formatIndex, const uint8_t* data, size_t size)
     } catch (const Exception&) {
         return;
     }
-    const TRaster* raster = picture.Raster();
-    if (pictures == 0 || raster == nullptr || raster->width <= 0 || raster->height <= 0 ||
-        (raster->hasAlpha && raster->bitsPerPixel != 32))
+    CheckLoaded(picture, pictures);
+}
+
+// The same through the row's reader of sampled rows, which asks for half
+// the rows: a reader that asked must give just those, as wide as it said.
+inline void FuzzSampledRowLoad(int formatIndex, const uint8_t* data, size_t size)
+{
+    using namespace corvalin;
+    const TFormatRow& row = FormatRow(formatIndex);
+    if (!IsUsable(row) || row.LoadRows == nullptr)
+        return;
+    TBitmap picture;
+    TPictureMetadata metadata;
+    size_t pictures = 0;
+    int32_t askedWidth = 0, askedHeight = 0, askedRows = 0;
+    try {
+        pictures = row.LoadRows(picture, {data, size}, metadata, [&](int32_t width, int32_t height) {
+            askedWidth = width;
+            askedHeight = height;
+            askedRows = (height + 1) / 2;
+            return askedRows;
+        });
+    } catch (const Exception&) {
+        return;
+    }
+    CheckLoaded(picture, pictures);
+    const TRaster& raster = *picture.Raster();
+    if (askedRows < askedHeight && (raster.height != askedRows || raster.width != askedWidth))
         __builtin_trap();
-    volatile unsigned sum = 0;
-    const size_t rowBytes = size_t(raster->width) * size_t(raster->bitsPerPixel) / 8;
-    for (int y = 0; y < raster->height; ++y)
-        for (size_t x = 0; x < rowBytes; ++x)
-            sum = sum + raster->Row(y)[x];
 }
 
 }  // namespace picturetest

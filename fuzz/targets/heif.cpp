@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the HEIC and AVIF rows' reader (see RowFuzzing.h).
+// Feeds arbitrary bytes to the HEIC and AVIF rows' reader, whole and for
+// sampled rows (see RowFuzzing.h).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,8 +34,10 @@ bool PictureTooLarge(const uint8_t* data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
 #ifdef CORVALIN_WITH_HEIF
-    if (!PictureTooLarge(data, size))
+    if (!PictureTooLarge(data, size)) {
         picturetest::FuzzRowLoad(corvalin::fiHeic, data, size);
+        picturetest::FuzzSampledRowLoad(corvalin::fiHeic, data, size);
+    }
 #else
     (void)data;
     (void)size;

@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the WebP row's reader (see RowFuzzing.h).
+// Feeds arbitrary bytes to the WebP row's reader, whole and for sampled
+// rows (see RowFuzzing.h).
 #include <cstddef>
 #include <cstdint>
 
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (WebPGetInfo(data, size, &width, &height) && uint64_t(width) * uint64_t(height) > (1u << 22))
         return 0;
     picturetest::FuzzRowLoad(corvalin::fiWebp, data, size);
+    picturetest::FuzzSampledRowLoad(corvalin::fiWebp, data, size);
 #else
     (void)data;
     (void)size;

@@ -131,23 +131,27 @@ constexpr TFormatAlias kJxlAliases[] = {{"jxl", "JPEG XL images"}};
 // the row stays, unable to read or write.
 #ifdef CORVALIN_WITH_WEBP
 constexpr TLoadPath kWebpLoad = LoadWebpFile;
+constexpr TRowsLoadPath kWebpLoadRows = LoadWebpRows;
 constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
 constexpr TEncodePath kWebpEncode = EncodeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
+constexpr TRowsLoadPath kWebpLoadRows = nullptr;
 constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
 constexpr TEncodePath kWebpEncode = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
+constexpr TRowsLoadPath kHeifLoadRows = LoadHeifRows;
 constexpr TSavePath kHeicSave = SaveHeicFile;
 constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
 constexpr TEncodePath kAvifEncode = EncodeAvifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
+constexpr TRowsLoadPath kHeifLoadRows = nullptr;
 constexpr TSavePath kHeicSave = nullptr;
 constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
@@ -187,9 +191,9 @@ constexpr std::array kRows = {
                kTifAliases},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
-    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, nullptr, kWebpLoadReduced, kWebpSave, true, true, true,
+    TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
                kWebpAliases, kWebpEncode},
-    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, nullptr, nullptr, kHeicSave, true, true,
+    TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
                true, kHeicAliases, kHeicEncode},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
                kAvifAliases, kAvifEncode},

@@ -181,3 +181,42 @@ TEST_F(HeifTest, AHugeDeclaredPictureIsRefused)
     EXPECT_THROW(picture.LoadFromFileEx(dir.File("huge.heic")), Exception);
     EXPECT_EQ(picture.Width(), 0);
 }
+
+// Nearest scaling takes only some rows: an opaque 8-bit picture gives just
+// those, converted from its planes here, as the whole picture has them
+// (within the rounding of another conversion); other pictures are not asked
+// and come whole.
+TEST_F(HeifTest, RowsSampledFromThePlanesAreTheWholePicturesRows)
+{
+    const struct {
+        const char* encode;
+        const char* file;
+        bool alpha;
+        bool sampled;
+        int tolerance;
+    } cases[] = {
+        {"heif-enc -q 90 SRC -o OUT", "a.heic", false, true, 8},
+        {"heif-enc -q 90 SRC -o OUT", "alpha.heic", true, false, 0},
+        {"avifenc -s 8 SRC OUT", "a.avif", false, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string source = dir.File("s.png"), file = dir.File(c.file);
+        MakeSource(source, 301, 203, c.alpha);
+        Tool(Filled(c.encode, {{"SRC", source}, {"OUT", file}}));
+        TBitmapEx whole, sampled;
+        size_t pictures = 0;
+        whole.LoadFromFileEx(file);
+        bool asked = false;
+        sampled.LoadFromFileEx(file, pictures, TRowRequest{[&](int32_t width, int32_t height) {
+                                   asked = true;
+                                   EXPECT_EQ(width, 301);
+                                   EXPECT_EQ(height, 203);
+                                   return 37;
+                               }});
+        EXPECT_EQ(asked, c.sampled);
+        ASSERT_EQ(sampled.Height(), c.sampled ? 37 : 203);
+        const int difference = MaxSampledRowDifference(RgbaOf(whole), RgbaOf(sampled));
+        EXPECT_LE(difference, c.tolerance);
+    }
+}

@@ -8,6 +8,7 @@
 #include "CameraChecks.h"
 #include "TestSupport.h"
 #include "common/Exceptions.h"
+#include "common/MemoryBudget.h"
 #include "formats/BitmapEx.h"
 #include "formats/jxl/JxlFile.h"
 
@@ -26,6 +27,41 @@ protected:
     }
     TempDir dir;
 };
+
+// A bare codestream of nothing but its size and the default metadata, no
+// frame: the size fields with the 30-bit choice, then "all default".
+std::vector<uint8_t> HeaderOnly(uint32_t width, uint32_t height)
+{
+    std::vector<uint8_t> bytes{0xFF, 0x0A};
+    uint64_t bits = 0;
+    int used = 0;
+    auto put = [&](uint64_t value, int count) {
+        bits |= value << used;
+        for (used += count; used >= 8; used -= 8, bits >>= 8)
+            bytes.push_back(uint8_t(bits));
+    };
+    put(0, 1);  // not a small picture
+    put(3, 2);
+    put(height - 1, 30);
+    put(0, 3);  // no fixed aspect ratio: the width follows
+    put(3, 2);
+    put(width - 1, 30);
+    put(1, 1);
+    if (used > 0)
+        bytes.push_back(uint8_t(bits));
+    return bytes;
+}
+
+// The same codestream in the container's boxes.
+std::vector<uint8_t> Contained(const std::vector<uint8_t>& codestream)
+{
+    std::vector<uint8_t> bytes{0,   0,   0,   12, 'J', 'X', 'L', ' ', 0x0D, 0x0A, 0x87, 0x0A,
+                               0,   0,   0,   20, 'f', 't', 'y', 'p', 'j',  'x',  'l',  ' ',
+                               0,   0,   0,   0,  'j', 'x', 'l', ' ', 0,    0,    0,    uint8_t(8 + codestream.size()),
+                               'j', 'x', 'l', 'c'};
+    bytes.insert(bytes.end(), codestream.begin(), codestream.end());
+    return bytes;
+}
 
 }  // namespace
 
@@ -120,5 +156,37 @@ TEST_F(JxlTest, WrittenFilesReadBackByDjxl)
             sizes[i++] = std::filesystem::file_size(out);
         }
         EXPECT_LT(sizes[2], sizes[1]) << alpha;
+    }
+}
+
+// A file of a few bytes that declares a huge picture fails with a reason
+// before the picture is allocated: the memory budget sees no block taken.
+TEST_F(JxlTest, AHugeDeclaredPictureWithoutPixelsFailsBeforeAllocation)
+{
+    const struct {
+        uint32_t width, height;
+        bool contained;
+        const char* reason;
+    } cases[] = {
+        {23000, 23000, false, "Ungültige JPEG-XL-Datei"},  // 1.6 GB, within the raster limit
+        {23000, 23000, true, "Ungültige JPEG-XL-Datei"},
+        {26000, 26000, false, "Systemressourcen erschöpft."},  // beyond the raster limit
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + (c.contained ? " in boxes" : ""));
+        const std::vector<uint8_t> codestream = HeaderOnly(c.width, c.height);
+        WriteBytes(dir.File("huge.jxl"), c.contained ? Contained(codestream) : codestream);
+        TMemoryBudget budget(uint64_t(8) << 30);
+        TMemoryAccount account(budget);
+        TAccountScope scope(&account);
+        TBitmapEx picture;
+        try {
+            picture.LoadFromFileEx(dir.File("huge.jxl"));
+            ADD_FAILURE() << "loaded";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), c.reason);
+        }
+        EXPECT_LT(budget.Peak(), uint64_t(1) << 20);
+        EXPECT_EQ(picture.Width(), 0);
     }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/RowSampling.h"
 #include "TestSupport.h"
 #include "formats/BitmapEx.h"
 #include "picture/RgbRows.h"
@@ -81,6 +82,22 @@ inline int MaxDifference(const RgbaPicture& a, const RgbaPicture& b, bool withAl
     for (size_t i = 0; i < a.rgba.size(); ++i)
         if (withAlpha || i % 4 != 3)
             largest = std::max(largest, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
+    return largest;
+}
+
+// The largest difference between the rows of `sampled` and the rows of
+// `whole` that nearest scaling to sampled's height takes.
+inline int MaxSampledRowDifference(const RgbaPicture& whole, const RgbaPicture& sampled)
+{
+    if (whole.width != sampled.width || sampled.height <= 0 || sampled.height > whole.height)
+        return 256;
+    const size_t rowBytes = size_t(whole.width) * 4;
+    int largest = 0;
+    for (int t = 0; t < sampled.height; ++t) {
+        const size_t row = size_t(corvalin::SampledPosition(t, sampled.height, whole.height)) * rowBytes;
+        for (size_t i = 0; i < rowBytes; ++i)
+            largest = std::max(largest, std::abs(whole.rgba[row + i] - sampled.rgba[size_t(t) * rowBytes + i]));
+    }
     return largest;
 }
 

@@ -179,3 +179,44 @@ TEST_F(WebpTest, OpaqueStillsAreDecodedReducedAsDwebpScalesThem)
         EXPECT_EQ(MaxDifference(RgbaOf(picture), DecodeRgba(dir.File("ref.png")), true), 0);
     }
 }
+
+// Nearest scaling takes only some rows: an opaque lossy still gives just
+// those, turned into colour from its planes, as the whole picture has them
+// (within a level of rounding); other pictures are not asked and come whole.
+TEST_F(WebpTest, RowsSampledFromThePlanesAreTheWholePicturesRows)
+{
+    const struct {
+        const char* encoder;  // given the source, then its negative for an animation
+        bool twice;
+        int width, height;
+        bool alpha;
+        bool sampled;
+    } cases[] = {
+        {"cwebp -q 80", false, 301, 203, false, true},      {"cwebp -q 80", false, 64, 31, false, true},
+        {"cwebp -lossless", false, 301, 203, false, false}, {"cwebp -q 80", false, 301, 203, true, false},
+        {"img2webp -lossy", true, 301, 203, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.encoder) + " " + std::to_string(c.height));
+        const std::string source = dir.File("s.png"), webp = dir.File("in.webp");
+        MakeSource(source, c.width, c.height, c.alpha);
+        const std::string negated = dir.File("negated.png");
+        if (c.twice)
+            ImageMagick(Quote(source) + " -negate " + Quote(negated));
+        Tool(std::string(c.encoder) + " " + Quote(source) + (c.twice ? " " + Quote(negated) : "") + " -o " +
+             Quote(webp));
+        TBitmapEx whole, sampled;
+        size_t pictures = 0;
+        whole.LoadFromFileEx(webp);
+        bool asked = false;
+        sampled.LoadFromFileEx(webp, pictures, TRowRequest{[&](int32_t width, int32_t height) {
+                                   asked = true;
+                                   EXPECT_EQ(width, c.width);
+                                   EXPECT_EQ(height, c.height);
+                                   return 17;
+                               }});
+        EXPECT_EQ(asked, c.sampled);
+        ASSERT_EQ(sampled.Height(), c.sampled ? 17 : c.height);
+        EXPECT_LE(MaxSampledRowDifference(RgbaOf(whole), RgbaOf(sampled)), c.sampled ? 1 : 0);
+    }
+}

@@ -12,6 +12,7 @@
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
+#include "picture/YCbCr.h"
 
 namespace corvalin {
 
@@ -74,6 +75,62 @@ std::shared_ptr<TRaster> RasterOf(const heif_image* image, bool alpha)
             line = row.data();
         }
         RowFromRgb(*raster, y, line);
+    }
+    return raster;
+}
+
+// Whether an opaque 8-bit picture's planes are converted here: those coded
+// full-range in the BT.601 matrix, which a picture without a colour
+// description is taken to be, as libheif takes it. Other codings are left
+// to libheif.
+bool ConvertedHere(const heif_image_handle* handle)
+{
+    if (heif_image_handle_has_alpha_channel(handle) != 0 || heif_image_handle_get_luma_bits_per_pixel(handle) != 8 ||
+        heif_image_handle_get_chroma_bits_per_pixel(handle) != 8)
+        return false;
+    heif_color_profile_nclx* nclx = nullptr;
+    const heif_error error = heif_image_handle_get_nclx_color_profile(handle, &nclx);
+    // libheif may hand over a description even with an error.
+    const std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> owned(
+        nclx, heif_nclx_color_profile_free);
+    if (nclx == nullptr)
+        return true;
+    if (error.code != heif_error_Ok)
+        return false;
+    const heif_matrix_coefficients matrix = nclx->matrix_coefficients;
+    return nclx->full_range_flag != 0 &&
+           (matrix == heif_matrix_coefficients_unspecified || matrix == heif_matrix_coefficients_ITU_R_BT_601_6 ||
+            matrix == heif_matrix_coefficients_ITU_R_BT_470_6_System_B_G);
+}
+
+// Only the `rows` rows nearest scaling samples, converted from the decoded
+// 4:2:0 planes, each pixel with the chroma sample that covers it: the
+// conversion of the rest of the picture is never done.
+std::shared_ptr<TRaster> SampledRows(const heif_image* image, int32_t rows)
+{
+    const int width = heif_image_get_width(image, heif_channel_Y);
+    const int height = heif_image_get_height(image, heif_channel_Y);
+    int lumaStride = 0, blueStride = 0, redStride = 0;
+    const uint8_t* luma = heif_image_get_plane_readonly(image, heif_channel_Y, &lumaStride);
+    const uint8_t* blue = heif_image_get_plane_readonly(image, heif_channel_Cb, &blueStride);
+    const uint8_t* red = heif_image_get_plane_readonly(image, heif_channel_Cr, &redStride);
+    if (luma == nullptr || blue == nullptr || red == nullptr ||
+        heif_image_get_chroma_format(image) != heif_chroma_420 ||
+        heif_image_get_width(image, heif_channel_Cb) < (width + 1) / 2 ||
+        heif_image_get_height(image, heif_channel_Cb) < (height + 1) / 2 ||
+        heif_image_get_width(image, heif_channel_Cr) < (width + 1) / 2 ||
+        heif_image_get_height(image, heif_channel_Cr) < (height + 1) / 2)
+        ThrowInvalid({heif_error_Decoder_plugin_error, heif_suberror_Unspecified, "no picture"});
+    const TBt601Colours colours(true);
+    auto raster = TRaster::Create(width, rows, TPixelFormat::pf24bit);
+    for (int32_t t = 0; t < rows; ++t) {
+        const int source = SampledPosition(t, rows, height);
+        const uint8_t* lumaRow = luma + size_t(source) * size_t(lumaStride);
+        const uint8_t* blueRow = blue + size_t(source / 2) * size_t(blueStride);
+        const uint8_t* redRow = red + size_t(source / 2) * size_t(redStride);
+        uint8_t* out = raster->Row(t);
+        for (int x = 0; x < width; ++x, out += 3)
+            colours.ToBgr(lumaRow[x], blueRow[x / 2], redRow[x / 2], out);
     }
     return raster;
 }
@@ -190,31 +247,77 @@ std::vector<uint8_t> EncodeHeif(const TBitmap& picture, int32_t quality, const T
     return bytes;
 }
 
+// The file's primary picture, its size checked before any decoder allocates.
+struct THeifPrimary {
+    THeifPtr<heif_context> context{heif_context_alloc()};
+    THeifPtr<heif_image_handle> handle;
+    size_t pictures = 1;
+    bool alpha = false;
+
+    explicit THeifPrimary(std::span<const uint8_t> file)
+    {
+        CheckRead(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
+        pictures = size_t(std::max(heif_context_get_number_of_top_level_images(context.get()), 1));
+        heif_image_handle* primary = nullptr;
+        CheckRead(heif_context_get_primary_image_handle(context.get(), &primary));
+        handle.reset(primary);
+        alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+        // Before the decoder allocates: the declared size must fit the raster limit.
+        CheckedRasterBytes(Width(), Height(), alpha ? 32 : 24);
+    }
+    int Width() const { return heif_image_handle_get_width(handle.get()); }
+    int Height() const { return heif_image_handle_get_height(handle.get()); }
+
+    THeifPtr<heif_image> Decode(heif_colorspace colorspace, heif_chroma chroma) const
+    {
+        THeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
+        heif_image* decoded = nullptr;
+        CheckRead(heif_decode_image(handle.get(), &decoded, colorspace, chroma, options.get()));
+        return THeifPtr<heif_image>(decoded);
+    }
+
+    std::shared_ptr<TRaster> DecodeWhole() const
+    {
+        const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+        const heif_chroma chroma =
+            deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                 : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+        return RasterOf(Decode(heif_colorspace_RGB, chroma).get(), alpha);
+    }
+};
+
 }  // namespace
 
 size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
-    THeifPtr<heif_context> context(heif_context_alloc());
-    CheckRead(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
-    const int pictures = heif_context_get_number_of_top_level_images(context.get());
-    heif_image_handle* primary = nullptr;
-    CheckRead(heif_context_get_primary_image_handle(context.get(), &primary));
-    const THeifPtr<heif_image_handle> handle(primary);
-    const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
-    // Before the decoder allocates: the declared size must fit the raster limit.
-    CheckedRasterBytes(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()),
-                       alpha ? 32 : 24);
-    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
-    const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
-                                    : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-    THeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
-    heif_image* decoded = nullptr;
-    CheckRead(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
-    const THeifPtr<heif_image> image(decoded);
-    std::shared_ptr<TRaster> raster = RasterOf(image.get(), alpha);
-    KeepMetadata(handle.get(), metadata);
+    const THeifPrimary primary(file);
+    std::shared_ptr<TRaster> raster = primary.DecodeWhole();
+    KeepMetadata(primary.handle.get(), metadata);
     picture.AdoptRaster(std::move(raster));
-    return size_t(std::max(pictures, 1));
+    return primary.pictures;
+}
+
+size_t LoadHeifRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows)
+{
+    const THeifPrimary primary(file);
+    const int32_t wanted =
+        ConvertedHere(primary.handle.get()) ? RequestedRows(rows, primary.Width(), primary.Height()) : 0;
+    std::shared_ptr<TRaster> raster;
+    if (wanted > 0) {
+        const THeifPtr<heif_image> planes = primary.Decode(heif_colorspace_YCbCr, heif_chroma_420);
+        // The rows were asked for the declared size: a picture of another
+        // size cannot give them.
+        if (heif_image_get_width(planes.get(), heif_channel_Y) != primary.Width() ||
+            heif_image_get_height(planes.get(), heif_channel_Y) != primary.Height())
+            ThrowInvalid({heif_error_Invalid_input, heif_suberror_Unspecified, "size differs from the declared size"});
+        raster = SampledRows(planes.get(), wanted);
+    } else {
+        raster = primary.DecodeWhole();
+    }
+    KeepMetadata(primary.handle.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return primary.pictures;
 }
 
 std::vector<uint8_t> EncodeHeicFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)

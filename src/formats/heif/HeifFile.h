@@ -10,12 +10,20 @@
 #include <vector>
 
 #include "formats/metadata/PictureMetadata.h"
+#include "picture/RowSampling.h"
 
 namespace corvalin {
 
 class TBitmap;
 
 size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// As LoadHeifFile; an opaque 8-bit picture coded full-range in the BT.601
+// matrix (a phone's photograph) gives just the rows `rows` asks for (see TRowRequest), converted from the
+// decoded 4:2:0 planes here with the chroma sample that covers each pixel,
+// as libheif converts HEVC pictures (a 4:4:4 picture's chroma is halved
+// first). Not for AVIF, whose chroma libheif interpolates.
+size_t LoadHeifRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows);
 void SaveHeicFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                   const TPictureMetadata& metadata);
 // The bytes SaveHeicFile would write.

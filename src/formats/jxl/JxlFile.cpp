@@ -121,9 +121,8 @@ private:
         alpha_ = info.alpha_bits > 0;
         // Before the decoder allocates: the declared size must fit the raster limit.
         CheckedRasterBytes(width, height, 32);
-        raster_ =
-            TRaster::Create(int32_t(width), int32_t(height), alpha_ ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
-        raster_->hasAlpha = alpha_;
+        width_ = int32_t(width);
+        height_ = int32_t(height);
     }
 
     JxlPixelFormat PixelFormat() const { return {alpha_ ? 4u : 3u, JXL_TYPE_UINT8, JXL_NATIVE_ENDIAN, 0}; }
@@ -168,11 +167,19 @@ private:
         }
     }
 
+    // The raster is made only when the decoder has read a frame's header and
+    // wants the pixels: a file that declares a huge picture and holds none
+    // fails before it is allocated.
     void SetOutput()
     {
+        if (width_ == 0)
+            ThrowInvalid();
+        if (!raster_) {
+            raster_ = TRaster::Create(width_, height_, alpha_ ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+            raster_->hasAlpha = alpha_;
+        }
         const JxlPixelFormat format = PixelFormat();
-        if (!raster_ ||
-            JxlDecoderSetImageOutCallback(decoder_.get(), &format, StoreRow, raster_.get()) != JXL_DEC_SUCCESS)
+        if (JxlDecoderSetImageOutCallback(decoder_.get(), &format, StoreRow, raster_.get()) != JXL_DEC_SUCCESS)
             ThrowInvalid();
     }
 
@@ -234,6 +241,8 @@ private:
     TPictureMetadata& metadata_;
     TSideDataBudget budget_;
     std::shared_ptr<TRaster> raster_;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
     bool alpha_ = false;
     size_t frames_ = 0;
     TBox box_;

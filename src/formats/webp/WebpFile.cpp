@@ -11,11 +11,13 @@
 
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
+#include "common/LargeBlocks.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
+#include "picture/YCbCr.h"
 
 namespace corvalin {
 
@@ -126,6 +128,85 @@ std::shared_ptr<TRaster> DecodeReducedStill(std::span<const uint8_t> file, const
     WebPFreeDecBuffer(&config.output);
     if (status != VP8_STATUS_OK)
         ThrowInvalid();
+    return raster;
+}
+
+// Whether the file is one opaque lossy picture: only such a picture's
+// pixels come from YUV planes without loss.
+bool IsOpaqueLossyStill(std::span<const uint8_t> file, const TWebpLayout& layout)
+{
+    WebPBitstreamFeatures features;
+    return !layout.animated && !layout.alpha && WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK &&
+           features.format == 1;
+}
+
+// Memory for the decoded planes, from the blocks pictures take (charged
+// to the file's budget, reused without being cleared).
+class TPlaneMemory {
+public:
+    explicit TPlaneMemory(size_t bytes) : bytes_(bytes), data_(TLargeBlockAllocator<uint8_t>().allocate(bytes)) {}
+    ~TPlaneMemory() { TLargeBlockAllocator<uint8_t>().deallocate(data_, bytes_); }
+    TPlaneMemory(const TPlaneMemory&) = delete;
+    TPlaneMemory& operator=(const TPlaneMemory&) = delete;
+    uint8_t* Data() const { return data_; }
+
+private:
+    size_t bytes_;
+    uint8_t* data_;
+};
+
+// The chroma sample libwebp gives pixel `at` of a row: its four nearest
+// samples weighed 9:3:3:1, the nearest row and column first.
+uint8_t InterpolatedChroma(const uint8_t* near, const uint8_t* far, int at, int samples)
+{
+    const int column = at / 2;
+    const int beside = std::clamp(at % 2 != 0 ? column + 1 : column - 1, 0, samples - 1);
+    return uint8_t((9 * near[column] + 3 * near[beside] + 3 * far[column] + far[beside] + 8) >> 4);
+}
+
+// Only the `rows` rows nearest scaling samples of an opaque lossy still:
+// the picture is decoded to its YUV planes, and only those rows are turned
+// into colour, as libwebp would turn them.
+std::shared_ptr<TRaster> DecodeSampledRows(std::span<const uint8_t> file, const TWebpLayout& layout, int32_t rows)
+{
+    const int width = layout.width, height = layout.height;
+    const int chromaWidth = (width + 1) / 2, chromaHeight = (height + 1) / 2;
+    const size_t lumaBytes = size_t(width) * size_t(height);
+    const size_t chromaBytes = size_t(chromaWidth) * size_t(chromaHeight);
+    TPlaneMemory planes(lumaBytes + 2 * chromaBytes);
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        ThrowInvalid();
+    config.output.colorspace = MODE_YUV;
+    config.output.is_external_memory = 1;
+    WebPYUVABuffer& yuv = config.output.u.YUVA;
+    yuv.y = planes.Data();
+    yuv.y_stride = width;
+    yuv.y_size = lumaBytes;
+    yuv.u = yuv.y + lumaBytes;
+    yuv.v = yuv.u + chromaBytes;
+    yuv.u_stride = yuv.v_stride = chromaWidth;
+    yuv.u_size = yuv.v_size = chromaBytes;
+    const VP8StatusCode status = WebPDecode(file.data(), file.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK || config.output.width != width || config.output.height != height)
+        ThrowInvalid();
+    const TBt601Colours colours(false);
+    auto raster = TRaster::Create(width, rows, TPixelFormat::pf24bit);
+    for (int32_t t = 0; t < rows; ++t) {
+        const int y = SampledPosition(t, rows, height);
+        const int nearRow = y / 2;
+        const int farRow = std::clamp(y % 2 != 0 ? nearRow + 1 : nearRow - 1, 0, chromaHeight - 1);
+        const uint8_t* luma = yuv.y + size_t(y) * size_t(width);
+        const uint8_t* nearU = yuv.u + size_t(nearRow) * size_t(chromaWidth);
+        const uint8_t* farU = yuv.u + size_t(farRow) * size_t(chromaWidth);
+        const uint8_t* nearV = yuv.v + size_t(nearRow) * size_t(chromaWidth);
+        const uint8_t* farV = yuv.v + size_t(farRow) * size_t(chromaWidth);
+        uint8_t* out = raster->Row(t);
+        for (int x = 0; x < width; ++x, out += 3)
+            colours.ToBgr(luma[x], InterpolatedChroma(nearU, farU, x, chromaWidth),
+                          InterpolatedChroma(nearV, farV, x, chromaWidth), out);
+    }
     return raster;
 }
 
@@ -263,6 +344,20 @@ size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
     std::shared_ptr<TRaster> raster = layout.animated               ? DecodeFirstFrame(file, layout)
                                       : layout.alpha || factor == 1 ? DecodeStill(file, layout)
                                                                     : DecodeReducedStill(file, layout, factor);
+    KeepChunks(layout.demux.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return layout.pictures;
+}
+
+size_t LoadWebpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows)
+{
+    const TWebpLayout layout = ReadLayout(file);
+    CheckedRasterBytes(layout.width, layout.height, 32);
+    const int32_t wanted = IsOpaqueLossyStill(file, layout) ? RequestedRows(rows, layout.width, layout.height) : 0;
+    std::shared_ptr<TRaster> raster = wanted > 0        ? DecodeSampledRows(file, layout, wanted)
+                                      : layout.animated ? DecodeFirstFrame(file, layout)
+                                                        : DecodeStill(file, layout);
     KeepChunks(layout.demux.get(), metadata);
     picture.AdoptRaster(std::move(raster));
     return layout.pictures;

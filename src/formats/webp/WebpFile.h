@@ -17,6 +17,11 @@ namespace corvalin {
 class TBitmap;
 
 size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
+// As LoadWebpFile; an opaque lossy still picture gives just the rows `rows`
+// asks for (see TRowRequest), turned into colour from its decoded YUV planes
+// here, as libwebp turns them (within a level).
+size_t LoadWebpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
+                    const TRowRequest& rows);
 // As LoadWebpFile; an opaque still picture is decoded reduced by the factor
 // `reduction` allows (see TReductionRequest).
 size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
