@@ -1,5 +1,6 @@
 #include "picture/Raster.h"
 
+#include <algorithm>
 #include <bit>
 
 #include "common/Exceptions.h"
@@ -24,7 +25,9 @@ int StorageBitsOf(TPixelFormat format)
     return 0;
 }
 
-std::shared_ptr<TRaster> TRaster::Create(int32_t width, int32_t height, TPixelFormat format, int bitsPerPixel)
+namespace {
+
+std::shared_ptr<TRaster> Allocate(int32_t width, int32_t height, TPixelFormat format, int bitsPerPixel, bool cleared)
 {
     if (bitsPerPixel == 0)
         bitsPerPixel = StorageBitsOf(format);
@@ -36,13 +39,35 @@ std::shared_ptr<TRaster> TRaster::Create(int32_t width, int32_t height, TPixelFo
     raster->bitsPerPixel = bitsPerPixel;
     raster->stride = size_t(PaddedRowBytes(width, bitsPerPixel));
     try {
-        raster->pixels.assign(size_t(bytes), 0);
+        if (cleared)
+            raster->pixels.assign(size_t(bytes), 0);
+        else
+            raster->pixels.resize(size_t(bytes));
     } catch (const std::bad_alloc&) {
         throw EOutOfResources(msg::OutOfResources);
     }
     if (format == TPixelFormat::pf16bit)
         raster->masks = {0xF800, 0x07E0, 0x001F};
     return raster;
+}
+
+}  // namespace
+
+std::shared_ptr<TRaster> TRaster::Create(int32_t width, int32_t height, TPixelFormat format, int bitsPerPixel)
+{
+    return Allocate(width, height, format, bitsPerPixel, true);
+}
+
+std::shared_ptr<TRaster> TRaster::CreateUncleared(int32_t width, int32_t height, TPixelFormat format)
+{
+    return Allocate(width, height, format, 0, false);
+}
+
+void TRaster::ClearRowPadding()
+{
+    const size_t used = (size_t(width) * size_t(bitsPerPixel) + 7) / 8;
+    for (int y = 0; y < height && used < stride; ++y)
+        std::fill(Row(y) + used, Row(y) + stride, uint8_t(0));
 }
 
 namespace {

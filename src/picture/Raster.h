@@ -39,6 +39,13 @@ struct TRaster {
     // A zero-filled raster; checks the size against the raster limit first.
     static std::shared_ptr<TRaster> Create(int32_t width, int32_t height, TPixelFormat format,
                                            int bitsPerPixel = 0);
+    // A raster whose rows a decoder writes whole or not at all: its pixels
+    // are left as allocated, so a damaged file declaring a huge picture
+    // costs only the rows decoded before the damage shows. Call
+    // ClearRowPadding once the rows are written.
+    static std::shared_ptr<TRaster> CreateUncleared(int32_t width, int32_t height, TPixelFormat format);
+    // Zeroes the bytes after each row's last pixel, which no decoder writes.
+    void ClearRowPadding();
 };
 
 // Reads and writes one pixel of any layout as a colour value.

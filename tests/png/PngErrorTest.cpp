@@ -4,11 +4,9 @@
 
 #include <random>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "PngTestFiles.h"
+#include "TestSupport.h"
 #include "formats/png/PngErrors.h"
 #include "formats/png/PngImage.h"
 #include "common/Limits.h"
@@ -310,19 +308,13 @@ TEST(PngErrors, ManyTextBombsShareOneBudget)
     const std::vector<Chunk> texts(4000, Chunk{"zTXt", ztxt});
     const std::vector<uint8_t> file = RgbFile(GoodImageData(), texts);
 
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+    const testsupport::ChildRun run = testsupport::RunInChild([&] {
         TBitmap bitmap;
         LoadInto(bitmap, file);
-        _exit(bitmap.Width() == int(kWidth) ? 0 : 1);
-    }
-    int status = 0;
-    rusage usage{};
-    ASSERT_EQ(wait4(child, &status, 0, &usage), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_LT(usage.ru_maxrss, 300 * 1024) << "peak KB";
+        return bitmap.Width() == int(kWidth) ? 0 : 1;
+    });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(run.peakKb, 300 * 1024) << "peak KB";
 
     TPNGImage png;
     png.LoadFromBytes(file);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,6 +52,21 @@ std::string Quote(const std::string& text)
             quoted += c;
     }
     return quoted + "'";
+}
+
+ChildRun RunInChild(const std::function<int()>& body)
+{
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(body());
+    ChildRun run;
+    int status = 0;
+    rusage usage{};
+    if (child > 0 && wait4(child, &status, 0, &usage) == child) {
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.peakKb = usage.ru_maxrss;
+    }
+    return run;
 }
 
 CommandResult RunCommand(const std::string& command)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ struct CommandResult {
     int status = -1;
     std::string output;  // standard output
 };
+
+// Runs `body` in a child process, so that its peak memory is its own.
+struct ChildRun {
+    int status = -1;   // the exit status, or -1 when the child did not exit
+    long peakKb = 0;   // the child's peak resident memory
+};
+ChildRun RunInChild(const std::function<int()>& body);
 
 // Runs a shell command; standard error goes to the test log.
 CommandResult RunCommand(const std::string& command);

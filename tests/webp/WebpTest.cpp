@@ -148,6 +148,35 @@ TEST_F(WebpTest, AHugeDeclaredCanvasIsRefusedBeforeDecoding)
     EXPECT_THROW(picture.LoadFromFileEx(dir.File("cut.webp")), EInvalidGraphic);
 }
 
+// A lossy still whose frame header is changed to 16383 x 16383 holds data
+// for one macroblock: the load fails without touching the 800 MB that the
+// declared picture would take.
+TEST_F(WebpTest, AHugeFrameWithLittleDataFailsWithoutItsMemory)
+{
+    MakeSource(dir.File("a.png"), 16, 16, false);
+    Tool("cwebp -quiet -q 80 " + Quote(dir.File("a.png")) + " -o " + Quote(dir.File("a.webp")));
+    std::vector<uint8_t> bytes = ReadBytes(dir.File("a.webp"));
+    // The frame header: width and height (14 bits, little-endian) after the start code.
+    ASSERT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "VP8 ");
+    ASSERT_EQ(bytes[23], 0x9D);
+    for (size_t at : {26u, 28u}) {
+        bytes[at] = 0xFF;
+        bytes[at + 1] = 0x3F;
+    }
+    WriteBytes(dir.File("huge.webp"), bytes);
+    const ChildRun run = RunInChild([&] {
+        try {
+            TBitmapEx picture;
+            picture.LoadFromFileEx(dir.File("huge.webp"));
+        } catch (const EInvalidGraphic&) {
+            return 0;
+        }
+        return 1;
+    });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(run.peakKb, 300 * 1024) << "peak KB";
+}
+
 // An opaque still picture is decoded reduced as libwebp's own tool scales
 // it; an animation and a picture with opacity come whole.
 TEST_F(WebpTest, OpaqueStillsAreDecodedReducedAsDwebpScalesThem)

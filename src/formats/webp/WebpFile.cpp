@@ -92,10 +92,13 @@ void KeepChunks(WebPDemuxer* demux, TPictureMetadata& metadata)
     chunk("XMP ", [&](auto bytes) { KeepXmpPacket(metadata, bytes, budget); });
 }
 
+// libwebp writes every row of a picture it decodes, so the raster is not
+// cleared first: a few bytes declaring a huge picture then fail after the
+// first damaged rows, not after the whole picture's memory is touched.
 std::shared_ptr<TRaster> DecodeStill(std::span<const uint8_t> file, const TWebpLayout& layout)
 {
-    auto raster =
-        TRaster::Create(layout.width, layout.height, layout.alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
+    auto raster = TRaster::CreateUncleared(layout.width, layout.height,
+                                           layout.alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
     raster->hasAlpha = layout.alpha;
     const size_t bytes = raster->stride * size_t(raster->height);
     const int stride = int(raster->stride);
@@ -103,6 +106,7 @@ std::shared_ptr<TRaster> DecodeStill(std::span<const uint8_t> file, const TWebpL
                                           : WebPDecodeBGRInto(file.data(), file.size(), raster->Row(0), bytes, stride);
     if (decoded == nullptr)
         ThrowInvalid();
+    raster->ClearRowPadding();
     return raster;
 }
 
@@ -213,7 +217,7 @@ std::shared_ptr<TRaster> DecodeSampledRows(std::span<const uint8_t> file, const 
 // The animation's first picture, composed on its canvas.
 std::shared_ptr<TRaster> DecodeFirstFrame(std::span<const uint8_t> file, const TWebpLayout& layout)
 {
-    auto raster = TRaster::Create(layout.width, layout.height, TPixelFormat::pf32bit);
+    auto raster = TRaster::CreateUncleared(layout.width, layout.height, TPixelFormat::pf32bit);
     raster->hasAlpha = true;
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
