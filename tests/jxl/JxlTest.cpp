@@ -177,7 +177,7 @@ TEST_F(JxlTest, AHugeDeclaredPictureWithoutPixelsFailsBeforeAllocation)
         const std::vector<uint8_t> codestream = HeaderOnly(c.width, c.height);
         WriteBytes(dir.File("huge.jxl"), c.contained ? Contained(codestream) : codestream);
         TMemoryBudget budget(uint64_t(8) << 30);
-        TMemoryAccount account(budget);
+        TMemoryAccount account(budget, budget.NextFileOrder());
         TAccountScope scope(&account);
         TBitmapEx picture;
         try {
