@@ -38,6 +38,7 @@ if [ -n "$target" ]; then
   magick_target=(-format "$target")
 fi
 cd "$(dirname "$0")/.."
+. bench/common.sh
 program=${CORVALIN_BIN:-}
 if [ -z "$program" ]; then
   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DCORVALIN_BENCH=ON \
@@ -86,21 +87,6 @@ fi
     [ "$ext" = "$format" ] && echo "$ext=1" || echo "$ext=0"
   done
 } > "$work/config/Corvalin/Corvalin.conf"
-
-now() { date +%s.%N; }
-
-# Runs a command; sets run_s (wall clock), run_status, run_rss_kb (peak
-# resident memory of the process) and run_cpu_s (user + system seconds),
-# from /usr/bin/time.
-measure() {
-  local start
-  start=$(now)
-  run_status=0
-  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
-  run_s=$(echo "$(now) - $start" | bc -l)
-  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
-  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
-}
 
 # One Corvalin run with the given "/threads=" switch (none: one worker per
 # core).

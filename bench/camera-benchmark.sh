@@ -39,19 +39,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cores=$(nproc)
 
-now() { date +%s.%N; }
-
-# Runs a command; sets run_s, run_status, run_rss_kb and run_cpu_s.
-measure() {
-  local start
-  start=$(now)
-  run_status=0
-  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
-  run_s=$(echo "$(now) - $start" | bc -l)
-  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
-  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
-}
-
 row() {
   printf '%-32s %7.2f s %8.2f files/s %7.2f s CPU %7d KB\n' "$1" "$2" "$(echo "$count / $2" | bc -l)" "$4" "$3"
 }

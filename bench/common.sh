@@ -19,3 +19,19 @@ best() {
 }
 
 export MAGICK_THREAD_LIMIT=1
+
+now() { date +%s.%N; }
+
+# measure COMMAND...: runs a command with its output in "$work" (which the
+# script sets) and sets run_s (wall clock), run_status, run_rss_kb (peak
+# resident memory) and run_cpu_s (user + system seconds, which a busy machine
+# disturbs less than the wall clock), from /usr/bin/time.
+measure() {
+  local start
+  start=$(now)
+  run_status=0
+  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
+  run_s=$(echo "$(now) - $start" | bc -l)
+  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
+  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
+}

@@ -40,21 +40,6 @@ read -r width height < <(/usr/bin/identify -format '%w %h\n' "${chosen[0]}")
   done
 } > "$work/config/Corvalin/Corvalin.conf"
 
-now() { date +%s.%N; }
-
-# Runs a command; sets run_s (wall clock), run_status, run_rss_kb (peak
-# resident memory) and run_cpu_s (user + system seconds, which a busy machine
-# disturbs less than the wall clock), from /usr/bin/time.
-measure() {
-  local start
-  start=$(now)
-  run_status=0
-  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" > "$work/result.txt" 2> "$work/errors.txt" || run_status=$?
-  run_s=$(echo "$(now) - $start" | bc -l)
-  read -r run_rss_kb user_s system_s < <(tail -1 "$work/time.txt")
-  run_cpu_s=$(echo "$user_s + $system_s" | bc -l)
-}
-
 run_corvalin() {
   measure env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" \
     "$program" /auto=1 "/dir=$work/corvalin" /recursiv=0 /adapt=3 /height=300 /quality=85 /copy=1 "$@"

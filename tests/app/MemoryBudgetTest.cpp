@@ -70,8 +70,9 @@ TEST_F(MemoryBudget, LargePicturesWaitForEachOtherAndOneTooLargeFailsWithItsSize
     // pictures, the later one gives up its file and is read again later.
     // The budget and 50 MB for the program and its libraries bound the run.
     const int64_t bound = (((kOneFile >> 20) + 14) << 20) + (50 << 20);
-    if (kPlainBuild)
+    if (kPlainBuild) {
         EXPECT_LE(fits.peakBytes, bound) << "peak " << fits.peakBytes / 1024 << " KB";
+    }
     std::cout << "[ measured ] /maxmem=" << (kOneFile >> 20) + 14 << ": peak " << fits.peakBytes / 1024 << " KB, bound "
               << bound / 1024 << " KB\n";
 

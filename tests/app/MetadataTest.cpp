@@ -160,8 +160,9 @@ TEST_F(Metadata, TiffAndPsdDescriptionsAndProfilesReachTheirCopies)
             << result;
         EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result) + " | cmp - " + Quote(icc)).status, 0)
             << result;
-        if (c.source == tiff)
+        if (c.source == tiff) {
             EXPECT_EQ(testsupport::DecodeWithPillow(result).width, 48) << result;
+        }
     }
 }
 

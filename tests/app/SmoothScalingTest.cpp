@@ -129,8 +129,9 @@ TEST_F(SmoothScaling, NeverEnlargeKeepsTheSourceSize)
             const RgbPicture result = DecodeWithPillow(Convert(source, c.fitMode, c.side, c.rotation));
             EXPECT_EQ(result.width, c.width);
             EXPECT_EQ(result.height, c.height);
-            if (c.shrinkOnly && c.width == 200)
+            if (c.shrinkOnly && c.width == 200) {
                 EXPECT_EQ(LargestDifference(result, DecodeWithPillow(source)), 0);
+            }
         }
 }
 

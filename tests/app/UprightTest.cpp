@@ -216,11 +216,12 @@ TEST_F(Upright, SrgbConvertsFromTheProfileAsLittleCmsDoes)
                       .status,
                   0);
         const std::string reference = source + ".ref.png";
-        if (c.converted)
+        if (c.converted) {
             ASSERT_EQ(RunCommand("/usr/bin/python3 -c " + Quote(kSrgbReference) + " " + Quote(source) + " " +
                                  Quote(reference))
                           .status,
                       0);
+        }
         const std::string result = Convert(source, 8);
         const RgbaPicture got = DecodeRgbaWithPillow(result);
         const RgbaPicture want = DecodeRgbaWithPillow(c.converted ? reference : source);

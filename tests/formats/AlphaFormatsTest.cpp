@@ -214,10 +214,11 @@ TEST(AlphaWrite, FormatsWithoutAlphaShowThePictureOverWhite)
                     const long over = std::lround((p[2 - c] * p[3] + 255.0 * (255 - p[3])) / 255);
                     // JPEG's noise colours lose much, but its transparent
                     // stripe stays near white, far from the hidden black.
-                    if (!lossy)
+                    if (!lossy) {
                         ASSERT_EQ(channels[c], over) << name << " " << x << "," << y;
-                    else if (p[3] == 0)
+                    } else if (p[3] == 0) {
                         ASSERT_GE(channels[c], 200) << name << " " << x << "," << y;
+                    }
                 }
             }
     }

@@ -58,10 +58,12 @@ TEST_P(PcxWriting, EveryReaderSeesThePicturesPixels)
     back.LoadFromFileEx(path);
     EXPECT_TRUE(SamePixels(back, picture)) << c.layout;
     EXPECT_FALSE(back.Metadata.source.damaged) << c.layout;
-    if (c.pillow)
+    if (c.pillow) {
         EXPECT_EQ(DifferingPixels(picture, DecodeWithPillow(path)), 0) << c.layout;
-    if (c.magick)
+    }
+    if (c.magick) {
         EXPECT_EQ(DifferingPixels(picture, DecodeWithImageMagick(path)), 0) << c.layout;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PcxWriting, ::testing::ValuesIn(kCases));

@@ -75,10 +75,12 @@ TEST_P(PsdWriting, EveryReaderSeesThePicturesPixels)
     EXPECT_TRUE(SamePixels(back, picture)) << c.layout;
     EXPECT_EQ(back.Metadata.source.layers, 0u);
     EXPECT_FALSE(back.Metadata.source.damaged) << c.layout;
-    if (c.pillow)
+    if (c.pillow) {
         EXPECT_EQ(DifferingPixels(picture, DecodeWithPillow(path)), 0) << c.layout;
-    if (c.magick)
+    }
+    if (c.magick) {
         EXPECT_EQ(DifferingPixels(picture, DecodeWithImageMagick(path)), 0) << c.layout;
+    }
     if (c.alpha) {
         // Pillow takes the fourth channel as the opacity.
         const CommandResult opacity = RunCommand(

@@ -170,8 +170,9 @@ TEST(PsdRead, ImageMagickDocumentsMatchIndependentDecoders)
             EXPECT_EQ(picture.PixelFormat(), d.format);
             const auto reference = d.pillow ? DecodeWithPillow(path) : DecodeWithImageMagick(path);
             EXPECT_EQ(DifferingPixels(picture, reference, d.tolerance), 0);
-            if (d.format == TPixelFormat::pf32bit)  // the alpha channel in the alpha byte
+            if (d.format == TPixelFormat::pf32bit) {  // the alpha channel in the alpha byte
                 EXPECT_EQ(picture.ScanLine(3)[4 * 5 + 3], PillowAlphaAt(path, 5, 3));
+            }
         }
 }
 

@@ -164,8 +164,9 @@ TEST_F(TiffReader, GreyAndPalettePictures)
             const uint8_t* got = picture.ScanLine(4) + 4 * x;
             const uint8_t* want = expected.At(x, 4);
             EXPECT_NEAR(got[3], want[3], 1) << options << " alpha at " << x;
-            if (want[3] >= 32)
+            if (want[3] >= 32) {
                 EXPECT_NEAR(got[0], want[2], 2) << options << " grey at " << x;
+            }
         }
     }
     // A 2-bit palette keeps its indexes in a 4-bit picture.
