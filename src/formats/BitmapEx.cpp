@@ -51,33 +51,29 @@ uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
                                   const TRowRequest& rows)
 {
-    const uint8_t index = FormatIndexOfName(fileName);
-    const TLargeBytes bytes = ReadWholeFile(fileName);
-    const TFormatRow& row = ReaderRow(index, bytes);
-    if (row.Load == nullptr)
-        NotSupported(row, "gelesen");
-    TPictureMetadata loaded;
-    pictures = rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
+    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
+        return rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
                                                : row.Load(*this, bytes, loaded);
-    Metadata = std::move(loaded);
-    return index;
+    });
 }
 
 uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
 {
-    const uint8_t index = FormatIndexOfName(fileName);
-    const TLargeBytes bytes = ReadWholeFile(fileName);
-    const TFormatRow& row = ReaderRow(index, bytes);
-    if (row.Load == nullptr)
-        NotSupported(row, "gelesen");
-    TPictureMetadata loaded;
-    pictures = reduction.largestFactor && row.LoadReduced != nullptr ? row.LoadReduced(*this, bytes, loaded, reduction)
+    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
+        return reduction.largestFactor && row.LoadReduced != nullptr ? row.LoadReduced(*this, bytes, loaded, reduction)
                                                                      : row.Load(*this, bytes, loaded);
-    Metadata = std::move(loaded);
-    return index;
+    });
 }
 
 uint8_t TBitmapEx::LoadCmykToSrgb(const std::string& fileName, size_t& pictures)
+{
+    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
+        return row.LoadCmykToSrgb != nullptr ? row.LoadCmykToSrgb(*this, bytes, loaded)
+                                             : row.Load(*this, bytes, loaded);
+    });
+}
+
+uint8_t TBitmapEx::LoadThrough(const std::string& fileName, size_t& pictures, const TReadThrough& read)
 {
     const uint8_t index = FormatIndexOfName(fileName);
     const TLargeBytes bytes = ReadWholeFile(fileName);
@@ -85,8 +81,7 @@ uint8_t TBitmapEx::LoadCmykToSrgb(const std::string& fileName, size_t& pictures)
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     TPictureMetadata loaded;
-    pictures =
-        row.LoadCmykToSrgb != nullptr ? row.LoadCmykToSrgb(*this, bytes, loaded) : row.Load(*this, bytes, loaded);
+    pictures = read(row, bytes, loaded);
     Metadata = std::move(loaded);
     return index;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "formats/FormatTable.h"
@@ -54,6 +56,12 @@ public:
     TPictureMetadata Metadata;
 
 private:
+    // Picks the row's reading function for one kind of load and calls it.
+    using TReadThrough =
+        std::function<size_t(const TFormatRow&, std::span<const uint8_t>, TPictureMetadata&)>;
+    // Reads the file whole and hands it to `read` with the row that reads
+    // it; the metadata replaces the last file's only once the read succeeded.
+    uint8_t LoadThrough(const std::string& fileName, size_t& pictures, const TReadThrough& read);
     // The row that writes the file's name; refuses a row without a writer
     // and an empty picture.
     const TFormatRow& RowToSave(const std::string& fileName) const;

@@ -326,45 +326,48 @@ std::vector<uint8_t> WithChunks(const TEncoded& encoded, const TRaster& raster, 
     return bytes;
 }
 
+// Reads the layout, holds the canvas to the raster limit before any decoder
+// allocates, and keeps the metadata chunks beside what `decode` made of it.
+template <typename Decode>
+size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata, Decode decode)
+{
+    const TWebpLayout layout = ReadLayout(file);
+    CheckedRasterBytes(layout.width, layout.height, 32);
+    std::shared_ptr<TRaster> raster = decode(layout);
+    KeepChunks(layout.demux.get(), metadata);
+    picture.AdoptRaster(std::move(raster));
+    return layout.pictures;
+}
+
 }  // namespace
 
 size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
-    const TWebpLayout layout = ReadLayout(file);
-    // Before any decoder allocates: the canvas must fit the raster limit.
-    CheckedRasterBytes(layout.width, layout.height, 32);
-    std::shared_ptr<TRaster> raster = layout.animated ? DecodeFirstFrame(file, layout) : DecodeStill(file, layout);
-    KeepChunks(layout.demux.get(), metadata);
-    picture.AdoptRaster(std::move(raster));
-    return layout.pictures;
+    return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
+        return layout.animated ? DecodeFirstFrame(file, layout) : DecodeStill(file, layout);
+    });
 }
 
 size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                        const TReductionRequest& reduction)
 {
-    const TWebpLayout layout = ReadLayout(file);
-    CheckedRasterBytes(layout.width, layout.height, 32);
-    const int32_t factor = std::max(1, reduction.largestFactor(layout.width, layout.height));
-    std::shared_ptr<TRaster> raster = layout.animated               ? DecodeFirstFrame(file, layout)
-                                      : layout.alpha || factor == 1 ? DecodeStill(file, layout)
-                                                                    : DecodeReducedStill(file, layout, factor);
-    KeepChunks(layout.demux.get(), metadata);
-    picture.AdoptRaster(std::move(raster));
-    return layout.pictures;
+    return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
+        const int32_t factor = std::max(1, reduction.largestFactor(layout.width, layout.height));
+        return layout.animated               ? DecodeFirstFrame(file, layout)
+               : layout.alpha || factor == 1 ? DecodeStill(file, layout)
+                                             : DecodeReducedStill(file, layout, factor);
+    });
 }
 
 size_t LoadWebpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata,
                     const TRowRequest& rows)
 {
-    const TWebpLayout layout = ReadLayout(file);
-    CheckedRasterBytes(layout.width, layout.height, 32);
-    const int32_t wanted = IsOpaqueLossyStill(file, layout) ? RequestedRows(rows, layout.width, layout.height) : 0;
-    std::shared_ptr<TRaster> raster = wanted > 0        ? DecodeSampledRows(file, layout, wanted)
-                                      : layout.animated ? DecodeFirstFrame(file, layout)
-                                                        : DecodeStill(file, layout);
-    KeepChunks(layout.demux.get(), metadata);
-    picture.AdoptRaster(std::move(raster));
-    return layout.pictures;
+    return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
+        const int32_t wanted = IsOpaqueLossyStill(file, layout) ? RequestedRows(rows, layout.width, layout.height) : 0;
+        return wanted > 0        ? DecodeSampledRows(file, layout, wanted)
+               : layout.animated ? DecodeFirstFrame(file, layout)
+                                 : DecodeStill(file, layout);
+    });
 }
 
 std::vector<uint8_t> EncodeWebpFile(const TBitmap& picture, int32_t quality, const TPictureMetadata& metadata)
