@@ -1,6 +1,7 @@
 #include "formats/heif/HeifFile.h"
 
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include <libheif/heif.h>
@@ -9,6 +10,8 @@
 #include "common/FileIO.h"
 #include "common/Limits.h"
 #include "common/Stream.h"
+#include "formats/heif/HeifSignature.h"
+#include "formats/heif/HevcDecoder.h"
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
@@ -253,9 +256,11 @@ struct THeifPrimary {
     THeifPtr<heif_image_handle> handle;
     size_t pictures = 1;
     bool alpha = false;
+    bool hevc = false;
 
-    explicit THeifPrimary(std::span<const uint8_t> file)
+    explicit THeifPrimary(std::span<const uint8_t> file) : hevc(!IsAvif(file))
     {
+        UseParallelHevcDecoder();
         CheckRead(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
         pictures = size_t(std::max(heif_context_get_number_of_top_level_images(context.get()), 1));
         heif_image_handle* primary = nullptr;
@@ -266,6 +271,8 @@ struct THeifPrimary {
         CheckedRasterBytes(Width(), Height(), alpha ? 32 : 24);
     }
     int Width() const { return heif_image_handle_get_width(handle.get()); }
+    // Whole decodes of HEVC pictures take turns (see HoldHevcDecoding).
+    std::unique_lock<std::mutex> Decoding() const { return hevc ? HoldHevcDecoding() : std::unique_lock<std::mutex>(); }
     int Height() const { return heif_image_handle_get_height(handle.get()); }
 
     THeifPtr<heif_image> Decode(heif_colorspace colorspace, heif_chroma chroma) const
@@ -284,6 +291,17 @@ struct THeifPrimary {
                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
         return RasterOf(Decode(heif_colorspace_RGB, chroma).get(), alpha);
     }
+
+    std::shared_ptr<TRaster> DecodeRows(int32_t rows) const
+    {
+        const THeifPtr<heif_image> planes = Decode(heif_colorspace_YCbCr, heif_chroma_420);
+        // The rows were asked for the declared size: a picture of another
+        // size cannot give them.
+        if (heif_image_get_width(planes.get(), heif_channel_Y) != Width() ||
+            heif_image_get_height(planes.get(), heif_channel_Y) != Height())
+            ThrowInvalid({heif_error_Invalid_input, heif_suberror_Unspecified, "size differs from the declared size"});
+        return SampledRows(planes.get(), rows);
+    }
 };
 
 }  // namespace
@@ -291,7 +309,12 @@ struct THeifPrimary {
 size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     const THeifPrimary primary(file);
-    std::shared_ptr<TRaster> raster = primary.DecodeWhole();
+    std::shared_ptr<TRaster> raster;
+    {
+        const std::unique_lock<std::mutex> decoding = primary.Decoding();
+        raster = primary.DecodeWhole();
+    }
+    ReturnFreedMemory();
     KeepMetadata(primary.handle.get(), metadata);
     picture.AdoptRaster(std::move(raster));
     return primary.pictures;
@@ -304,17 +327,11 @@ size_t LoadHeifRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     const int32_t wanted =
         ConvertedHere(primary.handle.get()) ? RequestedRows(rows, primary.Width(), primary.Height()) : 0;
     std::shared_ptr<TRaster> raster;
-    if (wanted > 0) {
-        const THeifPtr<heif_image> planes = primary.Decode(heif_colorspace_YCbCr, heif_chroma_420);
-        // The rows were asked for the declared size: a picture of another
-        // size cannot give them.
-        if (heif_image_get_width(planes.get(), heif_channel_Y) != primary.Width() ||
-            heif_image_get_height(planes.get(), heif_channel_Y) != primary.Height())
-            ThrowInvalid({heif_error_Invalid_input, heif_suberror_Unspecified, "size differs from the declared size"});
-        raster = SampledRows(planes.get(), wanted);
-    } else {
-        raster = primary.DecodeWhole();
+    {
+        const std::unique_lock<std::mutex> decoding = primary.Decoding();
+        raster = wanted > 0 ? primary.DecodeRows(wanted) : primary.DecodeWhole();
     }
+    ReturnFreedMemory();
     KeepMetadata(primary.handle.get(), metadata);
     picture.AdoptRaster(std::move(raster));
     return primary.pictures;
