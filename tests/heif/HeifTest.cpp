@@ -55,6 +55,13 @@ TEST_F(HeifTest, FilesOfTheReferenceEncodersReadAsTheReferenceDecodersShowThem)
         // Tiny pictures with sharp edges suffer from the halved chroma.
         {"heif-enc -q 90 SRC -o OUT", "odd.heic", "heif-convert IN PNG", 5, 3, false, 1, 15},
         {"heif-enc -q 90 SRC -o OUT", "alpha.heic", "heif-convert IN PNG", 64, 48, true, 1, 30},
+        // Planes of other chroma layouts and depths, and a picture of many
+        // rows decoded on several threads.
+        {"heif-enc -q 90 -p chroma=444 SRC -o OUT", "full.heic", "heif-convert IN PNG", 301, 203, false, 1, 30},
+        {"heif-enc -q 90 -p chroma=422 SRC -o OUT", "half.heic", "heif-convert IN PNG", 301, 203, false, 1, 30},
+        {"/usr/bin/convert SRC -depth 16 PNG48:OUT.png && heif-enc -q 90 -b 10 OUT.png -o OUT", "deep.heic",
+         "heif-convert IN PNG", 301, 203, false, 1, 30},
+        {"heif-enc -q 90 -p x265:ctu=16 SRC -o OUT", "rows.heic", "heif-convert IN PNG", 301, 203, false, 1, 30},
         {"avifenc -s 8 SRC OUT", "a.avif", "avifdec IN PNG", 99, 61, false, 2, 30},
         {"avifenc -s 8 -d 10 SRC OUT", "deep.avif", "avifdec -d 8 IN PNG", 64, 40, true, 2, 30},
         {"avifenc -s 8 -d 12 -l SRC OUT", "deep12.avif", "avifdec -d 8 IN PNG", 31, 17, false, 2, 30},
@@ -180,6 +187,34 @@ TEST_F(HeifTest, AHugeDeclaredPictureIsRefused)
     TBitmapEx picture;
     EXPECT_THROW(picture.LoadFromFileEx(dir.File("huge.heic")), Exception);
     EXPECT_EQ(picture.Width(), 0);
+}
+
+// A coded unit whose length runs past the data fails that file alone: the
+// next file still decodes.
+TEST_F(HeifTest, AUnitLengthBeyondTheDataFailsThatFileAlone)
+{
+    MakeSource(dir.File("s.png"), 64, 48, false);
+    Tool("heif-enc -q 50 " + Quote(dir.File("s.png")) + " -o " + Quote(dir.File("s.heic")));
+    std::vector<uint8_t> bytes = ReadBytes(dir.File("s.heic"));
+    const std::string text(bytes.begin(), bytes.end());
+    const size_t mdat = text.find("mdat");
+    ASSERT_NE(mdat, std::string::npos);
+    // The picture's data begins with its first unit's length, 32 bits.
+    ASSERT_LT(mdat + 8, bytes.size());
+    bytes[mdat + 4] = 0x7F;
+    WriteBytes(dir.File("damaged.heic"), bytes);
+    for (int round = 0; round < 2; ++round) {
+        TBitmapEx damaged, sound;
+        try {
+            damaged.LoadFromFileEx(dir.File("damaged.heic"));
+            ADD_FAILURE() << "loaded";
+        } catch (const Exception& e) {
+            EXPECT_STREQ(e.what(), "Ungültige HEIF-Datei");
+        }
+        EXPECT_EQ(damaged.Width(), 0);
+        sound.LoadFromFileEx(dir.File("s.heic"));
+        EXPECT_EQ(sound.Width(), 64);
+    }
 }
 
 // Nearest scaling takes only some rows: an opaque 8-bit picture gives just
