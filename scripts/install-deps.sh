@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   # camera and web formats (optional at build time: a missing library leaves its rows unusable)
   libheif-dev libwebp-dev libjxl-dev
+  # HEVC pictures decoded on all cores (optional: without it libheif decodes them in one thread)
+  libde265-dev
   # colour management (optional at build time: without it no conversion to sRGB)
   liblcms2-dev
   # tests, sanitizers and fuzzing
