@@ -19,10 +19,10 @@ constexpr const char* kSection = "[Corvalin]";
 // A real settings file holds a few hundred bytes.
 constexpr int64_t kMaxSettingsFileBytes = 1 << 20;
 
-std::string TrimLineEnd(std::string line)
+std::string_view TrimLineEnd(std::string_view line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
+        line.remove_suffix(1);
     return line;
 }
 
@@ -70,7 +70,7 @@ TSettingsStore TSettingsStore::Open(const std::string& path)
     bool inSection = false;
     for (size_t start = 0; start < text.size();) {
         const size_t end = std::min(text.find('\n', start), text.size());
-        const std::string line = TrimLineEnd(std::string(text.substr(start, end - start)));
+        const std::string_view line = TrimLineEnd(text.substr(start, end - start));
         start = end + 1;
         if (!line.empty() && line.front() == '[') {
             inSection = line == kSection;
@@ -79,7 +79,7 @@ TSettingsStore TSettingsStore::Open(const std::string& path)
         const size_t equals = line.find('=');
         if (!inSection || equals == std::string::npos || equals == 0)
             continue;  // not name=value: ignored
-        store.WriteString(line.substr(0, equals), line.substr(equals + 1));
+        store.WriteString(std::string(line.substr(0, equals)), std::string(line.substr(equals + 1)));
     }
     store.opened_ = true;
     return store;

@@ -153,7 +153,7 @@ TEST(Stamp, ColourBoxColourAndOpacity)
 // The text's height follows the picture's: a tenth of 400 and of 100 rows.
 TEST(Stamp, RelativeSizeFollowsThePicture)
 {
-    for (const auto [width, height] : {std::pair{600, 400}, {150, 100}}) {
+    for (const auto& [width, height] : {std::pair{600, 400}, {150, 100}}) {
         TBitmap picture;
         Flat(picture, width, height, clBlack);
         TOverlaySnapshot stamp = TextStamp("Foto", kAlignBottomLeft, 0);
@@ -193,7 +193,7 @@ TEST(Stamp, LogoWithTransparentCorners)
     EXPECT_EQ(box.top, 94);
     EXPECT_EQ(box.right, 393);
     EXPECT_EQ(box.bottom, 193);
-    for (const auto [x, y] : {std::pair{294, 94}, {393, 94}, {294, 193}, {393, 193}, {306, 106}})
+    for (const auto& [x, y] : {std::pair{294, 94}, {393, 94}, {294, 193}, {393, 193}, {306, 106}})
         EXPECT_EQ(picture.Canvas().ReadPixel(x, y), kGrey) << x << "," << y;
     EXPECT_EQ(picture.Canvas().ReadPixel(344, 94), RGB(0, 0, 255));
     EXPECT_EQ(picture.Canvas().ReadPixel(344, 144), RGB(0, 0, 255));

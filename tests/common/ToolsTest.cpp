@@ -83,6 +83,7 @@ TEST(CurrentDirectory, HasNoTrailingSlash)
     const std::string dir = CurrentDirectory();
     ASSERT_FALSE(dir.empty());
     EXPECT_EQ(dir.front(), '/');
-    if (dir != "/")
+    if (dir != "/") {
         EXPECT_NE(dir.back(), '/');
+    }
 }
