@@ -11,7 +11,7 @@
 
 // A sanitizer's shadow memory is no memory of the program: peaks are only
 // compared in a plain build.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(CORVALIN_SANITIZER_RUNTIME)
 constexpr bool kPlainBuild = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)

@@ -8,7 +8,7 @@
 
 using namespace corvalin;
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(CORVALIN_SANITIZER_RUNTIME)
 constexpr bool kBlocksAreMapped = false;  // the sanitizer's heap serves them
 #elif defined(__has_feature)
 constexpr bool kBlocksAreMapped = !__has_feature(address_sanitizer) && !__has_feature(memory_sanitizer);
