@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test: once in a
-# normal build (with the windows), once with AddressSanitizer and
-# UndefinedBehaviorSanitizer (library, tests and fuzz-regression replays).
+# normal build (with the windows), once with the library built with
+# AddressSanitizer and UndefinedBehaviorSanitizer (its tests and the
+# fuzz-regression replays run against it).
 # Then a ThreadSanitizer build of only what converts files on several
 # threads: the batch and end-to-end tests and the program they start.
 # The core libraries build with -Wshadow and -Werror in all three.
