@@ -25,6 +25,16 @@ protected:
         if (!IsUsable(FormatRow(fiHeic)))
             GTEST_SKIP() << "built without libheif";
     }
+    // s.heic, made by heif-enc from a picture of this size: its bytes, and
+    // where its box of this name begins.
+    std::vector<uint8_t> SmallHeic(int width, int height, const char* box, size_t& at)
+    {
+        MakeSource(dir.File("s.png"), width, height, false);
+        Tool("heif-enc -q 50 " + Quote(dir.File("s.png")) + " -o " + Quote(dir.File("s.heic")));
+        std::vector<uint8_t> bytes = ReadBytes(dir.File("s.heic"));
+        at = std::string(bytes.begin(), bytes.end()).find(box);
+        return bytes;
+    }
     TempDir dir;
 };
 
@@ -170,11 +180,8 @@ TEST_F(HeifTest, ExifOrientationIsWrittenAndReadAsUpright)
 
 TEST_F(HeifTest, AHugeDeclaredPictureIsRefused)
 {
-    MakeSource(dir.File("s.png"), 16, 16, false);
-    Tool("heif-enc -q 50 " + Quote(dir.File("s.png")) + " -o " + Quote(dir.File("s.heic")));
-    std::vector<uint8_t> bytes = ReadBytes(dir.File("s.heic"));
-    const std::string text(bytes.begin(), bytes.end());
-    const size_t ispe = text.find("ispe");
+    size_t ispe = 0;
+    std::vector<uint8_t> bytes = SmallHeic(16, 16, "ispe", ispe);
     ASSERT_NE(ispe, std::string::npos);
     // Version and flags, then width and height, 32 bits each.
     for (size_t at = ispe + 8; at < ispe + 16; at += 4) {
@@ -193,11 +200,8 @@ TEST_F(HeifTest, AHugeDeclaredPictureIsRefused)
 // next file still decodes.
 TEST_F(HeifTest, AUnitLengthBeyondTheDataFailsThatFileAlone)
 {
-    MakeSource(dir.File("s.png"), 64, 48, false);
-    Tool("heif-enc -q 50 " + Quote(dir.File("s.png")) + " -o " + Quote(dir.File("s.heic")));
-    std::vector<uint8_t> bytes = ReadBytes(dir.File("s.heic"));
-    const std::string text(bytes.begin(), bytes.end());
-    const size_t mdat = text.find("mdat");
+    size_t mdat = 0;
+    std::vector<uint8_t> bytes = SmallHeic(64, 48, "mdat", mdat);
     ASSERT_NE(mdat, std::string::npos);
     // The picture's data begins with its first unit's length, 32 bits.
     ASSERT_LT(mdat + 8, bytes.size());

@@ -16,6 +16,8 @@
 #include <span>
 #include <thread>
 #include <vector>
+
+#include "common/ByteCursor.h"
 #endif
 
 namespace corvalin {
@@ -51,21 +53,19 @@ struct THeifImageDeleter {
 };
 
 // The lengths come from the file: each must leave room for its unit's
-// two-byte header and stay within the data.
+// two-byte header and stay within the data (a cut length throws, which
+// DecodeImage turns into a failure).
 heif_error PushUnits(de265_decoder_context* context, std::span<const uint8_t> stream)
 {
-    while (!stream.empty()) {
-        if (stream.size() < 4)
-            return Failure("truncated NAL unit length");
-        const size_t length =
-            (size_t(stream[0]) << 24) | (size_t(stream[1]) << 16) | (size_t(stream[2]) << 8) | stream[3];
-        stream = stream.subspan(4);
-        if (length < 2 || length > stream.size() || length > size_t(INT_MAX))
+    TByteCursor units(stream);
+    while (units.Remaining() > 0) {
+        const uint32_t length = units.U32BE();
+        if (length < 2 || length > units.Remaining() || length > uint32_t(INT_MAX))
             return Failure("NAL unit length outside the data");
-        const de265_error error = de265_push_NAL(context, stream.data(), int(length), 0, nullptr);
+        const std::span<const uint8_t> unit = units.Bytes(length);
+        const de265_error error = de265_push_NAL(context, unit.data(), int(length), 0, nullptr);
         if (!de265_isOK(error))
             return Failure(de265_get_error_text(error));
-        stream = stream.subspan(length);
     }
     return Success();
 }
@@ -78,19 +78,20 @@ struct TPlaneLayout {
 
 bool LayoutOf(de265_chroma chroma, TPlaneLayout& layout)
 {
-    switch (chroma) {
-    case de265_chroma_mono:
-        layout = {heif_colorspace_monochrome, heif_chroma_monochrome, 1};
-        return true;
-    case de265_chroma_420:
-        layout = {heif_colorspace_YCbCr, heif_chroma_420, 3};
-        return true;
-    case de265_chroma_422:
-        layout = {heif_colorspace_YCbCr, heif_chroma_422, 3};
-        return true;
-    case de265_chroma_444:
-        layout = {heif_colorspace_YCbCr, heif_chroma_444, 3};
-        return true;
+    static constexpr struct {
+        de265_chroma chroma;
+        TPlaneLayout layout;
+    } layouts[] = {
+        {de265_chroma_mono, {heif_colorspace_monochrome, heif_chroma_monochrome, 1}},
+        {de265_chroma_420, {heif_colorspace_YCbCr, heif_chroma_420, 3}},
+        {de265_chroma_422, {heif_colorspace_YCbCr, heif_chroma_422, 3}},
+        {de265_chroma_444, {heif_colorspace_YCbCr, heif_chroma_444, 3}},
+    };
+    for (const auto& entry : layouts) {
+        if (entry.chroma == chroma) {
+            layout = entry.layout;
+            return true;
+        }
     }
     return false;
 }
