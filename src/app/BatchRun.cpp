@@ -267,7 +267,7 @@ private:
     static TFileReport FileReport(const TStartedFile& file, const TFileResult& result, const std::string& path)
     {
         TFileReport report{file.path,   path,         TFileReport::Converted, "",
-                           file.before, result.after, result.outcome.Width,   result.outcome.Height};
+                           file.before, result.after, result.outcome.Width,   result.outcome.Height, ""};
         if (result.failed) {
             report.Status = TFileReport::Failed;
             report.Reason = result.reason;

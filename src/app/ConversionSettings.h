@@ -37,6 +37,7 @@ struct TOutputChoices {
     std::string Suffix;            // suffix: and its stem ends with it
     int32_t Existing = etReplace;  // exists: a TExistingTarget
     int32_t MaxKilobytes = 0;      // maxkb: the largest file a quality target may write; 0 none
+    bool Trash = false;            // trash: a replaced original goes to the desktop's trash first
 
     bool operator==(const TOutputChoices&) const = default;
 };

@@ -26,6 +26,7 @@ struct TFileReport {
     int64_t BytesAfter = 0;
     int32_t Width = 0;  // of the picture written; 0 when none was
     int32_t Height = 0;
+    std::string Warning;  // a converted file's warning code ("source-damaged"); empty for none
 };
 
 class TFrontEnd {

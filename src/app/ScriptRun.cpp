@@ -100,7 +100,7 @@ void CollectSources(TSession& session, const std::vector<std::string>& names)
 // decides it but without writing anything.
 TFileReport PlannedTarget(TSession& session, TRunTargets& claimed, const std::string& source)
 {
-    TFileReport report{source, "", TFileReport::Planned, "", 0, 0, 0, 0};
+    TFileReport report{source, "", TFileReport::Planned, "", 0, 0, 0, 0, ""};
     try {
         if (!IsFile(source))
             throw EInOutError("Die Datei \"" + source + "\" existiert nicht oder ist keine Datei");

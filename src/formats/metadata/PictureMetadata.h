@@ -32,6 +32,12 @@ struct TSourceReport {
     bool vector = false;
     // A Photo CD image pack: several resolutions of a scan, never written.
     bool photoCd = false;
+    // The pixels are stored without loss (lossless JPEG XL or WebP): a lossy
+    // rewrite would lose what the file keeps.
+    bool lossless = false;
+    // Pictures beside the main one that no writer keeps (HEIF depth maps,
+    // thumbnails, auxiliary images).
+    uint32_t auxiliaryPictures = 0;
 };
 
 // One size of an icon file's entries.
