@@ -1,7 +1,9 @@
 #include "formats/heif/HeifFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include <libheif/heif.h>
@@ -9,8 +11,12 @@
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Limits.h"
+#include "common/MemoryBudget.h"
 #include "common/Stream.h"
+#include "formats/heif/CodedHeaders.h"
+#include "formats/heif/HeifBoxes.h"
 #include "formats/heif/HeifSignature.h"
+#include "formats/heif/HeifSizes.h"
 #include "formats/heif/HevcDecoder.h"
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
@@ -54,9 +60,28 @@ uint8_t RoundedSample(uint16_t value, uint32_t maximum)
     return uint8_t(std::min<uint32_t>(255, (uint32_t(value) * 255 + maximum / 2) / maximum));
 }
 
+// Which samples libheif hands over in the limited range they are stored in
+// (16 to 235 at 8 bits): an AVIF's grey picture and its opacity, which it
+// does not stretch to the full range as their colour descriptions ask.
+struct TLimitedRange {
+    bool grey = false;
+    bool alpha = false;
+    bool Any() const { return grey || alpha; }
+};
+
+// A limited-range sample of `bits` bits stretched to the full range, rounded.
+uint32_t FullRangeSample(uint32_t value, int bits)
+{
+    const uint32_t scale = 1u << (bits - 8), maximum = (1u << bits) - 1;
+    if (value <= 16 * scale)
+        return 0;
+    const uint32_t span = 219 * scale;
+    return std::min(maximum, ((value - 16 * scale) * maximum + span / 2) / span);
+}
+
 // Copies the decoded interleaved picture into a fresh raster, blue first,
-// samples above 8 bits rounded to 8.
-std::shared_ptr<TRaster> RasterOf(const heif_image* image, bool alpha)
+// samples above 8 bits rounded to 8, limited-range samples stretched.
+std::shared_ptr<TRaster> RasterOf(const heif_image* image, bool alpha, const TLimitedRange& limited = {})
 {
     const int width = heif_image_get_width(image, heif_channel_interleaved);
     const int height = heif_image_get_height(image, heif_channel_interleaved);
@@ -67,19 +92,49 @@ std::shared_ptr<TRaster> RasterOf(const heif_image* image, bool alpha)
         ThrowInvalid({heif_error_Decoder_plugin_error, heif_suberror_Unspecified, "no picture"});
     auto raster = TRaster::Create(width, height, alpha ? TPixelFormat::pf32bit : TPixelFormat::pf24bit);
     raster->hasAlpha = alpha;
-    const size_t samples = size_t(width) * (alpha ? 4 : 3);
-    std::vector<uint8_t> row(bits > 8 ? samples : 0);
+    const size_t channels = alpha ? 4 : 3, samples = size_t(width) * channels;
+    const bool copied = bits > 8 || limited.Any();
+    std::vector<uint8_t> row(copied ? samples : 0);
     const uint32_t maximum = (1u << bits) - 1;
     for (int y = 0; y < height; ++y) {
         const uint8_t* line = plane + size_t(y) * size_t(stride);
-        if (bits > 8) {
-            for (size_t i = 0; i < samples; ++i)
-                row[i] = RoundedSample(uint16_t(line[2 * i] | (line[2 * i + 1] << 8)), maximum);
+        if (copied) {
+            for (size_t i = 0; i < samples; ++i) {
+                uint32_t value = bits > 8 ? uint32_t(line[2 * i] | (line[2 * i + 1] << 8)) : line[i];
+                if (i % channels == 3 ? limited.alpha : limited.grey)
+                    value = FullRangeSample(value, bits);
+                row[i] = bits > 8 ? RoundedSample(uint16_t(value), maximum) : uint8_t(value);
+            }
             line = row.data();
         }
         RowFromRgb(*raster, y, line);
     }
     return raster;
+}
+
+// Memory libheif takes while it decodes, charged to the file's account
+// (MemoryBudget.h) before: a file whose decode does not fit fails at once.
+class TDecodingMemory {
+public:
+    explicit TDecodingMemory(uint64_t bytes) : bytes_(bytes), account_(ReserveMemory(bytes, "Die Datei")) {}
+    ~TDecodingMemory() { ReturnMemory(account_, bytes_); }
+    TDecodingMemory(const TDecodingMemory&) = delete;
+    TDecodingMemory& operator=(const TDecodingMemory&) = delete;
+
+private:
+    uint64_t bytes_;
+    std::shared_ptr<TAccountState> account_;
+};
+
+// Grid tiles are decoded on as many threads as there are cores; each holds a tile's decode.
+int TileThreads()
+{
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+bool IsAlphaType(const std::string& type)
+{
+    return type == "urn:mpeg:mpegB:cicp:systems:auxiliary:alpha" || type == "urn:mpeg:hevc:2015:auxid:1";
 }
 
 // Whether an opaque 8-bit picture's planes are converted here: those coded
@@ -250,19 +305,26 @@ std::vector<uint8_t> EncodeHeif(const TBitmap& picture, int32_t quality, const T
     return bytes;
 }
 
-// The file's primary picture, its size checked before any decoder allocates.
+// The file's primary picture, its boxes, sizes and decoding memory checked
+// before libheif parses or decodes it.
 struct THeifPrimary {
+    THeifLayout layout;
+    THeifGrid grid;
     THeifPtr<heif_context> context{heif_context_alloc()};
     THeifPtr<heif_image_handle> handle;
     size_t pictures = 1;
     bool alpha = false;
     bool hevc = false;
 
-    explicit THeifPrimary(std::span<const uint8_t> file) : hevc(!IsAvif(file))
+    explicit THeifPrimary(std::span<const uint8_t> file) : layout(ReadHeifLayout(file)), hevc(!IsAvif(file))
     {
+        grid = CheckDeclaredSizes(layout);
         UseParallelHevcDecoder();
+        heif_context_set_max_decoding_threads(context.get(), TileThreads());
         CheckRead(heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
-        pictures = size_t(std::max(heif_context_get_number_of_top_level_images(context.get()), 1));
+        // A sequence's track holds its pictures; its first also stands as the still picture.
+        pictures = std::max<size_t>({size_t(std::max(heif_context_get_number_of_top_level_images(context.get()), 1)),
+                                     size_t(layout.sequencePictures)});
         heif_image_handle* primary = nullptr;
         CheckRead(heif_context_get_primary_image_handle(context.get(), &primary));
         handle.reset(primary);
@@ -274,6 +336,60 @@ struct THeifPrimary {
     // Whole decodes of HEVC pictures take turns (see HoldHevcDecoding).
     std::unique_lock<std::mutex> Decoding() const { return hevc ? HoldHevcDecoding() : std::unique_lock<std::mutex>(); }
     int Height() const { return heif_image_handle_get_height(handle.get()); }
+    int Bits() const { return heif_image_handle_get_luma_bits_per_pixel(handle.get()); }
+    uint64_t DecodingBytes() const { return HeifDecodingBytes(Width(), Height(), Bits(), alpha, grid, TileThreads()); }
+
+    // What the file holds that the picture does not: its depth, and the
+    // pictures beside it that no writer keeps (depth maps, thumbnails and
+    // other auxiliary pictures; the opacity is part of the picture).
+    void Report(TSourceReport& source) const
+    {
+        source.bitsPerSample = uint8_t(std::clamp(Bits(), 8, 16));
+        const int others = heif_image_handle_get_number_of_auxiliary_images(
+            handle.get(), LIBHEIF_AUX_IMAGE_FILTER_OMIT_ALPHA | LIBHEIF_AUX_IMAGE_FILTER_OMIT_DEPTH);
+        source.auxiliaryPictures = uint32_t(std::max(heif_image_handle_get_number_of_depth_images(handle.get()), 0) +
+                                            std::max(heif_image_handle_get_number_of_thumbnails(handle.get()), 0) +
+                                            std::max(others, 0));
+    }
+
+    // The coded item the primary picture's samples come from: itself, or a grid's first tile.
+    const THeifItem* CodedItem() const
+    {
+        const THeifItem* item = layout.Item(layout.primary);
+        if (item != nullptr && item->type == "grid" && !item->tiles.empty())
+            item = layout.Item(item->tiles.front());
+        return item;
+    }
+
+    // The colour description says the range; without one the coded sequence header does.
+    bool PictureFullRange(const THeifItem& coded) const
+    {
+        heif_color_profile_nclx* nclx = nullptr;
+        const heif_error error = heif_image_handle_get_nclx_color_profile(handle.get(), &nclx);
+        const std::unique_ptr<heif_color_profile_nclx, void (*)(heif_color_profile_nclx*)> owned(
+            nclx, heif_nclx_color_profile_free);
+        if (nclx != nullptr && error.code == heif_error_Ok)
+            return nclx->full_range_flag != 0;
+        return !coded.located || Av1FullRange(coded.data).value_or(true);
+    }
+
+    TLimitedRange LimitedRange() const
+    {
+        TLimitedRange limited;
+        if (hevc)
+            return limited;
+        const THeifItem* coded = CodedItem();
+        // The AV1 configuration's third byte: tier, depth, then the grey flag.
+        if (coded != nullptr && coded->av1C.size() >= 3 && (coded->av1C[2] & 0x10) != 0)
+            limited.grey = !PictureFullRange(*coded);
+        if (alpha) {
+            for (const THeifItem& item : layout.items)
+                if (item.auxiliaryOf == layout.primary && IsAlphaType(item.auxType) && item.type == "av01" &&
+                    item.located)
+                    limited.alpha = !Av1FullRange(item.data).value_or(true);
+        }
+        return limited;
+    }
 
     THeifPtr<heif_image> Decode(heif_colorspace colorspace, heif_chroma chroma) const
     {
@@ -285,11 +401,11 @@ struct THeifPrimary {
 
     std::shared_ptr<TRaster> DecodeWhole() const
     {
-        const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+        const bool deep = Bits() > 8;
         const heif_chroma chroma =
             deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
-        return RasterOf(Decode(heif_colorspace_RGB, chroma).get(), alpha);
+        return RasterOf(Decode(heif_colorspace_RGB, chroma).get(), alpha, LimitedRange());
     }
 
     std::shared_ptr<TRaster> DecodeRows(int32_t rows) const
@@ -311,11 +427,14 @@ size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     const THeifPrimary primary(file);
     std::shared_ptr<TRaster> raster;
     {
+        // Reserved before the turn is taken: no file holds the turn while it waits for memory.
+        const TDecodingMemory memory(primary.DecodingBytes());
         const std::unique_lock<std::mutex> decoding = primary.Decoding();
         raster = primary.DecodeWhole();
     }
     ReturnFreedMemory();
     KeepMetadata(primary.handle.get(), metadata);
+    primary.Report(metadata.source);
     picture.AdoptRaster(std::move(raster));
     return primary.pictures;
 }
@@ -328,11 +447,13 @@ size_t LoadHeifRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
         ConvertedHere(primary.handle.get()) ? RequestedRows(rows, primary.Width(), primary.Height()) : 0;
     std::shared_ptr<TRaster> raster;
     {
+        const TDecodingMemory memory(primary.DecodingBytes());
         const std::unique_lock<std::mutex> decoding = primary.Decoding();
         raster = wanted > 0 ? primary.DecodeRows(wanted) : primary.DecodeWhole();
     }
     ReturnFreedMemory();
     KeepMetadata(primary.handle.get(), metadata);
+    primary.Report(metadata.source);
     picture.AdoptRaster(std::move(raster));
     return primary.pictures;
 }
