@@ -108,3 +108,45 @@ TEST(HeifSources, GreyAvifInLimitedRangeReadsAsAvifdecShowsIt)
         EXPECT_LE(worst, 1);
     }
 }
+
+// avifenc stores opacity in full range: the range flag of the opacity's
+// sequence header is cleared here (the last bit from the end whose change
+// makes the header say limited range), so the same coded samples now mean
+// 16 to 235 and read stretched, the colours as before.
+TEST(HeifSources, OpacityInLimitedRangeIsStretched)
+{
+    if (!IsUsable(FormatRow(fiAvif)))
+        GTEST_SKIP() << "built without libheif";
+    TempDir dir;
+    const std::string full = dir.File("full.avif"), limited = dir.File("limited.avif");
+    camera::MakeSource(dir.File("a.png"), 48, 32, true);
+    ASSERT_TRUE(Made("avifenc -s 8 " + Quote(dir.File("a.png")) + " " + Quote(full)));
+    const std::vector<uint8_t> file = ReadBytes(full);
+    const THeifLayout layout = ReadHeifLayout(file);
+    const auto alpha = std::find_if(layout.items.begin(), layout.items.end(),
+                                    [](const THeifItem& item) { return item.auxType.find("alpha") != std::string::npos; });
+    ASSERT_NE(alpha, layout.items.end());
+    ASSERT_EQ(Av1FullRange(alpha->data), true);
+    const size_t start = size_t(alpha->data.data() - file.data());
+    std::vector<uint8_t> changed;
+    for (size_t bit = std::min<size_t>(alpha->data.size(), 32) * 8; bit-- > 0 && changed.empty();) {
+        std::vector<uint8_t> flipped = file;
+        flipped[start + bit / 8] ^= uint8_t(0x80 >> (bit % 8));
+        if (Av1FullRange(std::span<const uint8_t>(flipped).subspan(start, alpha->data.size())) == false)
+            changed = std::move(flipped);
+    }
+    ASSERT_FALSE(changed.empty());
+    WriteBytes(limited, changed);
+    TBitmapEx before, after;
+    before.LoadFromFileEx(full);
+    after.LoadFromFileEx(limited);
+    const camera::RgbaPicture stored = camera::RgbaOf(before), shown = camera::RgbaOf(after);
+    ASSERT_EQ(stored.rgba.size(), shown.rgba.size());
+    int worst = 0;
+    for (size_t at = 0; at < stored.rgba.size(); ++at) {
+        const int value = stored.rgba[at];
+        const int expected = at % 4 != 3 ? value : std::clamp(((value - 16) * 255 + 109) / 219, 0, 255);
+        worst = std::max(worst, std::abs(int(shown.rgba[at]) - expected));
+    }
+    EXPECT_EQ(worst, 0);
+}
