@@ -39,11 +39,10 @@ void ForEachBox(std::span<const uint8_t> bytes, TVisit visit)
             const uint64_t high = cursor.U32BE();
             size = (high << 32) | cursor.U32BE();
         }
+        // A size of 0 (or one smaller than the header) runs to the end of the parent.
         const size_t header = cursor.Position() - start;
-        if (size == 0 || size - header > cursor.Remaining())
+        if (size < header || size - header > cursor.Remaining())
             size = header + cursor.Remaining();
-        if (size < header)
-            ThrowRefused("box smaller than its header");
         visit(TBox{std::string(type.begin(), type.end()), cursor.Bytes(size_t(size - header))});
     }
 }
