@@ -232,7 +232,7 @@ TEST_F(EndToEnd, HelpAndNothingToDo)
     std::string help = HelpText();
     std::replace(help.begin(), help.end(), '\r', '\n');
     EXPECT_EQ(run.out, SplitLines(help));
-    EXPECT_EQ(run.out.size(), 37u);
+    EXPECT_EQ(run.out.size(), 38u);
 
     run = Run("/width=5");
     EXPECT_NE(run.status, 0);
