@@ -271,8 +271,14 @@ private:
 
     static TFileReport FileReport(const TStartedFile& file, const TFileResult& result, const std::string& path)
     {
-        TFileReport report{file.path,   path,         TFileReport::Converted, "",
-                           file.before, result.after, result.outcome.Width,   result.outcome.Height,
+        TFileReport report{file.path,
+                           path,
+                           TFileReport::Converted,
+                           "",
+                           file.before,
+                           result.after,
+                           result.outcome.Width,
+                           result.outcome.Height,
                            result.outcome.Warning};
         if (result.failed) {
             report.Status = TFileReport::Failed;

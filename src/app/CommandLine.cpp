@@ -152,7 +152,8 @@ struct TSwitchesGiven {
 
 std::string AsciiUpper(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; });
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
     return text;
 }
 

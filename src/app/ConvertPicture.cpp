@@ -489,8 +489,9 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
-    return {false,          quality,         SourceNote(report, pictures), target.Width(),
-            target.Height(), report.damaged ? "source-damaged" : "", trashed};
+    return {false,          quality,         SourceNote(report, pictures),
+            target.Width(), target.Height(), report.damaged ? "source-damaged" : "",
+            trashed};
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

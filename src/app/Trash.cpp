@@ -29,9 +29,9 @@ void MoveToTrash(const std::string& path)
     if (g_file_trash(file.get(), nullptr, &raw))
         return;
     const std::unique_ptr<GError, TErrorFree> error(raw);
-    throw EFCreateError(FormatText(
-        "Datei \"%s\" kann nicht in den Papierkorb verschoben werden und wird nicht ersetzt. %s",
-        {path, error ? error->message : "Unbekannter Fehler."}));
+    throw EFCreateError(
+        FormatText("Datei \"%s\" kann nicht in den Papierkorb verschoben werden und wird nicht ersetzt. %s",
+                   {path, error ? error->message : "Unbekannter Fehler."}));
 }
 
 }  // namespace corvalin
