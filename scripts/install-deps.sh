@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libjpeg62-turbo-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core libcairo2-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
+  # the desktop's trash for replaced originals (GIO)
+  libglib2.0-dev
   # camera and web formats (optional at build time: a missing library leaves its rows unusable)
   libheif-dev libwebp-dev libjxl-dev
   # HEVC pictures decoded on all cores (optional: without it libheif decodes them in one thread)

@@ -119,8 +119,10 @@ std::string ResultLine(const std::string& path, int64_t before, const TFileResul
 {
     if (result.outcome.Skipped)
         return SkippedLine(path);
-    const std::string line = FileLine(path, before, result.after) + result.outcome.SourceNote;
-    return result.outcome.Quality > 0 ? line + QualityNote(result.outcome.Quality) : line;
+    std::string line = FileLine(path, before, result.after) + result.outcome.SourceNote;
+    if (result.outcome.Quality > 0)
+        line += QualityNote(result.outcome.Quality);
+    return result.outcome.OriginalTrashed ? line + kTrashedNote : line;
 }
 
 // A ticked entry that has been started (or failed before it could be),
@@ -251,6 +253,7 @@ private:
             try {
                 CheckedAdd(totals_.bytesAfter, result.after);
                 CheckedAdd(totals_.converted, int32_t(1));
+                totals_.warnings += result.outcome.Warning.empty() ? 0 : 1;
                 frontEnd_.AddFileResultLine(ResultLine(path, file.before, result), path, "");
                 frontEnd_.ReportFile(FileReport(file, result, path));
                 return;
@@ -260,19 +263,29 @@ private:
         }
         ++totals_.failed;
         result.failed = true;
-        frontEnd_.AddFileResultLine(FailureLine(path), path, result.reason);
+        // The line names the source that failed; the reason names a target
+        // it could not write.
+        frontEnd_.AddFileResultLine(FailureLine(file.path), file.path, result.reason);
         frontEnd_.ReportFile(FileReport(file, result, path));
     }
 
     static TFileReport FileReport(const TStartedFile& file, const TFileResult& result, const std::string& path)
     {
-        TFileReport report{file.path,   path,         TFileReport::Converted, "",
-                           file.before, result.after, result.outcome.Width,   result.outcome.Height, ""};
+        TFileReport report{file.path,
+                           path,
+                           TFileReport::Converted,
+                           "",
+                           file.before,
+                           result.after,
+                           result.outcome.Width,
+                           result.outcome.Height,
+                           result.outcome.Warning};
         if (result.failed) {
             report.Status = TFileReport::Failed;
             report.Reason = result.reason;
             report.BytesAfter = 0;
             report.Width = report.Height = 0;
+            report.Warning.clear();
             if (path == file.path)
                 report.Target.clear();
         } else if (result.outcome.Skipped) {
@@ -331,11 +344,10 @@ std::vector<std::string> TickedEntries(TFrontEnd& frontEnd)
     return ticked;
 }
 
-// Why settings contradict themselves for these sources: a name text that is
-// none, or a copy (or a result for an output folder) that would land on its
-// own source.
-std::optional<std::string> Contradiction(const TSession& session, const TConversionSettings& settings,
-                                         const std::vector<std::string>& sources)
+}  // namespace
+
+std::optional<std::string> RunContradiction(const TSession& session, const TConversionSettings& settings,
+                                            const std::vector<std::string>& sources)
 {
     if (!IsNameText(settings.Output.Prefix) || !IsNameText(settings.Output.Suffix))
         return std::string(kNameTextRule);
@@ -350,6 +362,8 @@ std::optional<std::string> Contradiction(const TSession& session, const TConvers
     return std::nullopt;
 }
 
+namespace {
+
 // Refuses the run before anything is converted, with a message, when its
 // settings contradict themselves or its output folder cannot take results.
 bool RefuseRun(TSession& session, const std::vector<std::string>& ticked)
@@ -357,7 +371,7 @@ bool RefuseRun(TSession& session, const std::vector<std::string>& ticked)
     session.RunRefused = false;
     session.OutputFolderUnusable = false;
     const TConversionSettings settings = session.FrontEnd().CurrentSettings();
-    if (const std::optional<std::string> contradiction = Contradiction(session, settings, ticked)) {
+    if (const std::optional<std::string> contradiction = RunContradiction(session, settings, ticked)) {
         session.RunRefused = true;
         session.FrontEnd().ShowMessage(*contradiction);
     } else if (const std::optional<std::string> problem = OutputFolderProblem(settings.Output.Folder)) {
@@ -374,6 +388,8 @@ void WriteSummary(TFrontEnd& frontEnd, const TRunTotals& totals)
     frontEnd.AddResultLine("Zusammenfassung:", "");
     frontEnd.AddResultLine("", "");
     frontEnd.AddResultLine(FileCountText(totals.converted) + " Dateien gesamt", "");
+    if (totals.warnings > 0)
+        frontEnd.AddResultLine(FileCountText(totals.warnings) + " Dateien mit Warnungen", "");
     frontEnd.AddResultLine(FormatByteSize(totals.bytesBefore) + " vorher", "");
     frontEnd.AddResultLine(FormatByteSize(totals.bytesAfter) + " nachher", "");
     frontEnd.SetResultLabels(FileCountText(totals.converted) + " Dateien",
@@ -422,11 +438,13 @@ std::string FailureLine(const std::string& path)
     return ShortenPath(path, 40) + " konnte nicht konvertiert werden!";
 }
 
-void btnConvertClick(TSession& session)
+void btnConvertClick(TSession& session, const std::string& firstLine)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
     frontEnd.ClearSelection();
     frontEnd.ClearResults();
+    if (!firstLine.empty())
+        frontEnd.AddResultLine(firstLine, "");
     session.FolderMissing = false;
     frontEnd.SetResultLabels("0 Dateien", "0 KB vorher", "0 KB nachher");
 

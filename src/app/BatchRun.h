@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Session.h"
 
@@ -11,8 +13,9 @@ namespace corvalin {
 
 // "&Umwandeln...": empties the selection and result lists, searches once per
 // ticked file type, ticks every entry; with AutoConvert runs at once,
-// otherwise shows the selection window.
-void btnConvertClick(TSession& session);
+// otherwise shows the selection window. A firstLine that is not empty heads
+// the result list, before the search lines.
+void btnConvertClick(TSession& session, const std::string& firstLine = "");
 
 // Converts every ticked entry of the selection window, writing one line per
 // file and the summary; stops between files when the progress window was
@@ -23,6 +26,12 @@ void btnConvertClick(TSession& session);
 // output folder cannot be created or written (OutputFolderUnusable). With
 // AutoConvert it asks the program to end.
 void RunConversion(TSession& session);
+
+// Why settings contradict themselves for these sources, as RunConversion
+// refuses them: a name text that is none, or a copy (or a result for an
+// output folder) that would land on its own source. Nothing when they do not.
+std::optional<std::string> RunContradiction(const TSession& session, const TConversionSettings& settings,
+                                            const std::vector<std::string>& sources);
 
 // The settings one source is converted with: in a script's run each named
 // source keeps its tree below its own folder (the session's NamedSources).
@@ -41,5 +50,7 @@ std::string FailureLine(const std::string& path);
 std::string SkippedLine(const std::string& path);
 // What FileLine gains when a size limit lowered the quality.
 std::string QualityNote(int32_t quality);
+// What the line of a file gains whose original went to the trash.
+inline constexpr const char* kTrashedNote = " (Original im Papierkorb)";
 
 }  // namespace corvalin

@@ -74,7 +74,7 @@ constexpr const char* kSwitchNames[] = {
     "/adapt",  "/rotate",   "/format", "/colors",  "/text",     "/threads", "/autoorient",
     "/strip",  "/keepdate", "/maxmem", "/target",  "/out",      "/prefix",  "/suffix",
     "/exists", "/maxkb",    "/srgb",   "/textpos", "/textsize", "/opacity", "/logo",
-    "/smooth", "/shrinkonly", "/preset",
+    "/smooth", "/shrinkonly", "/preset", "/trash",
 };
 
 // A parameter is read as the longest switch name it begins with, so that
@@ -139,6 +139,60 @@ void ApplyOutputSwitch(const std::string& p, const std::string& name, TOutputCho
         output.Existing = ExistingTargetValue(ReadTextSwitch(p, "/exists"), "/exists");
     if (name == "/maxkb")
         output.MaxKilobytes = KilobyteValue(ReadTextSwitch(p, "/maxkb"), "/maxkb");
+    if (name == "/trash")
+        output.Trash = ReadFlagSwitch(p, "/trash");
+}
+
+// What the switches said about the run beyond the settings they set.
+struct TSwitchesGiven {
+    bool Copy = false;   // "/copy" was given
+    bool Trash = false;  // "/trash" was given
+    std::string Preset;  // the preset loaded, if any
+};
+
+std::string AsciiUpper(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+    return text;
+}
+
+// The first line of an automatic run that replaces originals, saying so and
+// where "copy=0" came from; empty for a run that replaces none.
+std::string ReplacingLine(const TConversionSettings& settings, const TSwitchesGiven& given)
+{
+    if (!ConvertsInPlace(settings))
+        return "";
+    const std::string origin = given.Copy              ? "(/copy=0)"
+                               : !given.Preset.empty() ? "(copy=0 aus der Voreinstellung \"" + given.Preset + "\")"
+                                                       : "(copy=0 aus den gespeicherten Einstellungen)";
+    // A new format writes beside the sources: only those already in it are replaced.
+    const std::string which =
+        settings.TargetFormat > 0 && settings.TargetFormat <= kFormatCount
+            ? "Originale im Format " + AsciiUpper(FormatExtension(settings.TargetFormat)) + " werden ersetzt "
+            : "Originale werden ersetzt ";
+    return which + origin + (settings.Output.Trash ? "; sie kommen zuerst in den Papierkorb" : "");
+}
+
+// An automatic run is a script's: replaced originals go to the trash only
+// when "/trash=1" says so, whatever the windows' setting. That setting is
+// kept as it was for the windows.
+void RunAutomatically(TSession& session, const TSwitchesGiven& given)
+{
+    TFrontEnd& frontEnd = session.FrontEnd();
+    const TConversionSettings chosen = frontEnd.CurrentSettings();
+    TConversionSettings run = chosen;
+    if (!given.Trash)
+        run.Output.Trash = false;
+    if (!(run == chosen))
+        frontEnd.ApplySettings(run);
+    frontEnd.HideMainWindow();
+    btnConvertClick(session, ReplacingLine(run, given));
+    if (!(run == chosen)) {
+        TConversionSettings after = frontEnd.CurrentSettings();
+        after.Output.Trash = chosen.Output.Trash;
+        frontEnd.ApplySettings(after);
+    }
 }
 
 void ApplyParameter(TSession& session, const std::string& p)
@@ -263,6 +317,7 @@ std::string HelpText()
         "/suffix=_klein\t\tNamenszusatz der Kopie",
         "/exists=[replace|skip|number]\tVorhandenes Ziel ersetzen, überspringen, nummerieren",
         "/maxkb=[Zahl]\t\tHöchstgröße in KB (Formate mit Qualität)",
+        "/trash=[1|0]\t\tErsetzte Originale zuerst in den Papierkorb",
         "/textpos=[1-9]\t\tPosition des Textes (wie Ziffernblock, 3 = rechts unten)",
         "/textsize=[0-50]\tTexthöhe in Prozent der Bildhöhe (0 = Schriftgröße)",
         "/opacity=[1-100]\tDeckkraft von Text und Logo in Prozent",
@@ -285,10 +340,14 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
 {
     session.AutoConvert = false;
     session.ParameterRefused = false;
+    TSwitchesGiven given;
     // A preset is the ground the other switches change, wherever it stands.
     for (const std::string& argument : arguments) {
         const std::string parameter = WithoutQuotationMarks(argument);
-        if (SwitchOf(parameter) == "/preset" && !LoadPreset(session, ReadTextSwitch(parameter, "/preset")))
+        if (SwitchOf(parameter) != "/preset")
+            continue;
+        given.Preset = ReadTextSwitch(parameter, "/preset");
+        if (!LoadPreset(session, given.Preset))
             session.ParameterRefused = true;
     }
     for (const std::string& argument : arguments) {
@@ -297,6 +356,8 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
         const std::string parameter = WithoutQuotationMarks(argument);
         try {
             ApplyParameter(session, parameter);
+            given.Copy = given.Copy || SwitchOf(parameter) == "/copy";
+            given.Trash = given.Trash || SwitchOf(parameter) == "/trash";
         } catch (const std::exception&) {
             session.ParameterRefused = true;
             session.FrontEnd().ShowMessage("Ungültiger Kommandozeilenparameter \"" + parameter +
@@ -305,10 +366,8 @@ void ParseCommandLine(TSession& session, const std::vector<std::string>& argumen
     }
     // A refused switch may have meant "/copy=true": converting without it
     // could overwrite the originals.
-    if (session.AutoConvert && !session.ParameterRefused) {
-        session.FrontEnd().HideMainWindow();
-        btnConvertClick(session);
-    }
+    if (session.AutoConvert && !session.ParameterRefused)
+        RunAutomatically(session, given);
 }
 
 }  // namespace corvalin

@@ -17,7 +17,9 @@ namespace corvalin {
 // or picture fills in that folder (or the picture's). A refused parameter (a
 // yes/no switch whose value is neither empty, 0 nor 1) shows "Ungültiger
 // Kommandozeilenparameter", sets the session's ParameterRefused and keeps the
-// automatic run from starting.
+// automatic run from starting. The automatic run trashes replaced originals
+// only with "/trash=1" (the windows' setting is left as it was), and one
+// that replaces originals says so in its first line.
 void ParseCommandLine(TSession& session, const std::vector<std::string>& arguments);
 
 // Yes for no value, an empty value or "1"; no for "0"; throws EConvertError
@@ -27,7 +29,7 @@ std::string ReadTextSwitch(const std::string& parameter, const std::string& swit
 int32_t ReadNumberSwitch(const std::string& parameter, const std::string& switchName,
                          int32_t minimum, int32_t maximum, int32_t current);
 
-// The 37 lines of the help, separated by "\r", without a final line break.
+// The 38 lines of the help, separated by "\r", without a final line break.
 std::string HelpText();
 
 // Whether a parameter is one of the help switches.

@@ -8,7 +8,9 @@
 
 #include "app/FileTimes.h"
 #include "app/OutputNames.h"
+#include "app/Trash.h"
 #include "common/Exceptions.h"
+#include "common/FileIO.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
 #include "formats/colour/SrgbConversion.h"
@@ -336,6 +338,27 @@ std::string PlaceResult(const std::string& source, const std::string& result, co
     return result;
 }
 
+// Saves the result. With the trash chosen, an original that an in-place
+// result replaces goes to the trash between the writing of the new file and
+// its taking the name, so that a failed save leaves the original in place
+// and a failed trashing leaves it unreplaced.
+int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, const TConversionSettings& settings,
+                   bool& trashed)
+{
+    const auto save = [&] {
+        return target.SaveWithinSize(fileName, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
+    };
+    if (!settings.Output.Trash || !ConvertsInPlace(settings))
+        return save();
+    const TReplaceScope scope([&trashed](const std::string& original) {
+        if (trashed)
+            return;  // a second write replaces the result itself, no original
+        MoveToTrash(original);
+        trashed = true;
+    });
+    return save();
+}
+
 }  // namespace
 
 int32_t TruncToInt32(long double value)
@@ -412,7 +435,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
         return {};
     if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings)) {
         fileName = std::move(*existing);
-        return {true, 0, ""};
+        return {true, 0, "", 0, 0, "", false};
     }
 
     TBitmapEx source;
@@ -461,12 +484,14 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     CreateFoldersFor(fileName);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
-    const int32_t quality =
-        target.SaveWithinSize(fileName, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
+    bool trashed = false;
+    const int32_t quality = SaveResult(target, fileName, settings, trashed);
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
-    return {false, quality, SourceNote(report, pictures), target.Width(), target.Height()};
+    return {false,          quality,         SourceNote(report, pictures),
+            target.Width(), target.Height(), report.damaged ? "source-damaged" : "",
+            trashed};
 }
 
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,

@@ -23,6 +23,8 @@ struct TConversionOutcome {
     std::string SourceNote;
     int32_t Width = 0;  // of the picture written
     int32_t Height = 0;
+    std::string Warning;           // a TFileReport warning code ("source-damaged"); empty for none
+    bool OriginalTrashed = false;  // the original it replaced went to the trash first
 };
 
 // One file's conversion from its inputs alone, so that it can run on any
@@ -34,7 +36,10 @@ struct TConversionOutcome {
 // the finished picture before saving, also when the save then fails. With
 // "skip" an existing target is left alone before the source is read; with
 // "number" the result takes the first free numbered name. A result that
-// would replace its source without converting in place is refused.
+// would replace its source without converting in place is refused. With
+// Output.Trash, an original that an in-place result replaces goes to the
+// trash once the result is written, before it takes the name; one that
+// cannot be trashed is not replaced, and the file fails with the reason.
 // Otherwise as ConvertPicture.
 TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings& settings,
                                const TOverlaySnapshot& overlay, TRunTargets& targets,

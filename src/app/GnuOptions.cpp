@@ -40,6 +40,7 @@ enum TOptionId : int {
     oSuffix,
     oExists,
     oMaxKb,
+    oTrash,
     oThreads,
     oFilesFrom,
     oPreset,
@@ -86,6 +87,7 @@ const TOptionHelp kOptions[] = {
      "--exists=replace|skip|number",
      "Vorhandenes Ziel ersetzen, überspringen, nummerieren"},
     {{"max-kb", required_argument, nullptr, oMaxKb}, "--max-kb=N", "Höchstgröße in KB (Formate mit Qualität)"},
+    {{"trash", no_argument, nullptr, oTrash}, "--trash", "Ersetzte Originale zuerst in den Papierkorb"},
     {{"threads", required_argument, nullptr, oThreads},
      "--threads=N",
      "Gleichzeitig umgewandelte Bilder (Standard: alle Kerne)"},
@@ -163,6 +165,7 @@ void ApplyOption(int id, const std::string& value, TScriptOptions& options)
     case oSuffix: s.Output.Suffix = NameTextValue(value); break;
     case oExists: s.Output.Existing = ExistingTargetValue(value, "--exists"); break;
     case oMaxKb: s.Output.MaxKilobytes = KilobyteValue(value, "--max-kb"); break;
+    case oTrash: s.Output.Trash = true; break;
     case oThreads: options.Threads = NumberValue(value, "--threads", 1, kMaxThreads); break;
     case oFilesFrom: options.FilesFrom = value; break;
     case oPreset: options.Preset = value; break;

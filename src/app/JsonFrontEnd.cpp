@@ -39,20 +39,27 @@ void TJsonFrontEnd::ReportFile(const TFileReport& report)
     planned_ += report.Status == TFileReport::Planned;
     bytesBefore_ += report.BytesBefore;
     bytesAfter_ += report.BytesAfter;
-    WriteLine(out_, {{"source", report.Source},
-                     {"target", report.Target},
-                     {"status", StatusWord(report.Status)},
-                     {"reason", report.Reason},
-                     {"bytes_before", report.BytesBefore},
-                     {"bytes_after", report.BytesAfter},
-                     {"width", report.Width},
-                     {"height", report.Height}});
+    warnings_ += !report.Warning.empty();
+    nlohmann::json line = {{"source", report.Source},
+                           {"target", report.Target},
+                           {"status", StatusWord(report.Status)},
+                           {"reason", report.Reason},
+                           {"bytes_before", report.BytesBefore},
+                           {"bytes_after", report.BytesAfter},
+                           {"width", report.Width},
+                           {"height", report.Height}};
+    // Only where there is one: the lines of every other file stay as they were.
+    if (!report.Warning.empty())
+        line["warning"] = report.Warning;
+    WriteLine(out_, line);
 }
 
 void TJsonFrontEnd::WriteTotals(bool dryRun)
 {
     nlohmann::json totals = {{"files", files_},   {"converted", converted_},      {"skipped", skipped_},
                              {"failed", failed_}, {"bytes_before", bytesBefore_}, {"bytes_after", bytesAfter_}};
+    if (warnings_ > 0)
+        totals["warnings"] = warnings_;
     if (dryRun)
         totals["planned"] = planned_;
     WriteLine(out_, totals);

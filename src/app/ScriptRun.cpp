@@ -97,8 +97,11 @@ void CollectSources(TSession& session, const std::vector<std::string>& names)
 }
 
 // The target a source's conversion would write, decided as the run
-// decides it but without writing anything.
-TFileReport PlannedTarget(TSession& session, TRunTargets& claimed, const std::string& source)
+// decides it but without writing anything: an existing target is skipped
+// or numbered as the run would, and a target that this run would already
+// have written, or that is another source still waiting, fails with the
+// run's reason. `targets` holds what the files before it would have written.
+TFileReport PlannedTarget(TSession& session, TRunTargets& targets, const std::string& source)
 {
     TFileReport report{source, "", TFileReport::Planned, "", 0, 0, 0, 0, ""};
     try {
@@ -109,10 +112,19 @@ TFileReport PlannedTarget(TSession& session, TRunTargets& claimed, const std::st
         const std::string kept = KeptName(source, settings);
         const std::optional<int> format = ResultFormat(source, settings);
         report.Target = format ? TargetName(kept, *format) : kept;
-        if (settings.Output.Existing == etSkip && NameTaken(report.Target))
+        const bool ownSource = FileIdentity(report.Target) == FileIdentity(source);
+        // The run finds a target an earlier file has written as it finds one
+        // that was there before.
+        if (settings.Output.Existing == etSkip && !ownSource &&
+            (NameTaken(report.Target) || targets.WasWritten(report.Target))) {
             report.Status = TFileReport::Skipped;
-        else if (settings.Output.Existing == etNumber)
-            report.Target = claimed.ClaimFreeName(report.Target);
+            return report;
+        }
+        if (settings.Output.Existing == etNumber && !ownSource)
+            report.Target = targets.ClaimFreeName(report.Target);
+        else
+            targets.CheckTarget(report.Target, source, CopiesBesideSources(settings));
+        targets.Written(report.Target, source);
     } catch (const std::exception& error) {
         report.Status = TFileReport::Failed;
         report.Reason = ReasonOf(error);
@@ -125,20 +137,36 @@ std::string PlanLine(const TFileReport& report)
     if (report.Status == TFileReport::Failed)
         return report.Source + " konnte nicht konvertiert werden! " + report.Reason;
     const std::string line = report.Source + " -> " + report.Target;
-    return report.Status == TFileReport::Skipped ? line + " (übersprungen, Ziel vorhanden)" : line;
+    if (report.Status == TFileReport::Skipped)
+        return line + " (übersprungen, Ziel vorhanden)";
+    if (FileIdentity(report.Target) == FileIdentity(report.Source))
+        return line + " (ersetzt das Original)";
+    return NameTaken(report.Target) ? line + " (ersetzt die vorhandene Datei)" : line;
 }
 
+// Names every target as the run would, in the run's order, and writes
+// nothing; settings the run would refuse are refused here too.
 int DryRun(TSession& session)
 {
     TFrontEnd& frontEnd = session.FrontEnd();
-    TRunTargets claimed;
+    std::vector<std::string> sources;
+    for (int index = 0; index < frontEnd.SelectionCount(); ++index)
+        sources.push_back(frontEnd.SelectionEntry(index));
+    if (const std::optional<std::string> refusal = RunContradiction(session, frontEnd.CurrentSettings(), sources)) {
+        frontEnd.ShowMessage(*refusal);
+        return kRefused;
+    }
+    TRunTargets targets;
+    targets.Start(sources);
     bool failed = false;
-    for (int index = 0; index < frontEnd.SelectionCount(); ++index) {
-        const TFileReport report = PlannedTarget(session, claimed, frontEnd.SelectionEntry(index));
+    for (const std::string& source : sources) {
+        targets.Begin(source);
+        const TFileReport report = PlannedTarget(session, targets, source);
         failed = failed || report.Status == TFileReport::Failed;
         frontEnd.AddResultLine(PlanLine(report), "");
         frontEnd.ReportFile(report);
     }
+    targets.Finish();
     return failed ? EXIT_FAILURE : EXIT_SUCCESS;
 }
 
@@ -177,6 +205,9 @@ int RunWith(const std::vector<std::string>& arguments, const TScriptOptions& opt
         if (!LoadPreset(session, options.Preset))
             return kRefused;
         settings = ParseLongOptions(arguments, frontEnd.CurrentSettings()).Settings;
+        // The preset's trash is the windows' choice; a script's run trashes
+        // only with --trash.
+        settings.Output.Trash = options.Settings.Output.Trash;
     }
     frontEnd.ApplySettings(settings);
     session.Threads = options.Threads;

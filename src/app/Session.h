@@ -20,6 +20,7 @@ inline constexpr int kMaxMemoryMegabytes = 1 << 20;
 struct TRunTotals {
     int32_t converted = 0;   // files without error (skipped ones included)
     int32_t failed = 0;      // failure lines written
+    int32_t warnings = 0;    // converted files with a warning (a damaged source), counted in converted too
     int64_t bytesBefore = 0;
     int64_t bytesAfter = 0;
     bool cancelled = false;  // the progress window was closed before the last entry

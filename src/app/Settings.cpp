@@ -13,6 +13,9 @@ namespace corvalin {
 
 namespace {
 
+// What the store's "trash" means when it has none: the windows' default.
+constexpr bool kTrashByDefault = true;
+
 std::string WithTrailingSlash(const std::string& folder)
 {
     // An empty folder text stays empty: "/" would name the root folder.
@@ -106,6 +109,8 @@ void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
     if (output.Existing < etReplace || output.Existing > etNumber)
         output.Existing = defaults.Existing;
     output.MaxKilobytes = std::max(0, store.ReadInteger("maxkb", defaults.MaxKilobytes));
+    // The windows trash replaced originals unless the user said otherwise.
+    output.Trash = store.ReadBool("trash", kTrashByDefault);
 }
 
 void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& session)
@@ -232,6 +237,10 @@ void WriteSettings(TSession& session, TSettingsStore& store)
     store.WriteString("suffix", s.Output.Suffix);
     store.WriteInteger("exists", s.Output.Existing);
     store.WriteInteger("maxkb", s.Output.MaxKilobytes);
+    // Written once it differs from the windows' default, so that a store
+    // that never had it stays as it was.
+    if (s.Output.Trash != kTrashByDefault || store.Value("trash"))
+        store.WriteBool("trash", s.Output.Trash);
     store.WriteBool("smooth", s.Scaling.Smooth);
     store.WriteBool("shrinkonly", s.Scaling.ShrinkOnly);
 }

@@ -103,6 +103,9 @@ bool WriteAll(int fd, const uint8_t* data, size_t count, int64_t offset)
     return true;
 }
 
+// What the innermost TReplaceScope of the thread asks for before a replacement.
+thread_local std::function<void(const std::string&)> beforeReplacing;
+
 // Makes the rename itself durable. Best effort: the new file is complete
 // and on disk already, so a failure here can at worst bring back the
 // complete earlier file after a power cut.
@@ -155,6 +158,16 @@ TLargeBytes ReadWholeFile(const std::string& path, int64_t maxBytes)
     }
     bytes.resize(filled);
     return bytes;
+}
+
+TReplaceScope::TReplaceScope(std::function<void(const std::string&)> call)
+    : previous_(std::exchange(beforeReplacing, std::move(call)))
+{
+}
+
+TReplaceScope::~TReplaceScope()
+{
+    beforeReplacing = std::move(previous_);
 }
 
 TAtomicFileStream::TAtomicFileStream(const std::string& targetPath)
@@ -299,6 +312,8 @@ void TAtomicFileStream::Commit()
         LinkAs(name);
         tempName_ = name;
     }
+    if (replaces_ && beforeReplacing)
+        beforeReplacing(target_);
     if (::close(std::exchange(fd_, -1)) != 0 || ::rename(tempName_.c_str(), target_.c_str()) != 0)
         ThrowWriteError(errno);
     tempName_.clear();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,24 @@ private:
     int64_t bufferStart_ = 0;
     int64_t size_ = 0;
     bool committed_ = false;
+};
+
+// While it lives, a TAtomicFileStream committed on this thread calls
+// beforeReplacing with the path of the file it is about to replace (links
+// resolved), once the new file is complete on disk and right before the
+// rename. The call may move that file elsewhere (to the desktop's trash);
+// what it throws leaves the new file removed, reaches Commit's caller, and
+// leaves in place whatever the call did not move. Scopes nest; the innermost
+// counts.
+class TReplaceScope {
+public:
+    explicit TReplaceScope(std::function<void(const std::string&)> beforeReplacing);
+    ~TReplaceScope();
+    TReplaceScope(const TReplaceScope&) = delete;
+    TReplaceScope& operator=(const TReplaceScope&) = delete;
+
+private:
+    std::function<void(const std::string&)> previous_;
 };
 
 // Creates the file through a TAtomicFileStream, lets write(TStream&) fill it

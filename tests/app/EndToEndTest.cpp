@@ -168,8 +168,10 @@ TEST_F(EndToEnd, StoredSettingsApplyAndSwitchesOverrideThem)
                "webp=0\nheic=0\navif=0\njxl=0\n");
     const RunResult run = Run("/auto=1 /height=7");
     EXPECT_EQ(run.status, 0) << run.err;
-    ASSERT_EQ(run.out.size(), 1u + 2 + 2 + 7);
-    EXPECT_EQ(run.out[0], SearchLine(pics + "/", "*.bmp"));
+    ASSERT_EQ(run.out.size(), 1u + 1 + 2 + 2 + 7);
+    // The run replaces originals because of the stored "copy=0", and says so first.
+    EXPECT_EQ(run.out[0], "Originale werden ersetzt (copy=0 aus den gespeicherten Einstellungen)");
+    EXPECT_EQ(run.out[1], SearchLine(pics + "/", "*.bmp"));
     // In place (no copy), turned, then fitted to width 40: 50x100 -> 40x80.
     const auto a = testsupport::DecodeWithPillow(pics + "/a.bmp");
     EXPECT_EQ(a.width, 40);
@@ -188,7 +190,8 @@ TEST_F(EndToEnd, FailedFilesGiveTheirReasonAndExitStatusOne)
 
     const RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " /format=1 /adapt=1 /width=10");
     EXPECT_EQ(run.status, 1);
-    const std::string failedCopy = FailureLine(pics + "/Neu_voll.bmp");
+    // A failure line names the source; the reason names the copy it could not write.
+    const std::string failedCopy = FailureLine(pics + "/voll.bmp");
     const std::string corrupt = FailureLine(pics + "/kaputt.bmp");
     // One search line for each type this build reads, then the files.
     const size_t first = FileTypeEntries().size() + 2;
@@ -232,7 +235,7 @@ TEST_F(EndToEnd, HelpAndNothingToDo)
     std::string help = HelpText();
     std::replace(help.begin(), help.end(), '\r', '\n');
     EXPECT_EQ(run.out, SplitLines(help));
-    EXPECT_EQ(run.out.size(), 37u);
+    EXPECT_EQ(run.out.size(), 38u);
 
     run = Run("/width=5");
     EXPECT_NE(run.status, 0);
@@ -350,7 +353,7 @@ TEST_F(ManyWorkers, MixedFolderGivesTheOneWorkerResult)
                                               " /recursiv=1 /copy=1 /adapt=3 /height=77 /rotate=2 " +
                                               Quote("/text=(c) Probe"));
     EXPECT_EQ(one.run.status, 1);
-    for (const char* failed : {"/kaputt.jpg", "/leer.png", "/tief/kurz.bmp", "/Neu_q3.bmp"})
+    for (const char* failed : {"/kaputt.jpg", "/leer.png", "/tief/kurz.bmp", "/q3.bmp"})
         EXPECT_TRUE(Listed(one, FailureLine(pics + failed))) << failed;
     // Five quadrants, the gradient, the plasma, the checkerboard, the orange.
     EXPECT_TRUE(Listed(one, "9 Dateien gesamt"));
@@ -377,7 +380,7 @@ TEST_F(ManyWorkers, SharedTargetsAreDecidedInListOrder)
     for (int i = 0; i < 4; ++i) {
         const std::string n = std::to_string(i);
         // The bmp comes first and takes a.jpg; the gif's save is refused.
-        EXPECT_TRUE(Listed(many, FailureLine(pics + "/a" + n + ".jpg"))) << n;
+        EXPECT_TRUE(Listed(many, FailureLine(pics + "/a" + n + ".gif"))) << n;
         // b.jpg is still waiting for its turn when b.bmp would replace it,
         // and is then converted itself.
         EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/b" + n + ".jpg").width, 50) << n;

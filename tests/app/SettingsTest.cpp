@@ -104,7 +104,9 @@ TEST_F(SettingsTest, MalformedOutputChoicesReadAsDefaults)
          {"prefix=a/b\nsuffix=\x01\nexists=3\nmaxkb=-5\n", "exists=-1\nmaxkb=viel\n", "exists=skip\n"}) {
         WriteStore(store, body);
         LoadSettings(session, store);
-        EXPECT_EQ(frontEnd.settings.Output, TOutputChoices{}) << body;
+        TOutputChoices defaults;
+        defaults.Trash = true;  // the windows trash replaced originals unless told otherwise
+        EXPECT_EQ(frontEnd.settings.Output, defaults) << body;
     }
 }
 
@@ -148,7 +150,7 @@ TEST_F(SettingsTest, SaveThenLoadGivesEverythingBackInOrder)
         "bmp=0\ngif=0\nico=0\njpg=0\npcd=0\npsd=1\npcx=1\npng=0\ntif=0\nwmf=0\n"
         "webp=0\nheic=0\navif=0\njxl=0\n"
         "autoorient=0\nstrip=1\nkeepdate=1\nsrgb=1\n"
-        "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\nsmooth=1\nshrinkonly=0\n";
+        "outdir=../Aus gabe\nprefix=\nsuffix=_klein\nexists=2\nmaxkb=480\ntrash=0\nsmooth=1\nshrinkonly=0\n";
     EXPECT_EQ(ReadText(store), expected);
 
     FakeFrontEnd other;

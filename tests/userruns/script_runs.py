@@ -294,7 +294,7 @@ def help_texts():
     r = run("--help")
     check(r.status == 0 and r.out.startswith("Aufruf: corvalin [OPTION]..."), f"--help: {r.status}\n{r.out}")
     options = [line.split()[0] for line in r.out.splitlines() if line.startswith("  --")]
-    check(len(options) == 30 and len(set(options)) == 30, f"--help options: {options}")
+    check(len(options) == 31 and len(set(options)) == 31, f"--help options: {options}")
     slash = run("/?")
     for text, name in ((r.out, "--help"), (slash.out, "/?")):
         for windows in ("C:", "c:\\", ".exe", "Corvalin.exe", "\\"):

@@ -114,8 +114,9 @@ def own_sources_and_results():
     r = run(d, "/copy=0", "/format=5", "/adapt=1")  # JPEG, sizes unchanged
     check(read(os.path.join(d, "photo.bmp")) == bmp, "clash: photo.bmp changed")
     check(size_of(os.path.join(d, "photo.jpg")) == (120, 240), "clash: photo.jpg lost its own picture")
-    # The failure line names the file that was to be written, as every failed save does.
-    check(len(r.failed_lines()) == 1 and "photo.jpg\" kann nicht erstellt werden" in r.err
+    # The failure line names the source that failed; its reason the file that was to be written.
+    check(len(r.failed_lines()) == 1 and "photo.bmp konnte" in r.failed_lines()[0]
+          and "photo.jpg\" kann nicht erstellt werden" in r.err
           and "zum Umwandeln markiert" in r.err, "clash: failure for photo.bmp\n" + r.out + r.err)
 
     d = fresh("plasma")
