@@ -9,8 +9,11 @@
 #include "app/FileTimes.h"
 #include "app/OutputNames.h"
 #include "common/Exceptions.h"
+#include "common/FileIO.h"
+#include "common/Stream.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/FormatTable.h"
 #include "formats/colour/SrgbConversion.h"
 #include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
@@ -138,12 +141,13 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
 
 // Why a source may not be replaced by its converted picture: the result
 // would hold less than the file and the settings ask to keep. Empty when it
-// may. `pictures` counts the pictures the file holds; `lostOpacity` says that
-// the source had opacity the result lacks.
-std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, bool lostOpacity,
+// may. `pictures` counts the pictures the file holds, `kept` those its
+// writer puts into the result; `lostOpacity` says that the source had
+// opacity the result lacks.
+std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, size_t kept, bool lostOpacity,
                                  int32_t colorDepth)
 {
-    if (pictures > 1)
+    if (pictures > kept)
         return FormatText(
             "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
             "Eine Kopie speichert das erste Bild",
@@ -155,6 +159,9 @@ std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, b
         return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
                           "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
                           {std::to_string(source.layers)});
+    if (source.auxiliaryPictures > 0)
+        return "Die Datei enthält zum Bild Nebenbilder (Tiefenkarte, Vorschaubild); sie würde ohne sie "
+               "ersetzt und bleibt unverändert. Eine Kopie speichert das Bild ohne sie";
     if (source.photoCd)
         return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
                "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
@@ -177,6 +184,39 @@ std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, b
                           {model});
     }
     return "";
+}
+
+constexpr const char* kLossyRewrite =
+    "Die Datei ist verlustfrei gespeichert; ihr Format schreibt sie nur verlustbehaftet, sie würde "
+    "ersetzt und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
+
+// The quality a source stored without loss is written back at in place: the
+// one at which the writer loses nothing.
+int32_t LosslessQualityOf(const TFormatRow& row)
+{
+    if (row.LosslessQuality == 0)
+        throw EInvalidOperation(kLossyRewrite);
+    return row.LosslessQuality;
+}
+
+// Writes a picture without loss. A size limit cannot lower the quality
+// then: a file the lossless encoding does not fit stays as it is.
+int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, const TFormatRow& row,
+                     int64_t maxBytes)
+{
+    const int32_t quality = LosslessQualityOf(row);
+    if (maxBytes <= 0 || row.Encode == nullptr) {
+        picture.SaveWithinSize(fileName, quality, 0);
+        return 0;
+    }
+    const std::vector<uint8_t> bytes = row.Encode(picture, quality, picture.Metadata);
+    if (int64_t(bytes.size()) > maxBytes)
+        throw EInvalidOperation(FormatText(
+            "Die Datei ist verlustfrei gespeichert; verlustfrei hätte sie %d KB statt höchstens %d KB und "
+            "bleibt unverändert. Eine Kopie oder eine größere Zielgröße speichert das Bild",
+            {std::to_string((int64_t(bytes.size()) + 1023) / 1024), std::to_string(maxBytes / 1024)}));
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+    return quality;
 }
 
 // What a result line adds about a source that was not replaced.
@@ -446,23 +486,31 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 
     const std::string sourceName = fileName;
     fileName = KeptName(fileName, settings);
-    fileName = TargetName(fileName, TargetFormatIndex(settings.TargetFormat, loadedFormat));
+    const int formatIndex = TargetFormatIndex(settings.TargetFormat, loadedFormat);
+    fileName = TargetName(fileName, formatIndex);
     // Only the first picture of an animation or a multi-page file is
     // converted, and only what the picture holds: as a copy that is what was
     // asked for, in place the original would silently lose the rest.
+    bool keepLossless = false;
     if (FileIdentity(fileName) == FileIdentity(sourceName)) {
         const TRaster& result = *target.Raster();
         const bool lostOpacity = sourceOpacity && !result.hasAlpha && result.transparentIndex < 0;
-        const std::string reason = ReasonToKeepOriginal(report, pictures, lostOpacity, settings.ColorDepth);
+        const TFormatRow& row = FormatRow(formatIndex);
+        const size_t kept = row.PicturesWritten ? row.PicturesWritten(target, target.Metadata) : 1;
+        const std::string reason = ReasonToKeepOriginal(report, pictures, kept, lostOpacity, settings.ColorDepth);
         if (!reason.empty())
             throw EInvalidOperation(reason);
+        keepLossless = report.lossless && row.UsesQuality;
+        if (keepLossless)
+            LosslessQualityOf(row);
     }
     fileName = PlaceResult(sourceName, fileName, settings, targets);
     CreateFoldersFor(fileName);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
-    const int32_t quality =
-        target.SaveWithinSize(fileName, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
+    const int64_t maxBytes = int64_t(settings.Output.MaxKilobytes) * 1024;
+    const int32_t quality = keepLossless ? SaveLossless(target, fileName, FormatRow(formatIndex), maxBytes)
+                                         : target.SaveWithinSize(fileName, settings.Quality, maxBytes);
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);
