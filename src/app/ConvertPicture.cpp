@@ -139,72 +139,16 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
     };
 }
 
-// Why a source may not be replaced by its converted picture: the result
-// would hold less than the file and the settings ask to keep. Empty when it
-// may. `pictures` counts the pictures the file holds, `kept` those its
-// writer puts into the result; `lostOpacity` says that the source had
-// opacity the result lacks.
-std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, size_t kept, bool lostOpacity,
-                                 int32_t colorDepth)
-{
-    if (pictures > kept)
-        return FormatText(
-            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
-            "Eine Kopie speichert das erste Bild",
-            {std::to_string(pictures)});
-    if (source.damaged)
-        return "Datei ist beschädigt (fehlende oder fehlerhafte Daten wurden ergänzt); das Original "
-               "bleibt erhalten. Eine Kopie speichert das ergänzte Bild";
-    if (source.layers > 1)
-        return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
-                          "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
-                          {std::to_string(source.layers)});
-    if (source.auxiliaryPictures > 0)
-        return "Die Datei enthält zum Bild Nebenbilder (Tiefenkarte, Vorschaubild); sie würde ohne sie "
-               "ersetzt und bleibt unverändert. Eine Kopie speichert das Bild ohne sie";
-    if (source.photoCd)
-        return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
-               "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
-    if (lostOpacity && colorDepth == 0)
-        return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
-               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
-               "Durchsichtigkeit";
-    if (source.vector)
-        return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
-               "oder ein anderes Zielformat speichert sie als Pixelbild";
-    if (colorDepth == 0 && source.bitsPerSample > 8)
-        return FormatText("Die Datei hat %d Bit je Farbwert; sie würde auf 8 Bit verringert und bleibt "
-                          "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie mit 8 Bit",
-                          {std::to_string(source.bitsPerSample)});
-    if (colorDepth == 0 && source.colourModel != TSourceReport::TColourModel::Other) {
-        const std::string model =
-            source.colourModel == TSourceReport::TColourModel::Cmyk ? "CMYK" : "Lab";
-        return FormatText("Die Datei ist im Farbmodell %s gespeichert; sie würde in RGB umgewandelt und "
-                          "bleibt unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie in RGB",
-                          {model});
-    }
-    return "";
-}
-
 constexpr const char* kLossyRewrite =
     "Die Datei ist verlustfrei gespeichert; ihr Format schreibt sie nur verlustbehaftet, sie würde "
     "ersetzt und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
-
-// The quality a source stored without loss is written back at in place: the
-// one at which the writer loses nothing.
-int32_t LosslessQualityOf(const TFormatRow& row)
-{
-    if (row.LosslessQuality == 0)
-        throw EInvalidOperation(kLossyRewrite);
-    return row.LosslessQuality;
-}
 
 // Writes a picture without loss. A size limit cannot lower the quality
 // then: a file the lossless encoding does not fit stays as it is.
 int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, const TFormatRow& row,
                      int64_t maxBytes)
 {
-    const int32_t quality = LosslessQualityOf(row);
+    const int32_t quality = row.LosslessQuality;
     if (maxBytes <= 0 || row.Encode == nullptr) {
         picture.SaveWithinSize(fileName, quality, 0);
         return 0;
@@ -378,6 +322,50 @@ std::string PlaceResult(const std::string& source, const std::string& result, co
 
 }  // namespace
 
+std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, const TFormatRow& row, size_t kept,
+                                 bool lostOpacity, int32_t colorDepth)
+{
+    if (pictures > kept)
+        return FormatText(
+            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
+            "Eine Kopie speichert das erste Bild",
+            {std::to_string(pictures)});
+    if (source.damaged)
+        return "Datei ist beschädigt (fehlende oder fehlerhafte Daten wurden ergänzt); das Original "
+               "bleibt erhalten. Eine Kopie speichert das ergänzte Bild";
+    if (source.layers > 1)
+        return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
+                          "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
+                          {std::to_string(source.layers)});
+    if (source.auxiliaryPictures > 0)
+        return "Die Datei enthält zum Bild Nebenbilder (Tiefenkarte, Vorschaubild); sie würde ohne sie "
+               "ersetzt und bleibt unverändert. Eine Kopie speichert das Bild ohne sie";
+    if (source.photoCd)
+        return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
+               "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
+    if (lostOpacity && colorDepth == 0)
+        return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
+               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
+               "Durchsichtigkeit";
+    if (source.vector)
+        return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
+               "oder ein anderes Zielformat speichert sie als Pixelbild";
+    if (colorDepth == 0 && source.bitsPerSample > 8)
+        return FormatText("Die Datei hat %d Bit je Farbwert; sie würde auf 8 Bit verringert und bleibt "
+                          "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie mit 8 Bit",
+                          {std::to_string(source.bitsPerSample)});
+    if (colorDepth == 0 && source.colourModel != TSourceReport::TColourModel::Other) {
+        const std::string model =
+            source.colourModel == TSourceReport::TColourModel::Cmyk ? "CMYK" : "Lab";
+        return FormatText("Die Datei ist im Farbmodell %s gespeichert; sie würde in RGB umgewandelt und "
+                          "bleibt unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie in RGB",
+                          {model});
+    }
+    if (source.lossless && row.UsesQuality && row.LosslessQuality == 0)
+        return kLossyRewrite;
+    return "";
+}
+
 int32_t TruncToInt32(long double value)
 {
     // The range test also refuses NaN.
@@ -497,12 +485,11 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
         const bool lostOpacity = sourceOpacity && !result.hasAlpha && result.transparentIndex < 0;
         const TFormatRow& row = FormatRow(formatIndex);
         const size_t kept = row.PicturesWritten ? row.PicturesWritten(target, target.Metadata) : 1;
-        const std::string reason = ReasonToKeepOriginal(report, pictures, kept, lostOpacity, settings.ColorDepth);
+        const std::string reason =
+            ReasonToKeepOriginal(report, pictures, row, kept, lostOpacity, settings.ColorDepth);
         if (!reason.empty())
             throw EInvalidOperation(reason);
         keepLossless = report.lossless && row.UsesQuality;
-        if (keepLossless)
-            LosslessQualityOf(row);
     }
     fileName = PlaceResult(sourceName, fileName, settings, targets);
     CreateFoldersFor(fileName);
