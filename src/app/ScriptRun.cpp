@@ -95,9 +95,10 @@ size_t NameCount(std::string_view list, bool nulSeparated)
     return count;
 }
 
-// Standard input ("-") of any kind, or a regular file: a device or a pipe
-// by name could be read for ever, and opening a pipe alone would wait for
-// a writer.
+// Standard input ("-") of any kind, a regular file or a pipe (as a shell's
+// process substitution names one); a device is refused, as it could be
+// read for ever. Opened without waiting, as opening a pipe alone would wait
+// for a writer; the length is bounded for every kind.
 TReadList ReadList(const std::string& name)
 {
     if (name == "-")
@@ -109,8 +110,9 @@ TReadList ReadList(const std::string& name)
     TReadList list;
     if (::fstat(fd, &info) != 0)
         list.refusal = ListName(name) + " kann nicht gelesen werden";
-    else if (!S_ISREG(info.st_mode))
-        list.refusal = ListName(name) + " ist keine Datei; gelesen werden eine Datei oder die Standardeingabe (-)";
+    else if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode))
+        list.refusal = ListName(name) + " ist keine Datei; gelesen werden eine Datei, eine Pipe oder die "
+                                        "Standardeingabe (-)";
     else if (uint64_t(info.st_size) > kMaxListBytes)
         list.refusal = TooLong(name);
     else if (::fcntl(fd, F_SETFL, O_RDONLY) != 0)
