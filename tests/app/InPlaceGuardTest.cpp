@@ -26,20 +26,6 @@ struct GuardCase {
     const char* reasonPart;  // empty: the file may be replaced
 };
 
-TSourceReport Lossless()
-{
-    TSourceReport report;
-    report.lossless = true;
-    return report;
-}
-
-TSourceReport WithAuxiliary()
-{
-    TSourceReport report;
-    report.auxiliaryPictures = 2;
-    return report;
-}
-
 }  // namespace
 
 TEST(InPlaceGuard, DecisionsOverReports)
@@ -49,11 +35,11 @@ TEST(InPlaceGuard, DecisionsOverReports)
         {"frames beyond the one kept", {}, 3, fiPng, 1, "enthält 3 Bilder"},
         {"an icon's sizes the writer keeps", {}, 3, fiIco, 3, ""},
         {"an icon's sizes the writer drops", {}, 3, fiIco, 2, "enthält 3 Bilder"},
-        {"a depth map and a thumbnail", WithAuxiliary(), 1, fiHeic, 1, "Nebenbilder"},
-        {"lossless, writer lossless at full quality", Lossless(), 1, fiWebp, 1, ""},
-        {"lossless JPEG XL", Lossless(), 1, fiJxl, 1, ""},
-        {"lossless, writer always lossy", Lossless(), 1, fiAvif, 1, "verlustfrei gespeichert"},
-        {"lossless, writer without quality", Lossless(), 1, fiPng, 1, ""},
+        {"a depth map and a thumbnail", TSourceReport{.auxiliaryPictures = 2}, 1, fiHeic, 1, "Nebenbilder"},
+        {"lossless, writer lossless at full quality", TSourceReport{.lossless = true}, 1, fiWebp, 1, ""},
+        {"lossless JPEG XL", TSourceReport{.lossless = true}, 1, fiJxl, 1, ""},
+        {"lossless, writer always lossy", TSourceReport{.lossless = true}, 1, fiAvif, 1, "verlustfrei gespeichert"},
+        {"lossless, writer without quality", TSourceReport{.lossless = true}, 1, fiPng, 1, ""},
     };
     for (const GuardCase& c : cases) {
         const std::string reason = ReasonToKeepOriginal(c.report, c.pictures, FormatRow(c.row), c.kept, false, 0);
