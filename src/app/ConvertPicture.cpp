@@ -140,8 +140,8 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
 }
 
 constexpr const char* kLossyRewrite =
-    "Die Datei ist verlustfrei gespeichert; ihr Format schreibt sie nur verlustbehaftet, sie würde "
-    "ersetzt und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
+    "Die Datei ist verlustfrei gespeichert; sie würde verlustbehaftet ersetzt und bleibt unverändert. "
+    "Eine Kopie oder ein anderes Zielformat speichert das Bild";
 
 // Writes a picture without loss. A size limit cannot lower the quality
 // then: a file the lossless encoding does not fit stays as it is.
@@ -156,7 +156,7 @@ int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, cons
     const std::vector<uint8_t> bytes = row.Encode(picture, quality, picture.Metadata);
     if (int64_t(bytes.size()) > maxBytes)
         throw EInvalidOperation(FormatText(
-            "Die Datei ist verlustfrei gespeichert; verlustfrei hätte sie %d KB statt höchstens %d KB und "
+            "Die Datei ist verlustfrei gespeichert; verlustfrei wäre sie %d KB groß statt höchstens %d KB und "
             "bleibt unverändert. Eine Kopie oder eine größere Zielgröße speichert das Bild",
             {std::to_string((int64_t(bytes.size()) + 1023) / 1024), std::to_string(maxBytes / 1024)}));
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
