@@ -26,6 +26,8 @@ void AppendEscaped(std::string& out, unsigned char c)
 bool KeptBreak(std::string_view text, size_t at, TLineBreaks breaks)
 {
     const char c = text[at];
+    if (breaks == TLineBreaks::Kept && c == '\t')
+        return true;  // the columns of help texts
     if (c != '\r' && c != '\n')
         return false;
     switch (breaks) {

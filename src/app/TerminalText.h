@@ -9,8 +9,8 @@
 namespace corvalin {
 
 // Which line breaks of a text are its own and stay: none (a result line),
-// the "\r\n" pairs of reasons, or every "\r" and "\n" (messages, whose lines
-// are separated by them).
+// the "\r\n" pairs of reasons, or every "\r" and "\n" and tab (messages,
+// whose lines are separated by them and whose help text has columns).
 enum class TLineBreaks { Escaped, Pairs, Kept };
 
 // The text with every other control character written as GNU ls -b writes
