@@ -113,12 +113,20 @@ void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
     output.Trash = store.ReadBool("trash", kTrashByDefault);
 }
 
+// A side of 0 or less, which no switch accepts, would make every conversion
+// do nothing: it reads as the default.
+int32_t StoredSide(const TSettingsStore& store, const std::string& name, int32_t standard)
+{
+    const int32_t side = store.ReadInteger(name, standard);
+    return side > 0 ? side : standard;
+}
+
 void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& session)
 {
     s.Directory = store.ReadString("path", s.Directory);
     s.SearchSubfolders = store.ReadBool("subfolder", true);
-    s.Width = store.ReadInteger("width", 400);
-    s.Height = store.ReadInteger("height", 300);
+    s.Width = StoredSide(store, "width", 400);
+    s.Height = StoredSide(store, "height", 300);
     s.Quality = ClampQuality(store.ReadInteger("quality", 85));
     s.FitMode = RadioSelection(store.ReadInteger("mode", 2), int(FitModeEntries().size()));
     s.Rotation = RadioSelection(store.ReadInteger("rotate", 0), int(RotationEntries().size()));

@@ -169,14 +169,15 @@ constexpr TEncodePath kJxlEncode = nullptr;
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
-// registration, encoder into memory, load through a CMYK profile.
+// registration, encoder into memory, load through a CMYK profile, lossless
+// quality, pictures written.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
                false, false, kBmpAliases},
     TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, nullptr, SaveGifFile, false, false,
                true, {}},
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
-               SaveIcoFile, false, false, false, kIcoAliases},
+               SaveIcoFile, false, false, false, kIcoAliases, nullptr, nullptr, 0, IcoPicturesWritten},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
                false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
@@ -192,13 +193,13 @@ constexpr std::array kRows = {
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
                SaveMetafileFile, false, false, false, kWmfAliases},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
-               kWebpAliases, kWebpEncode},
+               kWebpAliases, kWebpEncode, nullptr, 100},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
                true, kHeicAliases, kHeicEncode},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
                kAvifAliases, kAvifEncode},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
-               kJxlAliases, kJxlEncode},
+               kJxlAliases, kJxlEncode, nullptr, 100},
 };
 
 }  // namespace

@@ -77,6 +77,13 @@ struct TFormatRow {
     // Null: the reader turns CMYK into RGB by formula only. Else a load path
     // that brings a CMYK picture to sRGB through the CMYK profile it carries.
     TLoadPath LoadCmykToSrgb = nullptr;
+    // The quality at which the writer stores the picture without loss; 0:
+    // at none. A writer that does not follow the quality never loses.
+    int32_t LosslessQuality = 0;
+    // Null: a written file holds one picture. Else how many pictures the
+    // writer puts into the file for the picture and its metadata (an icon
+    // keeps its source's sizes).
+    size_t (*PicturesWritten)(const TBitmap& picture, const TPictureMetadata& metadata) = nullptr;
 };
 
 // Format index 1..kFormatCount names row index - 1; 0 stands for no row

@@ -37,16 +37,11 @@ uint8_t OpacityByte(int32_t percent)
 void DrawStampLogo(TBitmap& target, const TOverlaySnapshot& stamp)
 {
     const TStampLogo& logo = *stamp.Logo;
-    // A share of the picture's width, but never taller than the picture.
-    double width = std::max(1.0, std::round(double(target.Width()) * stamp.Style.LogoSize / 100.0));
-    double height = std::max(1.0, std::round(width * logo.Height() / logo.Width()));
-    if (height > target.Height()) {
-        height = target.Height();
-        width = std::max(1.0, std::round(height * logo.Width() / logo.Height()));
-    }
+    const auto [width, height] =
+        LogoSizeOn(target.Width(), target.Height(), stamp.Style.LogoSize, logo.Width(), logo.Height());
     const TStampPoint place = StampPlace(stamp.Style.LogoAlign, stamp.Border, target.Width(), target.Height(),
-                                         int32_t(width), int32_t(height), int64_t(stamp.Border) + int64_t(height));
-    const std::shared_ptr<const TRaster> scaled = logo.ScaledTo(int32_t(width), int32_t(height));
+                                         width, height, int64_t(stamp.Border) + int64_t(height));
+    const std::shared_ptr<const TRaster> scaled = logo.ScaledTo(width, height);
     TRaster& raster = target.MutableRaster();
     const uint8_t opacity = OpacityByte(stamp.Style.Opacity);
     // Only the part inside the picture; a negative border may move it out.

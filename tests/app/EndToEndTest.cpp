@@ -215,7 +215,7 @@ TEST_F(EndToEnd, MissingFolderAndEmptyStore)
 {
     const RunResult run = Run("/auto=1 /dir=" + Quote(pics + "/fehlt"));
     EXPECT_EQ(run.status, 1);  // a run that found no folder did not do its work
-    const std::string message = "Das Verzeichnis \"" + pics + "/fehlt\" existiert nicht!\n";
+    const std::string message = "Das Verzeichnis \"" + pics + "/fehlt/\" existiert nicht!\n";
     size_t count = 0;
     for (size_t at = run.err.find(message); at != std::string::npos;
          at = run.err.find(message, at + 1))

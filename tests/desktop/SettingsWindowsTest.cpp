@@ -295,7 +295,7 @@ TEST(MissingFolder, OneMessageForAllTickedTypes)
     windowtest::OnNextModal([](QWidget*) {});
     window.btnConvertClick();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "\" existiert nicht!");
+    EXPECT_EQ(messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "/\" existiert nicht!");
     // The search lines join folder and mask with one slash.
     EXPECT_TRUE(window.lbxResult->item(0)->text().endsWith(QString::fromStdString("fehlt/" + FileTypeEntries()[0])))
         << window.lbxResult->item(0)->text().toStdString();

@@ -227,6 +227,11 @@ void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMet
         stream.WriteBuffer(entry);
 }
 
+size_t IcoPicturesWritten(const TBitmap& picture, const TPictureMetadata& metadata)
+{
+    return EntrySizes(picture, metadata.iconSizes).size();
+}
+
 void SaveIcoFile(const TBitmap& picture, const std::string& fileName, int32_t,
                  const TPictureMetadata& metadata)
 {

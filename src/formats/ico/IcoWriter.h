@@ -5,6 +5,7 @@
 // palette at 1, 4 or 8 bits, else 32-bit with opacity.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,5 +24,9 @@ void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMet
 // file is named .cur.
 void SaveIcoFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata);
+
+// How many entries the icon written for the picture holds: the format
+// table's count of the pictures its writer keeps.
+size_t IcoPicturesWritten(const TBitmap& picture, const TPictureMetadata& metadata);
 
 }  // namespace corvalin
