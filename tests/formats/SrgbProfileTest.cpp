@@ -2,8 +2,6 @@
 // curves, whatever they call themselves.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "TestSupport.h"
 #include "formats/colour/SrgbConversion.h"
 
@@ -20,6 +18,17 @@ namespace {
 constexpr cmsCIExyYTRIPLE kSrgbPrimaries = {{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
 constexpr cmsCIExyYTRIPLE kWidePrimaries = {{0.7347, 0.2653, 1}, {0.1152, 0.8264, 1}, {0.1566, 0.0177, 1}};
 
+// The profile's bytes; the profile is closed.
+std::vector<uint8_t> Saved(cmsHPROFILE profile)
+{
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
 // An RGB profile of D65 white, the primaries and one curve for all three,
 // described as `name`: sRGB's curve for gamma 0, else a plain gamma.
 std::vector<uint8_t> MadeProfile(const cmsCIExyYTRIPLE& primaries, double gamma, const char* name)
@@ -31,28 +40,12 @@ std::vector<uint8_t> MadeProfile(const cmsCIExyYTRIPLE& primaries, double gamma,
                                      : cmsBuildGamma(nullptr, gamma);
     cmsToneCurve* curves[3] = {curve, curve, curve};
     cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(curve);
     cmsMLU* description = cmsMLUalloc(nullptr, 1);
     cmsMLUsetASCII(description, "en", "US", name);
     cmsWriteTag(profile, cmsSigProfileDescriptionTag, description);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
     cmsMLUfree(description);
-    cmsCloseProfile(profile);
-    cmsFreeToneCurve(curve);
-    return bytes;
-}
-
-std::vector<uint8_t> LittleCmsSrgb()
-{
-    cmsHPROFILE profile = cmsCreate_sRGBProfile();
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::vector<uint8_t> bytes(size);
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
+    return Saved(profile);
 }
 
 }  // namespace
@@ -65,7 +58,7 @@ TEST(SrgbProfile, TakenByItsContentNotItsName)
         std::vector<uint8_t> profile;
         bool srgb;
     } cases[] = {
-        {"LittleCMS's own", LittleCmsSrgb(), true},
+        {"LittleCMS's own", Saved(cmsCreate_sRGBProfile()), true},
         {"built from sRGB's primaries and curve", MadeProfile(kSrgbPrimaries, 0, "Monitor"), true},
         {"colord's (version 4)", testsupport::ReadBytes(colord + "sRGB.icc"), true},
         {"Ghostscript's (version 2, D65 white, tabled curves)", testsupport::ReadBytes(ghostscript + "srgb.icc"), true},
