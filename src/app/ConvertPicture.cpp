@@ -253,11 +253,13 @@ uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pict
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);
-    // The colour profile stays: it says what the pixels mean.
+    // The colour profile stays: it says what the pixels mean. An icon's
+    // sizes and a cursor's hot spot are what the file is, not notes on it.
     if (settings.Metadata.Strip) {
         TPictureMetadata kept;
         kept.iccProfile = std::move(source.Metadata.iccProfile);
         kept.iconSizes = std::move(source.Metadata.iconSizes);
+        kept.cursorHotspot = source.Metadata.cursorHotspot;
         kept.source = source.Metadata.source;
         source.Metadata = std::move(kept);
     }
