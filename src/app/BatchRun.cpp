@@ -496,7 +496,7 @@ void btnConvertClick(TSession& session, const std::string& firstLine)
     if (!firstLine.empty())
         frontEnd.AddResultLine(firstLine, "");
     session.FolderMissing = false;
-    frontEnd.SetResultLabels("0 Dateien", "0 KB vorher", "0 KB nachher");
+    frontEnd.SetResultLabels("0 Dateien", FormatByteSize(0) + " vorher", FormatByteSize(0) + " nachher");
 
     const std::vector<std::string>& masks = FileTypeEntries();
     for (int position = 0; position < int(masks.size()); ++position) {

@@ -185,6 +185,19 @@ void LoadSettings(TSession& session, const std::string& storePath, const std::st
 
 void ApplyStoredSettings(TSession& session, const TSettingsStore& store)
 {
+    // A stamp value at its default is not written (WriteStamp): what the
+    // store leaves out is the default, not the value in use now.
+    const TCopyrightText defaults;
+    TCopyrightText& overlay = session.Overlay;
+    overlay.ChosenFont = defaults.ChosenFont;
+    overlay.Color = defaults.Color;
+    overlay.Box = defaults.Box;
+    overlay.BoxColor = defaults.BoxColor;
+    overlay.Opacity = defaults.Opacity;
+    overlay.RelativeSize = defaults.RelativeSize;
+    overlay.Logo = defaults.Logo;
+    overlay.LogoSize = defaults.LogoSize;
+    overlay.LogoAlign = defaults.LogoAlign;
     TConversionSettings settings;
     settings.Directory = session.FrontEnd().CurrentSettings().Directory;
     ReadStore(store, settings, session);

@@ -239,19 +239,19 @@ TEST_F(MainWindowTest, CommandsThatLeaveTheProgramGoThroughTheLauncher)
     EXPECT_EQ(launcher.calls, expected);
 }
 
-TEST_F(MainWindowTest, BrowseTakesTheFolderOfTheChosenFile)
+TEST_F(MainWindowTest, BrowseOpensOnTheFolderInTheBoxAndTakesTheChosenFolder)
 {
     std::string offered;
-    window.chooseFolderFile = [&offered](const std::string& initial) -> std::optional<std::string> {
-        offered = initial;
-        return std::string("/home/anna/Urlaub 2004/verzeichnis.dir");
+    window.chooseFolder = [&offered](const std::string& start) -> std::optional<std::string> {
+        offered = start;
+        return std::string("/home/anna/Urlaub 2004");
     };
     window.edtDirectory->setText(QStringLiteral("/tmp"));
     window.mniBrowse->trigger();
     EXPECT_EQ(window.edtDirectory->text(), QStringLiteral("/home/anna/Urlaub 2004/"));
-    EXPECT_TRUE(offered.size() > 15 && offered.ends_with("/verzeichnis.dir")) << offered;
+    EXPECT_EQ(offered, "/tmp");
 
-    window.chooseFolderFile = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
+    window.chooseFolder = [](const std::string&) -> std::optional<std::string> { return std::nullopt; };
     QTest::mouseClick(window.btnBrowse, Qt::LeftButton);
     EXPECT_EQ(window.edtDirectory->text(), QStringLiteral("/home/anna/Urlaub 2004/"));
 }
