@@ -1,12 +1,14 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -218,6 +220,79 @@ int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& referenc
                 ++differing;
         }
     return differing;
+}
+
+namespace {
+
+// Pictures of the same size, as samples of `channels` each, the last of
+// which is left out unless `all`.
+struct Samples {
+    const std::vector<uint8_t>& a;
+    const std::vector<uint8_t>& b;
+    size_t channels;
+    bool all;
+    bool Comparable() const { return a.size() == b.size() && !a.empty(); }
+    bool Counts(size_t i) const { return all || i % channels != channels - 1; }
+};
+
+int MaxDifference(const Samples& s)
+{
+    if (!s.Comparable())
+        return 256;
+    int largest = 0;
+    for (size_t i = 0; i < s.a.size(); ++i)
+        if (s.Counts(i))
+            largest = std::max(largest, std::abs(int(s.a[i]) - int(s.b[i])));
+    return largest;
+}
+
+double Psnr(const Samples& s)
+{
+    if (!s.Comparable())
+        return 0;
+    double sum = 0;
+    size_t count = 0;
+    for (size_t i = 0; i < s.a.size(); ++i)
+        if (s.Counts(i)) {
+            const double d = double(s.a[i]) - double(s.b[i]);
+            sum += d * d;
+            ++count;
+        }
+    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(count)));
+}
+
+}  // namespace
+
+int MaxDifference(const RgbPicture& a, const RgbPicture& b)
+{
+    return a.width != b.width ? 256 : MaxDifference(Samples{a.rgb, b.rgb, 3, true});
+}
+
+int MaxDifference(const RgbaPicture& a, const RgbaPicture& b, bool withAlpha)
+{
+    return a.width != b.width ? 256 : MaxDifference(Samples{a.rgba, b.rgba, 4, withAlpha});
+}
+
+double Psnr(const RgbPicture& a, const RgbPicture& b)
+{
+    return a.width != b.width ? 0 : Psnr(Samples{a.rgb, b.rgb, 3, true});
+}
+
+double Psnr(const RgbaPicture& a, const RgbaPicture& b)
+{
+    return a.width != b.width ? 0 : Psnr(Samples{a.rgba, b.rgba, 4, false});
+}
+
+RgbPicture RgbOf(const corvalin::TRaster& raster)
+{
+    using namespace corvalin;
+    RgbPicture picture{raster.width, raster.height, {}};
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x) {
+            const TColor c = ReadRasterPixel(raster, x, y);
+            picture.rgb.insert(picture.rgb.end(), {uint8_t(RedOf(c)), uint8_t(GreenOf(c)), uint8_t(BlueOf(c))});
+        }
+    return picture;
 }
 
 }  // namespace testsupport

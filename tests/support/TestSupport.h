@@ -9,6 +9,7 @@
 
 namespace corvalin {
 class TBitmap;
+struct TRaster;
 }
 
 namespace testsupport {
@@ -69,6 +70,17 @@ struct RgbaPicture {
     std::vector<uint8_t> rgba;
     const uint8_t* At(int x, int y) const { return &rgba[(size_t(y) * width + x) * 4]; }
 };
+
+// The largest difference of any colour sample (and of opacity, withAlpha);
+// 256 when the sizes differ or the pictures are empty.
+int MaxDifference(const RgbPicture& a, const RgbPicture& b);
+int MaxDifference(const RgbaPicture& a, const RgbaPicture& b, bool withAlpha = false);
+// Peak signal-to-noise ratio of the colour samples in decibels: 99 when they
+// are equal, 0 when the sizes differ or the pictures are empty.
+double Psnr(const RgbPicture& a, const RgbPicture& b);
+double Psnr(const RgbaPicture& a, const RgbaPicture& b);
+// A raster's pixels as 8-bit RGB triples.
+RgbPicture RgbOf(const corvalin::TRaster& raster);
 
 // Pillow's decode converted to RGBA, and ImageMagick's with alpha on (8 bits).
 RgbaPicture DecodeRgbaWithPillow(const std::string& path);
