@@ -86,23 +86,22 @@ inline std::vector<uint8_t> AlphaOf(const RgbaPicture& picture)
 // Runs a reference tool that makes files, once per build; fails the test when it fails.
 inline void Tool(const std::string& command)
 {
-    const testsupport::CommandResult result = testsupport::RunCommand(command + " >/dev/null 2>&1");
-    ASSERT_EQ(result.status, 0) << command;
+    testsupport::RunToolOnce(command);
 }
 
 // A photograph-like test picture (smooth areas and edges) as PNG, with a
 // graded opacity when asked.
 inline void MakeSource(const std::string& path, int width, int height, bool alpha)
 {
-    testsupport::Pillow("import math\nw, h = " + std::to_string(width) + ", " + std::to_string(height) +
-                        "\nim = Image.new('RGBA', (w, h))\n"
-                        "im.putdata([(int(127 + 120 * math.sin(x / 7.0)), (x * 255 // max(w - 1, 1)),"
-                        " (y * 255 // max(h - 1, 1)) ^ (40 if (x // 16 + y // 16) % 2 else 0), " +
-                        (alpha ? std::string("(x + y) * 255 // max(w + h - 2, 1)") : std::string("255")) +
-                        ") for y in range(h) for x in range(w)])\n"
-                        "im.save('" +
-                        path + "') if " + (alpha ? "True" : "False") + " else im.convert('RGB').save('" + path +
-                        "')\n");
+    const std::string script =
+        "import math, sys\nfrom PIL import Image\nw, h = " + std::to_string(width) + ", " + std::to_string(height) +
+        "\nim = Image.new('RGBA', (w, h))\n"
+        "im.putdata([(int(127 + 120 * math.sin(x / 7.0)), (x * 255 // max(w - 1, 1)),"
+        " (y * 255 // max(h - 1, 1)) ^ (40 if (x // 16 + y // 16) % 2 else 0), " +
+        (alpha ? std::string("(x + y) * 255 // max(w + h - 2, 1)") : std::string("255")) +
+        ") for y in range(h) for x in range(w)])\n" + (alpha ? "" : "im = im.convert('RGB')\n") +
+        "im.save(sys.argv[1])\n";
+    testsupport::RunToolOnce("/usr/bin/python3 -c " + testsupport::Quote(script) + " " + testsupport::Quote(path));
 }
 
 }  // namespace camera

@@ -71,7 +71,16 @@ ChildRun RunInChild(const std::function<int()>& body)
     return run;
 }
 
-CommandResult RunCommand(const std::string& command)
+namespace {
+
+// Every command but those that only touch files or start the program itself
+// runs a tool the program is compared with.
+bool StartsReferenceTool(const std::string& command)
+{
+    return command.find(CORVALIN_BINARY) == std::string::npos && command.rfind("touch ", 0) != 0;
+}
+
+CommandResult RunShell(const std::string& command)
 {
     CommandResult result;
     FILE* pipe = ::popen(command.c_str(), "r");
@@ -84,6 +93,125 @@ CommandResult RunCommand(const std::string& command)
     const int status = ::pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+}  // namespace
+
+CommandResult RunCommand(const std::string& command)
+{
+    // The sanitizer passes leave out the tests labelled `reference`
+    // (tests/CMakeLists.txt); one that starts a reference tool belongs there.
+    if (std::getenv("CORVALIN_NO_REFERENCE_TOOLS") != nullptr && StartsReferenceTool(command))
+        ADD_FAILURE() << "starts a reference tool but is not labelled reference: " << command.substr(0, 60);
+    return RunShell(command);
+}
+
+namespace {
+
+uint64_t Fnv1a(const std::string& text, uint64_t hash = 14695981039346656037ull)
+{
+    for (unsigned char c : text)
+        hash = (hash ^ c) * 1099511628211ull;
+    return hash;
+}
+
+// The paths inside TempDirs that a command names, quoted.
+std::vector<std::string> TempPathsOf(const std::string& command)
+{
+    const std::string root = (std::filesystem::temp_directory_path() / "corvalin-test-").string();
+    std::vector<std::string> paths;
+    for (size_t at = 0; at < command.size(); ++at) {
+        if (command[at] == '\\') {
+            ++at;  // an escaped character, such as the quote in '\''
+            continue;
+        }
+        if (command[at] != '\'')
+            continue;
+        const size_t close = command.find('\'', at + 1);
+        if (close == std::string::npos)
+            break;
+        const std::string quoted = command.substr(at + 1, close - at - 1);
+        if (quoted.rfind(root, 0) == 0)
+            paths.push_back(quoted);
+        at = close;
+    }
+    return paths;
+}
+
+// Where the programs a command starts are installed, their size and time: a
+// new version of a tool makes new files.
+std::string ProgramVersions(const std::string& command)
+{
+    std::string versions;
+    std::istringstream words(command);
+    const std::string searched = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin";
+    for (std::string word; words >> word;) {
+        if (word.find_first_of("'=\"$") != std::string::npos)
+            continue;
+        std::istringstream folders(searched);
+        for (std::string folder; std::getline(folders, folder, ':');) {
+            std::error_code error;
+            const std::filesystem::path program = word[0] == '/' ? word : folder + "/" + word;
+            if (!std::filesystem::is_regular_file(program, error) || ::access(program.c_str(), X_OK) != 0)
+                continue;
+            const auto written = std::filesystem::last_write_time(program, error).time_since_epoch().count();
+            versions += program.string() + " " + std::to_string(std::filesystem::file_size(program, error)) + " " +
+                        std::to_string(written) + "\n";
+            break;
+        }
+    }
+    return versions;
+}
+
+// The state of a file before a tool runs: absent, or its bytes.
+std::optional<std::string> Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+void RunToolOnce(const std::string& command)
+{
+    namespace fs = std::filesystem;
+    const std::vector<std::string> paths = TempPathsOf(command);
+    std::vector<std::optional<std::string>> before;
+    std::string key = command;
+    for (const std::string& path : paths) {
+        before.push_back(Contents(path));
+        const std::string name = fs::path(path).filename().string();
+        key += "\n" + name + (before.back() ? " " + std::to_string(Fnv1a(*before.back())) : " new");
+    }
+    // The folder names of the TempDirs differ from run to run, the key must not.
+    for (const std::string& path : paths)
+        for (size_t at; (at = key.find(fs::path(path).parent_path().string())) != std::string::npos;)
+            key.replace(at, fs::path(path).parent_path().string().size(), "TEMP");
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(key + ProgramVersions(command))));
+    const fs::path entry = fs::path(CORVALIN_REFERENCE_FILES) / hex;
+    std::error_code error;
+    if (fs::is_directory(entry, error)) {
+        for (const std::string& path : paths)
+            if (fs::exists(entry / fs::path(path).filename(), error))
+                fs::copy_file(entry / fs::path(path).filename(), path, fs::copy_options::overwrite_existing, error);
+        return;
+    }
+    // Made once per build, the files serve the sanitizer passes' tests too.
+    const CommandResult result = RunShell(command + " >/dev/null 2>&1");
+    ASSERT_EQ(result.status, 0) << command;
+    // What the tool made or changed, kept under the key; a second test that
+    // makes the same files at once keeps the first one's.
+    const fs::path made = entry.string() + ".part" + std::to_string(::getpid());
+    fs::create_directories(made, error);
+    for (size_t i = 0; i < paths.size(); ++i)
+        if (Contents(paths[i]) != before[i])
+            fs::copy_file(paths[i], made / fs::path(paths[i]).filename(), fs::copy_options::overwrite_existing, error);
+    fs::rename(made, entry, error);
+    if (error)
+        fs::remove_all(made, error);
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path)

@@ -42,6 +42,12 @@ ChildRun RunInChild(const std::function<int()>& body);
 
 // Runs a shell command; standard error goes to the test log.
 CommandResult RunCommand(const std::string& command);
+// Runs a reference tool that makes files in a TempDir from files there (or
+// changes them), once per build: what it made is kept in the build's folder
+// of reference files under a key of the command, the bytes of the files it
+// names and the version of the programs it starts, and copied back from
+// there the next time. Fails the test when the tool fails.
+void RunToolOnce(const std::string& command);
 std::string Quote(const std::string& text);
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
