@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "formats/BitmapEx.h"
 #include "picture/Bitmap.h"
 
 #include <gtest/gtest.h>
@@ -115,10 +117,9 @@ uint64_t Fnv1a(const std::string& text, uint64_t hash = 14695981039346656037ull)
     return hash;
 }
 
-// The paths inside TempDirs that a command names, quoted.
-std::vector<std::string> TempPathsOf(const std::string& command)
+// The absolute paths a command names, quoted.
+std::vector<std::string> PathsOf(const std::string& command)
 {
-    const std::string root = (std::filesystem::temp_directory_path() / "corvalin-test-").string();
     std::vector<std::string> paths;
     for (size_t at = 0; at < command.size(); ++at) {
         if (command[at] == '\\') {
@@ -130,19 +131,27 @@ std::vector<std::string> TempPathsOf(const std::string& command)
         const size_t close = command.find('\'', at + 1);
         if (close == std::string::npos)
             break;
+        // A path may follow the name of a format, as in 'BMP3:/tmp/a.bmp'.
         const std::string quoted = command.substr(at + 1, close - at - 1);
-        if (quoted.rfind(root, 0) == 0)
-            paths.push_back(quoted);
+        const size_t slash = quoted.find('/');
+        if (slash != std::string::npos && (slash == 0 || quoted[slash - 1] == ':'))
+            paths.push_back(quoted.substr(slash));
         at = close;
     }
     return paths;
 }
 
-// Where the programs a command starts are installed, their size and time: a
-// new version of a tool makes new files.
+// Where the programs a command starts are installed, their size and time
+// (and Pillow's, for Python): a new version of a tool makes new files.
 std::string ProgramVersions(const std::string& command)
 {
     std::string versions;
+    std::error_code ignored;
+    if (command.find("python3") != std::string::npos)
+        versions += std::to_string(
+            std::filesystem::last_write_time("/usr/lib/python3/dist-packages/PIL/__init__.py", ignored)
+                .time_since_epoch()
+                .count());
     std::istringstream words(command);
     const std::string searched = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin";
     for (std::string word; words >> word;) {
@@ -163,13 +172,26 @@ std::string ProgramVersions(const std::string& command)
     return versions;
 }
 
-// The state of a file before a tool runs: absent, or its bytes.
-std::optional<std::string> Contents(const std::string& path)
+// The TempDir a path lies in.
+std::string TempDirOf(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const size_t rootLength = (std::filesystem::temp_directory_path() / "corvalin-test-").string().size();
+    return path.substr(0, path.find('/', rootLength));
+}
+
+// The files below a folder, by their path there, with their size and time.
+using TFolderState = std::map<std::string, std::pair<uintmax_t, std::filesystem::file_time_type>>;
+
+TFolderState StateOf(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    TFolderState state;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
+        if (it->is_regular_file(error))
+            state[fs::relative(it->path(), folder, error).string()] = {it->file_size(error),
+                                                                     it->last_write_time(error)};
+    return state;
 }
 
 }  // namespace
@@ -177,38 +199,62 @@ std::optional<std::string> Contents(const std::string& path)
 void RunToolOnce(const std::string& command)
 {
     namespace fs = std::filesystem;
-    const std::vector<std::string> paths = TempPathsOf(command);
-    std::vector<std::optional<std::string>> before;
+    std::vector<std::string> folders;
     std::string key = command;
-    for (const std::string& path : paths) {
-        before.push_back(Contents(path));
-        const std::string name = fs::path(path).filename().string();
-        key += "\n" + name + (before.back() ? " " + std::to_string(Fnv1a(*before.back())) : " new");
+    const std::string root = (fs::temp_directory_path() / "corvalin-test-").string();
+    for (const std::string& path : PathsOf(command)) {
+        const std::string folder = TempDirOf(path);
+        if (path.rfind(root, 0) == 0 && std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+        std::error_code error;
+        if (fs::is_regular_file(path, error)) {
+            const std::vector<uint8_t> bytes = ReadBytes(path);
+            key += "\n" + path + " " + std::to_string(Fnv1a(std::string(bytes.begin(), bytes.end())));
+        }
     }
-    // The folder names of the TempDirs differ from run to run, the key must not.
-    for (const std::string& path : paths)
-        for (size_t at; (at = key.find(fs::path(path).parent_path().string())) != std::string::npos;)
-            key.replace(at, fs::path(path).parent_path().string().size(), "TEMP");
+    // A tool that writes where the command does not name a TempDir in quotes
+    // runs every time.
+    for (size_t at = command.find(root); at != std::string::npos; at = command.find(root, at + 1))
+        if (std::find(folders.begin(), folders.end(), TempDirOf(command.substr(at))) == folders.end())
+            folders.clear();
+    if (folders.empty()) {
+        const CommandResult result = RunShell(command + " >/dev/null 2>&1");
+        ASSERT_EQ(result.status, 0) << command.substr(0, 200);
+        return;
+    }
+    // The names of the TempDirs differ from run to run, the key must not.
+    for (size_t i = 0; i < folders.size(); ++i)
+        for (size_t at; (at = key.find(folders[i])) != std::string::npos;)
+            key.replace(at, folders[i].size(), "TEMP" + std::to_string(i));
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(Fnv1a(key + ProgramVersions(command))));
     const fs::path entry = fs::path(CORVALIN_REFERENCE_FILES) / hex;
     std::error_code error;
     if (fs::is_directory(entry, error)) {
-        for (const std::string& path : paths)
-            if (fs::exists(entry / fs::path(path).filename(), error))
-                fs::copy_file(entry / fs::path(path).filename(), path, fs::copy_options::overwrite_existing, error);
+        for (size_t i = 0; i < folders.size(); ++i)
+            fs::copy(entry / std::to_string(i), folders[i],
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
         return;
     }
+    std::vector<TFolderState> before;
+    for (const std::string& folder : folders)
+        before.push_back(StateOf(folder));
     // Made once per build, the files serve the sanitizer passes' tests too.
     const CommandResult result = RunShell(command + " >/dev/null 2>&1");
-    ASSERT_EQ(result.status, 0) << command;
+    ASSERT_EQ(result.status, 0) << command.substr(0, 200);
     // What the tool made or changed, kept under the key; a second test that
     // makes the same files at once keeps the first one's.
     const fs::path made = entry.string() + ".part" + std::to_string(::getpid());
+    for (size_t i = 0; i < folders.size(); ++i)
+        for (const auto& [name, state] : StateOf(folders[i])) {
+            const auto was = before[i].find(name);
+            if (was != before[i].end() && was->second == state)
+                continue;
+            fs::create_directories((made / std::to_string(i) / name).parent_path(), error);
+            fs::copy_file(fs::path(folders[i]) / name, made / std::to_string(i) / name,
+                          fs::copy_options::overwrite_existing, error);
+        }
     fs::create_directories(made, error);
-    for (size_t i = 0; i < paths.size(); ++i)
-        if (Contents(paths[i]) != before[i])
-            fs::copy_file(paths[i], made / fs::path(paths[i]).filename(), fs::copy_options::overwrite_existing, error);
     fs::rename(made, entry, error);
     if (error)
         fs::remove_all(made, error);
@@ -314,14 +360,12 @@ RgbPicture DecodeWithImageMagick(const std::string& path)
 
 void ImageMagick(const std::string& arguments)
 {
-    const CommandResult result = RunCommand("/usr/bin/convert " + arguments);
-    ASSERT_EQ(result.status, 0) << "convert " << arguments;
+    RunToolOnce("/usr/bin/convert " + arguments);
 }
 
 void Pillow(const std::string& script)
 {
-    const CommandResult result = RunCommand("/usr/bin/python3 -c " + Quote("from PIL import Image\n" + script));
-    ASSERT_EQ(result.status, 0) << script;
+    RunToolOnce("/usr/bin/python3 -c " + Quote("from PIL import Image\n" + script));
 }
 
 bool HaveTool(const std::string& path)

@@ -92,9 +92,10 @@ RgbPicture RgbOf(const corvalin::TRaster& raster);
 RgbaPicture DecodeRgbaWithPillow(const std::string& path);
 RgbaPicture DecodeRgbaWithImageMagick(const std::string& path);
 
-// Runs /usr/bin/convert with the given arguments; fails the test on error.
+// Runs /usr/bin/convert with the given arguments, and /usr/bin/python3 with a
+// Pillow script given as text, to make files (once per build, RunToolOnce);
+// fails the test on error.
 void ImageMagick(const std::string& arguments);
-// Runs /usr/bin/python3 with a Pillow script given as text; fails the test on error.
 void Pillow(const std::string& script);
 
 bool HaveTool(const std::string& path);
