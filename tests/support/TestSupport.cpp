@@ -358,6 +358,20 @@ RgbPicture DecodeWithImageMagick(const std::string& path)
     return ParsePpm(result.output);
 }
 
+RgbPicture DecodeConverted(const std::string& path)
+{
+    if (std::getenv("CORVALIN_NO_REFERENCE_TOOLS") == nullptr)
+        return DecodeWithPillow(path);
+    corvalin::TBitmapEx picture;
+    try {
+        picture.LoadFromFileEx(path);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "cannot read " << path << ": " << e.what();
+        return {};
+    }
+    return picture.Empty() ? RgbPicture{} : RgbOf(*picture.Raster());
+}
+
 void ImageMagick(const std::string& arguments)
 {
     RunToolOnce("/usr/bin/convert " + arguments);

@@ -65,6 +65,10 @@ struct RgbPicture {
 RgbPicture DecodeWithPillow(const std::string& path);
 // Decodes any file with ImageMagick (/usr/bin/convert), converted to 8-bit RGB.
 RgbPicture DecodeWithImageMagick(const std::string& path);
+// A file a run wrote, as the end-to-end tests look at it: decoded by Pillow,
+// or where the reference tools are left out (the sanitizer passes) by the
+// program's own readers, which then run under the sanitizers too.
+RgbPicture DecodeConverted(const std::string& path);
 // Pixels of picture whose red, green or blue differ from reference's by more
 // than `tolerance`; -1 (and a failure) when their sizes differ.
 int DifferingPixels(const corvalin::TBitmap& picture, const RgbPicture& reference, int tolerance = 0);
