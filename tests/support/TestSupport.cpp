@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
