@@ -150,10 +150,10 @@ TEST_F(JxlSourceTest, InPlaceRunsKeepDeepAndAnimatedFiles)
     std::map<std::string, std::vector<uint8_t>> before;
     for (const auto& c : cases)
         before[c.name] = ReadBytes(pics + "/" + c.name);
-    const CommandResult run = RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 XDG_CONFIG_HOME=" +
-                                         Quote(dir.Path()) + " " + Quote(CORVALIN_BINARY) + " /auto=1 /dir=" +
-                                         Quote(pics) + " /recursiv=0 /copy=0 /format=1 /colors=1 /adapt=5 " +
-                                         "/width=12 /height=12 2>" + Quote(dir.File("err.txt")));
+    const CommandResult run = RunCommand(
+        "env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 XDG_CONFIG_HOME=" + Quote(dir.Path()) + " " +
+        Quote(CORVALIN_BINARY) + " /auto=1 /dir=" + Quote(pics) + " /recursiv=0 /copy=0 /format=1 /colors=1 /adapt=5 " +
+        "/width=12 /height=12 2>" + Quote(dir.File("err.txt")));
     const std::vector<uint8_t> errBytes = ReadBytes(dir.File("err.txt"));
     const std::string err(errBytes.begin(), errBytes.end());
     EXPECT_EQ(run.status, 1) << err;

@@ -50,8 +50,8 @@ TEST_F(WebpSourceTest, ReportsLosslessCoding)
         bool animated;
         bool lossless;
     } cases[] = {
-        {"cwebp -lossless", false, false, true},  {"cwebp -lossless -exact", true, false, true},
-        {"cwebp -q 80", false, false, false},     {"cwebp -q 80", true, false, false},
+        {"cwebp -lossless", false, false, true},   {"cwebp -lossless -exact", true, false, true},
+        {"cwebp -q 80", false, false, false},      {"cwebp -q 80", true, false, false},
         {"img2webp -lossless", false, true, true}, {"img2webp -lossy", false, true, false},
     };
     for (const auto& c : cases) {
@@ -59,8 +59,8 @@ TEST_F(WebpSourceTest, ReportsLosslessCoding)
         const std::string source = dir.File("s.png"), negated = dir.File("n.png"), webp = dir.File("in.webp");
         MakeSource(source, 40, 30, c.alpha);
         ImageMagick(Quote(source) + " -negate " + Quote(negated));
-        Tool(std::string(c.encoder) + " " + Quote(source) + (c.animated ? " " + Quote(negated) : "") +
-             " -o " + Quote(webp));
+        Tool(std::string(c.encoder) + " " + Quote(source) + (c.animated ? " " + Quote(negated) : "") + " -o " +
+             Quote(webp));
         TBitmapEx picture;
         size_t pictures = 0;
         ASSERT_EQ(picture.LoadFromFileEx(webp, pictures), fiWebp);

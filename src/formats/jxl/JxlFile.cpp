@@ -62,8 +62,7 @@ TJxlSurvey Survey(std::span<const uint8_t> file, TJxlMemory& memory)
 {
     std::unique_ptr<JxlDecoder, TJxlDeleter> decoder(JxlDecoderCreate(memory.Manager()));
     if (!decoder || JxlDecoderSetCoalescing(decoder.get(), JXL_FALSE) != JXL_DEC_SUCCESS ||
-        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME | JXL_DEC_BOX) !=
-            JXL_DEC_SUCCESS ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME | JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
         JxlDecoderSetInput(decoder.get(), file.data(), file.size()) != JXL_DEC_SUCCESS) {
         memory.RethrowFailure();
         ThrowInvalid("libjxl");
@@ -93,8 +92,7 @@ TJxlSurvey Survey(std::span<const uint8_t> file, TJxlMemory& memory)
             ++layers;
             if (survey.pictures == 0 && layers > kMaxLayers)
                 throw EOutOfResources(msg::OutOfResources,
-                                      FormatText("mehr als %d Ebenen in einem Bild",
-                                                 {std::to_string(kMaxLayers)}));
+                                      FormatText("mehr als %d Ebenen in einem Bild", {std::to_string(kMaxLayers)}));
             if (header.is_last || header.duration > 0) {
                 if (++survey.pictures == 1)
                     survey.firstLayers = layers;
@@ -130,10 +128,7 @@ uint64_t LibraryBytes(const TJxlSurvey& survey)
 
 class TJxlReader {
 public:
-    TJxlReader(std::span<const uint8_t> file, TPictureMetadata& metadata)
-        : file_(file), metadata_(metadata)
-    {
-    }
+    TJxlReader(std::span<const uint8_t> file, TPictureMetadata& metadata) : file_(file), metadata_(metadata) {}
 
     // Surveys the frames, charges what libjxl will take and runs the decoder
     // to the end: the first picture into the raster, the metadata boxes
@@ -166,9 +161,7 @@ public:
                 if (!raster_ || frames_ == 0)
                     ThrowInvalid("no frame");
                 return survey.pictures;
-            default:
-                memory_.RethrowFailure();
-                ThrowInvalid("libjxl status " + std::to_string(int(status)));
+            default: Fail(status);
             }
         }
     }
@@ -176,6 +169,13 @@ public:
     std::shared_ptr<TRaster> Raster() { return std::move(raster_); }
 
 private:
+    // A reservation that failed inside libjxl is the reason, else the status.
+    [[noreturn]] void Fail(JxlDecoderStatus status) const
+    {
+        memory_.RethrowFailure();
+        ThrowInvalid("libjxl status " + std::to_string(int(status)));
+    }
+
     void StartDecoder()
     {
         decoder_.reset(JxlDecoderCreate(memory_.Manager()));

@@ -67,12 +67,17 @@ TWebpFrame FrameOf(const WebPIterator& frame, int32_t canvasWidth, int32_t canva
 {
     WebPBitstreamFeatures features;
     if (WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &features) != VP8_STATUS_OK ||
-        features.width != frame.width || features.height != frame.height || frame.x_offset < 0 ||
-        frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 || frame.x_offset > canvasWidth - frame.width ||
+        features.width != frame.width || features.height != frame.height || frame.x_offset < 0 || frame.y_offset < 0 ||
+        frame.width <= 0 || frame.height <= 0 || frame.x_offset > canvasWidth - frame.width ||
         frame.y_offset > canvasHeight - frame.height)
         ThrowInvalid();
-    return {frame.x_offset, frame.y_offset, frame.width, frame.height, {frame.fragment.bytes, frame.fragment.size},
-            features.format == 2, features.has_alpha != 0};
+    return {frame.x_offset,
+            frame.y_offset,
+            frame.width,
+            frame.height,
+            {frame.fragment.bytes, frame.fragment.size},
+            features.format == 2,
+            features.has_alpha != 0};
 }
 
 TWebpLayout ReadLayout(std::span<const uint8_t> file)
