@@ -3,7 +3,7 @@
 # HEIF/AVIF or JPEG XL, no libde265, no LittleCMS) and runs the tests: those
 # of a missing library skip themselves. Plain and without the windows, to be
 # cheap; the runs of the program as scripts drive it are left to the full
-# build. Extra arguments go to the configure step (e.g. a compiler launcher).
+# build, and the package to the packaging test. Extra arguments go to the configure step (e.g. a compiler launcher).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -14,4 +14,4 @@ cmake -S . -B build-minimal -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALI
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold \
   -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold "$@"
 cmake --build build-minimal -j"$jobs"
-(cd build-minimal && ctest --output-on-failure -j"$jobs" -E '^(user_runs|output_runs|script_runs)$')
+(cd build-minimal && ctest --output-on-failure -j"$jobs" -E '^(user_runs|output_runs|script_runs|debian_package)$')
