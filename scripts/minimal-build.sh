@@ -2,8 +2,9 @@
 # Builds the engine and its tests without any optional library (no WebP,
 # HEIF/AVIF or JPEG XL, no libde265, no LittleCMS) and runs the tests: those
 # of a missing library skip themselves. Plain and without the windows, to be
-# cheap; the runs of the program as scripts drive it are left to the full
-# build, and the package to the packaging test. Extra arguments go to the configure step (e.g. a compiler launcher).
+# cheap; the runs of the program as scripts drive it and the package build
+# are left to the full build. Extra arguments go to the configure step (e.g.
+# a compiler launcher).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
