@@ -383,6 +383,7 @@ size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
 {
     const TWebpLayout layout = ReadLayout(file);
     CheckedRasterBytes(layout.width, layout.height, 32);
+    // A lossless picture (any frame VP8L): a lossy rewrite would lose what it keeps.
     metadata.source.lossless = layout.lossless;
     std::shared_ptr<TRaster> raster;
     {
@@ -390,10 +391,6 @@ size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
         raster = decode(layout);
     }
     KeepChunks(layout.demux.get(), metadata);
-    // A lossless picture (VP8L): a lossy rewrite would lose what it keeps.
-    WebPBitstreamFeatures features;
-    metadata.source.lossless =
-        WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK && features.format == 2;
     picture.AdoptRaster(std::move(raster));
     return layout.pictures;
 }
