@@ -58,6 +58,7 @@ protected:
     {
         TConversionSettings s = window.CurrentSettings();
         s.Output.Folder = outFolder;
+        s.Output.Trash = false;
         s.SaveAsCopy = copy;
         window.ApplySettings(s);
     }
