@@ -160,9 +160,9 @@ TEST(HeifHostile, DeclaredSizesItemCountsAndGridsAreRefusedOrBoundedBeforeDecodi
 {
     TempDir dir;
     Pillow("Image.new('RGB', (1024, 1024), (90, 140, 200)).save(" + Quote(dir.File("t.png")) + ")");
-    if (RunCommand("heif-enc -q 10 " + Quote(dir.File("t.png")) + " -o " + Quote(dir.File("t.heic")) + " >/dev/null")
-            .status != 0)
+    if (!HaveTool("/usr/bin/heif-enc"))
         GTEST_SKIP() << "no heif-enc";
+    RunToolOnce("/usr/bin/heif-enc -q 10 " + Quote(dir.File("t.png")) + " -o " + Quote(dir.File("t.heic")));
     const TBytes made = ReadBytes(dir.File("t.heic"));
     const THeifLayout layout = ReadHeifLayout(made);
     const THeifItem& coded = *layout.Item(layout.primary);
