@@ -8,29 +8,12 @@ namespace corvalin {
 
 namespace {
 
-// Index 0 (an extension of no row) reads and writes BMP data like row 1.
-const TFormatRow& RowOrBmp(uint8_t index)
-{
-    return FormatRow(index == fiUnknown ? int(fiBmp) : int(index));
-}
-
 // Rows whose codec is not part of this build fail clearly instead of
 // pretending to succeed.
 [[noreturn]] void NotSupported(const TFormatRow& row, const char* direction)
 {
     throw EInvalidGraphic(std::string(row.Description) + "-Dateien können noch nicht " + direction +
                           " werden");
-}
-
-// The data decides over the name where it carries another readable format's
-// signature: a PNG named .jpg, or BMP data that older runs saved as .pcx.
-const TFormatRow& ReaderRow(uint8_t nameIndex, std::span<const uint8_t> file)
-{
-    const uint8_t contentIndex = FormatIndexOfContent(file);
-    const TFormatRow& named = RowOrBmp(nameIndex);
-    if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != named.Load)
-        return FormatRow(contentIndex);
-    return named;
 }
 
 }  // namespace
@@ -77,7 +60,7 @@ uint8_t TBitmapEx::LoadThrough(const std::string& fileName, size_t& pictures, co
 {
     const uint8_t index = FormatIndexOfName(fileName);
     const TLargeBytes bytes = ReadWholeFile(fileName);
-    const TFormatRow& row = ReaderRow(index, bytes);
+    const TFormatRow& row = FormatRow(ReaderIndexOf(index, bytes));
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     TPictureMetadata loaded;
@@ -88,7 +71,7 @@ uint8_t TBitmapEx::LoadThrough(const std::string& fileName, size_t& pictures, co
 
 const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
 {
-    const TFormatRow& row = RowOrBmp(FormatIndexOfName(fileName));
+    const TFormatRow& row = FormatRow(RowIndexOrBmp(FormatIndexOfName(fileName)));
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
     if (Width() <= 0 || Height() <= 0)

@@ -4,18 +4,23 @@
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
+#include "formats/gif/GifProbe.h"
 #include "formats/heif/HeifSignature.h"
+#include "formats/ico/IcoProbe.h"
 #include "formats/ico/IcoReader.h"
 #include "formats/ico/IcoWriter.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/jpeg/JpegProbe.h"
 #include "formats/jxl/JxlSignature.h"
 #include "formats/metafile/Metafile.h"
+#include "formats/metafile/MetafileProbe.h"
 #include "formats/pcd/PcdGraphic.h"
 #include "formats/pcx/PcxGraphic.h"
 #include "formats/pcx/PcxWriter.h"
 #include "formats/psd/PsdGraphic.h"
 #include "formats/psd/PsdWriter.h"
 #include "formats/png/PngImage.h"
+#include "formats/png/PngProbe.h"
 #include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
 #include "formats/webp/WebpSignature.h"
@@ -29,6 +34,7 @@
 #include "formats/jxl/JxlFile.h"
 #endif
 #include "picture/Bitmap.h"
+#include "picture/BmpCodec.h"
 
 namespace corvalin {
 
@@ -45,6 +51,20 @@ size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
 size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     return LoadBmpRows(picture, file, metadata, {});
+}
+
+std::optional<TProbe> ProbeBmp(std::span<const uint8_t> file)
+{
+    const TBmpFacts facts = ReadBmpFacts(file);
+    const BmpHeader& header = facts.header;
+    TProbe probe;
+    probe.width = header.width;
+    probe.height = header.height < 0 ? -header.height : header.height;
+    probe.bitsPerSample = uint8_t(std::min<uint16_t>(header.bitsPerPixel, 8));
+    probe.colour = header.bitsPerPixel <= 8 ? TProbeColour::Palette : TProbeColour::Rgb;
+    probe.alpha = facts.alphaMask;
+    probe.damaged = facts.cutShort;
+    return probe;
 }
 
 // Photo CD has no writer of its own: a .pcd target holds BMP data (and a
@@ -135,12 +155,14 @@ constexpr TRowsLoadPath kWebpLoadRows = LoadWebpRows;
 constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
 constexpr TEncodePath kWebpEncode = EncodeWebpFile;
+constexpr TProbePath kWebpProbe = ProbeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
 constexpr TRowsLoadPath kWebpLoadRows = nullptr;
 constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
 constexpr TEncodePath kWebpEncode = nullptr;
+constexpr TProbePath kWebpProbe = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
@@ -149,6 +171,7 @@ constexpr TSavePath kHeicSave = SaveHeicFile;
 constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
 constexpr TEncodePath kAvifEncode = EncodeAvifFile;
+constexpr TProbePath kHeifProbe = ProbeHeifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
 constexpr TRowsLoadPath kHeifLoadRows = nullptr;
@@ -156,49 +179,52 @@ constexpr TSavePath kHeicSave = nullptr;
 constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
 constexpr TEncodePath kAvifEncode = nullptr;
+constexpr TProbePath kHeifProbe = nullptr;
 #endif
 #ifdef CORVALIN_WITH_JXL
 constexpr TLoadPath kJxlLoad = LoadJxlFile;
 constexpr TSavePath kJxlSave = SaveJxlFile;
 constexpr TEncodePath kJxlEncode = EncodeJxlFile;
+constexpr TProbePath kJxlProbe = ProbeJxlFile;
 #else
 constexpr TLoadPath kJxlLoad = nullptr;
 constexpr TSavePath kJxlSave = nullptr;
 constexpr TEncodePath kJxlEncode = nullptr;
+constexpr TProbePath kJxlProbe = nullptr;
 #endif
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
-// registration, encoder into memory, load through a CMYK profile.
+// registration, encoder into memory, load through a CMYK profile, probe.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
-               false, false, kBmpAliases},
+               false, false, kBmpAliases, nullptr, nullptr, ProbeBmp},
     TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, nullptr, SaveGifFile, false, false,
-               true, {}},
+               true, {}, nullptr, nullptr, ProbeGifFile},
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
-               SaveIcoFile, false, false, false, kIcoAliases},
+               SaveIcoFile, false, false, false, kIcoAliases, nullptr, nullptr, ProbeIcoFile},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
-               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb},
+               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb, ProbeJpegFile},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
-               false, kPcdAliases},
+               false, kPcdAliases, nullptr, nullptr, ProbeThroughReader<TPCDGraphic, kPcdLoadedResolution>},
     TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
-               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb},
+               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb, ProbeThroughReader<TPSDGraphic>},
     TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
-               false, kPcxAliases},
+               false, kPcxAliases, nullptr, nullptr, ProbeThroughReader<TPCXGraphic>},
     TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, false,
-               kPngAliases},
+               kPngAliases, nullptr, nullptr, ProbePngFile},
     TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr, SaveTiffFile, false, false, true,
-               kTifAliases},
+               kTifAliases, nullptr, nullptr, ProbeThroughReader<TTIFFGraphic>},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
-               SaveMetafileFile, false, false, false, kWmfAliases},
+               SaveMetafileFile, false, false, false, kWmfAliases, nullptr, nullptr, ProbeMetafile},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
-               kWebpAliases, kWebpEncode},
+               kWebpAliases, kWebpEncode, nullptr, kWebpProbe},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
-               true, kHeicAliases, kHeicEncode},
+               true, kHeicAliases, kHeicEncode, nullptr, kHeifProbe},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
-               kAvifAliases, kAvifEncode},
+               kAvifAliases, kAvifEncode, nullptr, kHeifProbe},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
-               kJxlAliases, kJxlEncode},
+               kJxlAliases, kJxlEncode, nullptr, kJxlProbe},
 };
 
 }  // namespace
@@ -273,6 +299,20 @@ uint8_t FormatIndexOfContent(std::span<const uint8_t> file)
             return uint8_t(i + 1);
     }
     return fiUnknown;
+}
+
+uint8_t RowIndexOrBmp(uint8_t formatIndex)
+{
+    return formatIndex == fiUnknown ? uint8_t(fiBmp) : formatIndex;
+}
+
+uint8_t ReaderIndexOf(uint8_t nameIndex, std::span<const uint8_t> file)
+{
+    const uint8_t contentIndex = FormatIndexOfContent(file);
+    const uint8_t named = RowIndexOrBmp(nameIndex);
+    if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != FormatRow(named).Load)
+        return contentIndex;
+    return named;
 }
 
 }  // namespace corvalin

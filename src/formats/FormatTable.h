@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/Probe.h"
 #include "picture/RowSampling.h"
 
 namespace corvalin {
@@ -77,6 +78,8 @@ struct TFormatRow {
     // Null: the reader turns CMYK into RGB by formula only. Else a load path
     // that brings a CMYK picture to sRGB through the CMYK profile it carries.
     TLoadPath LoadCmykToSrgb = nullptr;
+    // Null: what a file holds is known only by decoding it (see ProbeThroughRow).
+    TProbePath Probe = nullptr;
 };
 
 // Format index 1..kFormatCount names row index - 1; 0 stands for no row
@@ -125,6 +128,15 @@ uint8_t FormatIndexOfName(const std::string& fileName);
 // The readable format whose signature the file's first bytes carry (the
 // first such row); 0 when they carry none that this build reads.
 uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
+
+// The row index of a format index: 0 (an extension of no row) reads and
+// writes BMP data like row 1.
+uint8_t RowIndexOrBmp(uint8_t formatIndex);
+
+// The row that reads a file of that name's format index: the data decides
+// over the name where it carries another readable format's signature (a PNG
+// named .jpg, or BMP data that older runs saved as .pcx).
+uint8_t ReaderIndexOf(uint8_t nameIndex, std::span<const uint8_t> file);
 
 // The reader family's registration: the aliases of every row in table order,
 // each with its format index. Throws EInvalidGraphic "Attempt to register %s
