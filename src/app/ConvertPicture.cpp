@@ -205,16 +205,15 @@ int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
 // Loads the picture for nearest scaling. Rows sampled for the stored
 // picture are not the rows of the turned one (a mirror left to right
 // aside): such a picture is read again whole.
-uint8_t LoadForNearest(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                       const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
+void LoadForNearest(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
 {
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    source.Load(fileName, formats, pictures, {RowsToSample(settings, sampledSize), {}, false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (orientation > 2 && sampledSize) {
         sampledSize.reset();
-        source.LoadFromFileEx(fileName, pictures);
+        source.Load(fileName, formats, pictures, {});
     }
-    return loadedFormat;
 }
 
 // Loads the picture for smooth scaling, reduced as far as the picture as
@@ -222,23 +221,22 @@ uint8_t LoadForNearest(TBitmapEx& source, const std::string& fileName, size_t& p
 // picture that turns out to be turned a quarter and would have allowed
 // another reduction is read again. `shownSize` receives the size of the
 // unreduced picture as shown when the reader reduced it.
-uint8_t LoadForSmooth(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                      const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
+void LoadForSmooth(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                   const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
 {
     const bool rotated = settings.Rotation % 2 == 1;
     std::optional<TTargetSize> stored;
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, ReductionFor(settings, rotated, stored));
+    source.Load(fileName, formats, pictures, {{}, ReductionFor(settings, rotated, stored), false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (stored && TurnsAQuarter(orientation)) {
         std::optional<TTargetSize> unused;
         const TReductionRequest chosen = ReductionFor(settings, rotated, unused);
         const TReductionRequest turned = ReductionFor(settings, !rotated, unused);
         if (chosen.largestFactor(stored->width, stored->height) != turned.largestFactor(stored->width, stored->height))
-            source.LoadFromFileEx(fileName, pictures, turned);
+            source.Load(fileName, formats, pictures, {{}, turned, false});
     }
     if (stored && (stored->width != source.Width() || stored->height != source.Height()))
         shownSize = Turned(*stored, TurnsAQuarter(orientation));
-    return loadedFormat;
 }
 
 bool CarriesCmykProfile(const TPictureMetadata& metadata)
@@ -251,20 +249,21 @@ bool CarriesCmykProfile(const TPictureMetadata& metadata)
 // result is worked out from when the reader delivered less than the whole
 // picture: the result's size for sampled rows, the unreduced picture's for
 // a reduced one.
-uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                    const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
+void LoadAsShown(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                 const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
 {
     int orientation = 0;
-    const uint8_t loadedFormat = settings.Scaling.Smooth
-                                     ? LoadForSmooth(source, fileName, pictures, settings, loadedSize, orientation)
-                                     : LoadForNearest(source, fileName, pictures, settings, loadedSize, orientation);
+    if (settings.Scaling.Smooth)
+        LoadForSmooth(source, fileName, formats, pictures, settings, loadedSize, orientation);
+    else
+        LoadForNearest(source, fileName, formats, pictures, settings, loadedSize, orientation);
     // Readers turn CMYK inks into RGB by a formula that no profile describes.
     // With "srgb" a CMYK file carrying its CMYK profile is read once more,
     // through the profile: a second read of these rare files is simpler than
     // the profile in every reader's sampled and reduced paths, and leaves
     // those paths as fast as they are for every other file.
     if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
-        source.LoadCmykToSrgb(fileName, pictures);
+        source.Load(fileName, formats, pictures, {{}, {}, true});
         loadedSize.reset();
     }
     TurnUpright(source, orientation);
@@ -278,7 +277,6 @@ uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pict
         kept.source = source.Metadata.source;
         source.Metadata = std::move(kept);
     }
-    return loadedFormat;
 }
 
 // The result's size: the one the sampled rows were read for, or the one of
@@ -293,29 +291,29 @@ TTargetSize TargetSizeOf(const TBitmapEx& source, const TConversionSettings& set
     return ResultSize(settings, shown.width, shown.height);
 }
 
-int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
+// The result's format as chosen for the file; a conversion without one fails.
+FormatIndex ChosenTarget(const TFormatChoice& formats, int32_t targetFormat)
 {
     if (targetFormat < 0 || targetFormat > kFormatCount)
         throw ERangeError(msg::RangeError);
-    const int index = targetFormat != 0 ? targetFormat : loadedFormat;
     // A file named by a script may carry any name; its format is kept only
     // when its name says which.
-    if (index < 1 || index > kFormatCount)
+    if (formats.target == fiUnknown)
         throw ERangeError(
             "Der Dateiname nennt kein Bildformat, das behalten werden könnte; "
             "ein Zielformat wählt eines");
-    return index;
+    return formats.target;
 }
 
 // With "skip", a target that exists already is left alone before the
 // source is even read; its name when it is to be skipped. The source's own
 // name is no such target: replacing it is the conversion in place.
-std::optional<std::string> ExistingTargetToSkip(const std::string& source, const TConversionSettings& settings)
+std::optional<std::string> ExistingTargetToSkip(const std::string& source, const TConversionSettings& settings,
+                                                const TFormatChoice& formats)
 {
-    const std::optional<int> format = ResultFormat(source, settings);
-    if (settings.Output.Existing != etSkip || !format)
+    if (settings.Output.Existing != etSkip || formats.target == fiUnknown)
         return std::nullopt;
-    std::string result = TargetName(KeptName(source, settings), *format);
+    std::string result = TargetName(KeptName(source, settings), formats.target);
     if (!NameTaken(result) || FileIdentity(result) == FileIdentity(source))
         return std::nullopt;
     return result;
@@ -342,11 +340,11 @@ std::string PlaceResult(const std::string& source, const std::string& result, co
 // result replaces goes to the trash between the writing of the new file and
 // its taking the name, so that a failed save leaves the original in place
 // and a failed trashing leaves it unreplaced.
-int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, const TConversionSettings& settings,
-                   bool& trashed)
+int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, FormatIndex format,
+                   const TConversionSettings& settings, bool& trashed)
 {
     const auto save = [&] {
-        return target.SaveWithinSize(fileName, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
+        return target.SaveWithinSize(fileName, format, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
     };
     if (!settings.Output.Trash || !ConvertsInPlace(settings))
         return save();
@@ -397,7 +395,7 @@ std::string MakeCopyName(const std::string& fileName)
     return MakeCopyName(fileName, kCopyPrefix, "");
 }
 
-std::string TargetName(const std::string& fileName, int formatIndex)
+std::string TargetName(const std::string& fileName, FormatIndex formatIndex)
 {
     // IMG.JPG stays IMG.JPG and photo.jpeg stays photo.jpeg: a second name
     // beside the source would be found and converted again by the next run.
@@ -406,7 +404,7 @@ std::string TargetName(const std::string& fileName, int formatIndex)
     return ReplaceExtension(fileName, formatIndex);
 }
 
-std::string ReplaceExtension(const std::string& fileName, int formatIndex)
+std::string ReplaceExtension(const std::string& fileName, FormatIndex formatIndex)
 {
     const size_t dot = fileName.find_last_of("./");
     const std::string stem =
@@ -433,7 +431,8 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 {
     if (!FileExists(fileName) || settings.Width <= 0 || settings.Height <= 0)
         return {};
-    if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings)) {
+    TFormatChoice formats = ChooseFormats(fileName, settings);
+    if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings, formats)) {
         fileName = std::move(*existing);
         return {true, 0, "", 0, 0, "", false};
     }
@@ -442,7 +441,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     TBitmapEx target;
     size_t pictures = 1;
     std::optional<TTargetSize> loadedSize;
-    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, loadedSize);
+    LoadAsShown(source, fileName, formats, pictures, settings, loadedSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     const bool sourceOpacity = source.Raster()->hasAlpha;
@@ -469,7 +468,8 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 
     const std::string sourceName = fileName;
     fileName = KeptName(fileName, settings);
-    fileName = TargetName(fileName, TargetFormatIndex(settings.TargetFormat, loadedFormat));
+    const FormatIndex targetFormat = ChosenTarget(formats, settings.TargetFormat);
+    fileName = TargetName(fileName, targetFormat);
     // Only the first picture of an animation or a multi-page file is
     // converted, and only what the picture holds: as a copy that is what was
     // asked for, in place the original would silently lose the rest.
@@ -485,7 +485,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     bool trashed = false;
-    const int32_t quality = SaveResult(target, fileName, settings, trashed);
+    const int32_t quality = SaveResult(target, fileName, targetFormat, settings, trashed);
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);

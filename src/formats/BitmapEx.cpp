@@ -16,62 +16,64 @@ namespace {
                           " werden");
 }
 
+// A load by name alone: the format its name says, confirmed by the content.
+TFormatChoice FormatsToLoad(const std::string& fileName)
+{
+    return {FormatIndexOfName(fileName), fiUnknown, fiUnknown};
+}
+
 }  // namespace
 
 TBitmapEx::TBitmapEx() : TBitmap(TPixelFormat::pf24bit) {}
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName)
 {
     size_t pictures = 0;
     return LoadFromFileEx(fileName, pictures);
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
 {
     return LoadFromFileEx(fileName, pictures, TRowRequest{});
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
-                                  const TRowRequest& rows)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
+                                      const TRowRequest& rows)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
-                                               : row.Load(*this, bytes, loaded);
-    });
+    TFormatChoice formats = FormatsToLoad(fileName);
+    return Load(fileName, formats, pictures, {rows, {}, false});
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return reduction.largestFactor && row.LoadReduced != nullptr ? row.LoadReduced(*this, bytes, loaded, reduction)
-                                                                     : row.Load(*this, bytes, loaded);
-    });
+    TFormatChoice formats = FormatsToLoad(fileName);
+    return Load(fileName, formats, pictures, {{}, reduction, false});
 }
 
-uint8_t TBitmapEx::LoadCmykToSrgb(const std::string& fileName, size_t& pictures)
+FormatIndex TBitmapEx::Load(const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                            const TLoadRequest& request)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return row.LoadCmykToSrgb != nullptr ? row.LoadCmykToSrgb(*this, bytes, loaded)
-                                             : row.Load(*this, bytes, loaded);
-    });
-}
-
-uint8_t TBitmapEx::LoadThrough(const std::string& fileName, size_t& pictures, const TReadThrough& read)
-{
-    const uint8_t index = FormatIndexOfName(fileName);
     const TLargeBytes bytes = ReadWholeFile(fileName);
-    const TFormatRow& row = FormatRow(ReaderIndexOf(index, bytes));
+    formats.reader = ReaderIndexOf(formats.named, bytes);
+    const TFormatRow& row = FormatRow(formats.reader);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     TPictureMetadata loaded;
-    pictures = read(row, bytes, loaded);
+    if (request.cmykToSrgb && row.LoadCmykToSrgb != nullptr)
+        pictures = row.LoadCmykToSrgb(*this, bytes, loaded);
+    else if (request.reduction.largestFactor && row.LoadReduced != nullptr)
+        pictures = row.LoadReduced(*this, bytes, loaded, request.reduction);
+    else if (request.rows && row.LoadRows != nullptr)
+        pictures = row.LoadRows(*this, bytes, loaded, request.rows);
+    else
+        pictures = row.Load(*this, bytes, loaded);
     Metadata = std::move(loaded);
-    return index;
+    return formats.named;
 }
 
-const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
+const TFormatRow& TBitmapEx::RowToSave(FormatIndex format) const
 {
-    const TFormatRow& row = FormatRow(RowIndexOrBmp(FormatIndexOfName(fileName)));
+    const TFormatRow& row = FormatRow(RowIndexOrBmp(format));
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
     if (Width() <= 0 || Height() <= 0)
@@ -80,15 +82,22 @@ const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
     return row;
 }
 
-uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
+FormatIndex TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
 {
-    RowToSave(fileName).Save(*this, fileName, quality, Metadata);
-    return FormatIndexOfName(fileName);
+    const FormatIndex format = FormatIndexOfName(fileName);
+    RowToSave(format).Save(*this, fileName, quality, Metadata);
+    return format;
 }
 
 int32_t TBitmapEx::SaveWithinSize(const std::string& fileName, int32_t quality, int64_t maxBytes) const
 {
-    const TFormatRow& row = RowToSave(fileName);
+    return SaveWithinSize(fileName, FormatIndexOfName(fileName), quality, maxBytes);
+}
+
+int32_t TBitmapEx::SaveWithinSize(const std::string& fileName, FormatIndex format, int32_t quality,
+                                  int64_t maxBytes) const
+{
+    const TFormatRow& row = RowToSave(format);
     if (maxBytes <= 0 || row.Encode == nullptr) {
         row.Save(*this, fileName, quality, Metadata);
         return 0;

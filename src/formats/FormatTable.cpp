@@ -272,44 +272,44 @@ std::string LowerExtension(const std::string& fileName)
 
 }  // namespace
 
-uint8_t FormatIndexOf(const std::string& fileName)
+FormatIndex FormatIndexOf(const std::string& fileName)
 {
     const std::string extension = LowerExtension(fileName);
     for (size_t i = 0; i < FormatTable.size(); ++i)
         if (extension == FormatTable[i].Extension)
-            return uint8_t(i + 1);
+            return FormatIndex(i + 1);
     return fiUnknown;
 }
 
-uint8_t FormatIndexOfName(const std::string& fileName)
+FormatIndex FormatIndexOfName(const std::string& fileName)
 {
     const std::string extension = LowerExtension(fileName);
     for (size_t i = 0; i < FormatTable.size(); ++i)
         for (std::string_view name : FormatTable[i].Names)
             if (extension == name)
-                return uint8_t(i + 1);
+                return FormatIndex(i + 1);
     return fiUnknown;
 }
 
-uint8_t FormatIndexOfContent(std::span<const uint8_t> file)
+FormatIndex FormatIndexOfContent(std::span<const uint8_t> file)
 {
     for (size_t i = 0; i < FormatTable.size(); ++i) {
         const TFormatRow& row = FormatTable[i];
         if (row.HasSignature != nullptr && IsUsable(row) && row.HasSignature(file))
-            return uint8_t(i + 1);
+            return FormatIndex(i + 1);
     }
     return fiUnknown;
 }
 
-uint8_t RowIndexOrBmp(uint8_t formatIndex)
+FormatIndex RowIndexOrBmp(FormatIndex formatIndex)
 {
-    return formatIndex == fiUnknown ? uint8_t(fiBmp) : formatIndex;
+    return formatIndex == fiUnknown ? fiBmp : formatIndex;
 }
 
-uint8_t ReaderIndexOf(uint8_t nameIndex, std::span<const uint8_t> file)
+FormatIndex ReaderIndexOf(FormatIndex nameIndex, std::span<const uint8_t> file)
 {
-    const uint8_t contentIndex = FormatIndexOfContent(file);
-    const uint8_t named = RowIndexOrBmp(nameIndex);
+    const FormatIndex contentIndex = FormatIndexOfContent(file);
+    const FormatIndex named = RowIndexOrBmp(nameIndex);
     if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != FormatRow(named).Load)
         return contentIndex;
     return named;

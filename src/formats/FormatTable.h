@@ -119,24 +119,36 @@ std::string FormatExtension(int formatIndex);
 
 // The format index of a file name's extension: the text from the last "."
 // when no "/" follows it, ASCII-lower-cased and compared exactly.
-uint8_t FormatIndexOf(const std::string& fileName);
+FormatIndex FormatIndexOf(const std::string& fileName);
 
 // As FormatIndexOf, but also for the other names of a row (".jpeg" and
 // ".jpe" are JPEG, ".tiff" is TIFF, ".heif" and ".hif" are HEIC).
-uint8_t FormatIndexOfName(const std::string& fileName);
+FormatIndex FormatIndexOfName(const std::string& fileName);
 
 // The readable format whose signature the file's first bytes carry (the
 // first such row); 0 when they carry none that this build reads.
-uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
+FormatIndex FormatIndexOfContent(std::span<const uint8_t> file);
 
 // The row index of a format index: 0 (an extension of no row) reads and
 // writes BMP data like row 1.
-uint8_t RowIndexOrBmp(uint8_t formatIndex);
+FormatIndex RowIndexOrBmp(FormatIndex formatIndex);
 
 // The row that reads a file of that name's format index: the data decides
 // over the name where it carries another readable format's signature (a PNG
 // named .jpg, or BMP data that older runs saved as .pcx).
-uint8_t ReaderIndexOf(uint8_t nameIndex, std::span<const uint8_t> file);
+FormatIndex ReaderIndexOf(FormatIndex nameIndex, std::span<const uint8_t> file);
+
+// The formats of one file's conversion, decided once and carried from its
+// load to its naming and saving.
+struct TFormatChoice {
+    // The source name's format (FormatIndexOfName); fiUnknown: it names none.
+    FormatIndex named = fiUnknown;
+    // The result's format; fiUnknown: neither the settings nor the name chose one.
+    FormatIndex target = fiUnknown;
+    // The row that reads the source (ReaderIndexOf): set by the load, from
+    // the file's content.
+    FormatIndex reader = fiUnknown;
+};
 
 // The reader family's registration: the aliases of every row in table order,
 // each with its format index. Throws EInvalidGraphic "Attempt to register %s
