@@ -6,7 +6,9 @@
 # Corvalin is timed in-process, the others as whole commands (start-up
 # included: Inkscape's own start is timed on a one-record file).
 # Then polygon and curve records on a small picture (an outline that crosses
-# itself at every turn, a curve mostly beside the picture) in points per second.
+# itself at every turn, a curve mostly beside the picture) in points per second,
+# and one polygon of 65,535 random points on 2000 x 2000 in milliseconds,
+# outlined and filled alone.
 # Usage: bench/metafile-bench.sh [RUNS]   (default 3)
 set -euo pipefail
 runs=${1:-3}
@@ -20,6 +22,7 @@ results=$(./build-bench/bench/bench_metafile "$out/drawing.wmf" "$out/corvalin.w
 read -r c_import c_export bytes <<<"$(sed -n 1p <<<"$results")"
 read -r polygon_points polygon_seconds <<<"$(sed -n 2p <<<"$results")"
 read -r curve_points curve_seconds <<<"$(sed -n 3p <<<"$results")"
+read -r large_points large_seconds fill_seconds <<<"$(sed -n 4p <<<"$results")"
 /usr/bin/convert -size 1x1 xc:white "$out/one.png"
 /usr/bin/convert "$out/corvalin.wmf.bmp" "$out/picture.png"
 
@@ -41,3 +44,8 @@ echo "records on 189 x 189 (import, best of $runs runs)"
 printf '%-44s %10s %14s\n' "" "points" "points/s"
 printf '%-44s %10s %14.0f\n' "one PolyPolygon of 4 x 30000 points" "$polygon_points" "$(echo "$polygon_points / $polygon_seconds" | bc -l)"
 printf '%-44s %10s %14.0f\n' "one PolyBezier of 60001 points" "$curve_points" "$(echo "$curve_points / $curve_seconds" | bc -l)"
+echo
+echo "one Polygon of $large_points random points on 2000 x 2000 (import, best of $runs runs)"
+printf '%-44s %10s\n' "" "ms"
+printf '%-44s %10s\n' "corvalin import, outlined by the default pen" "$(ms "$large_seconds")"
+printf '%-44s %10s\n' "corvalin import, filled alone (no pen)" "$(ms "$fill_seconds")"

@@ -4,7 +4,9 @@
 // drawing, the export and the imported picture as EXPORT.wmf.bmp so that
 // other programs can be timed on them.
 // Then times a polygon record of 120,000 points and a Bezier curve record of
-// 60,001 points on a picture of 189 x 189, printing points and seconds.
+// 60,001 points on a picture of 189 x 189, and a polygon record of 65,535
+// points on a picture of 2000 x 2000 (outlined, and filled alone), printing
+// points and seconds.
 // Usage: bench_metafile DRAWING.wmf EXPORT.wmf [RUNS]
 #include <algorithm>
 #include <cstdio>
@@ -138,6 +140,24 @@ std::vector<uint8_t> PolygonRecords(int figures, int points, uint16_t side)
     return Placeable(r, side, side);
 }
 
+// One Polygon record of `points` random points over a picture of side x side,
+// outlined by the default pen or, to time its fill alone, by none.
+std::vector<uint8_t> PolygonRecord(int points, uint16_t side, bool outlined)
+{
+    std::mt19937 random(17);
+    Records r;
+    if (!outlined) {
+        r.Add(0x02FA, {5, 0, 0, 0, 0});  // a pen of style PS_NULL
+        r.Add(0x012D, {0});
+    }
+    std::vector<uint16_t> words{uint16_t(points)};
+    for (int i = 0; i < points * 2; ++i)
+        words.push_back(uint16_t(random() % side));
+    r.Add(0x0324, words);
+    r.Add(0, {});
+    return Placeable(r, side, side);
+}
+
 // An enhanced metafile of one PolyBezier of `points` random points, most of
 // them far beside its small picture.
 std::vector<uint8_t> CurveRecords(int points, int32_t side)
@@ -203,5 +223,10 @@ int main(int argc, char** argv)
     const std::string scratch = std::string(argv[2]) + ".records";
     std::printf("%d %.3f\n", 4 * 30000, SecondsToLoad(scratch + "-polygon.wmf", PolygonRecords(4, 30000, 189), runs));
     std::printf("%d %.3f\n", 60001, SecondsToLoad(scratch + "-curve.wmf", CurveRecords(60001, 189), runs));
+    // A polygon of random points on a large picture: its fill crosses each
+    // row some 20,000 times.
+    std::printf("%d %.3f %.3f\n", 65535,
+                SecondsToLoad(scratch + "-large-polygon.wmf", PolygonRecord(65535, 2000, true), runs),
+                SecondsToLoad(scratch + "-large-fill.wmf", PolygonRecord(65535, 2000, false), runs));
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -135,6 +136,11 @@ struct TStartedFile {
     TFileResult early;
 };
 
+uint64_t RunBudgetBytes(const TSession& session)
+{
+    return session.MaxMemoryMegabytes > 0 ? uint64_t(session.MaxMemoryMegabytes) << 20 : DefaultMemoryBudget();
+}
+
 // The run loop. Files start in selection order on the front-end thread,
 // each with the settings and overlay as they are at its start, and convert
 // on the workers; their lines, previews and totals are reported in
@@ -147,7 +153,7 @@ public:
         : session_(session),
           logo_(std::move(logo)),
           frontEnd_(session.FrontEnd()),
-          budget_(session.MaxMemoryMegabytes > 0 ? uint64_t(session.MaxMemoryMegabytes) << 20 : DefaultMemoryBudget()),
+          budget_(RunBudgetBytes(session)),
           // One worker is the one-after-another run; more keep one file
           // queued so that no worker waits for the front-end thread.
           limit_(workers == 1 ? 1 : size_t(workers) + 1),
@@ -307,6 +313,50 @@ private:
     TFileWorkers workers_;  // last: its threads end before the rest goes
 };
 
+// The largest results the fit makes, one per shape it leaves open (a side
+// it does not fix may be any length); none when the result keeps the
+// source's size, which may be any.
+std::vector<TLogoSize> LargestResults(const TConversionSettings& settings)
+{
+    const int32_t w = settings.Width, h = settings.Height, open = INT32_MAX;
+    if (w <= 0 || h <= 0)
+        return {};
+    switch (settings.FitMode) {
+    case 1: return {{w, open}};
+    case 2: return {{open, h}};
+    case 3: return {{std::min(w, h), open}, {open, std::min(w, h)}};
+    case 4: return {{std::max(w, h), std::max(w, h)}};
+    default: return {};
+    }
+}
+
+// The largest size the run stamps a logo at: the largest of its sizes on
+// the largest results, or its own size when those are open.
+TLargestLogo LargestLogo(const TConversionSettings& settings, int32_t sharePercent)
+{
+    return [results = LargestResults(settings), sharePercent](int32_t width, int32_t height) {
+        if (results.empty())
+            return TLogoSize{width, height};
+        TLogoSize largest{1, 1};
+        for (const TLogoSize& result : results) {
+            const TLogoSize size = LogoSizeOn(result.width, result.height, sharePercent, width, height);
+            largest = {std::max(largest.width, size.width), std::max(largest.height, size.height)};
+        }
+        return largest;
+    };
+}
+
+// The logo at the largest size the run stamps it at, read with the memory
+// the run's files may take: nothing else holds any of it yet.
+std::shared_ptr<const TStampLogo> LoadLogo(TSession& session)
+{
+    TMemoryBudget budget(RunBudgetBytes(session));
+    TMemoryAccount account(budget, budget.NextFileOrder());
+    const TAccountScope scope(&account);
+    return TStampLogo::Load(session.Overlay.Logo, LargestLogo(session.FrontEnd().CurrentSettings(),
+                                                              StampStyleOf(session.Overlay).LogoSize));
+}
+
 // Checks the stamp and loads its logo before any file is touched. A value
 // the stamp cannot use refuses the run when "Text einfügen" is ticked (the
 // message names it); unticked, a logo that cannot be read is no logo.
@@ -318,7 +368,7 @@ bool PrepareStamp(TSession& session, std::shared_ptr<const TStampLogo>& logo)
         if (!refusal.empty())
             throw EInvalidOperation(refusal);
         if (!session.Overlay.Logo.empty())
-            logo = TStampLogo::Load(session.Overlay.Logo);
+            logo = LoadLogo(session);
     } catch (const std::exception& error) {
         if (!enabled)
             return true;
@@ -447,7 +497,7 @@ void btnConvertClick(TSession& session, const std::string& firstLine)
     if (!firstLine.empty())
         frontEnd.AddResultLine(firstLine, "");
     session.FolderMissing = false;
-    frontEnd.SetResultLabels("0 Dateien", "0 KB vorher", "0 KB nachher");
+    frontEnd.SetResultLabels("0 Dateien", FormatByteSize(0) + " vorher", FormatByteSize(0) + " nachher");
 
     const std::vector<std::string>& masks = FileTypeEntries();
     for (int position = 0; position < int(masks.size()); ++position) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/TerminalText.h"
+
 namespace corvalin {
 
 namespace {
@@ -20,9 +22,11 @@ void PrintLines(std::FILE* stream, std::string text)
 
 }  // namespace
 
+// Names in messages and result lines are shown with their control
+// characters escaped; a message's own line breaks stay.
 void TConsoleFrontEnd::ShowMessage(const std::string& text)
 {
-    PrintAround(err_, text);
+    PrintAround(err_, TerminalText(text, TLineBreaks::Kept));
 }
 
 void TConsoleFrontEnd::PrintAround(std::FILE* stream, const std::string& text)
@@ -42,9 +46,10 @@ void TConsoleFrontEnd::ShowHelp(const std::string& text)
 
 void TConsoleFrontEnd::AddResultLine(const std::string& line, const std::string& reason)
 {
-    PrintAround(out_, line);
+    const std::string shown = TerminalText(line, TLineBreaks::Escaped);
+    PrintAround(out_, shown);
     if (!reason.empty())
-        PrintAround(err_, line + " " + reason);
+        PrintAround(err_, shown + " " + TerminalText(reason, TLineBreaks::Pairs));
 }
 
 void TConsoleFrontEnd::ReportFile(const TFileReport&)

@@ -11,8 +11,10 @@
 #include "app/Trash.h"
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
+#include "common/Stream.h"
 #include "common/Tools.h"
 #include "formats/BitmapEx.h"
+#include "formats/FormatTable.h"
 #include "formats/colour/SrgbConversion.h"
 #include "formats/metadata/Exif.h"
 #include "picture/Canvas.h"
@@ -138,47 +140,28 @@ TRowRequest RowsToSample(const TConversionSettings& settings,
     };
 }
 
-// Why a source may not be replaced by its converted picture: the result
-// would hold less than the file and the settings ask to keep. Empty when it
-// may. `pictures` counts the pictures the file holds; `lostOpacity` says that
-// the source had opacity the result lacks.
-std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, bool lostOpacity,
-                                 int32_t colorDepth)
+constexpr const char* kLossyRewrite =
+    "Die Datei ist verlustfrei gespeichert; sie würde verlustbehaftet ersetzt und bleibt unverändert. "
+    "Eine Kopie oder ein anderes Zielformat speichert das Bild";
+
+// Writes a picture without loss. A size limit cannot lower the quality
+// then: a file the lossless encoding does not fit stays as it is.
+int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, FormatIndex format, const TFormatRow& row,
+                     int64_t maxBytes)
 {
-    if (pictures > 1)
-        return FormatText(
-            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
-            "Eine Kopie speichert das erste Bild",
-            {std::to_string(pictures)});
-    if (source.damaged)
-        return "Datei ist beschädigt (fehlende oder fehlerhafte Daten wurden ergänzt); das Original "
-               "bleibt erhalten. Eine Kopie speichert das ergänzte Bild";
-    if (source.layers > 1)
-        return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
-                          "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
-                          {std::to_string(source.layers)});
-    if (source.photoCd)
-        return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
-               "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
-    if (lostOpacity && colorDepth == 0)
-        return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
-               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
-               "Durchsichtigkeit";
-    if (source.vector)
-        return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
-               "oder ein anderes Zielformat speichert sie als Pixelbild";
-    if (colorDepth == 0 && source.bitsPerSample > 8)
-        return FormatText("Die Datei hat %d Bit je Farbwert; sie würde auf 8 Bit verringert und bleibt "
-                          "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie mit 8 Bit",
-                          {std::to_string(source.bitsPerSample)});
-    if (colorDepth == 0 && source.colourModel != TSourceReport::TColourModel::Other) {
-        const std::string model =
-            source.colourModel == TSourceReport::TColourModel::Cmyk ? "CMYK" : "Lab";
-        return FormatText("Die Datei ist im Farbmodell %s gespeichert; sie würde in RGB umgewandelt und "
-                          "bleibt unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie in RGB",
-                          {model});
+    const int32_t quality = row.LosslessQuality;
+    if (maxBytes <= 0 || row.Encode == nullptr) {
+        picture.SaveWithinSize(fileName, format, quality, 0);
+        return 0;
     }
-    return "";
+    const std::vector<uint8_t> bytes = row.Encode(picture, quality, picture.Metadata);
+    if (int64_t(bytes.size()) > maxBytes)
+        throw EInvalidOperation(FormatText(
+            "Die Datei ist verlustfrei gespeichert; verlustfrei wäre sie %d KB groß statt höchstens %d KB und "
+            "bleibt unverändert. Eine Kopie oder eine größere Zielgröße speichert das Bild",
+            {std::to_string((int64_t(bytes.size()) + 1023) / 1024), std::to_string(maxBytes / 1024)}));
+    WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+    return quality;
 }
 
 // What a result line adds about a source that was not replaced.
@@ -269,11 +252,13 @@ void LoadAsShown(TBitmapEx& source, const std::string& fileName, TFormatChoice& 
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);
-    // The colour profile stays: it says what the pixels mean.
+    // The colour profile stays: it says what the pixels mean. An icon's
+    // sizes and a cursor's hot spot are what the file is, not notes on it.
     if (settings.Metadata.Strip) {
         TPictureMetadata kept;
         kept.iccProfile = std::move(source.Metadata.iccProfile);
         kept.iconSizes = std::move(source.Metadata.iconSizes);
+        kept.cursorHotspot = source.Metadata.cursorHotspot;
         kept.source = source.Metadata.source;
         source.Metadata = std::move(kept);
     }
@@ -340,11 +325,15 @@ std::string PlaceResult(const std::string& source, const std::string& result, co
 // result replaces goes to the trash between the writing of the new file and
 // its taking the name, so that a failed save leaves the original in place
 // and a failed trashing leaves it unreplaced.
+// A lossless source replaced in place is written at its row's lossless
+// quality (`losslessRow`, null otherwise).
 int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, FormatIndex format,
-                   const TConversionSettings& settings, bool& trashed)
+                   const TConversionSettings& settings, const TFormatRow* losslessRow, bool& trashed)
 {
+    const int64_t maxBytes = int64_t(settings.Output.MaxKilobytes) * 1024;
     const auto save = [&] {
-        return target.SaveWithinSize(fileName, format, settings.Quality, int64_t(settings.Output.MaxKilobytes) * 1024);
+        return losslessRow ? SaveLossless(target, fileName, format, *losslessRow, maxBytes)
+                           : target.SaveWithinSize(fileName, format, settings.Quality, maxBytes);
     };
     if (!settings.Output.Trash || !ConvertsInPlace(settings))
         return save();
@@ -358,6 +347,50 @@ int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, FormatI
 }
 
 }  // namespace
+
+std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, const TFormatRow& row, size_t kept,
+                                 bool lostOpacity, int32_t colorDepth)
+{
+    if (pictures > kept)
+        return FormatText(
+            "Die Datei enthält %d Bilder; sie würde durch das erste ersetzt und bleibt unverändert. "
+            "Eine Kopie speichert das erste Bild",
+            {std::to_string(pictures)});
+    if (source.damaged)
+        return "Datei ist beschädigt (fehlende oder fehlerhafte Daten wurden ergänzt); das Original "
+               "bleibt erhalten. Eine Kopie speichert das ergänzte Bild";
+    if (source.layers > 1)
+        return FormatText("Das Dokument hat %d Ebenen; es würde durch das zusammengefügte Bild ersetzt "
+                          "und bleibt unverändert. Eine Kopie speichert das zusammengefügte Bild",
+                          {std::to_string(source.layers)});
+    if (source.auxiliaryPictures > 0)
+        return "Die Datei enthält zum Bild Nebenbilder (Tiefenkarte, Vorschaubild); sie würde ohne sie "
+               "ersetzt und bleibt unverändert. Eine Kopie speichert das Bild ohne sie";
+    if (source.photoCd)
+        return "Photo-CD-Dateien werden nicht geschrieben; die Datei würde durch Bitmap-Daten ersetzt "
+               "und bleibt unverändert. Eine Kopie oder ein anderes Zielformat speichert das Bild";
+    if (lostOpacity && colorDepth == 0)
+        return "Die Datei hat durchsichtige Pixel; sie würden deckend und die Datei bleibt "
+               "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert das Bild ohne "
+               "Durchsichtigkeit";
+    if (source.vector)
+        return "Die Zeichnung würde durch ein Pixelbild ersetzt und bleibt unverändert. Eine Kopie "
+               "oder ein anderes Zielformat speichert sie als Pixelbild";
+    if (colorDepth == 0 && source.bitsPerSample > 8)
+        return FormatText("Die Datei hat %d Bit je Farbwert; sie würde auf 8 Bit verringert und bleibt "
+                          "unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie mit 8 Bit",
+                          {std::to_string(source.bitsPerSample)});
+    if (colorDepth == 0 && source.colourModel != TSourceReport::TColourModel::Other) {
+        const std::string model =
+            source.colourModel == TSourceReport::TColourModel::Cmyk ? "CMYK" : "Lab";
+        return FormatText("Die Datei ist im Farbmodell %s gespeichert; sie würde in RGB umgewandelt und "
+                          "bleibt unverändert. Eine Kopie oder eine gewählte Farbtiefe speichert sie in RGB",
+                          {model});
+    }
+    if (source.lossless && row.UsesQuality && row.LosslessQuality == 0)
+        return kLossyRewrite;
+    return "";
+}
 
 int32_t TruncToInt32(long double value)
 {
@@ -468,24 +501,30 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 
     const std::string sourceName = fileName;
     fileName = KeptName(fileName, settings);
-    const FormatIndex targetFormat = ChosenTarget(formats, settings.TargetFormat);
-    fileName = TargetName(fileName, targetFormat);
+    const FormatIndex formatIndex = ChosenTarget(formats, settings.TargetFormat);
+    fileName = TargetName(fileName, formatIndex);
     // Only the first picture of an animation or a multi-page file is
     // converted, and only what the picture holds: as a copy that is what was
     // asked for, in place the original would silently lose the rest.
+    bool keepLossless = false;
     if (FileIdentity(fileName) == FileIdentity(sourceName)) {
         const TRaster& result = *target.Raster();
         const bool lostOpacity = sourceOpacity && !result.hasAlpha && result.transparentIndex < 0;
-        const std::string reason = ReasonToKeepOriginal(report, pictures, lostOpacity, settings.ColorDepth);
+        const TFormatRow& row = FormatRow(formatIndex);
+        const size_t kept = row.PicturesWritten ? row.PicturesWritten(target, target.Metadata) : 1;
+        const std::string reason =
+            ReasonToKeepOriginal(report, pictures, row, kept, lostOpacity, settings.ColorDepth);
         if (!reason.empty())
             throw EInvalidOperation(reason);
+        keepLossless = report.lossless && row.UsesQuality;
     }
     fileName = PlaceResult(sourceName, fileName, settings, targets);
     CreateFoldersFor(fileName);
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     bool trashed = false;
-    const int32_t quality = SaveResult(target, fileName, targetFormat, settings, trashed);
+    const int32_t quality = SaveResult(target, fileName, formatIndex, settings,
+                                       keepLossless ? &FormatRow(formatIndex) : nullptr, trashed);
     targets.Written(fileName, sourceName);
     if (times)
         SetFileTimes(fileName, *times);

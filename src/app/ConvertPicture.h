@@ -9,6 +9,7 @@
 #include "app/RunTargets.h"
 #include "app/Session.h"
 #include "formats/FormatTable.h"
+#include "formats/metadata/PictureMetadata.h"
 #include "overlay/Stamp.h"
 #include "picture/Bitmap.h"
 
@@ -56,12 +57,26 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 // written then), a target that the session's run must not overwrite, and a
 // source that would be replaced by less than it holds: its first picture of
 // several, a picture completed from damaged data, the merged picture of a
-// layered document, bitmap data for a Photo CD file or a drawing, an opaque
-// picture for one with transparent pixels, and, with
-// colorDepth 0, 8-bit RGB for deeper samples or a CMYK or Lab colour model.
+// layered document, the picture alone of a file with auxiliary pictures
+// (depth maps, thumbnails), bitmap data for a Photo CD file or a drawing, an
+// opaque picture for one with transparent pixels, with colorDepth 0, 8-bit
+// RGB for deeper samples or a CMYK or Lab colour model, and a lossy file for
+// one stored without loss. A lossless source converted in place is written
+// at the quality its writer loses nothing at; it stays as it is when its
+// writer has none or the lossless file would exceed the size limit.
 void ConvertPicture(TSession& session, std::string& fileName, int32_t targetFormat,
                     int32_t fitMode, int32_t rotation, int32_t width, int32_t height,
                     int32_t colorDepth, int32_t quality, bool saveAsCopy);
+
+// Why a source may not be replaced in place by its converted picture,
+// written by the format row's writer: the result would hold less than the
+// file and the settings ask to keep. Empty when it may. `pictures` counts
+// the pictures the file holds, `kept` those the writer puts into the
+// result; `lostOpacity` says that the source had opacity the result lacks.
+// A lossless source may be replaced when the writer can store without loss
+// (the conversion then does).
+std::string ReasonToKeepOriginal(const TSourceReport& source, size_t pictures, const TFormatRow& row, size_t kept,
+                                 bool lostOpacity, int32_t colorDepth);
 
 // Folder part (up to and including the last "/") + "Neu_" + name: the
 // copy's name with the default prefix and no suffix.

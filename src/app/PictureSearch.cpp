@@ -111,7 +111,7 @@ void SearchFolder(TSession& session, const std::string& folder, const std::strin
     if (folder.empty() || !IsFolder(dir)) {
         // Every ticked type searches the folder again: one message is enough.
         if (!session.FolderMissing)
-            frontEnd.ShowMessage("Das Verzeichnis \"" + folder + "\" existiert nicht!");
+            frontEnd.ShowMessage("Das Verzeichnis \"" + dir + "\" existiert nicht!");
         session.FolderMissing = true;
         return;
     }

@@ -14,8 +14,8 @@ namespace corvalin {
 // output folder (when it is not the searched folder itself) is not
 // descended into, and otherwise, with copies, files named as copies are
 // (IsCopyName). A missing folder (an empty
-// folder text is one) shows "Das Verzeichnis "<folder>" existiert nicht!",
-// naming it as typed, unless the session's FolderMissing is already set by
+// folder text is one) shows "Das Verzeichnis "<folder>/" existiert nicht!",
+// naming it with one trailing slash, unless the session's FolderMissing is already set by
 // an earlier type of the same search, and sets it.
 void SearchPictures(TSession& session, const std::string& folder, const std::string& mask);
 

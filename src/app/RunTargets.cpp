@@ -58,6 +58,7 @@ void TRunTargets::Start(const std::vector<std::string>& tickedSources)
     waiting_ = std::move(waiting);
     written_.clear();
     claimed_.clear();
+    nextNumber_.clear();
     running_ = true;
 }
 
@@ -67,6 +68,7 @@ void TRunTargets::Finish()
     waiting_.clear();
     written_.clear();
     claimed_.clear();
+    nextNumber_.clear();
     running_ = false;
 }
 
@@ -110,12 +112,15 @@ std::string TRunTargets::ClaimFreeName(const std::string& target)
     // fails the file instead of testing names for ever.
     constexpr int kMaxNumber = 99999;
     std::lock_guard lock(mutex_);
-    for (int number = 0; number <= kMaxNumber; ++number) {
-        const std::string name = number == 0 ? target : NumberedName(target, number);
+    int unremembered = 0;
+    int& next = running_ ? nextNumber_[FileIdentity(target)] : unremembered;
+    for (; next <= kMaxNumber; ++next) {
+        const std::string name = next == 0 ? target : NumberedName(target, next);
         const std::string identity = FileIdentity(name);
         if (!NameTaken(name) && !written_.contains(identity) && !claimed_.contains(identity)) {
             if (running_)
                 claimed_.insert(identity);
+            ++next;
             return name;
         }
     }

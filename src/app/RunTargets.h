@@ -34,6 +34,8 @@ public:
     // target_2.ext, ... that nothing has as its name on disk and that this
     // run has neither written nor handed out; it is handed out now, so that
     // no other file of the run takes it. Throws EFCreateError when none is free.
+    // The run remembers where each name's search ended: the next search for
+    // it goes on from there, as every name before was taken.
     std::string ClaimFreeName(const std::string& target);
 
 private:
@@ -41,6 +43,7 @@ private:
     std::set<std::string> waiting_;
     std::map<std::string, std::string> written_;  // target's identity: its source
     std::set<std::string> claimed_;
+    std::map<std::string, int> nextNumber_;  // target's identity: the number its next search starts at
     bool running_ = false;
 };
 

@@ -1,17 +1,17 @@
 #include "app/ScriptRun.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iostream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "app/BatchRun.h"
 #include "app/ConsoleFrontEnd.h"
@@ -22,6 +22,7 @@
 #include "app/PictureSearch.h"
 #include "app/Presets.h"
 #include "app/RunTargets.h"
+#include "app/TerminalText.h"
 #include "common/Exceptions.h"
 
 namespace corvalin {
@@ -42,18 +43,84 @@ bool IsFile(const std::string& path)
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::optional<std::string> ReadList(const std::string& name)
+// How long a list of names may be: far more than any batch names, and
+// little enough that the names and what the run keeps for each fit.
+constexpr size_t kMaxListBytes = size_t(64) << 20;
+constexpr size_t kMaxListNames = 1000000;
+
+// What became of reading a list of names.
+struct TReadList {
+    std::optional<std::string> text;  // none: see refusal
+    std::string refusal;
+};
+
+std::string ListName(const std::string& name)
 {
-    std::ostringstream text;
-    if (name == "-") {
-        text << std::cin.rdbuf();
-        return std::cin.bad() ? std::nullopt : std::optional(text.str());
+    return "Die Liste \"" + name + "\"";
+}
+
+std::string TooLong(const std::string& name)
+{
+    return ListName(name) + " ist zu lang (höchstens 64 MB und " + std::to_string(kMaxListNames) +
+           " Namen); es wird nichts umgewandelt";
+}
+
+// Reads at most kMaxListBytes of the descriptor; none when it is longer or
+// cannot be read.
+TReadList ReadBounded(int fd, const std::string& name)
+{
+    std::string text;
+    char buffer[65536];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0)
+            return {std::move(text), ""};
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return {std::nullopt, ListName(name) + " kann nicht gelesen werden"};
+        if (text.size() + size_t(got) > kMaxListBytes)
+            return {std::nullopt, TooLong(name)};
+        text.append(buffer, size_t(got));
     }
-    std::ifstream file(name, std::ios::binary);
-    if (IsFolder(name) || !file)
-        return std::nullopt;
-    text << file.rdbuf();  // an empty list leaves text failed, not file
-    return file.bad() ? std::nullopt : std::optional(text.str());
+}
+
+// The names SplitNameList finds, counted before any is made.
+size_t NameCount(std::string_view list, bool nulSeparated)
+{
+    const char end = nulSeparated ? '\0' : '\n';
+    size_t count = 0;
+    for (size_t at = 0; at < list.size(); ++at)
+        count += list[at] != end && (at + 1 == list.size() || list[at + 1] == end);
+    return count;
+}
+
+// Standard input ("-") of any kind, a regular file or a pipe (as a shell's
+// process substitution names one); a device is refused, as it could be
+// read for ever. Opened without waiting, as opening a pipe alone would wait
+// for a writer; the length is bounded for every kind.
+TReadList ReadList(const std::string& name)
+{
+    if (name == "-")
+        return ReadBounded(STDIN_FILENO, name);
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {std::nullopt, ListName(name) + " kann nicht gelesen werden"};
+    struct stat info {};
+    TReadList list;
+    if (::fstat(fd, &info) != 0)
+        list.refusal = ListName(name) + " kann nicht gelesen werden";
+    else if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode))
+        list.refusal = ListName(name) + " ist keine Datei; gelesen werden eine Datei, eine Pipe oder die "
+                                        "Standardeingabe (-)";
+    else if (uint64_t(info.st_size) > kMaxListBytes)
+        list.refusal = TooLong(name);
+    else if (::fcntl(fd, F_SETFL, O_RDONLY) != 0)
+        list.refusal = ListName(name) + " kann nicht gelesen werden";
+    else
+        list = ReadBounded(fd, name);
+    ::close(fd);
+    return list;
 }
 
 // Every name to convert, in the order given: the files as they are, the
@@ -184,12 +251,16 @@ int RunWith(const std::vector<std::string>& arguments, const TScriptOptions& opt
 {
     std::vector<std::string> names = options.Names;
     if (!options.FilesFrom.empty()) {
-        const std::optional<std::string> list = ReadList(options.FilesFrom);
-        if (!list) {
-            frontEnd.ShowMessage("Die Liste \"" + options.FilesFrom + "\" kann nicht gelesen werden");
+        const TReadList list = ReadList(options.FilesFrom);
+        if (!list.text) {
+            frontEnd.ShowMessage(list.refusal);
             return kRefused;
         }
-        const std::vector<std::string> listed = SplitNameList(*list, options.Null);
+        if (NameCount(*list.text, options.Null) > kMaxListNames) {
+            frontEnd.ShowMessage(TooLong(options.FilesFrom));
+            return kRefused;
+        }
+        const std::vector<std::string> listed = SplitNameList(*list.text, options.Null);
         names.insert(names.end(), listed.begin(), listed.end());
     } else if (names.empty()) {
         frontEnd.ShowMessage("Keine Datei und kein Verzeichnis angegeben (Hilfe: corvalin --help)");
@@ -243,7 +314,7 @@ int RunScript(const std::vector<std::string>& arguments)
         options = ParseLongOptions(arguments);
     } catch (const ERefusedOption& refused) {
         std::fprintf(stderr, "Ungültiger Kommandozeilenparameter \"%s\": %s\n(Hilfe: corvalin --help)\n",
-                     refused.Parameter.c_str(), refused.what());
+                     TerminalText(refused.Parameter, TLineBreaks::Escaped).c_str(), refused.what());
         return kRefused;
     }
     if (options.Help) {

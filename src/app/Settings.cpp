@@ -113,12 +113,20 @@ void ReadOutputChoices(const TSettingsStore& store, TOutputChoices& output)
     output.Trash = store.ReadBool("trash", kTrashByDefault);
 }
 
+// A side of 0 or less, which no switch accepts, would make every conversion
+// do nothing: it reads as the default.
+int32_t StoredSide(const TSettingsStore& store, const std::string& name, int32_t standard)
+{
+    const int32_t side = store.ReadInteger(name, standard);
+    return side > 0 ? side : standard;
+}
+
 void ReadStore(const TSettingsStore& store, TConversionSettings& s, TSession& session)
 {
     s.Directory = store.ReadString("path", s.Directory);
     s.SearchSubfolders = store.ReadBool("subfolder", true);
-    s.Width = store.ReadInteger("width", 400);
-    s.Height = store.ReadInteger("height", 300);
+    s.Width = StoredSide(store, "width", 400);
+    s.Height = StoredSide(store, "height", 300);
     s.Quality = ClampQuality(store.ReadInteger("quality", 85));
     s.FitMode = RadioSelection(store.ReadInteger("mode", 2), int(FitModeEntries().size()));
     s.Rotation = RadioSelection(store.ReadInteger("rotate", 0), int(RotationEntries().size()));
@@ -177,6 +185,19 @@ void LoadSettings(TSession& session, const std::string& storePath, const std::st
 
 void ApplyStoredSettings(TSession& session, const TSettingsStore& store)
 {
+    // A stamp value at its default is not written (WriteStamp): what the
+    // store leaves out is the default, not the value in use now.
+    const TCopyrightText defaults;
+    TCopyrightText& overlay = session.Overlay;
+    overlay.ChosenFont = defaults.ChosenFont;
+    overlay.Color = defaults.Color;
+    overlay.Box = defaults.Box;
+    overlay.BoxColor = defaults.BoxColor;
+    overlay.Opacity = defaults.Opacity;
+    overlay.RelativeSize = defaults.RelativeSize;
+    overlay.Logo = defaults.Logo;
+    overlay.LogoSize = defaults.LogoSize;
+    overlay.LogoAlign = defaults.LogoAlign;
     TConversionSettings settings;
     settings.Directory = session.FrontEnd().CurrentSettings().Directory;
     ReadStore(store, settings, session);

@@ -26,6 +26,7 @@
 #include "desktop/BitmapImage.h"
 #include "desktop/WindowSupport.h"
 #include "desktop/FontDialog.h"
+#include "desktop/FontMatch.h"
 #include "overlay/Stamp.h"
 #include "overlay/StampValues.h"
 #include "picture/Canvas.h"
@@ -68,7 +69,7 @@ void DrawNeutralSample(TBitmap& preview)
 
 QString FontDescription(const TFont& font)
 {
-    QString text = Q(font.Name) + QStringLiteral(", %1 Pixel").arg(font.Height < 0 ? -font.Height : font.Height);
+    QString text = Q(MatchedFontFamily(font)) + QStringLiteral(", %1 Pixel").arg(font.Height < 0 ? -font.Height : font.Height);
     if (font.Bold)
         text += QStringLiteral(", fett");
     if (font.Italic)
@@ -203,6 +204,9 @@ TfrmCopyright::TfrmCopyright(TCopyrightText& record) : record_(record)
     SetHint(btnOk, QStringLiteral("Änderungen übernehmen"));
     btnOk->setDefault(true);
     setTabOrder(btnOk, edtText);
+    btnCancel = ButtonWithPicture(this, QStyle::SP_DialogCancelButton, QStringLiteral("&Abbrechen"));
+    btnCancel->setGeometry(280, 260, 113, 25);
+    SetHint(btnCancel, QStringLiteral("Änderungen verwerfen"));
 
     edtText->setText(QStringLiteral("Beispieltext"));
     ShowFont();
@@ -224,6 +228,7 @@ TfrmCopyright::TfrmCopyright(TCopyrightText& record) : record_(record)
     connect(btnClearLogo, &QToolButton::clicked, this, [this] { btnClearLogoClick(); });
     connect(btnLoadImage, &QPushButton::clicked, this, [this] { btnLoadImageClick(); });
     connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     CloseOnEscape(this);
 
     chooseSampleFile = [this] {
@@ -238,7 +243,7 @@ TfrmCopyright::TfrmCopyright(TCopyrightText& record) : record_(record)
             dlgFontDialog_ = new TfrmFontDialog();
             dlgFontDialog_->setParent(this, dlgFontDialog_->windowFlags());
         }
-        return dlgFontDialog_->Choose();
+        return dlgFontDialog_->Choose(textFont_);
     };
     chooseBoxColor = [this]() -> std::optional<TColor> {
         const QColor color = QColorDialog::getColor(QColor(RedOf(boxColor_), GreenOf(boxColor_), BlueOf(boxColor_)),
@@ -554,16 +559,27 @@ void TfrmCopyright::btnOkClick()
     close();
 }
 
+void TfrmCopyright::btnCancelClick()
+{
+    cancelled_ = true;
+    close();
+}
+
 void TfrmCopyright::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     LoadOverlaySettings(record_);
+    openedWith_ = record_;
+    cancelled_ = false;
     btnOk->setFocus();
 }
 
 void TfrmCopyright::done(int result)
 {
-    // Every way of closing (Ok, Esc, the close box) keeps the edits.
+    // "&Abbrechen" puts back what the dialog opened with; every other way
+    // of closing (Ok, Esc, the close box) keeps the edits.
+    if (cancelled_)
+        LoadOverlaySettings(openedWith_);
     StoreOverlaySettings();
     QDialog::done(result);
 }

@@ -57,6 +57,9 @@ public:
     void btnClearLogoClick();
     void btnLoadImageClick();
     void btnOkClick();
+    void btnCancelClick();
+    // Whether the dialog was last left with "&Abbrechen".
+    bool Cancelled() const { return cancelled_; }
 
     // The parts of the handlers after their dialogs: taking a chosen font,
     // a box colour, a logo (false after the failure message) and loading a
@@ -100,6 +103,7 @@ public:
     QComboBox* cboLogoPosition = nullptr;
     QPushButton* btnLoadImage = nullptr;
     QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -123,6 +127,8 @@ private:
     std::shared_ptr<const TStampLogo> previewLogo_;  // null when it cannot be read
     TBitmapEx samplePicture_;           // empty until a sample is loaded
     TfrmFontDialog* dlgFontDialog_ = nullptr;
+    TCopyrightText openedWith_;  // the record as the dialog last opened
+    bool cancelled_ = false;
 };
 
 // The placement flags of a place id of positionButtons, and the id of flags

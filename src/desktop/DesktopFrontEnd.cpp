@@ -71,6 +71,12 @@ void TDesktopFrontEnd::SetResultLabels(const std::string& files, const std::stri
     window_.SetResultLabels(files, before, after);
 }
 
+void TDesktopFrontEnd::ReportFile(const TFileReport& report)
+{
+    if (!report.Warning.empty())
+        ++warnings_;
+}
+
 void TDesktopFrontEnd::HideMainWindow()
 {
     window_.hide();
@@ -85,6 +91,7 @@ void TDesktopFrontEnd::RequestQuit()
 
 void TDesktopFrontEnd::ClearSelection()
 {
+    warnings_ = 0;
     if (TfrmFileList* list = EnsureFileList(&window_)) {
         list->runConversion = [this] { return window_.RunConversionFromSelection(); };
         list->Clear();
@@ -100,7 +107,7 @@ void TDesktopFrontEnd::AddSelection(const std::string& path)
 void TDesktopFrontEnd::TickAllSelection()
 {
     if (TfrmFileList* list = FileListWindow())
-        list->TickAll(true);
+        list->TickFound();
 }
 
 int TDesktopFrontEnd::SelectionCount()
@@ -120,6 +127,9 @@ bool TDesktopFrontEnd::SelectionTicked(int index)
 
 void TDesktopFrontEnd::ShowSelection()
 {
+    // After the message that the folder is missing there is nothing to choose.
+    if (window_.Session().FolderMissing)
+        return;
     if (TfrmFileList* list = EnsureFileList(&window_))
         list->exec();
 }
@@ -128,6 +138,7 @@ void TDesktopFrontEnd::ShowSelection()
 
 void TDesktopFrontEnd::ResetProgress()
 {
+    warnings_ = 0;
     const bool created = ProgressWindow() == nullptr;
     // The progress window stays in front of the selection window of the run.
     TfrmProgress* progress = EnsureProgress(FileListWindow());

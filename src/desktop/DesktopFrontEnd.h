@@ -29,6 +29,9 @@ public:
                            const std::string& reason) override;
     void SetResultLabels(const std::string& files, const std::string& before,
                          const std::string& after) override;
+    void ReportFile(const TFileReport& report) override;
+    // The files of the last run converted with a warning.
+    int Warnings() const { return warnings_; }
     void ClearSelection() override;
     void AddSelection(const std::string& path) override;
     void TickAllSelection() override;
@@ -53,6 +56,7 @@ public:
 private:
     TfrmCorvalin& window_;
     TRunProbe probe_;
+    int warnings_ = 0;
 };
 
 }  // namespace corvalin

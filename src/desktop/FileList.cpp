@@ -14,7 +14,10 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include "app/ConvertPicture.h"
 #include "app/FitPath.h"
+#include "common/NameOrder.h"
+#include "common/Tools.h"
 #include "desktop/WindowSupport.h"
 
 namespace corvalin {
@@ -24,6 +27,39 @@ TfrmFileList* frmFileList = nullptr;
 
 constexpr int kClientWidth = 458;
 constexpr int kClientHeight = 468;
+constexpr int kPathRole = Qt::UserRole;
+
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+std::string NameOf(const std::string& path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+// Folder by folder, and by name within each.
+bool ListedBefore(const std::string& a, const std::string& b)
+{
+    const std::string folderA = FolderOf(a), folderB = FolderOf(b);
+    if (folderA != folderB)
+        return NameComesBefore(folderA, folderB);
+    return NameComesBefore(NameOf(a), NameOf(b));
+}
+
+// "Seiser Alm.jpg – 1,27 KB – /home/anna/Bilder/"; a size that cannot be
+// read is left out (the run reports the file's problem).
+QString EntryText(const std::string& path)
+{
+    QString text = Q(NameOf(path));
+    try {
+        text += QStringLiteral(" – ") + Q(FormatByteSize(GetFileSizeOf(path)));
+    } catch (const std::exception&) {
+    }
+    return text + QStringLiteral(" – ") + Q(FolderOf(path));
+}
+
 
 }  // namespace
 
@@ -86,16 +122,34 @@ TfrmFileList::~TfrmFileList()
 
 void TfrmFileList::Clear()
 {
+    if (lbxResult->count() > 0)
+        unticked_.clear();
+    for (int index = 0; index < lbxResult->count(); ++index)
+        if (!Ticked(index))
+            unticked_.insert(Entry(index));
     lbxResult->clear();
     ShowEntryCount();
 }
 
 void TfrmFileList::Add(const std::string& path)
 {
-    auto* item = new QListWidgetItem(Q(path), lbxResult);
+    // The list is kept in order: the new entry goes before the first that
+    // comes after it.
+    int low = 0;
+    int high = lbxResult->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (ListedBefore(path, Entry(middle)))
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    auto* item = new QListWidgetItem(EntryText(path));
+    item->setData(kPathRole, Q(path));
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
-    item->setToolTip(item->text());
+    item->setToolTip(Q(path));
+    lbxResult->insertItem(low, item);
     ShowEntryCount();
 }
 
@@ -105,6 +159,12 @@ void TfrmFileList::TickAll(bool ticked)
         lbxResult->item(index)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
 }
 
+void TfrmFileList::TickFound()
+{
+    for (int index = 0; index < lbxResult->count(); ++index)
+        lbxResult->item(index)->setCheckState(unticked_.contains(Entry(index)) ? Qt::Unchecked : Qt::Checked);
+}
+
 int TfrmFileList::Count() const
 {
     return lbxResult->count();
@@ -112,7 +172,7 @@ int TfrmFileList::Count() const
 
 std::string TfrmFileList::Entry(int index) const
 {
-    return S(lbxResult->item(index)->text());
+    return S(lbxResult->item(index)->data(kPathRole).toString());
 }
 
 bool TfrmFileList::Ticked(int index) const
@@ -165,7 +225,7 @@ void TfrmFileList::lbxResultClick()
     const TTextMeasure measure = [&metrics](const std::string& text) {
         return metrics.horizontalAdvance(Q(text));
     };
-    pnlStatusBar->showMessage(Q(FitPathToWidth(S(item->text()), measure, width())));
+    pnlStatusBar->showMessage(Q(FitPathToWidth(S(item->data(kPathRole).toString()), measure, width())));
 }
 
 void TfrmFileList::ShowEntryCount()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 #include <string>
 
 #include <QDialog>
@@ -21,9 +22,15 @@ public:
     explicit TfrmFileList(QWidget* mainWindow);
     ~TfrmFileList() override;
 
+    // Empties the list; the files unticked in it are remembered, so that a
+    // new search that finds them again leaves them unticked (TickFound).
     void Clear();
+    // Each file takes its place by its folder, then by its name within it,
+    // and shows its name, size and folder.
     void Add(const std::string& path);
     void TickAll(bool ticked);
+    // Ticks every entry but those the user unticked before the last Clear.
+    void TickFound();
     int Count() const;
     std::string Entry(int index) const;
     bool Ticked(int index) const;
@@ -59,6 +66,7 @@ protected:
 
 private:
     bool running_ = false;
+    std::set<std::string> unticked_;
 };
 
 // Created on first use, never destroyed before the program ends; null until then.

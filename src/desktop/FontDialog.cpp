@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "desktop/FontMatch.h"
 #include "desktop/WindowSupport.h"
 
 namespace corvalin {
@@ -78,7 +79,7 @@ TfrmFontDialog::TfrmFontDialog()
     form->addRow(QStringLiteral("Stil:"), styles);
     form->addRow(QStringLiteral("Farbe:"), btnColor);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("&Ok"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("&OK"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("&Abbrechen"), QDialogButtonBox::RejectRole);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -99,7 +100,9 @@ TfrmFontDialog::TfrmFontDialog()
 TFont TfrmFontDialog::Chosen() const
 {
     TFont font = font_;
-    font.Name = S(cboFace->currentFont().family());
+    const std::string face = S(cboFace->currentFont().family());
+    if (face != MatchedFontFamily(font_))
+        font.Name = face;
     font.Height = -edtSize->value();
     font.Bold = cbxBold->isChecked();
     font.Italic = cbxItalic->isChecked();
@@ -114,7 +117,7 @@ void TfrmFontDialog::SetChosen(const TFont& font)
 {
     font_ = font;
     // The combo box shows the face fontconfig resolves the name to.
-    cboFace->setCurrentFont(QFont(Q(font.Name)));
+    cboFace->setCurrentFont(QFont(Q(MatchedFontFamily(font))));
     edtSize->setValue(font.Height < 0 ? -font.Height : font.Height);
     cbxBold->setChecked(font.Bold);
     cbxItalic->setChecked(font.Italic);
@@ -124,9 +127,9 @@ void TfrmFontDialog::SetChosen(const TFont& font)
     UpdateSample();
 }
 
-std::optional<TFont> TfrmFontDialog::Choose()
+std::optional<TFont> TfrmFontDialog::Choose(const TFont& start)
 {
-    const TFont before = font_;
+    const TFont before = start;
     SetChosen(before);
     if (exec() != QDialog::Accepted) {
         SetChosen(before);

@@ -26,10 +26,12 @@ class TfrmFontDialog : public QDialog {
 public:
     TfrmFontDialog();
 
-    // Opens with the font chosen last (or the design font) and returns the
-    // new choice, or nothing when the user cancels.
-    std::optional<TFont> Choose();
-    // The font the dialog holds: what the controls show.
+    // Opens on start (the stamp's font as it is now) and returns the new
+    // choice, or nothing when the user cancels.
+    std::optional<TFont> Choose(const TFont& start);
+    // The font the dialog holds: what the controls show. A face left as it
+    // opened keeps the name it came with, even where the list shows the
+    // family fontconfig draws it with.
     TFont Chosen() const;
     void SetChosen(const TFont& font);
 

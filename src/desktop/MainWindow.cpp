@@ -10,7 +10,9 @@
 #include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QUrl>
@@ -37,6 +39,7 @@
 #include "app/CommandLine.h"
 #include "app/PicturesFolder.h"
 #include "app/Presets.h"
+#include "app/ResultPlacement.h"
 #include "app/Settings.h"
 #include "app/SettingsStore.h"
 #include "common/Shell.h"
@@ -47,6 +50,8 @@
 #include "desktop/OpenFailure.h"
 #include "desktop/WindowSupport.h"
 #include "desktop/Copyright.h"
+#include "desktop/FileList.h"
+#include "desktop/Progress.h"
 
 namespace corvalin {
 namespace {
@@ -55,7 +60,7 @@ constexpr int kClientWidth = 639;
 // What a result line keeps besides its text.
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kReasonRole = Qt::UserRole + 1;
-constexpr int kClientHeight = 509;
+constexpr int kClientHeight = 531;
 
 const QString kWebsite = QStringLiteral(CORVALIN_WEBSITE);
 const QString kEmail = QStringLiteral(CORVALIN_EMAIL);
@@ -179,6 +184,12 @@ TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
     layout->setContentsMargins(6, 4, 6, 0);
     layout->setSpacing(4);
     layout->addWidget(gbxSetup);
+    labPlacement = new QLabel(client);
+    labPlacement->setContentsMargins(8, 0, 8, 0);
+    labPlacement->setTextFormat(Qt::PlainText);
+    SetHint(labPlacement, QStringLiteral("Wohin die Ergebnisse geschrieben werden; ändern unter "
+                                         "\"Als Kopie speichern\" und \"Weitere Einstellungen...\""));
+    layout->addWidget(labPlacement);
     // The result list takes the room the window gains.
     layout->addWidget(gbxResult, 1);
     scroller->setWidget(client);
@@ -196,30 +207,12 @@ TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
     const int frameParts = menuBar()->sizeHint().height();
     resize(kClientWidth, kClientHeight + frameParts);
 
-    chooseFolderFile = [this](const std::string& initial) -> std::optional<std::string> {
-        QFileDialog dialog(this, QStringLiteral("Ordner wählen"));
-        dialog.resize(760, 480);
-        dialog.setFileMode(QFileDialog::AnyFile);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setDefaultSuffix(QString());
-        dialog.setNameFilters({
-            QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.ico *.emf *.wmf)"),
-            QStringLiteral("JPEG-Grafikdatei (*.jpg)"),
-            QStringLiteral("JPEG-Grafikdatei (*.jpeg)"),
-            QStringLiteral("Bitmaps (*.bmp)"),
-            QStringLiteral("Symbole (*.ico)"),
-            QStringLiteral("Erweiterte Metadateien (*.emf)"),
-            QStringLiteral("Metadateien (*.wmf)"),
-            QStringLiteral("Alle Dateien (*)"),
-        });
-        dialog.selectNameFilter(QStringLiteral("Alle Dateien (*)"));
-        const QString start = Q(initial);
-        const qsizetype slash = start.lastIndexOf(QLatin1Char('/'));
-        dialog.setDirectory(slash >= 0 ? start.left(slash + 1) : QString());
-        dialog.selectFile(start.mid(slash + 1));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    chooseFolder = [this](const std::string& start) -> std::optional<std::string> {
+        const QString chosen =
+            QFileDialog::getExistingDirectory(this, QStringLiteral("Verzeichnis wählen"), Q(start));
+        if (chosen.isEmpty())
             return std::nullopt;
-        return S(dialog.selectedFiles().first());
+        return S(chosen);
     };
     showMessageBox = [this](const std::string& text) {
         const QString lines = LinesOf(text);
@@ -236,12 +229,9 @@ TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
                                   QStringLiteral("Name der Voreinstellung:"), QLineEdit::Normal, QString(), &ok);
         return ok ? std::optional(S(name)) : std::nullopt;
     };
-    askReplaceOriginals = [this](int originals, bool& dontAskAgain) {
+    askReplacing = [this](const std::string& question, bool& dontAskAgain) {
         QWidget* front = QApplication::activeModalWidget();
-        QMessageBox box(QMessageBox::Warning, QStringLiteral("Originale überschreiben?"),
-                        originals == 1 ? QStringLiteral("1 Original wird ersetzt. Fortfahren?")
-                                       : QStringLiteral("%1 Originale werden ersetzt. Fortfahren?")
-                                             .arg(Q(InsertThousandSeparators(std::to_string(originals)))),
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Vorhandene Dateien ersetzen?"), LinesOf(question),
                         QMessageBox::Yes | QMessageBox::No, front != nullptr ? front : this);
         box.setDefaultButton(QMessageBox::No);
         box.setCheckBox(new QCheckBox(QStringLiteral("Nicht mehr fragen")));
@@ -249,6 +239,25 @@ TfrmCorvalin::TfrmCorvalin() : frontEnd_(*this), session_(frontEnd_)
         dontAskAgain = box.checkBox()->isChecked();
         return yes;
     };
+    askCancelRun = [this] {
+        QWidget* front = QApplication::activeModalWidget();
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Corvalin"),
+                        QStringLiteral("Die Umwandlung läuft noch. Abbrechen und Corvalin beenden?"),
+                        QMessageBox::Yes | QMessageBox::No, front != nullptr ? front : this);
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
+    // The line under the settings follows every control it describes.
+    for (QCheckBox* box : {cbxSaveAsCopy, cbxSearchSubdirectories})
+        connect(box, &QCheckBox::toggled, this, [this] { ShowResultPlacement(); });
+    connect(edtDirectory, &QLineEdit::textChanged, this, [this] { ShowResultPlacement(); });
+    connect(cboConvertFormat, &QComboBox::currentIndexChanged, this, [this] { ShowResultPlacement(); });
+    ShowResultPlacement();
+}
+
+void TfrmCorvalin::ShowResultPlacement()
+{
+    labPlacement->setText(Q(ResultPlacementLine(CurrentSettings(), S(QDir::homePath()))));
 }
 
 void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
@@ -278,7 +287,10 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     cbxSaveAsCopy->setGeometry(12, 88, 270, 19);
     cbxSaveAsCopy->setChecked(true);
     SetHint(cbxSaveAsCopy, QStringLiteral("Falls diese Option aktiviert ist, werden alle Bilder als "
-                                          "Kopie gepeichert. Ansonsten werden sie überschrieben. "
+                                          "Kopie gespeichert. Ansonsten werden sie überschrieben, "
+                                          "außer mit einem Ausgabeverzeichnis: dann landen die "
+                                          "Ergebnisse immer dort, die Originale bleiben unberührt, "
+                                          "und diese Option bestimmt nur den Namensvorsatz. "
                                           "Frühere Kopien (Namen mit dem Namensvorsatz) werden "
                                           "nicht noch einmal umgewandelt."));
     cbxCopyright = new QCheckBox(QStringLiteral("Text einfügen"), g);
@@ -309,6 +321,7 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     cbxMarkAll = new TMarkAllBox(QStringLiteral("Alle markieren"), g);
     cbxMarkAll->setGeometry(12 + 190 + 8, 151, 100, 19);
     cbxMarkAll->setCheckState(Qt::Checked);
+    FitFileTypesToEntries();
 
     labWidth = Label(QStringLiteral("Breite"), g, {312, 22, 64, 16});
     edtWidth = NumberBox(g, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
@@ -357,6 +370,28 @@ void TfrmCorvalin::CreateSetupGroup(QWidget* parent)
     WidenListToEntries(cboColorDepth);
 }
 
+void TfrmCorvalin::FitFileTypesToEntries()
+{
+    // Every entry whole: the columns are as wide as the longest entry with
+    // its tick; the list takes the room up to the next column of controls,
+    // and "Alle markieren" moves up beside the caption when it needs that.
+    const QFontMetrics metrics(DefaultWindowFont());
+    int widest = 0;
+    for (const std::string& mask : FileTypeEntries())
+        widest = std::max(widest, metrics.horizontalAdvance(Q(mask)));
+    const QStyle* style = lbxFileTypes->style();
+    const int column = widest + style->pixelMetric(QStyle::PM_IndicatorWidth) + 12;
+    const int rows = std::max(1, (lbxFileTypes->height() - 4) / 15);
+    const int columns = (lbxFileTypes->count() + rows - 1) / rows;
+    const int needed = columns * column + 4;
+    lbxFileTypes->setGridSize(QSize(std::max(60, column), 15));
+    if (needed <= 190)
+        return;
+    lbxFileTypes->resize(std::min(needed, 300 - 12), lbxFileTypes->height());
+    lbxFileTypes->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    cbxMarkAll->move(12 + 96, 133);
+}
+
 void TfrmCorvalin::WidenListToEntries(QComboBox* combo)
 {
     QAbstractItemView* view = combo->view();
@@ -400,15 +435,15 @@ void TfrmCorvalin::CreateResultGroup(QWidget* parent)
     btnMoreSettings->setIcon(StandardIcon(QStyle::SP_FileDialogDetailedView));
     btnMoreSettings->setGeometry(112, 0, 26, 27);
     SetHint(btnMoreSettings, QStringLiteral("Weitere Einstellungen|Weitere Einstellungen: Metadaten, "
-                                            "Zielordner, Namen der Kopien, vorhandene Dateien, "
+                                            "Ausgabeverzeichnis, Namen der Kopien, vorhandene Dateien, "
                                             "Höchstgröße"));
 
     const QFont bold = PixelFont(QStringLiteral("MS Sans Serif"), 11, true);
     labResultFiles = Label(QStringLiteral("0 Dateien"), g, {0, 32, 138, 16});
     SetHint(labResultFiles, QStringLiteral("Ergebnis: Alle konvertierten Dateien"));
-    labResultSizeBefore = Label(QStringLiteral("0 Byte vorher"), g, {0, 48, 138, 16});
+    labResultSizeBefore = Label(Q(FormatByteSize(0)) + QStringLiteral(" vorher"), g, {0, 48, 138, 16});
     SetHint(labResultSizeBefore, QStringLiteral("Ergebnis: Größe aller Dateien vorher"));
-    labResultSizeAfter = Label(QStringLiteral("0 Byte nachher"), g, {0, 64, 138, 16});
+    labResultSizeAfter = Label(Q(FormatByteSize(0)) + QStringLiteral(" nachher"), g, {0, 64, 138, 16});
     SetHint(labResultSizeAfter, QStringLiteral("Ergebnis: Größe aller Dateien nachher"));
     for (QLabel* label : {labResultFiles, labResultSizeBefore, labResultSizeAfter}) {
         label->setFont(bold);
@@ -460,7 +495,7 @@ void TfrmCorvalin::CreateMenu()
     mnuTools->addSeparator();
     mniMoreSettings = mnuTools->addAction(StandardIcon(QStyle::SP_FileDialogDetailedView),
                                           QStringLiteral("Weitere &Einstellungen..."));
-    SetHint(mniMoreSettings, QStringLiteral("Metadaten, Zielordner, Namen der Kopien, vorhandene "
+    SetHint(mniMoreSettings, QStringLiteral("Metadaten, Ausgabeverzeichnis, Namen der Kopien, vorhandene "
                                             "Dateien, Höchstgröße"));
 
     mnuPresets = menuBar()->addMenu(QStringLiteral("&Voreinstellungen"));
@@ -540,7 +575,7 @@ QString TfrmCorvalin::TitleLine()
     return QStringLiteral("Corvalin 2.3 – viele Bilder auf einmal umwandeln");
 }
 
-QString TfrmCorvalin::RunOutcome(const TRunTotals& totals)
+QString TfrmCorvalin::RunOutcome(const TRunTotals& totals, int warnings)
 {
     const auto count = [](int32_t number, const char* one, const char* many) {
         return Q(InsertThousandSeparators(std::to_string(number))) + QLatin1Char(' ') +
@@ -549,6 +584,9 @@ QString TfrmCorvalin::RunOutcome(const TRunTotals& totals)
     QString outcome = count(totals.converted, "Datei konvertiert", "Dateien konvertiert") +
                       QStringLiteral(", ") + Q(InsertThousandSeparators(std::to_string(totals.failed))) +
                       QStringLiteral(" fehlgeschlagen");
+    if (warnings > 0)
+        outcome += QStringLiteral(", ") + Q(InsertThousandSeparators(std::to_string(warnings))) +
+                   QStringLiteral(" mit Warnung");
     return totals.cancelled ? QStringLiteral("Abgebrochen: ") + outcome
                             : QStringLiteral("Fertig: ") + outcome;
 }
@@ -587,9 +625,12 @@ bool TfrmCorvalin::event(QEvent* event)
 
 void TfrmCorvalin::closeEvent(QCloseEvent* event)
 {
-    // A run ends through its own windows (the progress window's "&Abbrechen").
+    // A run in progress is cancelled first, when the user wants that; the
+    // window closes once the run has written its summary.
     if (runInProgress_) {
         event->ignore();
+        if (!closeAfterRun_ && askCancelRun())
+            CancelRunAndClose();
         return;
     }
     if (!settingsSaved_) {
@@ -601,15 +642,27 @@ void TfrmCorvalin::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+void TfrmCorvalin::CancelRunAndClose()
+{
+    closeAfterRun_ = true;
+    if (TfrmProgress* progress = ProgressWindow(); progress != nullptr && progress->isVisible())
+        progress->close();
+    else if (TfrmFileList* list = FileListWindow(); list != nullptr && !list->Running())
+        list->close();
+}
+
 // ---------------------------------------------------------------- handlers
 
 void TfrmCorvalin::btnBrowseClick()
 {
-    const std::optional<std::string> chosen = chooseFolderFile(folderDialogFileName_);
+    // The folder in the box, else the one the settings started with.
+    std::string start = S(edtDirectory->text());
+    if (start.empty() || !QFileInfo(Q(start)).isDir())
+        start = folderDialogFileName_.substr(0, folderDialogFileName_.rfind('/') + 1);
+    const std::optional<std::string> chosen = chooseFolder(start);
     if (!chosen)
         return;
-    const size_t slash = chosen->rfind('/');
-    edtDirectory->setText(Q(slash == std::string::npos ? std::string() : chosen->substr(0, slash + 1)));
+    edtDirectory->setText(Q(chosen->ends_with('/') ? *chosen : *chosen + "/"));
 }
 
 void TfrmCorvalin::btnShowFolderClick()
@@ -624,7 +677,11 @@ void TfrmCorvalin::btnConvertClick()
     if (runInProgress_)
         return;
     SetRunInProgress(true);
-    const auto idle = qScopeGuard([this] { SetRunInProgress(false); });
+    const auto idle = qScopeGuard([this] {
+        SetRunInProgress(false);
+        if (closeAfterRun_)
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
     lastRunOutcome_.clear();
     DisplayHint(QString());
     corvalin::btnConvertClick(session_);
@@ -697,8 +754,13 @@ void TfrmCorvalin::cbxCopyrightClick()
 
 void TfrmCorvalin::btnChooseFontClick()
 {
-    if (TfrmCopyright* dialog = EnsureOverlayDialog(session_.Overlay))
-        dialog->exec();
+    TfrmCopyright* dialog = EnsureOverlayDialog(session_.Overlay);
+    if (dialog == nullptr)
+        return;
+    dialog->exec();
+    // A text set with "..." is meant to be stamped.
+    if (!dialog->Cancelled())
+        cbxCopyright->setChecked(true);
 }
 
 void TfrmCorvalin::lbxResultClick()
@@ -711,7 +773,8 @@ void TfrmCorvalin::lbxResultClick()
     const QString line = item->text().startsWith(QStringLiteral("___")) ? QString() : item->text();
     const QString reason = item->data(kReasonRole).toString();
     const QString path = item->data(kPathRole).toString();
-    const QString shown = reason.isEmpty() ? line : line + QStringLiteral(" – ") + reason;
+    // A failed file's line holds its reason already.
+    const QString shown = reason.isEmpty() || line.endsWith(reason) ? line : line + QStringLiteral(" – ") + reason;
     QString full = path.isEmpty() ? line : path;
     if (!reason.isEmpty())
         full += QLatin1Char('\n') + reason;
@@ -806,6 +869,7 @@ void TfrmCorvalin::btnMoreSettingsClick()
     metadataChoices_ = dialog.Metadata();
     outputChoices_ = dialog.Output();
     session_.AskBeforeReplacing = dialog.AskBeforeReplacing();
+    ShowResultPlacement();
 }
 
 void TfrmCorvalin::mniSavePresetClick()
@@ -883,6 +947,7 @@ void TfrmCorvalin::ApplySettings(const TConversionSettings& s)
     metadataChoices_ = s.Metadata;
     scalingChoices_ = s.Scaling;
     outputChoices_ = s.Output;
+    ShowResultPlacement();
     // The radio groups report a click when their selection is set, and the
     // click keeps the dependent controls in step.
     UpdateControls(session_);
@@ -936,7 +1001,8 @@ void TfrmCorvalin::AddResultLine(const std::string& line, const std::string& rea
 void TfrmCorvalin::AddFileResultLine(const std::string& line, const std::string& path,
                                      const std::string& reason)
 {
-    auto* item = new QListWidgetItem(Q(line), lbxResult);
+    // A failed file says why in its line, as the command line does.
+    auto* item = new QListWidgetItem(reason.empty() ? Q(line) : Q(line + " " + reason), lbxResult);
     item->setData(kPathRole, Q(path));
     item->setData(kReasonRole, Q(reason));
     item->setToolTip(reason.empty() ? Q(path) : Q(path) + QLatin1Char('\n') + Q(reason));
@@ -952,18 +1018,20 @@ void TfrmCorvalin::SetResultLabels(const std::string& files, const std::string& 
 
 // ---------------------------------------------------------------- run
 
-bool TfrmCorvalin::ConfirmReplacingOriginals()
+bool TfrmCorvalin::ConfirmReplacing()
 {
-    const TConversionSettings settings = CurrentSettings();
-    if (!session_.AskBeforeReplacing || settings.SaveAsCopy || !settings.Output.Folder.empty())
+    if (!session_.AskBeforeReplacing)
         return true;
-    int originals = 0;
+    std::vector<std::string> ticked;
     for (int index = 0; index < frontEnd_.SelectionCount(); ++index)
-        originals += frontEnd_.SelectionTicked(index) ? 1 : 0;
-    if (originals == 0)
+        if (frontEnd_.SelectionTicked(index))
+            ticked.push_back(frontEnd_.SelectionEntry(index));
+    const TConversionSettings settings = CurrentSettings();
+    const TReplacementCount count = CountReplacements(session_, settings, ticked);
+    if (count == TReplacementCount{})
         return true;
     bool dontAskAgain = false;
-    if (!askReplaceOriginals(originals, dontAskAgain))
+    if (!askReplacing(ReplacementQuestion(count, settings.Output.Trash), dontAskAgain))
         return false;
     // Kept only with "Ja": a "Nein" must not turn the question off.
     if (dontAskAgain)
@@ -973,13 +1041,13 @@ bool TfrmCorvalin::ConfirmReplacingOriginals()
 
 bool TfrmCorvalin::RunConversionFromSelection()
 {
-    if (!ConfirmReplacingOriginals())
+    if (!ConfirmReplacing())
         return false;
     RunConversion(session_);
     // The summary is the last thing written: keep it in view, and say in the
     // status bar how the run ended.
     lbxResult->scrollToBottom();
-    lastRunOutcome_ = RunOutcome(session_.LastRun);
+    lastRunOutcome_ = RunOutcome(session_.LastRun, frontEnd_.Warnings());
     DisplayHint(QString());
     return true;
 }

@@ -55,8 +55,9 @@ public:
     // line, or how the last run ended once there was one).
     void DisplayHint(const QString& hint);
     static QString TitleLine();
-    // "2 Dateien konvertiert, 1 fehlgeschlagen" and whether it was cancelled.
-    static QString RunOutcome(const TRunTotals& totals);
+    // "2 Dateien konvertiert, 1 fehlgeschlagen", how many with a warning
+    // when any, and whether it was cancelled.
+    static QString RunOutcome(const TRunTotals& totals, int warnings = 0);
 
     // A run is in progress from "&Umwandeln..." (search, selection,
     // conversion) until its summary is written or the selection is left.
@@ -91,14 +92,16 @@ public:
     void FillPresetMenus();
 
     // Dialogs the handlers open; tests answer them without a window.
-    // chooseFolderFile gets the initial file name and returns the chosen one.
-    std::function<std::optional<std::string>(const std::string&)> chooseFolderFile;
+    // chooseFolder gets the folder to open on and returns the chosen one.
+    std::function<std::optional<std::string>(const std::string&)> chooseFolder;
     std::function<void(const std::string&)> showMessageBox;
     // The name to save the settings under; nothing when cancelled.
     std::function<std::optional<std::string>()> askPresetName;
-    // "Originale überschreiben?": yes to go on; dontAskAgain gets the tick
-    // of "Nicht mehr fragen".
-    std::function<bool(int originals, bool& dontAskAgain)> askReplaceOriginals;
+    // "Vorhandene Dateien ersetzen?" with the question's text: yes to go on;
+    // dontAskAgain gets the tick of "Nicht mehr fragen".
+    std::function<bool(const std::string& question, bool& dontAskAgain)> askReplacing;
+    // Closing the window during a run: yes to cancel the run and close.
+    std::function<bool()> askCancelRun;
 
     // What the front end shows in and reads from this window.
     void ShowMessage(const std::string& text);
@@ -148,6 +151,8 @@ public:
     QComboBox* cboConvertFormat = nullptr;
     QLabel* labColorDepth = nullptr;
     QComboBox* cboColorDepth = nullptr;
+    // Under the settings: where the results go.
+    QLabel* labPlacement = nullptr;
     // Result group
     QGroupBox* gbxResult = nullptr;
     QListWidget* lbxResult = nullptr;
@@ -194,8 +199,12 @@ private:
     void CreateMenu();
     void ConnectHandlers();
     void SetRunInProgress(bool running);
-    // Asks before a run replaces originals (copies off, no output folder).
-    bool ConfirmReplacingOriginals();
+    // Asks before a run replaces originals or overwrites files that exist.
+    bool ConfirmReplacing();
+    void ShowResultPlacement();
+    // Closes the progress window (which cancels the run) or the selection
+    // window; the main window closes when the run is over.
+    void CancelRunAndClose();
     // What "&Anzeigen" opens for a result line; empty when nothing.
     static QString PathToShow(const QListWidgetItem* item);
     // The website, update page or photo ordering; says so when it cannot.
@@ -205,6 +214,7 @@ private:
     void ShowStatus(const QString& text, const QString& fullText);
     // The open list of a drop-down is as wide as its longest entry.
     static void WidenListToEntries(QComboBox* combo);
+    void FitFileTypesToEntries();
     static int32_t NumberBoxValue(const QSpinBox* box);
 
     TDesktopFrontEnd frontEnd_;
@@ -217,6 +227,7 @@ private:
     bool quitRequested_ = false;
     bool settingsSaved_ = false;
     bool runInProgress_ = false;
+    bool closeAfterRun_ = false;
     QString lastRunOutcome_;
 };
 

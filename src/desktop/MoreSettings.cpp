@@ -67,18 +67,22 @@ TfrmMoreSettings::TfrmMoreSettings(QWidget* parent) : QDialog(parent)
                       file);
     cbxKeepDate = Choice(QStringLiteral("Dateidatum beibehalten"),
                          QStringLiteral("Die umgewandelte Datei bekommt das Datum des Originals"), file);
-    cbxAskReplace = Choice(QStringLiteral("Vor dem Ersetzen der Originale fragen"),
-                           QStringLiteral("Ohne Kopie und ohne Zielordner fragt \"Weiter\", bevor "
-                                          "die Originale überschrieben werden"),
+    cbxAskReplace = Choice(QStringLiteral("Vor dem Ersetzen vorhandener Dateien fragen"),
+                           QStringLiteral("\"Weiter\" fragt, bevor Originale ersetzt oder vorhandene "
+                                          "Dateien überschrieben werden"),
                            file);
+    cbxTrash = Choice(QStringLiteral("Ersetzte Originale in den Papierkorb legen"),
+                      QStringLiteral("Ein Original, das ersetzt wird, kommt zuerst in den Papierkorb "
+                                     "und lässt sich von dort zurückholen"),
+                      file);
     edtOutDir = new QLineEdit(file);
     edtOutDir->setPlaceholderText(QStringLiteral("neben den Originalen"));
-    SetHint(edtOutDir, QStringLiteral("Ordner für die umgewandelten Bilder. Leer: neben den "
-                                      "Originalen"));
+    SetHint(edtOutDir, QStringLiteral("Verzeichnis für die umgewandelten Bilder; die Originale "
+                                      "bleiben dann unberührt. Leer: neben den Originalen"));
     btnOutDir = new QToolButton(file);
     btnOutDir->setIcon(QApplication::style()->standardIcon(QStyle::SP_DirOpenIcon));
     btnOutDir->setAutoRaise(true);
-    SetHint(btnOutDir, QStringLiteral("Wählen Sie einen Zielordner"));
+    SetHint(btnOutDir, QStringLiteral("Wählen Sie ein Ausgabeverzeichnis"));
     edtPrefix = new QLineEdit(file);
     SetHint(edtPrefix, QStringLiteral("Namensvorsatz der Kopien, z. B. \"Neu_\""));
     edtSuffix = new QLineEdit(file);
@@ -101,7 +105,8 @@ TfrmMoreSettings::TfrmMoreSettings(QWidget* parent) : QDialog(parent)
     form->addRow(cbxStrip);
     form->addRow(cbxKeepDate);
     form->addRow(cbxAskReplace);
-    auto* labOutDir = new QLabel(QStringLiteral("&Zielordner:"), file);
+    form->addRow(cbxTrash);
+    auto* labOutDir = new QLabel(QStringLiteral("&Ausgabeverzeichnis:"), file);
     labOutDir->setBuddy(edtOutDir);
     form->addRow(labOutDir, outDir);
     form->addRow(QStringLiteral("&Präfix:"), edtPrefix);
@@ -120,7 +125,7 @@ TfrmMoreSettings::TfrmMoreSettings(QWidget* parent) : QDialog(parent)
     layout->addWidget(buttons);
 
     chooseFolder = [this](const std::string& shown) -> std::optional<std::string> {
-        const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Zielordner wählen"), Q(shown));
+        const QString chosen = QFileDialog::getExistingDirectory(this, QStringLiteral("Ausgabeverzeichnis wählen"), Q(shown));
         if (chosen.isEmpty())
             return std::nullopt;
         return S(chosen.endsWith(QLatin1Char('/')) ? chosen : chosen + QLatin1Char('/'));
@@ -151,6 +156,7 @@ void TfrmMoreSettings::SetChoices(const TScalingChoices& scaling, const TMetadat
     edtSuffix->setText(Q(output.Suffix));
     cboExisting->setCurrentIndex(output.Existing);
     edtMaxKb->setValue(output.MaxKilobytes);
+    cbxTrash->setChecked(output.Trash);
 }
 
 TScalingChoices TfrmMoreSettings::Scaling() const
@@ -179,6 +185,7 @@ TOutputChoices TfrmMoreSettings::Output() const
     output.Suffix = S(edtSuffix->text());
     output.Existing = cboExisting->currentIndex();
     output.MaxKilobytes = edtMaxKb->value();
+    output.Trash = cbxTrash->isChecked();
     return output;
 }
 

@@ -45,6 +45,7 @@ public:
     QCheckBox* cbxStrip = nullptr;
     QCheckBox* cbxKeepDate = nullptr;
     QCheckBox* cbxAskReplace = nullptr;
+    QCheckBox* cbxTrash = nullptr;
     QCheckBox* cbxSrgb = nullptr;
     QLineEdit* edtOutDir = nullptr;
     QToolButton* btnOutDir = nullptr;

@@ -29,7 +29,9 @@ constexpr int kPreviewHeight = 275;
 }  // namespace
 
 TfrmProgress::TfrmProgress(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+    // Shown only while a run lasts, and then always in front, so that its
+    // "&Abbrechen" stays within reach whatever window is clicked.
+    : QWidget(owner, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       scaler_([this](QImage image, uint64_t request) {
           // Runs on a thread of Qt's pool: the window takes the picture on its own.
           QMetaObject::invokeMethod(

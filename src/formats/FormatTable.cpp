@@ -195,36 +195,37 @@ constexpr TProbePath kJxlProbe = nullptr;
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
-// registration, encoder into memory, load through a CMYK profile, probe.
+// registration, encoder into memory, load through a CMYK profile, lossless
+// quality, pictures written, probe.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
-               false, false, kBmpAliases, nullptr, nullptr, ProbeBmp},
+               false, false, kBmpAliases, nullptr, nullptr, 0, nullptr, ProbeBmp},
     TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, nullptr, SaveGifFile, false, false,
-               true, {}, nullptr, nullptr, ProbeGifFile},
+               true, {}, nullptr, nullptr, 0, nullptr, ProbeGifFile},
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
-               SaveIcoFile, false, false, false, kIcoAliases, nullptr, nullptr, ProbeIcoFile},
+               SaveIcoFile, false, false, true, kIcoAliases, nullptr, nullptr, 0, IcoPicturesWritten, ProbeIcoFile},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
-               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb, ProbeJpegFile},
+               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb, 0, nullptr, ProbeJpegFile},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
-               false, kPcdAliases, nullptr, nullptr, ProbeThroughReader<TPCDGraphic, kPcdLoadedResolution>},
+               false, kPcdAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TPCDGraphic, kPcdLoadedResolution>},
     TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
-               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb, ProbeThroughReader<TPSDGraphic>},
+               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb, 0, nullptr, ProbeThroughReader<TPSDGraphic>},
     TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
-               false, kPcxAliases, nullptr, nullptr, ProbeThroughReader<TPCXGraphic>},
-    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, false,
-               kPngAliases, nullptr, nullptr, ProbePngFile},
+               false, kPcxAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TPCXGraphic>},
+    TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, true,
+               kPngAliases, nullptr, nullptr, 0, nullptr, ProbePngFile},
     TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr, SaveTiffFile, false, false, true,
-               kTifAliases, nullptr, nullptr, ProbeThroughReader<TTIFFGraphic>},
+               kTifAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TTIFFGraphic>},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
-               SaveMetafileFile, false, false, false, kWmfAliases, nullptr, nullptr, ProbeMetafile},
+               SaveMetafileFile, false, false, false, kWmfAliases, nullptr, nullptr, 0, nullptr, ProbeMetafile},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
-               kWebpAliases, kWebpEncode, nullptr, kWebpProbe},
+               kWebpAliases, kWebpEncode, nullptr, 100, nullptr, kWebpProbe},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
-               true, kHeicAliases, kHeicEncode, nullptr, kHeifProbe},
+               true, kHeicAliases, kHeicEncode, nullptr, 0, nullptr, kHeifProbe},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
-               kAvifAliases, kAvifEncode, nullptr, kHeifProbe},
+               kAvifAliases, kAvifEncode, nullptr, 0, nullptr, kHeifProbe},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
-               kJxlAliases, kJxlEncode, nullptr, kJxlProbe},
+               kJxlAliases, kJxlEncode, nullptr, 100, nullptr, kJxlProbe},
 };
 
 }  // namespace

@@ -78,6 +78,13 @@ struct TFormatRow {
     // Null: the reader turns CMYK into RGB by formula only. Else a load path
     // that brings a CMYK picture to sRGB through the CMYK profile it carries.
     TLoadPath LoadCmykToSrgb = nullptr;
+    // The quality at which the writer stores the picture without loss; 0:
+    // at none. A writer that does not follow the quality never loses.
+    int32_t LosslessQuality = 0;
+    // Null: a written file holds one picture. Else how many pictures the
+    // writer puts into the file for the picture and its metadata (an icon
+    // keeps its source's sizes).
+    size_t (*PicturesWritten)(const TBitmap& picture, const TPictureMetadata& metadata) = nullptr;
     // Null: what a file holds is known only by decoding it (see ProbeThroughRow).
     TProbePath Probe = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "common/Exceptions.h"
 #include "overlay/StampValues.h"
@@ -34,19 +35,27 @@ uint8_t OpacityByte(int32_t percent)
     return uint8_t((percent * 255 + 50) / 100);
 }
 
-void DrawStampLogo(TBitmap& target, const TOverlaySnapshot& stamp)
+// Where a part of the stamp goes and how large it is.
+struct TStampBox {
+    TStampPoint place;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+TStampBox LogoBox(const TBitmap& target, const TOverlaySnapshot& stamp)
 {
     const TStampLogo& logo = *stamp.Logo;
-    // A share of the picture's width, but never taller than the picture.
-    double width = std::max(1.0, std::round(double(target.Width()) * stamp.Style.LogoSize / 100.0));
-    double height = std::max(1.0, std::round(width * logo.Height() / logo.Width()));
-    if (height > target.Height()) {
-        height = target.Height();
-        width = std::max(1.0, std::round(height * logo.Width() / logo.Height()));
-    }
+    const auto [width, height] =
+        LogoSizeOn(target.Width(), target.Height(), stamp.Style.LogoSize, logo.Width(), logo.Height());
     const TStampPoint place = StampPlace(stamp.Style.LogoAlign, stamp.Border, target.Width(), target.Height(),
-                                         int32_t(width), int32_t(height), int64_t(stamp.Border) + int64_t(height));
-    const std::shared_ptr<const TRaster> scaled = logo.ScaledTo(int32_t(width), int32_t(height));
+                                         width, height, int64_t(stamp.Border) + int64_t(height));
+    return {place, width, height};
+}
+
+void DrawStampLogo(TBitmap& target, const TOverlaySnapshot& stamp, const TStampBox& box)
+{
+    const std::shared_ptr<const TRaster> scaled = stamp.Logo->ScaledTo(box.width, box.height);
+    const TStampPoint place = box.place;
     TRaster& raster = target.MutableRaster();
     const uint8_t opacity = OpacityByte(stamp.Style.Opacity);
     // Only the part inside the picture; a negative border may move it out.
@@ -65,13 +74,14 @@ void DrawStampLogo(TBitmap& target, const TOverlaySnapshot& stamp)
     }
 }
 
-void DrawStampText(TBitmap& target, const TOverlaySnapshot& stamp)
+TFont TextFont(const TBitmap& target, const TOverlaySnapshot& stamp)
 {
-    const TFont font = StampFont(*stamp.Font, stamp.Style.RelativeSize, target.Height());
-    TCanvas& canvas = target.Canvas();
-    canvas.AssignFont(font);
-    canvas.Brush.Color = stamp.Style.Box == kBoxColour ? stamp.Style.BoxColor : clWhite;
-    canvas.Brush.Style = stamp.Style.Box == kBoxNone ? TBrushStyle::bsClear : TBrushStyle::bsSolid;
+    return StampFont(*stamp.Font, stamp.Style.RelativeSize, target.Height());
+}
+
+TStampBox TextBox(const TBitmap& target, const TOverlaySnapshot& stamp)
+{
+    const TFont font = TextFont(target, stamp);
     const TTextExtent extent = MeasureText(stamp.Text, font);
     // At the bottom the text's top lies Border + |font height| above the
     // bottom edge: for a font chosen by size (negative height) the cell's
@@ -79,7 +89,48 @@ void DrawStampText(TBitmap& target, const TOverlaySnapshot& stamp)
     const int32_t fromBottom = CheckedInt32(int64_t(stamp.Border) + std::abs(int64_t(font.Height)));
     const TStampPoint place =
         StampPlace(stamp.Align, stamp.Border, target.Width(), target.Height(), extent.width, extent.height, fromBottom);
-    canvas.DrawTextAt(place.x, place.y, stamp.Text, OpacityByte(stamp.Style.Opacity));
+    return {place, extent.width, extent.height};
+}
+
+void DrawStampText(TBitmap& target, const TOverlaySnapshot& stamp, const TStampBox& box)
+{
+    TCanvas& canvas = target.Canvas();
+    canvas.AssignFont(TextFont(target, stamp));
+    canvas.Brush.Color = stamp.Style.Box == kBoxColour ? stamp.Style.BoxColor : clWhite;
+    canvas.Brush.Style = stamp.Style.Box == kBoxNone ? TBrushStyle::bsClear : TBrushStyle::bsSolid;
+    canvas.DrawTextAt(box.place.x, box.place.y, stamp.Text, OpacityByte(stamp.Style.Opacity));
+}
+
+// -1 near edge, 1 far edge, 0 centred: the place of one axis's flags.
+int AxisSide(int32_t align, int32_t nearFlag, int32_t farFlag)
+{
+    const bool nearSet = (align & nearFlag) != 0;
+    const bool farSet = (align & farFlag) != 0;
+    return nearSet == farSet ? 0 : nearSet ? -1 : 1;
+}
+
+bool SameCorner(int32_t a, int32_t b)
+{
+    return AxisSide(a, kAlignFlagLeft, kAlignFlagRight) == AxisSide(b, kAlignFlagLeft, kAlignFlagRight) &&
+           AxisSide(a, kAlignFlagTop, kAlignFlagBottom) == AxisSide(b, kAlignFlagTop, kAlignFlagBottom);
+}
+
+// Text and logo at one place: the logo above the text, a border's width
+// (at least none) apart, the pair where the one of them would be: at the
+// bottom the text keeps its place, at the top the logo does, centred the
+// pair is centred.
+void StackLogoOverText(TStampBox& logo, TStampBox& text, const TOverlaySnapshot& stamp, int32_t pictureHeight)
+{
+    const int64_t gap = std::max<int32_t>(0, stamp.Border);
+    switch (AxisSide(stamp.Align, kAlignFlagTop, kAlignFlagBottom)) {
+    case 1: logo.place.y = CheckedInt32(int64_t(text.place.y) - gap - logo.height); break;
+    case -1: text.place.y = CheckedInt32(int64_t(logo.place.y) + logo.height + gap); break;
+    default: {
+        const int64_t total = int64_t(logo.height) + gap + text.height;
+        logo.place.y = CheckedInt32((int64_t(pictureHeight) - total) / 2);
+        text.place.y = CheckedInt32(int64_t(logo.place.y) + logo.height + gap);
+    }
+    }
 }
 
 }  // namespace
@@ -131,10 +182,21 @@ void DrawStamp(TBitmap& target, const TOverlaySnapshot& stamp)
 {
     if (target.Empty())
         return;
+    const bool text = stamp.Font && !stamp.Text.empty();
+    std::optional<TStampBox> logoBox;
     if (stamp.Logo)
-        DrawStampLogo(target, stamp);
-    if (stamp.Font && !stamp.Text.empty())
-        DrawStampText(target, stamp);
+        logoBox = LogoBox(target, stamp);
+    if (!text) {
+        if (logoBox)
+            DrawStampLogo(target, stamp, *logoBox);
+        return;
+    }
+    TStampBox textBox = TextBox(target, stamp);
+    if (logoBox && SameCorner(stamp.Align, stamp.Style.LogoAlign))
+        StackLogoOverText(*logoBox, textBox, stamp, target.Height());
+    if (logoBox)
+        DrawStampLogo(target, stamp, *logoBox);
+    DrawStampText(target, stamp, textBox);
 }
 
 }  // namespace corvalin

@@ -19,10 +19,14 @@ TPointF Tamed(TPointF p)
     return {tame(p.x), tame(p.y)};
 }
 
-// The first pixel whose centre lies at or right of (or below) v.
+// The first pixel whose centre lies at or right of (or below) v: the
+// ceiling of v - 0.5, found by truncation (exact for tamed coordinates),
+// as a crossing costs little more than this.
 int FirstCentreFrom(double v)
 {
-    return int(std::ceil(v - 0.5));
+    const double from = v - 0.5;
+    const int truncated = int(from);
+    return double(truncated) < from ? truncated + 1 : truncated;
 }
 
 }  // namespace
@@ -66,24 +70,31 @@ void TScanlineFill::AddEdge(TPointF a, TPointF b)
 // same in any order. So the crossings of a row are tallied per pixel rather
 // than sorted, and one walk over the pixels between the first and the last
 // tally finds the spans: the row costs its crossings plus its width at most.
+// The active edges are kept by value in any order, an edge that has ended
+// taking the place of the last one, so that a crossing reads one edge.
 const std::vector<TSpan>& TScanlineFill::Row(int y)
 {
     spans_.clear();
     while (nextEdge_ < edges_.size() && edges_[nextEdge_].firstRow <= y)
-        active_.push_back(nextEdge_++);
-    std::erase_if(active_, [&](size_t e) { return edges_[e].endRow <= y; });
+        active_.push_back(edges_[nextEdge_++]);
     if (active_.empty())
         return spans_;
     tallies_.resize(size_t(width_) + 1, 0);
     const bool alternate = rule_ == TFillRule::frAlternate;
     const double centre = y + 0.5;
     int first = width_, last = 0;
-    for (size_t e : active_) {
-        const TEdge& edge = edges_[e];
+    for (size_t i = 0; i < active_.size();) {
+        const TEdge& edge = active_[i];
+        if (edge.endRow <= y) {
+            active_[i] = active_.back();
+            active_.pop_back();
+            continue;
+        }
         const int pixel = std::clamp(FirstCentreFrom(edge.x0 + (centre - edge.y0) * edge.slope), 0, width_);
         tallies_[size_t(pixel)] += alternate ? 1 : edge.direction;
         first = std::min(first, pixel);
         last = std::max(last, pixel);
+        ++i;
     }
     // Every figure is closed, so all crossings together leave the winding
     // at 0: no pixel from the last tally on lies inside.

@@ -44,7 +44,7 @@ private:
     int top_ = 0, bottom_ = 0;
     std::vector<TEdge> edges_;  // by first row
     size_t nextEdge_ = 0;
-    std::vector<size_t> active_;
+    std::vector<TEdge> active_;  // the edges crossing the row, in no order
     std::vector<int> tallies_;  // per pixel: the crossings just left of its centre
     std::vector<TSpan> spans_;
 };

@@ -105,7 +105,7 @@ TEST_F(BatchMemory, OversizedPictureFailsAloneAndMemoryStaysBounded)
     EXPECT_NE(one.out.find(std::to_string(kJpegFiles + kBmpFiles) + " Dateien gesamt\n"),
               std::string::npos) << one.out;
     for (const char* name : {"foto0.jpg", "foto3.jpg", "scan0.bmp", "scan3.bmp"}) {
-        const auto copy = testsupport::DecodeWithPillow(pics + "/" + kCopyPrefix + name);
+        const auto copy = testsupport::DecodeConverted(pics + "/" + kCopyPrefix + name);
         EXPECT_EQ(copy.height, kResultHeight) << name;
         EXPECT_EQ(copy.width, kWidth * kResultHeight / kHeight) << name;
     }

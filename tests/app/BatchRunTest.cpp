@@ -87,7 +87,7 @@ TEST_F(BatchRunTest, MissingFolderShowsOneMessageForAllTickedTypes)
     frontEnd.settings.Directory = dir.File("fehlt");
     btnConvertClick(session);
     ASSERT_EQ(frontEnd.messages.size(), 1u);
-    EXPECT_EQ(frontEnd.messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "\" existiert nicht!");
+    EXPECT_EQ(frontEnd.messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "/\" existiert nicht!");
     // The types are searched in the list's alphabetical order; one slash
     // joins the folder and the mask.
     EXPECT_EQ(frontEnd.LineTexts()[0], "Suche " + ShortenPath(dir.File("fehlt/"), 50) + FileTypeEntries()[0]);

@@ -120,7 +120,7 @@ TEST_F(EndToEnd, RecursiveCopiesFitToTheHeight)
     EXPECT_EQ(run.err, "");
 
     // Results: the hidden file is found, the dot-folder is not searched.
-    const auto a = testsupport::DecodeWithPillow(pics + "/Neu_a.bmp");
+    const auto a = testsupport::DecodeConverted(pics + "/Neu_a.bmp");
     EXPECT_EQ(a.width, 400);
     EXPECT_EQ(a.height, 300);
     EXPECT_EQ(a.At(10, 10), 0xFF0000u);
@@ -128,11 +128,11 @@ TEST_F(EndToEnd, RecursiveCopiesFitToTheHeight)
     EXPECT_EQ(a.At(10, 290), 0x0000FFu);
     EXPECT_EQ(a.At(390, 290), 0xFFFF00u);
     // "/adapt=3" is the third entry, "Höhe": every picture gets height 300.
-    const auto b = testsupport::DecodeWithPillow(pics + "/Urlaub/Neu_b.BMP");
+    const auto b = testsupport::DecodeConverted(pics + "/Urlaub/Neu_b.BMP");
     EXPECT_EQ(b.width, 225);
     EXPECT_EQ(b.height, 300);
     EXPECT_EQ(b.At(5, 295), 0x0000FFu);
-    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/Neu_.c.bmp").width, 400);
+    EXPECT_EQ(testsupport::DecodeConverted(pics + "/Neu_.c.bmp").width, 400);
     EXPECT_FALSE(fs::exists(pics + "/.cache/Neu_d.bmp"));
 
     std::vector<std::string> expected;
@@ -173,7 +173,7 @@ TEST_F(EndToEnd, StoredSettingsApplyAndSwitchesOverrideThem)
     EXPECT_EQ(run.out[0], "Originale werden ersetzt (copy=0 aus den gespeicherten Einstellungen)");
     EXPECT_EQ(run.out[1], SearchLine(pics + "/", "*.bmp"));
     // In place (no copy), turned, then fitted to width 40: 50x100 -> 40x80.
-    const auto a = testsupport::DecodeWithPillow(pics + "/a.bmp");
+    const auto a = testsupport::DecodeConverted(pics + "/a.bmp");
     EXPECT_EQ(a.width, 40);
     EXPECT_EQ(a.height, 80);
     EXPECT_EQ(a.At(39, 0), 0xFF0000u);  // the red top-left went to the top right
@@ -215,7 +215,7 @@ TEST_F(EndToEnd, MissingFolderAndEmptyStore)
 {
     const RunResult run = Run("/auto=1 /dir=" + Quote(pics + "/fehlt"));
     EXPECT_EQ(run.status, 1);  // a run that found no folder did not do its work
-    const std::string message = "Das Verzeichnis \"" + pics + "/fehlt\" existiert nicht!\n";
+    const std::string message = "Das Verzeichnis \"" + pics + "/fehlt/\" existiert nicht!\n";
     size_t count = 0;
     for (size_t at = run.err.find(message); at != std::string::npos;
          at = run.err.find(message, at + 1))
@@ -250,7 +250,7 @@ TEST_F(EndToEnd, OtherFormatsAsSourceAndTarget)
     // JPEG in, JPEG out under the copy's name.
     RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " /adapt=3 /height=24 /recursiv=0");
     EXPECT_EQ(run.status, 0) << run.err;
-    const auto jpg = testsupport::DecodeWithImageMagick(pics + "/Neu_foto.jpg");
+    const auto jpg = testsupport::DecodeConverted(pics + "/Neu_foto.jpg");
     EXPECT_EQ(jpg.width, 32);
     EXPECT_EQ(jpg.height, 24);
     EXPECT_GT(jpg.At(16, 12) >> 16, 200u);
@@ -259,11 +259,11 @@ TEST_F(EndToEnd, OtherFormatsAsSourceAndTarget)
     run = Run("/auto=1 /dir=" + Quote(pics) + " /format=3 /copy=0 /adapt=2 /width=16");
     EXPECT_EQ(run.status, 0) << run.err;
     for (const char* name : {"/foto.gif", "/q.gif", "/Neu_q.gif", "/Neu_foto.gif"}) {
-        const auto gif = testsupport::DecodeWithPillow(pics + name);
+        const auto gif = testsupport::DecodeConverted(pics + name);
         EXPECT_EQ(gif.width, 16) << name;
         EXPECT_EQ(gif.height, 12) << name;
     }
-    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/q.gif").At(0, 0), 0xFF0000u);
+    EXPECT_EQ(testsupport::DecodeConverted(pics + "/q.gif").At(0, 0), 0xFF0000u);
     EXPECT_TRUE(fs::exists(pics + "/foto.jpg"));
 }
 
@@ -273,7 +273,7 @@ TEST_F(EndToEnd, TextSwitchStampsWithTheDialogFont)
     const RunResult run = Run("/auto=1 /dir=" + Quote(pics) + " " + Quote("/text=(c) Hestrad") +
                               " /adapt=1 /width=120");
     EXPECT_EQ(run.status, 0) << run.err;
-    const auto a = testsupport::DecodeWithPillow(pics + "/Neu_a.bmp");
+    const auto a = testsupport::DecodeConverted(pics + "/Neu_a.bmp");
     ASSERT_EQ(a.height, 60);
     // Bottom left with the stored defaults: border 5, font height -11, so
     // the text box's top row is 60 - (5 + 11) = 44, its left column 5.
@@ -357,7 +357,7 @@ TEST_F(ManyWorkers, MixedFolderGivesTheOneWorkerResult)
         EXPECT_TRUE(Listed(one, FailureLine(pics + failed))) << failed;
     // Five quadrants, the gradient, the plasma, the checkerboard, the orange.
     EXPECT_TRUE(Listed(one, "9 Dateien gesamt"));
-    EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/Neu_verlauf.jpg").height, 77);
+    EXPECT_EQ(testsupport::DecodeConverted(pics + "/Neu_verlauf.jpg").height, 77);
 }
 
 // Without copies and into JPEG: a.bmp and a.gif share a.jpg, and b.bmp's
@@ -383,8 +383,8 @@ TEST_F(ManyWorkers, SharedTargetsAreDecidedInListOrder)
         EXPECT_TRUE(Listed(many, FailureLine(pics + "/a" + n + ".gif"))) << n;
         // b.jpg is still waiting for its turn when b.bmp would replace it,
         // and is then converted itself.
-        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/b" + n + ".jpg").width, 50) << n;
-        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/a" + n + ".jpg").height, 37) << n;
+        EXPECT_EQ(testsupport::DecodeConverted(pics + "/b" + n + ".jpg").width, 50) << n;
+        EXPECT_EQ(testsupport::DecodeConverted(pics + "/a" + n + ".jpg").height, 37) << n;
     }
 }
 
@@ -456,7 +456,7 @@ TEST_F(EndToEnd, InPlaceRunsReplaceNoFileByLessAndCopiesSayWhatTheirSourceWas)
         const std::string name = entry.path().filename();
         before[name] = testsupport::ReadBytes(entry.path());
         if (name.ends_with(".pcx") || name == "flach.psd" || name == "symbol.ico")
-            seen[name] = testsupport::DecodeWithPillow(entry.path());
+            seen[name] = testsupport::DecodeConverted(entry.path());
     }
 
     // In place, with the format and the depth kept.
@@ -485,7 +485,7 @@ TEST_F(EndToEnd, InPlaceRunsReplaceNoFileByLessAndCopiesSayWhatTheirSourceWas)
     EXPECT_NE(run.err.find(FailureLine(pics + "/drawing.wmf") + " Die Zeichnung würde durch ein Pixelbild ersetzt"),
               std::string::npos) << run.err;
     for (const auto& [name, pixels] : seen) {
-        const testsupport::RgbPicture after = testsupport::DecodeWithPillow(pics + "/" + name);
+        const testsupport::RgbPicture after = testsupport::DecodeConverted(pics + "/" + name);
         EXPECT_EQ(after.rgb, pixels.rgb) << name;
     }
     EXPECT_EQ(testsupport::ReadBytes(pics + "/vier.pcx")[0], 10);

@@ -64,7 +64,7 @@ TEST_F(MemoryBudget, LargePicturesWaitForEachOtherAndOneTooLargeFailsWithItsSize
     EXPECT_EQ(fits.status, 0) << fits.err;
     EXPECT_NE(fits.out.find("4 Dateien gesamt"), std::string::npos) << fits.out;
     for (const char* name : kNames)
-        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/" + kCopyPrefix + name + ".tif").height, 100) << name;
+        EXPECT_EQ(testsupport::DecodeConverted(pics + "/" + kCopyPrefix + name + ".tif").height, 100) << name;
     // Side by side the four would take four files' memory. Two files read
     // fit the budget, but not with a picture: when both wait for their
     // pictures, the later one gives up its file and is read again later.
@@ -103,7 +103,7 @@ TEST_F(MemoryBudget, FilesThatGiveUpTheirMemoryAreConvertedLater)
     EXPECT_EQ(run.err, "");
     EXPECT_NE(run.out.find("8 Dateien gesamt"), std::string::npos) << run.out;
     for (const std::string& name : names)
-        EXPECT_EQ(testsupport::DecodeWithPillow(pics + "/" + kCopyPrefix + name + ".tif").height, 100) << name;
+        EXPECT_EQ(testsupport::DecodeConverted(pics + "/" + kCopyPrefix + name + ".tif").height, 100) << name;
     // The budget and 30 MB for the program: a block freed by a file that
     // gives up serves the next picture rather than lying beside it.
     const int64_t bound = int64_t(budget << 20) + (30 << 20);

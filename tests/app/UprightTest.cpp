@@ -42,19 +42,6 @@ std::string Exiftool(const std::string& arguments, const std::string& path)
     return RunCommand("/usr/bin/exiftool -T -n " + arguments + " " + Quote(path)).output;
 }
 
-// The largest difference of one colour channel; the pictures' sizes must agree.
-int LargestDifference(const RgbPicture& a, const RgbPicture& b)
-{
-    EXPECT_EQ(a.width, b.width);
-    EXPECT_EQ(a.height, b.height);
-    if (a.rgb.size() != b.rgb.size())
-        return 255;
-    int largest = 0;
-    for (size_t i = 0; i < a.rgb.size(); ++i)
-        largest = std::max(largest, std::abs(int(a.rgb[i]) - int(b.rgb[i])));
-    return largest;
-}
-
 class Upright : public ::testing::Test {
 protected:
     std::string Photo(const std::string& name, int orientation)
@@ -88,13 +75,13 @@ TEST_F(Upright, EveryOrientationComesOutAsShown)
         // JPEG against ImageMagick's turn; PNG's eXIf against Pillow's.
         const std::string jpeg = Photo("p" + std::to_string(orientation) + ".jpg", orientation);
         ImageMagick(Quote(jpeg) + " -auto-orient " + Quote(jpeg + ".ref.png"));
-        EXPECT_LE(LargestDifference(DecodeWithImageMagick(Convert(jpeg, 8)), DecodeWithImageMagick(jpeg + ".ref.png")),
+        EXPECT_LE(MaxDifference(DecodeWithImageMagick(Convert(jpeg, 8)), DecodeWithImageMagick(jpeg + ".ref.png")),
                   2);
         const std::string png = Photo("p" + std::to_string(orientation) + ".png", orientation);
         Pillow("from PIL import Image, ImageOps\nImageOps.exif_transpose(Image.open(" + Quote(png) + ")).save(" +
                Quote(png + ".ref.png") + ")");
         const std::string result = Convert(png, 8);
-        EXPECT_EQ(LargestDifference(DecodeWithPillow(result), DecodeWithPillow(png + ".ref.png")), 0);
+        EXPECT_EQ(MaxDifference(DecodeWithPillow(result), DecodeWithPillow(png + ".ref.png")), 0);
         EXPECT_EQ(Exiftool("-Orientation", result), "1\n");
     }
 }
@@ -355,7 +342,7 @@ TEST_F(Upright, CmykComesThroughItsProfile)
                 const std::string result = Convert(dir.File(c.name), format);
                 EXPECT_EQ(RunCommand("/usr/bin/exiftool -b -ICC_Profile " + Quote(result)).output, "");
                 if (srgb && format != 4) {
-                    EXPECT_LE(LargestDifference(DecodeWithPillow(result), DecodeWithPillow(dir.File(c.reference))), 4);
+                    EXPECT_LE(MaxDifference(DecodeWithPillow(result), DecodeWithPillow(dir.File(c.reference))), 4);
                 }
             }
     }

@@ -18,6 +18,7 @@
 
 #include "WindowTestSupport.h"
 #include "desktop/FileList.h"
+#include "app/ResultPlacement.h"
 #include "desktop/MainWindow.h"
 #include "desktop/Progress.h"
 #include "desktop/About.h"
@@ -140,7 +141,7 @@ int main(int argc, char** argv)
 
     TfrmFontDialog fontDialog;
     ShootNextModal(QStringLiteral("6-font"));
-    fontDialog.Choose();
+    fontDialog.Choose(TFont{});
 
     ShootNextModal(QStringLiteral("7-about"));
     window.btnAboutClick();
@@ -159,7 +160,7 @@ int main(int argc, char** argv)
     window.btnMoreSettingsClick();
     bool dontAskAgain = false;
     ShootNextModal(QStringLiteral("12-replace-question"));
-    window.askReplaceOriginals(12, dontAskAgain);
+    window.askReplacing(ReplacementQuestion({12, 3}, true), dontAskAgain);
     ShootNextModal(QStringLiteral("13-preset-name"));
     window.askPresetName();
 

@@ -189,15 +189,17 @@ TEST(ReplacingOriginals, NothingIsReplacedUntilJa)
             QTest::mouseClick(list->btnConvert, Qt::LeftButton);
             listStayedOpen = list->isVisible();
             unchanged = testsupport::ReadBytes(picture) == original;
-            window.askReplaceOriginals = [](int originals, bool& dontAskAgain) {
-                dontAskAgain = originals == 1;
+            window.askReplacing = [](const std::string& question, bool& dontAskAgain) {
+                dontAskAgain = question.starts_with("1 Original wird ersetzt.");
                 return true;
             };
             QTest::mouseClick(list->btnConvert, Qt::LeftButton);
         });
         window.btnConvertClick();
-        EXPECT_EQ(title, QStringLiteral("Originale überschreiben?"));
-        EXPECT_EQ(text, QStringLiteral("1 Original wird ersetzt. Fortfahren?"));
+        EXPECT_EQ(title, QStringLiteral("Vorhandene Dateien ersetzen?"));
+        EXPECT_TRUE(text.startsWith(QStringLiteral("1 Original wird ersetzt. Ersetzte Originale ")) &&
+                    text.endsWith(QStringLiteral("\nFortfahren?")))
+            << text.toStdString();
         EXPECT_TRUE(noIsDefault);
         EXPECT_TRUE(listStayedOpen);
         EXPECT_TRUE(unchanged);
@@ -211,7 +213,7 @@ TEST(ReplacingOriginals, NothingIsReplacedUntilJa)
     next.FormCreate({"/copy=0"});
     next.show();
     bool asked = false;
-    next.askReplaceOriginals = [&asked](int, bool&) { return asked = true; };
+    next.askReplacing = [&asked](const std::string&, bool&) { return asked = true; };
     windowtest::OnNextModal(
         [](QWidget* modal) { QTest::mouseClick(static_cast<TfrmFileList*>(modal)->btnConvert, Qt::LeftButton); });
     next.btnConvertClick();
@@ -295,7 +297,7 @@ TEST(MissingFolder, OneMessageForAllTickedTypes)
     windowtest::OnNextModal([](QWidget*) {});
     window.btnConvertClick();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "\" existiert nicht!");
+    EXPECT_EQ(messages[0], "Das Verzeichnis \"" + dir.File("fehlt") + "/\" existiert nicht!");
     // The search lines join folder and mask with one slash.
     EXPECT_TRUE(window.lbxResult->item(0)->text().endsWith(QString::fromStdString("fehlt/" + FileTypeEntries()[0])))
         << window.lbxResult->item(0)->text().toStdString();

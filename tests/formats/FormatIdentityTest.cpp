@@ -139,11 +139,14 @@ TEST(FormatIdentity, EveryNameOfARowFindsItAndTheTargetSwitchFollows)
 TEST(FormatIdentity, ListsFollowTheRowsInTheirOrder)
 {
     const std::vector<std::string>& targets = TargetFormatEntries();
+    // "Keine Änderung" first, then every row's caption naming its extension.
     ASSERT_EQ(targets.size(), size_t(kFormatCount + 1));
-    EXPECT_EQ(targets[fiWebp], "Nach WEBP konvertieren");
-    EXPECT_EQ(targets[fiHeic], "Nach HEIC konvertieren");
-    EXPECT_EQ(targets[fiAvif], "Nach AVIF konvertieren");
-    EXPECT_EQ(targets[fiJxl], "Nach JXL konvertieren");
+    EXPECT_EQ(targets[0], "Keine Änderung");
+    for (int i = 1; i <= kFormatCount; ++i) {
+        std::string extension = FormatExtension(i);
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::toupper);
+        EXPECT_EQ(targets[size_t(i)], "Nach " + extension + " konvertieren") << i;
+    }
 
     // Only readable types are listed, alphabetically, and ticked by default.
     const std::vector<std::string>& types = FileTypeEntries();

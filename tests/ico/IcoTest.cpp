@@ -300,8 +300,9 @@ TEST(IcoWriter, KeepsTheSourceSizesThatFitAndRefusesLargerPictures)
     EXPECT_FALSE(std::filesystem::exists(dir.File("b.ico")));
 }
 
-// A file named .cur is written as a cursor whose hot spot follows the
-// picture's scaling in every entry, and reads back with it; .ico stays an icon.
+// A picture from a cursor is written as a cursor whatever its name, as is
+// one saved as .cur; its hot spot follows the picture's scaling in every
+// entry, and reads back with it. An icon saved as .ico stays an icon.
 TEST(IcoWriter, ACursorKeepsItsHotSpotScaledToEachEntry)
 {
     TempDir dir;
@@ -309,19 +310,23 @@ TEST(IcoWriter, ACursorKeepsItsHotSpotScaledToEachEntry)
     Fill(picture, 32, 32, Noise);
     TPictureMetadata metadata;
     metadata.iconSizes = {{32, 32}, {16, 16}};
-    metadata.cursorHotspot = TCursorHotspot{10, 20, 64, 64};  // read from a 64-pixel cursor
+    TPictureMetadata cursor = metadata;
+    cursor.cursorHotspot = TCursorHotspot{10, 20, 64, 64};  // read from a 64-pixel cursor
     const struct {
         const char* name;
+        const TPictureMetadata& source;
         uint16_t type;
         std::array<uint16_t, 4> fields;  // per entry: hot spot or planes and depth
         const char* pillow;              // format and size as Pillow reads them
     } cases[] = {
-        {"a.cur", 2, {5, 10, 2, 5}, "CUR 32 32\n"},
-        {"B.CUR", 2, {5, 10, 2, 5}, "CUR 32 32\n"},
-        {"a.ico", 1, {1, 32, 1, 32}, "ICO 32 32\n"},
+        {"a.cur", cursor, 2, {5, 10, 2, 5}, "CUR 32 32\n"},
+        {"B.CUR", cursor, 2, {5, 10, 2, 5}, "CUR 32 32\n"},
+        {"cursor.ico", cursor, 2, {5, 10, 2, 5}, "CUR 32 32\n"},
+        {"icon.cur", metadata, 2, {0, 0, 0, 0}, "CUR 32 32\n"},
+        {"a.ico", metadata, 1, {1, 32, 1, 32}, "ICO 32 32\n"},
     };
     for (const auto& c : cases) {
-        SaveIcoFile(picture, dir.File(c.name), 0, metadata);
+        SaveIcoFile(picture, dir.File(c.name), 0, c.source);
         const std::vector<uint8_t> bytes = ReadBytes(dir.File(c.name));
         ASSERT_GT(bytes.size(), 6u + 2 * 16u) << c.name;
         EXPECT_EQ(Get16(&bytes[2], TByteOrder::LittleEndian), c.type) << c.name;
@@ -336,6 +341,8 @@ TEST(IcoWriter, ACursorKeepsItsHotSpotScaledToEachEntry)
     }
     TBitmapEx back;
     back.LoadFromFileEx(dir.File("a.cur"));
+    EXPECT_EQ(back.Metadata.cursorHotspot, (TCursorHotspot{5, 10, 32, 32}));
+    back.LoadFromFileEx(dir.File("cursor.ico"));
     EXPECT_EQ(back.Metadata.cursorHotspot, (TCursorHotspot{5, 10, 32, 32}));
     back.LoadFromFileEx(dir.File("a.ico"));
     EXPECT_FALSE(back.Metadata.cursorHotspot.has_value());

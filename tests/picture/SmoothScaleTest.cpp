@@ -22,27 +22,6 @@ std::vector<uint8_t> BgraRow(const TRaster& raster, int y)
     return bgra;
 }
 
-// Peak signal-to-noise ratio of the colours against Pillow's decode, in dB.
-double PsnrAgainst(const TRaster& raster, const RgbPicture& reference)
-{
-    EXPECT_EQ(raster.width, reference.width);
-    EXPECT_EQ(raster.height, reference.height);
-    if (raster.width != reference.width || raster.height != reference.height)
-        return 0;
-    double sum = 0;
-    for (int y = 0; y < raster.height; ++y) {
-        const std::vector<uint8_t> bgra = BgraRow(raster, y);
-        for (int x = 0; x < raster.width; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const double d =
-                    bgra[4 * size_t(x) + 2 - size_t(c)] - reference.rgb[(size_t(y) * raster.width + x) * 3 + c];
-                sum += d * d;
-            }
-    }
-    const double mse = sum / (3.0 * raster.width * raster.height);
-    return mse == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / mse);
-}
-
 // A photograph-like picture made by Pillow: soft shapes from a coarse random
 // field, hard edges and fine grain.
 void MakePhotoLike(const std::string& path, int width, int height)
@@ -129,7 +108,7 @@ TEST(SmoothScale, MatchesPillowsLanczos)
         TBitmapEx picture;
         picture.LoadFromFileEx(source);
         const auto scaled = ScaleSmoothly(*picture.Raster(), c.targetWidth, c.targetHeight);
-        EXPECT_GE(PsnrAgainst(*scaled, DecodeWithPillow(reference)), c.minPsnr);
+        EXPECT_GE(Psnr(RgbOf(*scaled), DecodeWithPillow(reference)), c.minPsnr);
     }
 }
 

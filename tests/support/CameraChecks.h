@@ -19,27 +19,14 @@
 
 namespace camera {
 
-struct RgbaPicture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgba;
-};
+using testsupport::MaxDifference;
+using testsupport::Psnr;
+using testsupport::RgbaPicture;
 
 // Any file Pillow reads, as 8-bit RGBA (opaque where it has no opacity).
 inline RgbaPicture DecodeRgba(const std::string& path)
 {
-    const std::string script =
-        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nim.load()\n"
-        "im = im.convert('RGBA')\nsys.stdout.buffer.write(b'%d %d\\n' % im.size + im.tobytes())\n";
-    const testsupport::CommandResult result =
-        testsupport::RunCommand("/usr/bin/python3 -c " + testsupport::Quote(script) + " " + testsupport::Quote(path));
-    EXPECT_EQ(result.status, 0) << path;
-    RgbaPicture picture;
-    const size_t line = result.output.find('\n');
-    if (line == std::string::npos || std::sscanf(result.output.c_str(), "%d %d", &picture.width, &picture.height) != 2)
-        return {};
-    picture.rgba.assign(result.output.begin() + ptrdiff_t(line) + 1, result.output.end());
-    return picture;
+    return testsupport::DecodeRgbaWithPillow(path);
 }
 
 inline RgbaPicture RgbaOf(const corvalin::TBitmap& picture)
@@ -72,19 +59,6 @@ inline void Adopt(corvalin::TBitmap& picture, const RgbaPicture& pixels, bool al
     picture.AdoptRaster(std::move(raster));
 }
 
-// The largest difference of any colour sample (and of opacity, withAlpha);
-// 256 when the sizes differ.
-inline int MaxDifference(const RgbaPicture& a, const RgbaPicture& b, bool withAlpha = false)
-{
-    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size() || a.rgba.empty())
-        return 256;
-    int largest = 0;
-    for (size_t i = 0; i < a.rgba.size(); ++i)
-        if (withAlpha || i % 4 != 3)
-            largest = std::max(largest, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
-    return largest;
-}
-
 // The largest difference between the rows of `sampled` and the rows of
 // `whole` that nearest scaling to sampled's height takes.
 inline int MaxSampledRowDifference(const RgbaPicture& whole, const RgbaPicture& sampled)
@@ -109,42 +83,25 @@ inline std::vector<uint8_t> AlphaOf(const RgbaPicture& picture)
     return alpha;
 }
 
-// Peak signal-to-noise ratio of the colour samples, in decibels.
-inline double Psnr(const RgbaPicture& a, const RgbaPicture& b)
-{
-    if (a.rgba.size() != b.rgba.size() || a.rgba.empty())
-        return 0;
-    double sum = 0;
-    size_t count = 0;
-    for (size_t i = 0; i < a.rgba.size(); ++i)
-        if (i % 4 != 3) {
-            const double d = double(a.rgba[i]) - double(b.rgba[i]);
-            sum += d * d;
-            ++count;
-        }
-    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / double(count)));
-}
-
-// Runs a reference tool; fails the test when it fails.
+// Runs a reference tool that makes files, once per build; fails the test when it fails.
 inline void Tool(const std::string& command)
 {
-    const testsupport::CommandResult result = testsupport::RunCommand(command + " >/dev/null 2>&1");
-    ASSERT_EQ(result.status, 0) << command;
+    testsupport::RunToolOnce(command);
 }
 
 // A photograph-like test picture (smooth areas and edges) as PNG, with a
 // graded opacity when asked.
 inline void MakeSource(const std::string& path, int width, int height, bool alpha)
 {
-    testsupport::Pillow("import math\nw, h = " + std::to_string(width) + ", " + std::to_string(height) +
-                        "\nim = Image.new('RGBA', (w, h))\n"
-                        "im.putdata([(int(127 + 120 * math.sin(x / 7.0)), (x * 255 // max(w - 1, 1)),"
-                        " (y * 255 // max(h - 1, 1)) ^ (40 if (x // 16 + y // 16) % 2 else 0), " +
-                        (alpha ? std::string("(x + y) * 255 // max(w + h - 2, 1)") : std::string("255")) +
-                        ") for y in range(h) for x in range(w)])\n"
-                        "im.save('" +
-                        path + "') if " + (alpha ? "True" : "False") + " else im.convert('RGB').save('" + path +
-                        "')\n");
+    const std::string script =
+        "import math, sys\nfrom PIL import Image\nw, h = " + std::to_string(width) + ", " + std::to_string(height) +
+        "\nim = Image.new('RGBA', (w, h))\n"
+        "im.putdata([(int(127 + 120 * math.sin(x / 7.0)), (x * 255 // max(w - 1, 1)),"
+        " (y * 255 // max(h - 1, 1)) ^ (40 if (x // 16 + y // 16) % 2 else 0), " +
+        (alpha ? std::string("(x + y) * 255 // max(w + h - 2, 1)") : std::string("255")) +
+        ") for y in range(h) for x in range(w)])\n" + (alpha ? "" : "im = im.convert('RGB')\n") +
+        "im.save(sys.argv[1])\n";
+    testsupport::RunToolOnce("/usr/bin/python3 -c " + testsupport::Quote(script) + " " + testsupport::Quote(path));
 }
 
 }  // namespace camera

@@ -7,8 +7,8 @@
 #ifdef CORVALIN_WITH_LCMS
 #include <lcms2.h>
 
+#include <cmath>
 #include <memory>
-#include <string>
 #endif
 
 namespace corvalin {
@@ -29,19 +29,72 @@ struct TTransformFree {
 };
 using TContext = std::unique_ptr<std::remove_pointer_t<cmsContext>, TContextFree>;
 using TProfile = std::unique_ptr<std::remove_pointer_t<cmsHPROFILE>, TProfileClose>;
+struct TToneCurveFree {
+    void operator()(cmsToneCurve* curve) const { cmsFreeToneCurve(curve); }
+};
 using TTransform = std::unique_ptr<std::remove_pointer_t<cmsHTRANSFORM>, TTransformFree>;
+using TToneCurve = std::unique_ptr<cmsToneCurve, TToneCurveFree>;
 
-// An sRGB profile (the camera's, the operating system's, ours) already
-// describes the pixels as sRGB viewers show them; converting would only
-// round them.
-bool DescribesSrgb(cmsHPROFILE profile)
+// The media white point of version 2 sRGB profiles (version 4 ones state D50).
+constexpr cmsCIEXYZ kD65 = {0.9505, 1.0, 1.089};
+
+// How far a profile may stray from sRGB and still be taken for it: its
+// colorants and white point by about the rounding of the numbers profiles
+// store (real sRGB profiles differ by some 0.0003), its curves by a fifth of
+// an 8-bit level wherever they are read.
+constexpr double kColorantTolerance = 0.002;
+constexpr double kCurveToleranceLevels = 0.2;
+
+bool NearXyz(const cmsCIEXYZ* xyz, const cmsCIEXYZ& reference)
 {
-    const cmsUInt32Number length = cmsGetProfileInfoASCII(profile, cmsInfoDescription, "en", "US", nullptr, 0);
-    if (length == 0)
+    return xyz != nullptr && std::abs(xyz->X - reference.X) <= kColorantTolerance &&
+           std::abs(xyz->Y - reference.Y) <= kColorantTolerance && std::abs(xyz->Z - reference.Z) <= kColorantTolerance;
+}
+
+const cmsCIEXYZ* XyzTag(cmsHPROFILE profile, cmsTagSignature tag)
+{
+    return static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tag));
+}
+
+// The curve, read back through sRGB's own, moves no level of 0..255 by
+// more than the tolerance.
+bool NearSrgbCurve(const cmsToneCurve* curve, const cmsToneCurve* srgbInverse)
+{
+    if (curve == nullptr)
         return false;
-    std::string description(length, '\0');
-    cmsGetProfileInfoASCII(profile, cmsInfoDescription, "en", "US", description.data(), length);
-    return description.find("sRGB") != std::string::npos;
+    for (int level = 0; level <= 255; ++level) {
+        const float linear = cmsEvalToneCurveFloat(curve, float(level) / 255.0F);
+        if (std::abs(cmsEvalToneCurveFloat(srgbInverse, linear) * 255.0 - level) > kCurveToleranceLevels)
+            return false;
+    }
+    return true;
+}
+
+// Whether a profile describes the pixels as sRGB viewers show them, so that
+// converting would only round them: by its content (an RGB matrix and
+// curves that LittleCMS uses as they are, sRGB's colorants, a D50 or D65
+// white point, sRGB's curves), never by its name, which any profile may give
+// itself.
+bool DescribesSrgb(cmsContext context, cmsHPROFILE profile)
+{
+    if (cmsGetColorSpace(profile) != cmsSigRgbData || !cmsIsMatrixShaper(profile) ||
+        cmsIsCLUT(profile, INTENT_RELATIVE_COLORIMETRIC, LCMS_USED_AS_INPUT))
+        return false;
+    const TProfile srgb(cmsCreate_sRGBProfileTHR(context));
+    for (const cmsTagSignature tag : {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag})
+        if (!NearXyz(XyzTag(profile, tag), *XyzTag(srgb.get(), tag)))
+            return false;
+    const cmsCIEXYZ* white = XyzTag(profile, cmsSigMediaWhitePointTag);
+    if (white != nullptr && !NearXyz(white, *cmsD50_XYZ()) && !NearXyz(white, kD65))
+        return false;
+    const TToneCurve inverse(
+        cmsReverseToneCurve(static_cast<const cmsToneCurve*>(cmsReadTag(srgb.get(), cmsSigRedTRCTag))));
+    if (!inverse)
+        return false;
+    for (const cmsTagSignature tag : {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag})
+        if (!NearSrgbCurve(static_cast<const cmsToneCurve*>(cmsReadTag(profile, tag)), inverse.get()))
+            return false;
+    return true;
 }
 
 // BGR triples or BGRA quadruples as the raster holds them; alpha (or the
@@ -69,7 +122,7 @@ bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata)
     // ignored: the picture keeps its pixels and its profile.
     const TProfile source(cmsOpenProfileFromMemTHR(context.get(), metadata.iccProfile.data(),
                                                    cmsUInt32Number(metadata.iccProfile.size())));
-    if (!source || cmsGetColorSpace(source.get()) != cmsSigRgbData || DescribesSrgb(source.get()))
+    if (!source || cmsGetColorSpace(source.get()) != cmsSigRgbData || DescribesSrgb(context.get(), source.get()))
         return false;
     const TProfile srgb(cmsCreate_sRGBProfileTHR(context.get()));
     const cmsUInt32Number layout = LayoutOf(raster);
@@ -83,6 +136,15 @@ bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata)
     metadata.iccProfile.clear();
     metadata.isSrgb = true;
     return true;
+}
+
+bool IsSrgbProfile(std::span<const uint8_t> profile)
+{
+    const TContext context(cmsCreateContext(nullptr, nullptr));
+    if (!context || profile.empty())
+        return false;
+    const TProfile opened(cmsOpenProfileFromMemTHR(context.get(), profile.data(), cmsUInt32Number(profile.size())));
+    return opened && DescribesSrgb(context.get(), opened.get());
 }
 
 TCmykRowConversion CmykToSrgbThrough(std::span<const uint8_t> profile)
@@ -118,6 +180,11 @@ bool ConvertToSrgb(TRaster&, TPictureMetadata& metadata)
     if (metadata.iccProfile.empty())
         return false;
     throw EInvalidOperation("In sRGB umrechnen ist nicht möglich: Corvalin wurde ohne LittleCMS erstellt");
+}
+
+bool IsSrgbProfile(std::span<const uint8_t>)
+{
+    return false;
 }
 
 TCmykRowConversion CmykToSrgbThrough(std::span<const uint8_t>)

@@ -15,10 +15,16 @@ struct TPictureMetadata;
 // metadata's RGB colour profile to sRGB with LittleCMS: relative
 // colorimetric, black point compensated, 8 bits. The metadata then holds no
 // profile and says its pixels are sRGB. A picture without a profile, with an
-// sRGB one, with a profile LittleCMS refuses or one that is not RGB, or of
-// another layout, stays as it is. Returns whether it converted. Throws
+// sRGB one (IsSrgbProfile), with a profile LittleCMS refuses or one that is
+// not RGB, or of another layout, stays as it is. Returns whether it converted. Throws
 // EInvalidOperation when this build has no LittleCMS.
 bool ConvertToSrgb(TRaster& raster, TPictureMetadata& metadata);
+
+// Whether an RGB profile is sRGB by what it holds: sRGB's colorants, a D50
+// or D65 white point and sRGB's curves, within the rounding real sRGB
+// profiles differ by, as a matrix and curves without tables; its name does
+// not count. False in a build without LittleCMS.
+bool IsSrgbProfile(std::span<const uint8_t> profile);
 
 // Turns `width` CMYK quadruples of ink amounts (0 none, 255 full) into BGR
 // triples.

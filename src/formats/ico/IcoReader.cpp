@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <tuple>
 #include <utility>
 
 #include "common/ByteCursor.h"
 #include "common/Exceptions.h"
+#include "formats/ico/IcoWriter.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "formats/png/PngImage.h"
 #include "picture/Bitmap.h"
@@ -233,18 +235,32 @@ TIconDirectory ReadDirectory(std::span<const uint8_t> file)
     return directory;
 }
 
-// Each size once, the largest first.
+// Each size once, the largest first, sizes of one area in directory order;
+// sorted rather than searched, as a directory may hold 65,535 entries.
 std::vector<TIconSize> SizesOf(const std::vector<TIconEntry>& entries)
 {
-    std::vector<TIconSize> sizes;
-    for (const TIconEntry& entry : entries) {
-        const TIconSize size{entry.width, entry.height};
-        if (std::find(sizes.begin(), sizes.end(), size) == sizes.end())
-            sizes.push_back(size);
-    }
-    std::stable_sort(sizes.begin(), sizes.end(), [](const TIconSize& a, const TIconSize& b) {
-        return int64_t(a.width) * a.height > int64_t(b.width) * b.height;
+    struct TSeen {
+        TIconSize size;
+        size_t first;  // the entry it is first seen in
+    };
+    std::vector<TSeen> seen;
+    seen.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        seen.push_back({{entries[i].width, entries[i].height}, i});
+    const auto bySize = [](const TSeen& a, const TSeen& b) {
+        return std::tie(a.size.width, a.size.height, a.first) < std::tie(b.size.width, b.size.height, b.first);
+    };
+    std::sort(seen.begin(), seen.end(), bySize);
+    seen.erase(std::unique(seen.begin(), seen.end(), [](const TSeen& a, const TSeen& b) { return a.size == b.size; }),
+               seen.end());
+    std::sort(seen.begin(), seen.end(), [](const TSeen& a, const TSeen& b) {
+        const int64_t areaA = int64_t(a.size.width) * a.size.height, areaB = int64_t(b.size.width) * b.size.height;
+        return areaA != areaB ? areaA > areaB : a.first < b.first;
     });
+    std::vector<TIconSize> sizes;
+    sizes.reserve(seen.size());
+    for (const TSeen& s : seen)
+        sizes.push_back(s.size);
     return sizes;
 }
 
@@ -280,12 +296,15 @@ size_t LoadIcoFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     }
     loaded.source.damaged = loaded.source.damaged || directory.incomplete;
     loaded.iconSizes = SizesOf(directory.entries);
+    // The icon writer keeps only so many sizes: an icon of more holds
+    // pictures that no icon written from it would.
+    const size_t pictures = loaded.iconSizes.size() > kMaxIconSizesWritten ? loaded.iconSizes.size() : 1;
     if (directory.cursor)
         loaded.cursorHotspot = TCursorHotspot{std::min<int32_t>(entry.hotspotX, entry.width - 1),
                                               std::min<int32_t>(entry.hotspotY, entry.height - 1), entry.width,
                                               entry.height};
     metadata = std::move(loaded);
-    return 1;
+    return pictures;
 }
 
 }  // namespace corvalin

@@ -37,7 +37,8 @@ const TIconEntry& ChosenEntry(const std::vector<TIconEntry>& entries);
 
 // The format table's load path: the chosen entry, as a 32-bit raster with
 // alpha when it has transparent pixels; the metadata learns every size the
-// icon holds.
+// icon holds. Answers 1 picture, as the icon writer writes the sizes back,
+// unless the icon holds more sizes than it writes: then their number.
 size_t LoadIcoFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 
 }  // namespace corvalin

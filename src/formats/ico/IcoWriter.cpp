@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -173,15 +174,31 @@ std::pair<uint16_t, uint16_t> HotspotFor(const TIconSize& size, const std::optio
             uint16_t(int64_t(hotspot->y) * size.height / hotspot->height)};
 }
 
-// The picture's own size first, then every smaller size the source icon had.
-std::vector<TIconSize> EntrySizes(const TBitmap& picture, const std::vector<TIconSize>& kept)
+// The picture's own size first, then the largest of the smaller sizes the
+// source icon had, up to kMaxIconSizesWritten in all.
+std::vector<TIconSize> EntrySizes(const TBitmap& picture, std::vector<TIconSize> kept)
 {
+    std::stable_sort(kept.begin(), kept.end(), [](const TIconSize& a, const TIconSize& b) {
+        return int64_t(a.width) * a.height > int64_t(b.width) * b.height;
+    });
     std::vector<TIconSize> sizes{{picture.Width(), picture.Height()}};
-    for (const TIconSize& size : kept)
-        if (size.width <= picture.Width() && size.height <= picture.Height() &&
+    for (const TIconSize& size : kept) {
+        if (sizes.size() == kMaxIconSizesWritten)
+            break;
+        if (size.width > 0 && size.height > 0 && size.width <= picture.Width() && size.height <= picture.Height() &&
             std::find(sizes.begin(), sizes.end(), size) == sizes.end())
             sizes.push_back(size);
+    }
     return sizes;
+}
+
+// The offset behind an entry at `offset` of `bytes`; the directory's 32
+// bits must reach every entry, which a file past 4 GiB they cannot.
+uint32_t OffsetBehind(uint32_t offset, size_t bytes)
+{
+    if (bytes > UINT32_MAX - offset)
+        throw EInvalidGraphic("Das Symbol wäre größer als 4 GB und wird nicht gespeichert");
+    return uint32_t(offset + bytes);
 }
 
 }  // namespace
@@ -220,19 +237,25 @@ void WriteIcoToStream(TStream& stream, const TBitmap& picture, const TPictureMet
         }
         Put32(directory, uint32_t(entries.back().size()), LE);
         Put32(directory, offset, LE);
-        offset += uint32_t(entries.back().size());
+        offset = OffsetBehind(offset, entries.back().size());
     }
     stream.WriteBuffer(directory);
     for (const std::vector<uint8_t>& entry : entries)
         stream.WriteBuffer(entry);
 }
 
+size_t IcoPicturesWritten(const TBitmap& picture, const TPictureMetadata& metadata)
+{
+    return EntrySizes(picture, metadata.iconSizes).size();
+}
+
 void SaveIcoFile(const TBitmap& picture, const std::string& fileName, int32_t,
                  const TPictureMetadata& metadata)
 {
     CheckSize(picture);
-    WriteFileAtomically(fileName,
-                        [&](TStream& file) { WriteIcoToStream(file, picture, metadata, NamesCursor(fileName)); });
+    // A cursor keeps pointing wherever it is saved; its name may be an icon's.
+    const bool cursor = metadata.cursorHotspot.has_value() || NamesCursor(fileName);
+    WriteFileAtomically(fileName, [&](TStream& file) { WriteIcoToStream(file, picture, metadata, cursor); });
 }
 
 }  // namespace corvalin

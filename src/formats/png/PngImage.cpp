@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/png/PngAnimation.h"
 #include "formats/png/PngErrors.h"
 #include "formats/png/PngExif.h"
 #include "formats/png/PngIcc.h"
@@ -419,7 +420,7 @@ size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     metadata.source.bitsPerSample = png.Header().BitDepth;
     metadata.exif = std::move(exif);
     ReadResolution(png, metadata);
-    return 1;
+    return PngPictureCount(png);
 }
 
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t,

@@ -109,7 +109,8 @@ private:
 };
 
 // The format table's PNG row: the picture takes the file's rendering and
-// metadata its colour profile; saving imports the picture, adds the colour
+// metadata its colour profile, and loading answers the pictures an animated
+// file holds (PngPictureCount); saving imports the picture, adds the colour
 // profile of metadata, and replaces the file.
 size_t LoadPngFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SavePngFile(const TBitmap& picture, const std::string& fileName, int32_t quality,

@@ -62,19 +62,51 @@ bool TTiffDirectory::Select(uint32_t index)
     return true;
 }
 
+uint32_t TTiffDirectory::FittingDirectory(uint32_t offset) const
+{
+    if (offset == 0 || offset > file_.size() || file_.size() - offset < 2)
+        return 0;
+    const size_t next = offset + 2 + size_t(Get16(file_.data() + offset, order_)) * kEntryBytes;
+    return next <= file_.size() && file_.size() - next >= 4 ? offset : 0;
+}
+
+uint32_t TTiffDirectory::NextDirectory(uint32_t offset) const
+{
+    const size_t next = offset + 2 + size_t(Get16(file_.data() + offset, order_)) * kEntryBytes;
+    return FittingDirectory(Get32(file_.data() + next, order_));
+}
+
+// The chain may run into a loop anywhere: a walker that jumps to the
+// leader at every power of two steps meets it within the loop (Brent), and
+// two walkers a loop's length apart meet at its first directory. So every
+// directory is counted once, in time proportional to the chain and in no
+// memory beyond that of the walkers, however many directories a file holds.
 size_t TTiffDirectory::DirectoryCount() const
 {
-    std::unordered_set<uint32_t> visited;
-    size_t count = 0;
-    for (uint32_t offset = firstOffset_; offset != 0 && visited.insert(offset).second; ++count) {
-        if (offset > file_.size() || file_.size() - offset < 2)
-            break;
-        const size_t next = offset + 2 + size_t(Get16(file_.data() + offset, order_)) * kEntryBytes;
-        if (next > file_.size() || file_.size() - next < 4)
-            break;
-        offset = Get32(file_.data() + next, order_);
+    const uint32_t first = FittingDirectory(firstOffset_);
+    if (first == 0)
+        return 0;
+    uint32_t behind = first, ahead = NextDirectory(first);
+    size_t walked = 1, loop = 1;
+    for (size_t power = 1; ahead != 0 && ahead != behind; ++walked, ++loop) {
+        if (power == loop) {
+            behind = ahead;
+            power *= 2;
+            loop = 0;
+        }
+        ahead = NextDirectory(ahead);
     }
-    return count;
+    if (ahead == 0)
+        return walked;
+    behind = ahead = first;
+    for (size_t i = 0; i < loop; ++i)
+        ahead = NextDirectory(ahead);
+    size_t lead = 0;
+    for (; behind != ahead; ++lead) {
+        behind = NextDirectory(behind);
+        ahead = NextDirectory(ahead);
+    }
+    return lead + loop;
 }
 
 void TTiffDirectory::ReadEntries(uint32_t offset)

@@ -42,7 +42,8 @@ public:
     // before it. A directory that does not fit into the file throws EReadError.
     bool Select(uint32_t index);
 
-    // Directories in the chain, up to a loop or one that does not fit.
+    // Directories in the chain, each once however it loops, up to the end
+    // or one that does not fit.
     size_t DirectoryCount() const;
 
     bool Has(uint16_t tag) const { return Find(tag) != nullptr; }
@@ -59,6 +60,10 @@ public:
 
 private:
     const TTiffEntry* Find(uint16_t tag) const;
+    // The offset when a directory's table and link lie in the file, else 0.
+    uint32_t FittingDirectory(uint32_t offset) const;
+    // The fitting directory the one at `offset` (which fits) links to, or 0.
+    uint32_t NextDirectory(uint32_t offset) const;
     std::span<const uint8_t> ValueBytes(const TTiffEntry& entry) const;
     void ReadEntries(uint32_t offset);
 

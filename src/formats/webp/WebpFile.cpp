@@ -336,6 +336,10 @@ size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
     CheckedRasterBytes(layout.width, layout.height, 32);
     std::shared_ptr<TRaster> raster = decode(layout);
     KeepChunks(layout.demux.get(), metadata);
+    // A lossless picture (VP8L): a lossy rewrite would lose what it keeps.
+    WebPBitstreamFeatures features;
+    metadata.source.lossless =
+        WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK && features.format == 2;
     picture.AdoptRaster(std::move(raster));
     return layout.pictures;
 }
