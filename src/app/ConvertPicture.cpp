@@ -187,36 +187,36 @@ int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
 
 // Loads the picture for nearest scaling. Rows sampled for the stored
 // picture are not the rows of the turned one (a mirror left to right
-// aside): such a picture is read again whole.
-void LoadForNearest(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+// aside): such a picture is decoded again whole.
+void LoadForNearest(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
                     const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
 {
-    source.Load(fileName, formats, pictures, {RowsToSample(settings, sampledSize), {}, false});
+    source.Load(file, formats, pictures, {RowsToSample(settings, sampledSize), {}, false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (orientation > 2 && sampledSize) {
         sampledSize.reset();
-        source.Load(fileName, formats, pictures, {});
+        source.Load(file, formats, pictures, {});
     }
 }
 
 // Loads the picture for smooth scaling, reduced as far as the picture as
-// shown allows. The orientation is known only once the file is read: a
+// shown allows. The orientation is known only once the file is decoded: a
 // picture that turns out to be turned a quarter and would have allowed
-// another reduction is read again. `shownSize` receives the size of the
+// another reduction is decoded again. `shownSize` receives the size of the
 // unreduced picture as shown when the reader reduced it.
-void LoadForSmooth(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+void LoadForSmooth(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
                    const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
 {
     const bool rotated = settings.Rotation % 2 == 1;
     std::optional<TTargetSize> stored;
-    source.Load(fileName, formats, pictures, {{}, ReductionFor(settings, rotated, stored), false});
+    source.Load(file, formats, pictures, {{}, ReductionFor(settings, rotated, stored), false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (stored && TurnsAQuarter(orientation)) {
         std::optional<TTargetSize> unused;
         const TReductionRequest chosen = ReductionFor(settings, rotated, unused);
         const TReductionRequest turned = ReductionFor(settings, !rotated, unused);
         if (chosen.largestFactor(stored->width, stored->height) != turned.largestFactor(stored->width, stored->height))
-            source.Load(fileName, formats, pictures, {{}, turned, false});
+            source.Load(file, formats, pictures, {{}, turned, false});
     }
     if (stored && (stored->width != source.Width() || stored->height != source.Height()))
         shownSize = Turned(*stored, TurnsAQuarter(orientation));
@@ -228,6 +228,101 @@ bool CarriesCmykProfile(const TPictureMetadata& metadata)
            IccColorSpace(metadata.iccProfile) == "CMYK";
 }
 
+// Loads the picture as the file's decoded metadata show the way, decoding
+// it again where they show that another decode was needed.
+void LoadStepByStep(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize, int& orientation)
+{
+    if (settings.Scaling.Smooth)
+        LoadForSmooth(source, file, formats, pictures, settings, loadedSize, orientation);
+    else
+        LoadForNearest(source, file, formats, pictures, settings, loadedSize, orientation);
+    // Readers turn CMYK inks into RGB by a formula that no profile describes.
+    // With "srgb" a CMYK file carrying its CMYK profile is decoded whole
+    // through the profile, which no reader's sampled or reduced path knows.
+    if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
+        source.Load(file, formats, pictures, {{}, {}, true});
+        loadedSize.reset();
+    }
+}
+
+// What a file's probe says before anything is decoded: the orientation
+// the load turns away, and whether colour comes through a CMYK profile.
+struct TLoadPlan {
+    int orientation = 0;
+    bool cmykThrough = false;
+};
+
+std::optional<TLoadPlan> PlanByProbe(std::span<const uint8_t> file, FormatIndex named,
+                                     const TConversionSettings& settings)
+{
+    const TFormatRow& row = FormatRow(ReaderIndexOf(named, file));
+    if (row.Probe == nullptr || row.Load == nullptr)
+        return std::nullopt;
+    std::optional<TProbe> probe;
+    try {
+        probe = row.Probe(file);
+    } catch (const Exception&) {
+        return std::nullopt;  // the decode says what is wrong with the file
+    }
+    if (!probe)
+        return std::nullopt;
+    const TMetadataChoices& choices = settings.Metadata;
+    return TLoadPlan{choices.AutoOrient || choices.Strip ? probe->orientation : 0,
+                     choices.Srgb && probe->colour == TProbeColour::Cmyk && probe->cmykProfile};
+}
+
+// Orientations 0 (none) and 1 both leave the picture as stored.
+bool SameTurn(int a, int b)
+{
+    return std::max(a, 1) == std::max(b, 1);
+}
+
+// Decodes the picture once, as the plan says: sampled rows only for a
+// picture that no turn beyond a mirror changes, reduced as far as the
+// picture as shown allows, or whole through its CMYK profile; so the
+// decode is the one the step-by-step load ends with. False when the
+// decoded metadata show another way than the probe did.
+bool LoadAsPlanned(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                   const TConversionSettings& settings, const TLoadPlan& plan, std::optional<TTargetSize>& loadedSize,
+                   int& orientation)
+{
+    if (plan.cmykThrough) {
+        source.Load(file, formats, pictures, {{}, {}, true});
+        orientation = OrientationToTurn(source, settings.Metadata);
+        return source.Metadata.source.colourModel == TSourceReport::TColourModel::Cmyk &&
+               SameTurn(orientation, plan.orientation);
+    }
+    const bool quarter = TurnsAQuarter(plan.orientation);
+    std::optional<TTargetSize> stored;
+    if (settings.Scaling.Smooth)
+        source.Load(file, formats, pictures, {{}, ReductionFor(settings, (settings.Rotation % 2 == 1) != quarter, stored), false});
+    else
+        source.Load(file, formats, pictures,
+                    {plan.orientation > 2 ? TRowRequest{} : RowsToSample(settings, loadedSize), {}, false});
+    orientation = OrientationToTurn(source, settings.Metadata);
+    if (!SameTurn(orientation, plan.orientation) || (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)))
+        return false;
+    if (stored && (stored->width != source.Width() || stored->height != source.Height()))
+        loadedSize = Turned(*stored, quarter);
+    return true;
+}
+
+// Reads the file once and decodes its picture, once where its probe
+// answers; returns the orientation to turn away.
+int LoadOnce(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+             const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
+{
+    const TLargeBytes file = ReadWholeFile(fileName);
+    int orientation = 0;
+    const std::optional<TLoadPlan> plan = PlanByProbe(file, formats.named, settings);
+    if (plan && LoadAsPlanned(source, file, formats, pictures, settings, *plan, loadedSize, orientation))
+        return orientation;
+    loadedSize.reset();
+    LoadStepByStep(source, file, formats, pictures, settings, loadedSize, orientation);
+    return orientation;
+}
+
 // Loads the picture as it is shown. `loadedSize` receives the size the
 // result is worked out from when the reader delivered less than the whole
 // picture: the result's size for sampled rows, the unreduced picture's for
@@ -235,20 +330,7 @@ bool CarriesCmykProfile(const TPictureMetadata& metadata)
 void LoadAsShown(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
                  const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
 {
-    int orientation = 0;
-    if (settings.Scaling.Smooth)
-        LoadForSmooth(source, fileName, formats, pictures, settings, loadedSize, orientation);
-    else
-        LoadForNearest(source, fileName, formats, pictures, settings, loadedSize, orientation);
-    // Readers turn CMYK inks into RGB by a formula that no profile describes.
-    // With "srgb" a CMYK file carrying its CMYK profile is read once more,
-    // through the profile: a second read of these rare files is simpler than
-    // the profile in every reader's sampled and reduced paths, and leaves
-    // those paths as fast as they are for every other file.
-    if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
-        source.Load(fileName, formats, pictures, {{}, {}, true});
-        loadedSize.reset();
-    }
+    const int orientation = LoadOnce(source, fileName, formats, pictures, settings, loadedSize);
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);

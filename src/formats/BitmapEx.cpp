@@ -53,7 +53,12 @@ FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictu
 FormatIndex TBitmapEx::Load(const std::string& fileName, TFormatChoice& formats, size_t& pictures,
                             const TLoadRequest& request)
 {
-    const TLargeBytes bytes = ReadWholeFile(fileName);
+    return Load(ReadWholeFile(fileName), formats, pictures, request);
+}
+
+FormatIndex TBitmapEx::Load(std::span<const uint8_t> bytes, TFormatChoice& formats, size_t& pictures,
+                            const TLoadRequest& request)
+{
     formats.reader = ReaderIndexOf(formats.named, bytes);
     const TFormatRow& row = FormatRow(formats.reader);
     if (row.Load == nullptr)

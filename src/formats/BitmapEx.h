@@ -53,6 +53,9 @@ public:
     // longer holds. Returns formats.named.
     FormatIndex Load(const std::string& fileName, TFormatChoice& formats, size_t& pictures,
                      const TLoadRequest& request);
+    // As above, from the file's bytes, read already.
+    FormatIndex Load(std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                     const TLoadRequest& request);
     // Writes the picture in the format the extension chooses, replacing the
     // file atomically. Quality (1..100) is used for JPEG only. An empty
     // picture is refused: it would replace a file by nothing.

@@ -47,6 +47,7 @@ TProbe ProbeByDecoding(const TFormatRow& row, std::span<const uint8_t> file)
         probe.alpha = raster->hasAlpha || raster->transparentIndex >= 0;
     }
     probe.iccProfile = !metadata.iccProfile.empty();
+    probe.cmykProfile = IccColorSpace(metadata.iccProfile) == "CMYK";
     probe.layers = metadata.source.layers;
     probe.damaged = metadata.source.damaged;
     return probe;

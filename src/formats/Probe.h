@@ -30,6 +30,9 @@ struct TProbe {
     // an icon's mask); its pixels may still all be opaque.
     bool alpha = false;
     bool iccProfile = false;
+    // That profile describes CMYK inks (its colour space signature); only
+    // probes that read the profile say so.
+    bool cmykProfile = false;
     // Pictures in the file (frames, pages), as the load path counts them.
     size_t pictures = 1;
     // Layers of a layered document (0 for a picture without any).

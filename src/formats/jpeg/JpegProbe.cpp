@@ -67,6 +67,7 @@ std::optional<TProbe> ProbeJpegFile(std::span<const uint8_t> file)
         const TPictureMetadata metadata = ReadJpegMetadata(file);
         probe.orientation = std::max(ExifOrientation(metadata.exif), 1);
         probe.iccProfile = !metadata.iccProfile.empty();
+        probe.cmykProfile = IccColorSpace(metadata.iccProfile) == "CMYK";
         return probe;
     }
 }

@@ -96,6 +96,7 @@ void ProbeMetadata(const TPictureMetadata& metadata, TProbe& probe)
 {
     probe.orientation = std::max(ExifOrientation(metadata.exif), 1);
     probe.iccProfile = !metadata.iccProfile.empty();
+    probe.cmykProfile = IccColorSpace(metadata.iccProfile) == "CMYK";
 }
 
 }  // namespace corvalin
