@@ -26,7 +26,7 @@
 #include "desktop/BitmapImage.h"
 #include "desktop/WindowSupport.h"
 #include "desktop/FontDialog.h"
-#include "desktop/FontMatch.h"
+#include "picture/FontMatch.h"
 #include "overlay/Stamp.h"
 #include "overlay/StampValues.h"
 #include "picture/Canvas.h"

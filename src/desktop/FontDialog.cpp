@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "desktop/FontMatch.h"
+#include "picture/FontMatch.h"
 #include "desktop/WindowSupport.h"
 
 namespace corvalin {

@@ -16,6 +16,7 @@
 #include FT_OUTLINE_H
 
 #include "common/Exceptions.h"
+#include "picture/FontMatch.h"
 #include "picture/LayOver.h"
 
 namespace corvalin {
@@ -72,29 +73,18 @@ private:
 
     LoadedFace Open(const FaceKey& key)
     {
-        FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(""));
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(key.name.c_str()));
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-        FcPatternAddInteger(pattern, FC_WEIGHT, key.bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-        FcPatternAddInteger(pattern, FC_SLANT, key.italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult result = FcResultNoMatch;
-        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-        FcPatternDestroy(pattern);
-        if (match == nullptr)
+        const TFontMatch match = MatchFont(key.name, key.bold, key.italic);
+        if (!match)
             throw EOutOfResources(msg::OutOfResources);
 
         FcChar8* file = nullptr;
         int index = 0, weight = FC_WEIGHT_REGULAR, slant = FC_SLANT_ROMAN;
-        FcPatternGetString(match, FC_FILE, 0, &file);
-        FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-        FcPatternGetInteger(match, FC_SLANT, 0, &slant);
+        FcPatternGetString(match.get(), FC_FILE, 0, &file);
+        FcPatternGetInteger(match.get(), FC_INDEX, 0, &index);
+        FcPatternGetInteger(match.get(), FC_WEIGHT, 0, &weight);
+        FcPatternGetInteger(match.get(), FC_SLANT, 0, &slant);
         LoadedFace loaded;
         loaded.face = file != nullptr ? OpenFile(reinterpret_cast<const char*>(file), index) : nullptr;
-        FcPatternDestroy(match);
         if (loaded.face == nullptr)
             throw EOutOfResources(msg::OutOfResources);
         loaded.fakeBold = key.bold && weight < FC_WEIGHT_DEMIBOLD;

@@ -180,6 +180,9 @@ converted.save(sys.argv[2])
 
 TEST_F(Upright, SrgbConvertsFromTheProfileAsLittleCmsDoes)
 {
+#ifndef CORVALIN_WITH_LCMS
+    GTEST_SKIP() << "built without LittleCMS";
+#endif
     const std::string adobe = "/usr/share/color/icc/colord/AdobeRGB1998.icc";
     const std::string srgb = "/usr/share/color/icc/colord/sRGB.icc";
     ASSERT_TRUE(std::filesystem::exists(adobe)) << "colord-data";
@@ -318,6 +321,9 @@ ImageCms.profileToProfile(img, cmyk, ImageCms.createProfile('sRGB'), 1, 'RGB', f
 // CMYK profile never labels the RGB result.
 TEST_F(Upright, CmykComesThroughItsProfile)
 {
+#ifndef CORVALIN_WITH_LCMS
+    GTEST_SKIP() << "built without LittleCMS";
+#endif
     const std::string profile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
     ASSERT_TRUE(std::filesystem::exists(profile)) << "libgs-common";
     for (const char* name : {"adobe", "plain"})

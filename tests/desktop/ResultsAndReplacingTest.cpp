@@ -24,7 +24,7 @@
 #include "app/ResultPlacement.h"
 #include "desktop/Copyright.h"
 #include "desktop/FileList.h"
-#include "desktop/FontMatch.h"
+#include "picture/FontMatch.h"
 #include "desktop/MainWindow.h"
 #include "desktop/Progress.h"
 #include "desktop/WindowSupport.h"
@@ -58,6 +58,7 @@ protected:
     {
         TConversionSettings s = window.CurrentSettings();
         s.Output.Folder = outFolder;
+        s.Output.Trash = false;
         s.SaveAsCopy = copy;
         window.ApplySettings(s);
     }

@@ -189,7 +189,8 @@ def bad_values():
     for switch in ("/prefix=a/b", "/suffix=\x01", "/exists=", "/exists=keep", "/maxkb=",
                    "/maxkb=-3", "/maxkb=1k"):
         r = run(d, switch)
-        check(r.status == 2 and f'Ungültiger Kommandozeilenparameter "{switch}"' in r.err, f"{switch}: {r.status}\n{r.err}")
+        shown = switch.replace("\x01", "\\001")  # control characters are shown escaped
+        check(r.status == 2 and f'Ungültiger Kommandozeilenparameter "{shown}"' in r.err, f"{switch}: {r.status}\n{r.err}")
         check(tree(d) == before, f"{switch}: converted")
     r = run(d, "/out", "/recursiv=0")  # no value: no output folder
     check(r.status == 0 and os.path.exists(os.path.join(d, "Neu_a.jpg")), f"/out: {r.status}\n{r.err}")

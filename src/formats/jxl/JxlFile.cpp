@@ -11,7 +11,9 @@
 #include "common/Exceptions.h"
 #include "common/FileIO.h"
 #include "common/Limits.h"
+#include "common/MemoryCharge.h"
 #include "common/Stream.h"
+#include "formats/jxl/JxlMemory.h"
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
@@ -41,35 +43,114 @@ struct TBox {
     std::vector<uint8_t> bytes;
 };
 
+// A frame composed of more layers than this is refused before it is decoded:
+// libjxl blends each over the whole canvas (1,000 layers took 42 s).
+constexpr size_t kMaxLayers = 256;
+
+// What a pass over the frame headers finds, without decoding any pixels.
+struct TJxlSurvey {
+    JxlBasicInfo info{};
+    // Pictures as shown: a frame that is the last or lasts a while ends one.
+    size_t pictures = 0;
+    // The frames (layers) composed into the first picture.
+    size_t firstLayers = 0;
+    // A JPEG recompressed without loss: its pixels are the JPEG's, lossy ones.
+    bool jpegReconstruction = false;
+};
+
+TJxlSurvey Survey(std::span<const uint8_t> file, TJxlMemory& memory)
+{
+    std::unique_ptr<JxlDecoder, TJxlDeleter> decoder(JxlDecoderCreate(memory.Manager()));
+    if (!decoder || JxlDecoderSetCoalescing(decoder.get(), JXL_FALSE) != JXL_DEC_SUCCESS ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_FRAME | JXL_DEC_BOX) != JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), file.data(), file.size()) != JXL_DEC_SUCCESS) {
+        memory.RethrowFailure();
+        ThrowInvalid("libjxl");
+    }
+    JxlDecoderCloseInput(decoder.get());
+    TJxlSurvey survey;
+    size_t layers = 0;
+    for (;;) {
+        const JxlDecoderStatus status = JxlDecoderProcessInput(decoder.get());
+        if (status == JXL_DEC_SUCCESS)
+            break;
+        if (status == JXL_DEC_BASIC_INFO) {
+            if (JxlDecoderGetBasicInfo(decoder.get(), &survey.info) != JXL_DEC_SUCCESS)
+                ThrowInvalid();
+            // Before anything is allocated for it, and the sides then small
+            // enough to multiply.
+            CheckedRasterBytes(survey.info.xsize, survey.info.ysize, 32);
+        } else if (status == JXL_DEC_BOX) {
+            JxlBoxType type;
+            if (JxlDecoderGetBoxType(decoder.get(), type, JXL_FALSE) == JXL_DEC_SUCCESS &&
+                std::memcmp(type, "jbrd", 4) == 0)
+                survey.jpegReconstruction = true;
+        } else if (status == JXL_DEC_FRAME) {
+            JxlFrameHeader header;
+            if (JxlDecoderGetFrameHeader(decoder.get(), &header) != JXL_DEC_SUCCESS)
+                ThrowInvalid();
+            ++layers;
+            if (survey.pictures == 0 && layers > kMaxLayers)
+                throw EOutOfResources(msg::OutOfResources,
+                                      FormatText("mehr als %d Ebenen in einem Bild", {std::to_string(kMaxLayers)}));
+            if (header.is_last || header.duration > 0) {
+                if (++survey.pictures == 1)
+                    survey.firstLayers = layers;
+                layers = 0;
+            }
+        } else {
+            memory.RethrowFailure();
+            ThrowInvalid("libjxl status " + std::to_string(int(status)));
+        }
+    }
+    if (survey.pictures == 0)
+        ThrowInvalid("no frame");
+    return survey;
+}
+
+// What libjxl 0.7 allocates by itself for the first picture, at most: each
+// channel (colour and extra, which it decodes whether asked for or not) as
+// a plane of 4-byte samples, once more for the canvas it composes layers
+// on, and with extra channels beside a lossy (XYB) frame its coefficients
+// and colour planes whole (39 bytes a pixel measured for 1000 x 1000 and
+// 2000 x 2000 with opacity).
+uint64_t LibraryBytes(const TJxlSurvey& survey)
+{
+    const JxlBasicInfo& info = survey.info;
+    const uint64_t channels = uint64_t(info.num_color_channels) + info.num_extra_channels;
+    uint64_t perPixel = 4 * channels;
+    if (survey.firstLayers > 1 || info.have_animation)
+        perPixel += 4 * channels;
+    if (!info.uses_original_profile && info.num_extra_channels > 0)
+        perPixel += 36;
+    return uint64_t(info.xsize) * info.ysize * perPixel;
+}
+
 class TJxlReader {
 public:
-    TJxlReader(std::span<const uint8_t> file, TPictureMetadata& metadata)
-        : file_(file), decoder_(JxlDecoderCreate(nullptr)), metadata_(metadata)
-    {
-        if (!decoder_)
-            ThrowInvalid("libjxl");
-        const int events =
-            JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE | JXL_DEC_BOX;
-        if (JxlDecoderSubscribeEvents(decoder_.get(), events) != JXL_DEC_SUCCESS ||
-            JxlDecoderSetInput(decoder_.get(), file.data(), file.size()) != JXL_DEC_SUCCESS)
-            ThrowInvalid();
-        JxlDecoderCloseInput(decoder_.get());
-    }
+    TJxlReader(std::span<const uint8_t> file, TPictureMetadata& metadata) : file_(file), metadata_(metadata) {}
 
-    // Runs the decoder to the end: the first frame into the raster, the
-    // metadata boxes kept; an animation's later frames are only counted
-    // (and boxes behind them are not read).
+    // Surveys the frames, charges what libjxl will take and runs the decoder
+    // to the end: the first picture into the raster, the metadata boxes
+    // kept; an animation's later pictures are only counted (and boxes
+    // behind them are not read).
     size_t Read()
     {
+        const TJxlSurvey survey = Survey(file_, memory_);
+        ReportSource(survey);
+        const TMemoryCharge charge(LibraryBytes(survey), "Die Datei");
+        StartDecoder();
         for (;;) {
             const JxlDecoderStatus status = JxlDecoderProcessInput(decoder_.get());
             switch (status) {
             case JXL_DEC_BASIC_INFO: PrepareRaster(); break;
             case JXL_DEC_COLOR_ENCODING: KeepProfile(); break;
             case JXL_DEC_FRAME:
-                // The first picture is in; the others are only counted.
-                if (++frames_ > 1)
-                    return CountFrames();
+                // The first picture is in; the others were counted.
+                if (++frames_ > 1) {
+                    FinishBox();
+                    return survey.pictures;
+                }
                 break;
             case JXL_DEC_NEED_IMAGE_OUT_BUFFER: SetOutput(); break;
             case JXL_DEC_FULL_IMAGE: break;
@@ -79,8 +160,8 @@ public:
                 FinishBox();
                 if (!raster_ || frames_ == 0)
                     ThrowInvalid("no frame");
-                return frames_;
-            default: ThrowInvalid("libjxl status " + std::to_string(int(status)));
+                return survey.pictures;
+            default: Fail(status);
             }
         }
     }
@@ -88,25 +169,36 @@ public:
     std::shared_ptr<TRaster> Raster() { return std::move(raster_); }
 
 private:
-    // A second pass that asks for no pixels, so the frames are passed by.
-    size_t CountFrames()
+    // A reservation that failed inside libjxl is the reason, else the status.
+    [[noreturn]] void Fail(JxlDecoderStatus status) const
     {
-        FinishBox();
-        std::unique_ptr<JxlDecoder, TJxlDeleter> counter(JxlDecoderCreate(nullptr));
-        if (!counter || JxlDecoderSubscribeEvents(counter.get(), JXL_DEC_FRAME) != JXL_DEC_SUCCESS ||
-            JxlDecoderSetInput(counter.get(), file_.data(), file_.size()) != JXL_DEC_SUCCESS)
+        memory_.RethrowFailure();
+        ThrowInvalid("libjxl status " + std::to_string(int(status)));
+    }
+
+    void StartDecoder()
+    {
+        decoder_.reset(JxlDecoderCreate(memory_.Manager()));
+        const int events =
+            JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME | JXL_DEC_FULL_IMAGE | JXL_DEC_BOX;
+        if (!decoder_ || JxlDecoderSubscribeEvents(decoder_.get(), events) != JXL_DEC_SUCCESS ||
+            JxlDecoderSetInput(decoder_.get(), file_.data(), file_.size()) != JXL_DEC_SUCCESS) {
+            memory_.RethrowFailure();
             ThrowInvalid("libjxl");
-        JxlDecoderCloseInput(counter.get());
-        size_t frames = 0;
-        for (;;) {
-            const JxlDecoderStatus status = JxlDecoderProcessInput(counter.get());
-            if (status == JXL_DEC_FRAME)
-                ++frames;
-            else if (status == JXL_DEC_SUCCESS)
-                return std::max<size_t>(frames, 2);
-            else
-                ThrowInvalid("libjxl status " + std::to_string(int(status)));
         }
+        JxlDecoderCloseInput(decoder_.get());
+    }
+
+    // The samples' depth, and whether they are kept without loss: libjxl
+    // does not say how a frame was coded, but a lossless one must keep the
+    // original colour space (no XYB), and a JPEG recompressed without loss
+    // holds the JPEG's lossy pixels. A lossy frame coded in the original
+    // space (which the library allows; cjxl makes none) is taken for
+    // lossless too: the original is then kept rather than lost.
+    void ReportSource(const TJxlSurvey& survey)
+    {
+        metadata_.source.bitsPerSample = uint8_t(std::clamp<uint32_t>(survey.info.bits_per_sample, 1, 32));
+        metadata_.source.lossless = survey.info.uses_original_profile && !survey.jpegReconstruction;
     }
 
     void PrepareRaster()
@@ -237,6 +329,8 @@ private:
     }
 
     std::span<const uint8_t> file_;
+    // Before the decoder, which returns its memory to it when destroyed.
+    TJxlMemory memory_;
     std::unique_ptr<JxlDecoder, TJxlDeleter> decoder_;
     TPictureMetadata& metadata_;
     TSideDataBudget budget_;

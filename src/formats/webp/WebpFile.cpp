@@ -13,6 +13,7 @@
 #include "common/FileIO.h"
 #include "common/LargeBlocks.h"
 #include "common/Limits.h"
+#include "common/MemoryCharge.h"
 #include "common/Stream.h"
 #include "formats/metadata/Exif.h"
 #include "formats/metadata/MetadataBlocks.h"
@@ -37,11 +38,16 @@ namespace {
 struct TDemuxDeleter {
     void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
 };
-struct TAnimDecoderDeleter {
-    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
-};
 struct TMuxDeleter {
     void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+};
+
+// Where the first frame lies on the canvas, and its coded bytes.
+struct TWebpFrame {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    std::span<const uint8_t> bytes;
+    bool lossless = false;  // coded as VP8L
+    bool alpha = false;
 };
 
 // The file's chunks, parsed by the demuxer without decoding any pixels.
@@ -52,7 +58,28 @@ struct TWebpLayout {
     size_t pictures = 0;
     bool animated = false;
     bool alpha = false;
+    // Some frame is stored without loss: a lossy copy would lose what it keeps.
+    bool lossless = false;
+    TWebpFrame first;
 };
+
+// A frame's place and coding, checked against the canvas.
+TWebpFrame FrameOf(const WebPIterator& frame, int32_t canvasWidth, int32_t canvasHeight)
+{
+    WebPBitstreamFeatures features;
+    if (WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &features) != VP8_STATUS_OK ||
+        features.width != frame.width || features.height != frame.height || frame.x_offset < 0 || frame.y_offset < 0 ||
+        frame.width <= 0 || frame.height <= 0 || frame.x_offset > canvasWidth - frame.width ||
+        frame.y_offset > canvasHeight - frame.height)
+        ThrowInvalid();
+    return {frame.x_offset,
+            frame.y_offset,
+            frame.width,
+            frame.height,
+            {frame.fragment.bytes, frame.fragment.size},
+            features.format == 2,
+            features.has_alpha != 0};
+}
 
 TWebpLayout ReadLayout(std::span<const uint8_t> file)
 {
@@ -73,8 +100,29 @@ TWebpLayout ReadLayout(std::span<const uint8_t> file)
         ThrowInvalid();
     // An animation's frames are composed on a canvas of opacity.
     layout.alpha = layout.animated || frame.has_alpha != 0;
+    try {
+        layout.first = FrameOf(frame, layout.width, layout.height);
+        layout.lossless = layout.first.lossless;
+        while (!layout.lossless && WebPDemuxNextFrame(&frame))
+            layout.lossless = FrameOf(frame, layout.width, layout.height).lossless;
+    } catch (...) {
+        WebPDemuxReleaseIterator(&frame);
+        throw;
+    }
     WebPDemuxReleaseIterator(&frame);
     return layout;
+}
+
+// What libwebp allocates by itself to decode the first frame: a lossless
+// frame whole as 4-byte pixels, a lossy frame's opacity as a plane (and,
+// when that is coded without loss, as 4-byte pixels once more); a lossy
+// frame's colour only a few rows at a time.
+uint64_t LibraryBytes(const TWebpLayout& layout)
+{
+    const uint64_t pixels = uint64_t(layout.first.width) * uint64_t(layout.first.height);
+    if (layout.first.lossless)
+        return 4 * pixels;
+    return layout.first.alpha ? 5 * pixels : 0;
 }
 
 void KeepChunks(WebPDemuxer* demux, TPictureMetadata& metadata)
@@ -215,24 +263,26 @@ std::shared_ptr<TRaster> DecodeSampledRows(std::span<const uint8_t> file, const 
     return raster;
 }
 
-// The animation's first picture, composed on its canvas.
-std::shared_ptr<TRaster> DecodeFirstFrame(std::span<const uint8_t> file, const TWebpLayout& layout)
+// The animation's first picture, composed on its canvas as libwebp's
+// animation decoder composes it (the canvas transparent, the frame decoded
+// into its place), without that decoder's two canvases of its own.
+std::shared_ptr<TRaster> DecodeFirstFrame(const TWebpLayout& layout)
 {
-    auto raster = TRaster::CreateUncleared(layout.width, layout.height, TPixelFormat::pf32bit);
+    auto raster = TRaster::Create(layout.width, layout.height, TPixelFormat::pf32bit);
     raster->hasAlpha = true;
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
+    const TWebpFrame& frame = layout.first;
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
         ThrowInvalid();
-    options.color_mode = MODE_BGRA;
-    options.use_threads = 0;
-    const WebPData data{file.data(), file.size()};
-    std::unique_ptr<WebPAnimDecoder, TAnimDecoderDeleter> decoder(WebPAnimDecoderNew(&data, &options));
-    uint8_t* canvas = nullptr;
-    int timestamp = 0;
-    if (!decoder || !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
+    config.output.colorspace = MODE_BGRA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = raster->Row(frame.y) + size_t(frame.x) * 4;
+    config.output.u.RGBA.stride = int(raster->stride);
+    config.output.u.RGBA.size = raster->stride * size_t(frame.height - 1) + size_t(frame.width) * 4;
+    const VP8StatusCode status = WebPDecode(frame.bytes.data(), frame.bytes.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    if (status != VP8_STATUS_OK)
         ThrowInvalid();
-    for (int y = 0; y < raster->height; ++y)
-        std::copy_n(canvas + size_t(y) * size_t(raster->width) * 4, size_t(raster->width) * 4, raster->Row(y));
     return raster;
 }
 
@@ -334,12 +384,14 @@ size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
 {
     const TWebpLayout layout = ReadLayout(file);
     CheckedRasterBytes(layout.width, layout.height, 32);
-    std::shared_ptr<TRaster> raster = decode(layout);
+    // A lossless picture (any frame VP8L): a lossy rewrite would lose what it keeps.
+    metadata.source.lossless = layout.lossless;
+    std::shared_ptr<TRaster> raster;
+    {
+        const TMemoryCharge charge(LibraryBytes(layout), "Die Datei");
+        raster = decode(layout);
+    }
     KeepChunks(layout.demux.get(), metadata);
-    // A lossless picture (VP8L): a lossy rewrite would lose what it keeps.
-    WebPBitstreamFeatures features;
-    metadata.source.lossless =
-        WebPGetFeatures(file.data(), file.size(), &features) == VP8_STATUS_OK && features.format == 2;
     picture.AdoptRaster(std::move(raster));
     return layout.pictures;
 }
@@ -349,7 +401,7 @@ size_t LoadDecoded(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
 size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
-        return layout.animated ? DecodeFirstFrame(file, layout) : DecodeStill(file, layout);
+        return layout.animated ? DecodeFirstFrame(layout) : DecodeStill(file, layout);
     });
 }
 
@@ -358,7 +410,7 @@ size_t LoadWebpReduced(TBitmap& picture, std::span<const uint8_t> file, TPicture
 {
     return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
         const int32_t factor = std::max(1, reduction.largestFactor(layout.width, layout.height));
-        return layout.animated               ? DecodeFirstFrame(file, layout)
+        return layout.animated               ? DecodeFirstFrame(layout)
                : layout.alpha || factor == 1 ? DecodeStill(file, layout)
                                              : DecodeReducedStill(file, layout, factor);
     });
@@ -370,7 +422,7 @@ size_t LoadWebpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMet
     return LoadDecoded(picture, file, metadata, [&](const TWebpLayout& layout) {
         const int32_t wanted = IsOpaqueLossyStill(file, layout) ? RequestedRows(rows, layout.width, layout.height) : 0;
         return wanted > 0        ? DecodeSampledRows(file, layout, wanted)
-               : layout.animated ? DecodeFirstFrame(file, layout)
+               : layout.animated ? DecodeFirstFrame(layout)
                                  : DecodeStill(file, layout);
     });
 }
