@@ -4,8 +4,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer (its own tests, the
 # end-to-end runs and the fuzz-regression replays run against it; the
 # comparisons with reference tools, labelled `reference`, only in the first).
-# Then a ThreadSanitizer build of only what converts files on several
-# threads: the batch and end-to-end tests and the program they start.
+# Then a ThreadSanitizer build without the optional libraries, whose batch
+# and end-to-end tests (what converts files on several threads) run.
 # The core libraries build with -Wshadow and -Werror in all three.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -44,10 +44,15 @@ export CORVALIN_NO_REFERENCE_TOOLS=1
 # Any report of a data race or a deadlock ends the program with status 66,
 # which fails its test (the end-to-end runs inherit the options).
 # -O1 is enough for ThreadSanitizer to run at speed and compiles faster.
+# The batch runs it checks use none of the optional libraries, so this build
+# leaves them all out and builds every test program: it also proves that a
+# build without them compiles and links (scripts/minimal-build.sh runs all
+# the tests of such a build).
 flags RELWITHDEBINFO "-O1 -g1 -DNDEBUG"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCORVALIN_TSAN=ON -DCORVALIN_BUILD_GUI=OFF -DCORVALIN_STRICT=ON \
+  -DCORVALIN_REPLAYS=OFF -DCORVALIN_CAMERA_FORMATS=OFF -DCORVALIN_LCMS=OFF -DCORVALIN_DE265=OFF \
   "${flag_list[@]}" "${linker[@]}"
-cmake --build build-tsan -j"$jobs" --target corvalin test_app
+cmake --build build-tsan -j"$jobs"
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1"
 (cd build-tsan && ctest --output-on-failure -j"$jobs" -LE reference \
   -R '^(BatchRunTest|EndToEnd|ManyWorkers|BatchMemory|MemoryBudget|MemoryBudgetAccounts)\.')
