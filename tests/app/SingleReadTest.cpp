@@ -40,6 +40,12 @@ void CountRead(const std::string& path)
     reads += path == counted;
 }
 
+// Counts for as long as it lives, also when a conversion throws.
+struct TCountingReads {
+    TCountingReads() { SetWholeFileReadHook(CountRead); }
+    ~TCountingReads() { SetWholeFileReadHook(nullptr); }
+};
+
 }  // namespace
 
 TEST(SingleRead, EveryCombinationReadsTheSourceOnce)
@@ -60,7 +66,7 @@ TEST(SingleRead, EveryCombinationReadsTheSourceOnce)
                  {cmyk, false, 0, true}, {cmyk, true, 1, true},  {cmyk, false, 3, false}, {cmyk, true, 0, false}};
     FakeFrontEnd frontEnd;
     TSession session{frontEnd};
-    SetWholeFileReadHook(CountRead);
+    const TCountingReads counting;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source + (c.smooth ? " smooth" : " nearest") + " turn " + std::to_string(c.rotation) +
                      (c.srgb ? " srgb" : ""));
@@ -73,5 +79,4 @@ TEST(SingleRead, EveryCombinationReadsTheSourceOnce)
         EXPECT_EQ(reads, 1);
         EXPECT_EQ(DecodeWithPillow(name).width, 20);
     }
-    SetWholeFileReadHook(nullptr);
 }
