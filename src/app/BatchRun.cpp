@@ -59,8 +59,8 @@ std::set<std::string> TouchedFiles(const std::string& path, const TConversionSet
         return names;  // a name text the conversion refuses: it writes nothing
     }
     names.insert(FileIdentity(kept));
-    if (settings.TargetFormat >= 1 && settings.TargetFormat <= kFormatCount)
-        names.insert(FileIdentity(TargetName(kept, settings.TargetFormat)));
+    if (const TFormatChoice formats = ChooseFormats(path, settings); formats.target != fiUnknown)
+        names.insert(FileIdentity(TargetName(kept, formats.target)));
     return names;
 }
 
@@ -405,8 +405,9 @@ std::optional<std::string> RunContradiction(const TSession& session, const TConv
         return std::nullopt;
     for (const std::string& source : sources) {
         const TConversionSettings own = SettingsForSource(session, settings, source);
-        const std::optional<int> format = ResultFormat(source, own);
-        if (format && FileIdentity(TargetName(KeptName(source, own), *format)) == FileIdentity(source))
+        const TFormatChoice formats = ChooseFormats(source, own);
+        if (formats.target != fiUnknown &&
+            FileIdentity(TargetName(KeptName(source, own), formats.target)) == FileIdentity(source))
             return "Das Ergebnis von \"" + source + "\" würde die Datei selbst ersetzen; es wird nichts umgewandelt.";
     }
     return std::nullopt;

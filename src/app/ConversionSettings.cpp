@@ -59,7 +59,7 @@ std::optional<int32_t> TargetFormatOfExtension(const std::string& extension)
         return 0;
     if (lower.empty() || lower.find_first_of("./") != std::string::npos)
         return std::nullopt;
-    const uint8_t index = FormatIndexOfName("." + lower);
+    const FormatIndex index = FormatIndexOfName("." + lower);
     if (index == fiUnknown || FormatRow(index).Save == nullptr)
         return std::nullopt;
     return index;

@@ -146,12 +146,12 @@ constexpr const char* kLossyRewrite =
 
 // Writes a picture without loss. A size limit cannot lower the quality
 // then: a file the lossless encoding does not fit stays as it is.
-int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, const TFormatRow& row,
+int32_t SaveLossless(const TBitmapEx& picture, const std::string& fileName, FormatIndex format, const TFormatRow& row,
                      int64_t maxBytes)
 {
     const int32_t quality = row.LosslessQuality;
     if (maxBytes <= 0 || row.Encode == nullptr) {
-        picture.SaveWithinSize(fileName, quality, 0);
+        picture.SaveWithinSize(fileName, format, quality, 0);
         return 0;
     }
     const std::vector<uint8_t> bytes = row.Encode(picture, quality, picture.Metadata);
@@ -187,41 +187,39 @@ int OrientationToTurn(const TBitmapEx& picture, const TMetadataChoices& choices)
 
 // Loads the picture for nearest scaling. Rows sampled for the stored
 // picture are not the rows of the turned one (a mirror left to right
-// aside): such a picture is read again whole.
-uint8_t LoadForNearest(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                       const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
+// aside): such a picture is decoded again whole.
+void LoadForNearest(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& sampledSize, int& orientation)
 {
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, RowsToSample(settings, sampledSize));
+    source.Load(file, formats, pictures, {RowsToSample(settings, sampledSize), {}, false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (orientation > 2 && sampledSize) {
         sampledSize.reset();
-        source.LoadFromFileEx(fileName, pictures);
+        source.Load(file, formats, pictures, {});
     }
-    return loadedFormat;
 }
 
 // Loads the picture for smooth scaling, reduced as far as the picture as
-// shown allows. The orientation is known only once the file is read: a
+// shown allows. The orientation is known only once the file is decoded: a
 // picture that turns out to be turned a quarter and would have allowed
-// another reduction is read again. `shownSize` receives the size of the
+// another reduction is decoded again. `shownSize` receives the size of the
 // unreduced picture as shown when the reader reduced it.
-uint8_t LoadForSmooth(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                      const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
+void LoadForSmooth(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                   const TConversionSettings& settings, std::optional<TTargetSize>& shownSize, int& orientation)
 {
     const bool rotated = settings.Rotation % 2 == 1;
     std::optional<TTargetSize> stored;
-    const uint8_t loadedFormat = source.LoadFromFileEx(fileName, pictures, ReductionFor(settings, rotated, stored));
+    source.Load(file, formats, pictures, {{}, ReductionFor(settings, rotated, stored), false});
     orientation = OrientationToTurn(source, settings.Metadata);
     if (stored && TurnsAQuarter(orientation)) {
         std::optional<TTargetSize> unused;
         const TReductionRequest chosen = ReductionFor(settings, rotated, unused);
         const TReductionRequest turned = ReductionFor(settings, !rotated, unused);
         if (chosen.largestFactor(stored->width, stored->height) != turned.largestFactor(stored->width, stored->height))
-            source.LoadFromFileEx(fileName, pictures, turned);
+            source.Load(file, formats, pictures, {{}, turned, false});
     }
     if (stored && (stored->width != source.Width() || stored->height != source.Height()))
         shownSize = Turned(*stored, TurnsAQuarter(orientation));
-    return loadedFormat;
 }
 
 bool CarriesCmykProfile(const TPictureMetadata& metadata)
@@ -230,26 +228,109 @@ bool CarriesCmykProfile(const TPictureMetadata& metadata)
            IccColorSpace(metadata.iccProfile) == "CMYK";
 }
 
+// Loads the picture as the file's decoded metadata show the way, decoding
+// it again where they show that another decode was needed.
+void LoadStepByStep(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                    const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize, int& orientation)
+{
+    if (settings.Scaling.Smooth)
+        LoadForSmooth(source, file, formats, pictures, settings, loadedSize, orientation);
+    else
+        LoadForNearest(source, file, formats, pictures, settings, loadedSize, orientation);
+    // Readers turn CMYK inks into RGB by a formula that no profile describes.
+    // With "srgb" a CMYK file carrying its CMYK profile is decoded whole
+    // through the profile, which no reader's sampled or reduced path knows.
+    if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
+        source.Load(file, formats, pictures, {{}, {}, true});
+        loadedSize.reset();
+    }
+}
+
+// What a file's probe says before anything is decoded: the orientation
+// the load turns away, and whether colour comes through a CMYK profile.
+struct TLoadPlan {
+    int orientation = 0;
+    bool cmykThrough = false;
+};
+
+std::optional<TLoadPlan> PlanByProbe(std::span<const uint8_t> file, FormatIndex named,
+                                     const TConversionSettings& settings)
+{
+    const TFormatRow& row = FormatRow(ReaderIndexOf(named, file));
+    if (row.Probe == nullptr || row.Load == nullptr)
+        return std::nullopt;
+    std::optional<TProbe> probe;
+    try {
+        probe = row.Probe(file);
+    } catch (const Exception&) {
+        return std::nullopt;  // the decode says what is wrong with the file
+    }
+    if (!probe)
+        return std::nullopt;
+    const TMetadataChoices& choices = settings.Metadata;
+    return TLoadPlan{choices.AutoOrient || choices.Strip ? probe->orientation : 0,
+                     choices.Srgb && probe->colour == TProbeColour::Cmyk && probe->cmykProfile};
+}
+
+// Orientations 0 (none) and 1 both leave the picture as stored.
+bool SameTurn(int a, int b)
+{
+    return std::max(a, 1) == std::max(b, 1);
+}
+
+// Decodes the picture once, as the plan says: sampled rows only for a
+// picture that no turn beyond a mirror changes, reduced as far as the
+// picture as shown allows, or whole through its CMYK profile; so the
+// decode is the one the step-by-step load ends with. False when the
+// decoded metadata show another way than the probe did.
+bool LoadAsPlanned(TBitmapEx& source, std::span<const uint8_t> file, TFormatChoice& formats, size_t& pictures,
+                   const TConversionSettings& settings, const TLoadPlan& plan, std::optional<TTargetSize>& loadedSize,
+                   int& orientation)
+{
+    if (plan.cmykThrough) {
+        source.Load(file, formats, pictures, {{}, {}, true});
+        orientation = OrientationToTurn(source, settings.Metadata);
+        return source.Metadata.source.colourModel == TSourceReport::TColourModel::Cmyk &&
+               SameTurn(orientation, plan.orientation);
+    }
+    const bool quarter = TurnsAQuarter(plan.orientation);
+    std::optional<TTargetSize> stored;
+    if (settings.Scaling.Smooth)
+        source.Load(file, formats, pictures, {{}, ReductionFor(settings, (settings.Rotation % 2 == 1) != quarter, stored), false});
+    else
+        source.Load(file, formats, pictures,
+                    {plan.orientation > 2 ? TRowRequest{} : RowsToSample(settings, loadedSize), {}, false});
+    orientation = OrientationToTurn(source, settings.Metadata);
+    if (!SameTurn(orientation, plan.orientation) || (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)))
+        return false;
+    if (stored && (stored->width != source.Width() || stored->height != source.Height()))
+        loadedSize = Turned(*stored, quarter);
+    return true;
+}
+
+// Reads the file once and decodes its picture, once where its probe
+// answers; returns the orientation to turn away.
+int LoadOnce(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+             const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
+{
+    const TLargeBytes file = ReadWholeFile(fileName);
+    int orientation = 0;
+    const std::optional<TLoadPlan> plan = PlanByProbe(file, formats.named, settings);
+    if (plan && LoadAsPlanned(source, file, formats, pictures, settings, *plan, loadedSize, orientation))
+        return orientation;
+    loadedSize.reset();
+    LoadStepByStep(source, file, formats, pictures, settings, loadedSize, orientation);
+    return orientation;
+}
+
 // Loads the picture as it is shown. `loadedSize` receives the size the
 // result is worked out from when the reader delivered less than the whole
 // picture: the result's size for sampled rows, the unreduced picture's for
 // a reduced one.
-uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pictures,
-                    const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
+void LoadAsShown(TBitmapEx& source, const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                 const TConversionSettings& settings, std::optional<TTargetSize>& loadedSize)
 {
-    int orientation = 0;
-    const uint8_t loadedFormat = settings.Scaling.Smooth
-                                     ? LoadForSmooth(source, fileName, pictures, settings, loadedSize, orientation)
-                                     : LoadForNearest(source, fileName, pictures, settings, loadedSize, orientation);
-    // Readers turn CMYK inks into RGB by a formula that no profile describes.
-    // With "srgb" a CMYK file carrying its CMYK profile is read once more,
-    // through the profile: a second read of these rare files is simpler than
-    // the profile in every reader's sampled and reduced paths, and leaves
-    // those paths as fast as they are for every other file.
-    if (settings.Metadata.Srgb && CarriesCmykProfile(source.Metadata)) {
-        source.LoadCmykToSrgb(fileName, pictures);
-        loadedSize.reset();
-    }
+    const int orientation = LoadOnce(source, fileName, formats, pictures, settings, loadedSize);
     TurnUpright(source, orientation);
     if (orientation > 1)
         SetExifOrientationUpright(source.Metadata.exif);
@@ -263,7 +344,6 @@ uint8_t LoadAsShown(TBitmapEx& source, const std::string& fileName, size_t& pict
         kept.source = source.Metadata.source;
         source.Metadata = std::move(kept);
     }
-    return loadedFormat;
 }
 
 // The result's size: the one the sampled rows were read for, or the one of
@@ -278,29 +358,29 @@ TTargetSize TargetSizeOf(const TBitmapEx& source, const TConversionSettings& set
     return ResultSize(settings, shown.width, shown.height);
 }
 
-int TargetFormatIndex(int32_t targetFormat, uint8_t loadedFormat)
+// The result's format as chosen for the file; a conversion without one fails.
+FormatIndex ChosenTarget(const TFormatChoice& formats, int32_t targetFormat)
 {
     if (targetFormat < 0 || targetFormat > kFormatCount)
         throw ERangeError(msg::RangeError);
-    const int index = targetFormat != 0 ? targetFormat : loadedFormat;
     // A file named by a script may carry any name; its format is kept only
     // when its name says which.
-    if (index < 1 || index > kFormatCount)
+    if (formats.target == fiUnknown)
         throw ERangeError(
             "Der Dateiname nennt kein Bildformat, das behalten werden könnte; "
             "ein Zielformat wählt eines");
-    return index;
+    return formats.target;
 }
 
 // With "skip", a target that exists already is left alone before the
 // source is even read; its name when it is to be skipped. The source's own
 // name is no such target: replacing it is the conversion in place.
-std::optional<std::string> ExistingTargetToSkip(const std::string& source, const TConversionSettings& settings)
+std::optional<std::string> ExistingTargetToSkip(const std::string& source, const TConversionSettings& settings,
+                                                const TFormatChoice& formats)
 {
-    const std::optional<int> format = ResultFormat(source, settings);
-    if (settings.Output.Existing != etSkip || !format)
+    if (settings.Output.Existing != etSkip || formats.target == fiUnknown)
         return std::nullopt;
-    std::string result = TargetName(KeptName(source, settings), *format);
+    std::string result = TargetName(KeptName(source, settings), formats.target);
     if (!NameTaken(result) || FileIdentity(result) == FileIdentity(source))
         return std::nullopt;
     return result;
@@ -329,13 +409,13 @@ std::string PlaceResult(const std::string& source, const std::string& result, co
 // and a failed trashing leaves it unreplaced.
 // A lossless source replaced in place is written at its row's lossless
 // quality (`losslessRow`, null otherwise).
-int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, const TConversionSettings& settings,
-                   const TFormatRow* losslessRow, bool& trashed)
+int32_t SaveResult(const TBitmapEx& target, const std::string& fileName, FormatIndex format,
+                   const TConversionSettings& settings, const TFormatRow* losslessRow, bool& trashed)
 {
     const int64_t maxBytes = int64_t(settings.Output.MaxKilobytes) * 1024;
     const auto save = [&] {
-        return losslessRow ? SaveLossless(target, fileName, *losslessRow, maxBytes)
-                           : target.SaveWithinSize(fileName, settings.Quality, maxBytes);
+        return losslessRow ? SaveLossless(target, fileName, format, *losslessRow, maxBytes)
+                           : target.SaveWithinSize(fileName, format, settings.Quality, maxBytes);
     };
     if (!settings.Output.Trash || !ConvertsInPlace(settings))
         return save();
@@ -430,7 +510,7 @@ std::string MakeCopyName(const std::string& fileName)
     return MakeCopyName(fileName, kCopyPrefix, "");
 }
 
-std::string TargetName(const std::string& fileName, int formatIndex)
+std::string TargetName(const std::string& fileName, FormatIndex formatIndex)
 {
     // IMG.JPG stays IMG.JPG and photo.jpeg stays photo.jpeg: a second name
     // beside the source would be found and converted again by the next run.
@@ -439,7 +519,7 @@ std::string TargetName(const std::string& fileName, int formatIndex)
     return ReplaceExtension(fileName, formatIndex);
 }
 
-std::string ReplaceExtension(const std::string& fileName, int formatIndex)
+std::string ReplaceExtension(const std::string& fileName, FormatIndex formatIndex)
 {
     const size_t dot = fileName.find_last_of("./");
     const std::string stem =
@@ -466,7 +546,8 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 {
     if (!FileExists(fileName) || settings.Width <= 0 || settings.Height <= 0)
         return {};
-    if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings)) {
+    TFormatChoice formats = ChooseFormats(fileName, settings);
+    if (std::optional<std::string> existing = ExistingTargetToSkip(fileName, settings, formats)) {
         fileName = std::move(*existing);
         return {true, 0, "", 0, 0, "", false};
     }
@@ -475,7 +556,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     TBitmapEx target;
     size_t pictures = 1;
     std::optional<TTargetSize> loadedSize;
-    const uint8_t loadedFormat = LoadAsShown(source, fileName, pictures, settings, loadedSize);
+    LoadAsShown(source, fileName, formats, pictures, settings, loadedSize);
     if (source.Width() <= 0 || source.Height() <= 0)
         throw EInvalidGraphic("Die Datei enthält kein Bild (0 Pixel)");
     const bool sourceOpacity = source.Raster()->hasAlpha;
@@ -502,7 +583,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
 
     const std::string sourceName = fileName;
     fileName = KeptName(fileName, settings);
-    const int formatIndex = TargetFormatIndex(settings.TargetFormat, loadedFormat);
+    const FormatIndex formatIndex = ChosenTarget(formats, settings.TargetFormat);
     fileName = TargetName(fileName, formatIndex);
     // Only the first picture of an animation or a multi-page file is
     // converted, and only what the picture holds: as a copy that is what was
@@ -524,7 +605,7 @@ TConversionOutcome ConvertFile(std::string& fileName, const TConversionSettings&
     const std::optional<TFileTimes> times =
         settings.Metadata.KeepDate ? std::optional(FileTimesOf(sourceName)) : std::nullopt;
     bool trashed = false;
-    const int32_t quality = SaveResult(target, fileName, settings,
+    const int32_t quality = SaveResult(target, fileName, formatIndex, settings,
                                        keepLossless ? &FormatRow(formatIndex) : nullptr, trashed);
     targets.Written(fileName, sourceName);
     if (times)

@@ -103,11 +103,11 @@ int32_t TruncToInt32(long double value);
 
 // Name with its extension replaced by "." + the extension of formatIndex
 // (appended when the name has none).
-std::string ReplaceExtension(const std::string& fileName, int formatIndex);
+std::string ReplaceExtension(const std::string& fileName, FormatIndex formatIndex);
 
 // The name to save under in format formatIndex: the name itself when its
 // extension already names that format (in any case, or as ".jpeg", ".jpe",
 // ".tiff"), otherwise ReplaceExtension.
-std::string TargetName(const std::string& fileName, int formatIndex);
+std::string TargetName(const std::string& fileName, FormatIndex formatIndex);
 
 }  // namespace corvalin

@@ -127,7 +127,7 @@ std::array<bool, kFormatCount> TypesValue(const std::string& value)
         const size_t comma = std::min(value.find(',', start), value.size());
         const std::string extension = value.substr(start, comma - start);
         const bool plain = !extension.empty() && extension.find_first_of("./") == std::string::npos;
-        const uint8_t format = plain ? FormatIndexOfName("x." + extension) : uint8_t(fiUnknown);
+        const FormatIndex format = plain ? FormatIndexOfName("x." + extension) : fiUnknown;
         if (format == fiUnknown || !readable[size_t(format - 1)])
             throw EConvertError("\"" + extension + "\" ist kein lesbarer Dateityp");
         types[size_t(format - 1)] = true;

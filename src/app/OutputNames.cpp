@@ -125,12 +125,16 @@ std::string KeptName(const std::string& source, const TConversionSettings& setti
     return settings.SaveAsCopy ? MakeCopyName(kept, settings.Output.Prefix, settings.Output.Suffix) : kept;
 }
 
-std::optional<int> ResultFormat(const std::string& source, const TConversionSettings& settings)
+TFormatChoice ChooseFormats(const std::string& source, const TConversionSettings& settings)
 {
-    const int index = settings.TargetFormat != 0 ? settings.TargetFormat : FormatIndexOfName(source);
-    if (index < 1 || index > kFormatCount)
-        return std::nullopt;
-    return index;
+    TFormatChoice formats;
+    formats.named = FormatIndexOfName(source);
+    const int32_t chosen = settings.TargetFormat;
+    if (chosen == 0)
+        formats.target = formats.named;
+    else if (chosen >= 1 && chosen <= kFormatCount)
+        formats.target = FormatIndex(chosen);
+    return formats;
 }
 
 std::string NumberedName(const std::string& path, int number)

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ConversionSettings.h"
+#include "formats/FormatTable.h"
 
 namespace corvalin {
 
@@ -45,9 +46,13 @@ bool CopiesBesideSources(const TConversionSettings& settings);
 // without one, relative to the current folder for a source named so.
 std::string KeptName(const std::string& source, const TConversionSettings& settings);
 
-// The format the result of source is written in; nothing when neither the
-// settings nor the source's name choose one of the table.
-std::optional<int> ResultFormat(const std::string& source, const TConversionSettings& settings);
+// The formats of the source's conversion (see TFormatChoice), decided once
+// for the file by every part of the run that needs them, the desktop's
+// checks among them: the source name's format, and the result's, which is
+// the settings' target format (its stored number, 1..kFormatCount) or, with
+// none chosen (0), the source name's; fiUnknown when neither is one of the
+// table. The reader is left to the load.
+TFormatChoice ChooseFormats(const std::string& source, const TConversionSettings& settings);
 
 // name_1.ext, name_2.ext, ...: the number before the extension.
 std::string NumberedName(const std::string& path, int number);

@@ -132,7 +132,7 @@ void SearchFolder(TSession& session, const std::string& folder, const std::strin
 
 bool MatchesFileType(const std::string& name, const std::string& mask)
 {
-    const uint8_t format = FormatIndexOf(mask);
+    const FormatIndex format = FormatIndexOf(mask);
     return MatchesMask(name, mask) || (format != fiUnknown && FormatIndexOfName(name) == format);
 }
 

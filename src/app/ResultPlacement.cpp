@@ -76,12 +76,12 @@ TReplacementCount CountReplacements(const TSession& session, const TConversionSe
     std::set<std::string> overwritten;
     for (const std::string& source : sources) {
         const TConversionSettings own = SettingsForSource(session, settings, source);
-        const std::optional<int> format = ResultFormat(source, own);
-        if (!format)
+        const TFormatChoice formats = ChooseFormats(source, own);
+        if (formats.target == fiUnknown)
             continue;  // the run fails this file before writing anything
         std::string target;
         try {
-            target = TargetName(KeptName(source, own), *format);
+            target = TargetName(KeptName(source, own), formats.target);
         } catch (const EConvertError&) {
             continue;  // a name text the run refuses as a whole
         }

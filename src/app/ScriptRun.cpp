@@ -177,8 +177,8 @@ TFileReport PlannedTarget(TSession& session, TRunTargets& targets, const std::st
         report.BytesBefore = GetFileSizeOf(source);
         const TConversionSettings settings = SettingsForSource(session, session.FrontEnd().CurrentSettings(), source);
         const std::string kept = KeptName(source, settings);
-        const std::optional<int> format = ResultFormat(source, settings);
-        report.Target = format ? TargetName(kept, *format) : kept;
+        const TFormatChoice formats = ChooseFormats(source, settings);
+        report.Target = formats.target != fiUnknown ? TargetName(kept, formats.target) : kept;
         const bool ownSource = FileIdentity(report.Target) == FileIdentity(source);
         // The run finds a target an earlier file has written as it finds one
         // that was there before.

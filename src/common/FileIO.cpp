@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -118,8 +119,21 @@ void SyncFolder(const std::string& folder)
 
 }  // namespace
 
+namespace {
+
+std::atomic<TWholeFileReadHook> wholeFileReadHook{nullptr};
+
+}  // namespace
+
+void SetWholeFileReadHook(TWholeFileReadHook hook)
+{
+    wholeFileReadHook = hook;
+}
+
 TLargeBytes ReadWholeFile(const std::string& path, int64_t maxBytes)
 {
+    if (const TWholeFileReadHook hook = wholeFileReadHook)
+        hook(path);
     // O_NONBLOCK: opening a FIFO put in the picture's place must not wait
     // for a writer; the type check below refuses it right after.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));

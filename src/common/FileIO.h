@@ -22,6 +22,10 @@ namespace corvalin {
 // file, or holds more than maxBytes, is refused before a byte is read.
 // Throws EFOpenError "Datei %s kann nicht geöffnet werden. %s".
 TLargeBytes ReadWholeFile(const std::string& path, int64_t maxBytes = kMaxRasterBytes);
+// Tests count the reads of a file with this: `hook` hears every path
+// ReadWholeFile is asked for (null: none; not for use while files are read).
+using TWholeFileReadHook = void (*)(const std::string& path);
+void SetWholeFileReadHook(TWholeFileReadHook hook);
 
 // A stream that writes an unnamed temporary file in the target's folder and,
 // on Commit, gives it the target's name: a new file is linked straight to

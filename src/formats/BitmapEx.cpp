@@ -8,12 +8,6 @@ namespace corvalin {
 
 namespace {
 
-// Index 0 (an extension of no row) reads and writes BMP data like row 1.
-const TFormatRow& RowOrBmp(uint8_t index)
-{
-    return FormatRow(index == fiUnknown ? int(fiBmp) : int(index));
-}
-
 // Rows whose codec is not part of this build fail clearly instead of
 // pretending to succeed.
 [[noreturn]] void NotSupported(const TFormatRow& row, const char* direction)
@@ -22,73 +16,69 @@ const TFormatRow& RowOrBmp(uint8_t index)
                           " werden");
 }
 
-// The data decides over the name where it carries another readable format's
-// signature: a PNG named .jpg, or BMP data that older runs saved as .pcx.
-const TFormatRow& ReaderRow(uint8_t nameIndex, std::span<const uint8_t> file)
+// A load by name alone: the format its name says, confirmed by the content.
+TFormatChoice FormatsToLoad(const std::string& fileName)
 {
-    const uint8_t contentIndex = FormatIndexOfContent(file);
-    const TFormatRow& named = RowOrBmp(nameIndex);
-    if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != named.Load)
-        return FormatRow(contentIndex);
-    return named;
+    return {FormatIndexOfName(fileName), fiUnknown, fiUnknown};
 }
 
 }  // namespace
 
 TBitmapEx::TBitmapEx() : TBitmap(TPixelFormat::pf24bit) {}
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName)
 {
     size_t pictures = 0;
     return LoadFromFileEx(fileName, pictures);
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures)
 {
     return LoadFromFileEx(fileName, pictures, TRowRequest{});
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
-                                  const TRowRequest& rows)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures,
+                                      const TRowRequest& rows)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return rows && row.LoadRows != nullptr ? row.LoadRows(*this, bytes, loaded, rows)
-                                               : row.Load(*this, bytes, loaded);
-    });
+    TFormatChoice formats = FormatsToLoad(fileName);
+    return Load(fileName, formats, pictures, {rows, {}, false});
 }
 
-uint8_t TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
+FormatIndex TBitmapEx::LoadFromFileEx(const std::string& fileName, size_t& pictures, const TReductionRequest& reduction)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return reduction.largestFactor && row.LoadReduced != nullptr ? row.LoadReduced(*this, bytes, loaded, reduction)
-                                                                     : row.Load(*this, bytes, loaded);
-    });
+    TFormatChoice formats = FormatsToLoad(fileName);
+    return Load(fileName, formats, pictures, {{}, reduction, false});
 }
 
-uint8_t TBitmapEx::LoadCmykToSrgb(const std::string& fileName, size_t& pictures)
+FormatIndex TBitmapEx::Load(const std::string& fileName, TFormatChoice& formats, size_t& pictures,
+                            const TLoadRequest& request)
 {
-    return LoadThrough(fileName, pictures, [&](const TFormatRow& row, std::span<const uint8_t> bytes, TPictureMetadata& loaded) {
-        return row.LoadCmykToSrgb != nullptr ? row.LoadCmykToSrgb(*this, bytes, loaded)
-                                             : row.Load(*this, bytes, loaded);
-    });
+    return Load(ReadWholeFile(fileName), formats, pictures, request);
 }
 
-uint8_t TBitmapEx::LoadThrough(const std::string& fileName, size_t& pictures, const TReadThrough& read)
+FormatIndex TBitmapEx::Load(std::span<const uint8_t> bytes, TFormatChoice& formats, size_t& pictures,
+                            const TLoadRequest& request)
 {
-    const uint8_t index = FormatIndexOfName(fileName);
-    const TLargeBytes bytes = ReadWholeFile(fileName);
-    const TFormatRow& row = ReaderRow(index, bytes);
+    formats.reader = ReaderIndexOf(formats.named, bytes);
+    const TFormatRow& row = FormatRow(formats.reader);
     if (row.Load == nullptr)
         NotSupported(row, "gelesen");
     TPictureMetadata loaded;
-    pictures = read(row, bytes, loaded);
+    if (request.cmykToSrgb && row.LoadCmykToSrgb != nullptr)
+        pictures = row.LoadCmykToSrgb(*this, bytes, loaded);
+    else if (request.reduction.largestFactor && row.LoadReduced != nullptr)
+        pictures = row.LoadReduced(*this, bytes, loaded, request.reduction);
+    else if (request.rows && row.LoadRows != nullptr)
+        pictures = row.LoadRows(*this, bytes, loaded, request.rows);
+    else
+        pictures = row.Load(*this, bytes, loaded);
     Metadata = std::move(loaded);
-    return index;
+    return formats.named;
 }
 
-const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
+const TFormatRow& TBitmapEx::RowToSave(FormatIndex format) const
 {
-    const TFormatRow& row = RowOrBmp(FormatIndexOfName(fileName));
+    const TFormatRow& row = FormatRow(RowIndexOrBmp(format));
     if (row.Save == nullptr)
         NotSupported(row, "geschrieben");
     if (Width() <= 0 || Height() <= 0)
@@ -97,15 +87,22 @@ const TFormatRow& TBitmapEx::RowToSave(const std::string& fileName) const
     return row;
 }
 
-uint8_t TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
+FormatIndex TBitmapEx::SaveToFileEx(const std::string& fileName, int32_t quality) const
 {
-    RowToSave(fileName).Save(*this, fileName, quality, Metadata);
-    return FormatIndexOfName(fileName);
+    const FormatIndex format = FormatIndexOfName(fileName);
+    RowToSave(format).Save(*this, fileName, quality, Metadata);
+    return format;
 }
 
 int32_t TBitmapEx::SaveWithinSize(const std::string& fileName, int32_t quality, int64_t maxBytes) const
 {
-    const TFormatRow& row = RowToSave(fileName);
+    return SaveWithinSize(fileName, FormatIndexOfName(fileName), quality, maxBytes);
+}
+
+int32_t TBitmapEx::SaveWithinSize(const std::string& fileName, FormatIndex format, int32_t quality,
+                                  int64_t maxBytes) const
+{
+    const TFormatRow& row = RowToSave(format);
     if (maxBytes <= 0 || row.Encode == nullptr) {
         row.Save(*this, fileName, quality, Metadata);
         return 0;

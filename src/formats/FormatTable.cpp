@@ -4,18 +4,23 @@
 #include "common/FileIO.h"
 #include "common/Stream.h"
 #include "formats/gif/GifImage.h"
+#include "formats/gif/GifProbe.h"
 #include "formats/heif/HeifSignature.h"
+#include "formats/ico/IcoProbe.h"
 #include "formats/ico/IcoReader.h"
 #include "formats/ico/IcoWriter.h"
 #include "formats/jpeg/JpegImage.h"
+#include "formats/jpeg/JpegProbe.h"
 #include "formats/jxl/JxlSignature.h"
 #include "formats/metafile/Metafile.h"
+#include "formats/metafile/MetafileProbe.h"
 #include "formats/pcd/PcdGraphic.h"
 #include "formats/pcx/PcxGraphic.h"
 #include "formats/pcx/PcxWriter.h"
 #include "formats/psd/PsdGraphic.h"
 #include "formats/psd/PsdWriter.h"
 #include "formats/png/PngImage.h"
+#include "formats/png/PngProbe.h"
 #include "formats/tiff/TiffReader.h"
 #include "formats/tiff/TiffWriter.h"
 #include "formats/webp/WebpSignature.h"
@@ -29,6 +34,7 @@
 #include "formats/jxl/JxlFile.h"
 #endif
 #include "picture/Bitmap.h"
+#include "picture/BmpCodec.h"
 
 namespace corvalin {
 
@@ -45,6 +51,20 @@ size_t LoadBmpRows(TBitmap& picture, std::span<const uint8_t> file, TPictureMeta
 size_t LoadBmp(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata)
 {
     return LoadBmpRows(picture, file, metadata, {});
+}
+
+std::optional<TProbe> ProbeBmp(std::span<const uint8_t> file)
+{
+    const TBmpFacts facts = ReadBmpFacts(file);
+    const BmpHeader& header = facts.header;
+    TProbe probe;
+    probe.width = header.width;
+    probe.height = header.height < 0 ? -header.height : header.height;
+    probe.bitsPerSample = uint8_t(std::min<uint16_t>(header.bitsPerPixel, 8));
+    probe.colour = header.bitsPerPixel <= 8 ? TProbeColour::Palette : TProbeColour::Rgb;
+    probe.alpha = facts.alphaMask;
+    probe.damaged = facts.cutShort;
+    return probe;
 }
 
 // Photo CD has no writer of its own: a .pcd target holds BMP data (and a
@@ -135,12 +155,14 @@ constexpr TRowsLoadPath kWebpLoadRows = LoadWebpRows;
 constexpr TReducedLoadPath kWebpLoadReduced = LoadWebpReduced;
 constexpr TSavePath kWebpSave = SaveWebpFile;
 constexpr TEncodePath kWebpEncode = EncodeWebpFile;
+constexpr TProbePath kWebpProbe = ProbeWebpFile;
 #else
 constexpr TLoadPath kWebpLoad = nullptr;
 constexpr TRowsLoadPath kWebpLoadRows = nullptr;
 constexpr TReducedLoadPath kWebpLoadReduced = nullptr;
 constexpr TSavePath kWebpSave = nullptr;
 constexpr TEncodePath kWebpEncode = nullptr;
+constexpr TProbePath kWebpProbe = nullptr;
 #endif
 #ifdef CORVALIN_WITH_HEIF
 constexpr TLoadPath kHeifLoad = LoadHeifFile;
@@ -149,6 +171,7 @@ constexpr TSavePath kHeicSave = SaveHeicFile;
 constexpr TEncodePath kHeicEncode = EncodeHeicFile;
 constexpr TSavePath kAvifSave = SaveAvifFile;
 constexpr TEncodePath kAvifEncode = EncodeAvifFile;
+constexpr TProbePath kHeifProbe = ProbeHeifFile;
 #else
 constexpr TLoadPath kHeifLoad = nullptr;
 constexpr TRowsLoadPath kHeifLoadRows = nullptr;
@@ -156,50 +179,53 @@ constexpr TSavePath kHeicSave = nullptr;
 constexpr TEncodePath kHeicEncode = nullptr;
 constexpr TSavePath kAvifSave = nullptr;
 constexpr TEncodePath kAvifEncode = nullptr;
+constexpr TProbePath kHeifProbe = nullptr;
 #endif
 #ifdef CORVALIN_WITH_JXL
 constexpr TLoadPath kJxlLoad = LoadJxlFile;
 constexpr TSavePath kJxlSave = SaveJxlFile;
 constexpr TEncodePath kJxlEncode = EncodeJxlFile;
+constexpr TProbePath kJxlProbe = ProbeJxlFile;
 #else
 constexpr TLoadPath kJxlLoad = nullptr;
 constexpr TSavePath kJxlSave = nullptr;
 constexpr TEncodePath kJxlEncode = nullptr;
+constexpr TProbePath kJxlProbe = nullptr;
 #endif
 
 // Columns: key, name, names, MIME types, signature, load, load rows, load
 // reduced, save, uses quality, holds alpha, holds several pictures, reader
 // registration, encoder into memory, load through a CMYK profile, lossless
-// quality, pictures written.
+// quality, pictures written, probe.
 constexpr std::array kRows = {
     TFormatRow{"bmp", "Windows-Bitmap", kBmpNames, "image/bmp;", IsBmp, LoadBmp, LoadBmpRows, nullptr, SaveBmp, false,
-               false, false, kBmpAliases},
+               false, false, kBmpAliases, nullptr, nullptr, 0, nullptr, ProbeBmp},
     TFormatRow{"gif", "GIF", kGifNames, "image/gif;", IsGif, LoadGifFile, nullptr, nullptr, SaveGifFile, false, false,
-               true, {}},
+               true, {}, nullptr, nullptr, 0, nullptr, ProbeGifFile},
     TFormatRow{"ico", "Symbol", kIcoNames, "image/vnd.microsoft.icon;", nullptr, LoadIcoFile, nullptr, nullptr,
-               SaveIcoFile, false, false, true, kIcoAliases, nullptr, nullptr, 0, IcoPicturesWritten},
+               SaveIcoFile, false, false, true, kIcoAliases, nullptr, nullptr, 0, IcoPicturesWritten, ProbeIcoFile},
     TFormatRow{"jpg", "JPEG", kJpgNames, "image/jpeg;", IsJpeg, LoadJpegFile, LoadJpegRows, LoadJpegReduced, SaveJpegFile, true, false,
-               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb},
+               false, kJpgAliases, EncodeJpegFile, LoadJpegCmykToSrgb, 0, nullptr, ProbeJpegFile},
     TFormatRow{"pcd", "Photo-CD", kPcdNames, "image/x-photo-cd;", nullptr, LoadThroughReader<TPCDGraphic>, nullptr, nullptr, SaveBmp, false, false,
-               false, kPcdAliases},
+               false, kPcdAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TPCDGraphic, kPcdLoadedResolution>},
     TFormatRow{"psd", "Photoshop", kPsdNames, "image/vnd.adobe.photoshop;", IsPsd, LoadThroughReader<TPSDGraphic>, nullptr, nullptr, SavePsdFile, false,
-               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb},
+               false, false, kPsdAliases, nullptr, LoadPsdCmykToSrgb, 0, nullptr, ProbeThroughReader<TPSDGraphic>},
     TFormatRow{"pcx", "PCX", kPcxNames, "image/vnd.zbrush.pcx;", nullptr, LoadThroughReader<TPCXGraphic>, nullptr, nullptr, SavePcxFile, false, false,
-               false, kPcxAliases},
+               false, kPcxAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TPCXGraphic>},
     TFormatRow{"png", "PNG", kPngNames, "image/png;", IsPng, LoadPngFile, nullptr, nullptr, SavePngFile, false, false, true,
-               kPngAliases},
+               kPngAliases, nullptr, nullptr, 0, nullptr, ProbePngFile},
     TFormatRow{"tif", "TIFF", kTifNames, "image/tiff;", IsTiff, LoadThroughReader<TTIFFGraphic>, nullptr, nullptr, SaveTiffFile, false, false, true,
-               kTifAliases},
+               kTifAliases, nullptr, nullptr, 0, nullptr, ProbeThroughReader<TTIFFGraphic>},
     TFormatRow{"wmf", "Metadatei", kWmfNames, "image/wmf;", IsPlaceableMetafile, LoadMetafileFile, nullptr, nullptr,
-               SaveMetafileFile, false, false, false, kWmfAliases},
+               SaveMetafileFile, false, false, false, kWmfAliases, nullptr, nullptr, 0, nullptr, ProbeMetafile},
     TFormatRow{"webp", "WebP", kWebpNames, "image/webp;", IsWebp, kWebpLoad, kWebpLoadRows, kWebpLoadReduced, kWebpSave, true, true, true,
-               kWebpAliases, kWebpEncode, nullptr, 100},
+               kWebpAliases, kWebpEncode, nullptr, 100, nullptr, kWebpProbe},
     TFormatRow{"heic", "HEIC", kHeicNames, "image/heic;image/heif;", IsHeic, kHeifLoad, kHeifLoadRows, nullptr, kHeicSave, true, true,
-               true, kHeicAliases, kHeicEncode},
+               true, kHeicAliases, kHeicEncode, nullptr, 0, nullptr, kHeifProbe},
     TFormatRow{"avif", "AVIF", kAvifNames, "image/avif;", IsAvif, kHeifLoad, nullptr, nullptr, kAvifSave, true, true, true,
-               kAvifAliases, kAvifEncode},
+               kAvifAliases, kAvifEncode, nullptr, 0, nullptr, kHeifProbe},
     TFormatRow{"jxl", "JPEG XL", kJxlNames, "image/jxl;", IsJxl, kJxlLoad, nullptr, nullptr, kJxlSave, true, true, true,
-               kJxlAliases, kJxlEncode, nullptr, 100},
+               kJxlAliases, kJxlEncode, nullptr, 100, nullptr, kJxlProbe},
 };
 
 }  // namespace
@@ -247,33 +273,47 @@ std::string LowerExtension(const std::string& fileName)
 
 }  // namespace
 
-uint8_t FormatIndexOf(const std::string& fileName)
+FormatIndex FormatIndexOf(const std::string& fileName)
 {
     const std::string extension = LowerExtension(fileName);
     for (size_t i = 0; i < FormatTable.size(); ++i)
         if (extension == FormatTable[i].Extension)
-            return uint8_t(i + 1);
+            return FormatIndex(i + 1);
     return fiUnknown;
 }
 
-uint8_t FormatIndexOfName(const std::string& fileName)
+FormatIndex FormatIndexOfName(const std::string& fileName)
 {
     const std::string extension = LowerExtension(fileName);
     for (size_t i = 0; i < FormatTable.size(); ++i)
         for (std::string_view name : FormatTable[i].Names)
             if (extension == name)
-                return uint8_t(i + 1);
+                return FormatIndex(i + 1);
     return fiUnknown;
 }
 
-uint8_t FormatIndexOfContent(std::span<const uint8_t> file)
+FormatIndex FormatIndexOfContent(std::span<const uint8_t> file)
 {
     for (size_t i = 0; i < FormatTable.size(); ++i) {
         const TFormatRow& row = FormatTable[i];
         if (row.HasSignature != nullptr && IsUsable(row) && row.HasSignature(file))
-            return uint8_t(i + 1);
+            return FormatIndex(i + 1);
     }
     return fiUnknown;
+}
+
+FormatIndex RowIndexOrBmp(FormatIndex formatIndex)
+{
+    return formatIndex == fiUnknown ? fiBmp : formatIndex;
+}
+
+FormatIndex ReaderIndexOf(FormatIndex nameIndex, std::span<const uint8_t> file)
+{
+    const FormatIndex contentIndex = FormatIndexOfContent(file);
+    const FormatIndex named = RowIndexOrBmp(nameIndex);
+    if (contentIndex != fiUnknown && FormatRow(contentIndex).Load != FormatRow(named).Load)
+        return contentIndex;
+    return named;
 }
 
 }  // namespace corvalin

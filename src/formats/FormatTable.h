@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/Probe.h"
 #include "picture/RowSampling.h"
 
 namespace corvalin {
@@ -84,6 +85,8 @@ struct TFormatRow {
     // writer puts into the file for the picture and its metadata (an icon
     // keeps its source's sizes).
     size_t (*PicturesWritten)(const TBitmap& picture, const TPictureMetadata& metadata) = nullptr;
+    // Null: what a file holds is known only by decoding it (see ProbeThroughRow).
+    TProbePath Probe = nullptr;
 };
 
 // Format index 1..kFormatCount names row index - 1; 0 stands for no row
@@ -123,15 +126,36 @@ std::string FormatExtension(int formatIndex);
 
 // The format index of a file name's extension: the text from the last "."
 // when no "/" follows it, ASCII-lower-cased and compared exactly.
-uint8_t FormatIndexOf(const std::string& fileName);
+FormatIndex FormatIndexOf(const std::string& fileName);
 
 // As FormatIndexOf, but also for the other names of a row (".jpeg" and
 // ".jpe" are JPEG, ".tiff" is TIFF, ".heif" and ".hif" are HEIC).
-uint8_t FormatIndexOfName(const std::string& fileName);
+FormatIndex FormatIndexOfName(const std::string& fileName);
 
 // The readable format whose signature the file's first bytes carry (the
 // first such row); 0 when they carry none that this build reads.
-uint8_t FormatIndexOfContent(std::span<const uint8_t> file);
+FormatIndex FormatIndexOfContent(std::span<const uint8_t> file);
+
+// The row index of a format index: 0 (an extension of no row) reads and
+// writes BMP data like row 1.
+FormatIndex RowIndexOrBmp(FormatIndex formatIndex);
+
+// The row that reads a file of that name's format index: the data decides
+// over the name where it carries another readable format's signature (a PNG
+// named .jpg, or BMP data that older runs saved as .pcx).
+FormatIndex ReaderIndexOf(FormatIndex nameIndex, std::span<const uint8_t> file);
+
+// The formats of one file's conversion, decided once and carried from its
+// load to its naming and saving.
+struct TFormatChoice {
+    // The source name's format (FormatIndexOfName); fiUnknown: it names none.
+    FormatIndex named = fiUnknown;
+    // The result's format; fiUnknown: neither the settings nor the name chose one.
+    FormatIndex target = fiUnknown;
+    // The row that reads the source (ReaderIndexOf): set by the load, from
+    // the file's content.
+    FormatIndex reader = fiUnknown;
+};
 
 // The reader family's registration: the aliases of every row in table order,
 // each with its format index. Throws EInvalidGraphic "Attempt to register %s

@@ -330,6 +330,29 @@ std::vector<uint8_t> HeadersFor(const TRaster& raster, const TBmpDescription& bm
 
 }  // namespace
 
+TBmpFacts ReadBmpFacts(std::span<const uint8_t> file)
+{
+    TByteCursor in(file);
+    const std::span<const uint8_t> fileHeader = in.Bytes(kFileHeaderSize);
+    if (fileHeader[0] != 'B' || fileHeader[1] != 'M')
+        Invalid();
+    TBmpFacts facts{ReadInfoHeader(in)};
+    const BmpHeader& header = facts.header;
+    CheckDimensions(header);
+    facts.alphaMask = UsableAlphaMask(header) != 0;
+    if (header.compression == biRGB || header.compression == biBitFields) {
+        // As the reader measures it: the pixels follow the colour table.
+        const uint64_t table = uint64_t(ColorCount(header)) * (header.os2 ? 3 : 4);
+        const uint64_t rows = uint64_t(header.height < 0 ? -int64_t(header.height) : header.height);
+        const uint64_t lastRow = (uint64_t(header.width) * header.bitsPerPixel + 7) / 8;
+        const uint64_t stride = (lastRow + 3) / 4 * 4;
+        const uint64_t afterTable = in.Remaining() - std::min<uint64_t>(in.Remaining(), table);
+        const uint64_t available = header.imageSize != 0 ? std::min<uint64_t>(header.imageSize, afterTable) : afterTable;
+        facts.cutShort = available < (rows - 1) * stride + lastRow;
+    }
+    return facts;
+}
+
 void TBitmap::ReadBmp(std::span<const uint8_t> file, const TRowRequest& rows)
 {
     if (file.empty()) {

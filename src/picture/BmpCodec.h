@@ -29,6 +29,17 @@ struct BmpHeader {
     bool os2 = false;
 };
 
+// What a BMP file's headers say, read without its pixels.
+struct TBmpFacts {
+    BmpHeader header;
+    // A 32-bit picture's alpha mask is usable: its pixels may carry opacity.
+    bool alphaMask = false;
+    // An uncompressed file ends before its pixels do.
+    bool cutShort = false;
+};
+// Throws EInvalidGraphic for what the reader refuses by its headers alone.
+TBmpFacts ReadBmpFacts(std::span<const uint8_t> file);
+
 // Decodes RLE8 or RLE4 pixel data into a 32-bit raster whose rows are
 // already allocated; pixels the data skips stay as they are. Reads never
 // leave `data`, writes never leave the raster.

@@ -75,10 +75,10 @@ TEST(FileNames, CopyNameAndExtension)
     EXPECT_EQ(MakeCopyName("/Bilder/a.jpg"), "/Bilder/Neu_a.jpg");
     EXPECT_EQ(MakeCopyName("/Bilder/Neu_a.jpg"), "/Bilder/Neu_Neu_a.jpg");
     EXPECT_EQ(MakeCopyName("a.jpg"), "Neu_a.jpg");
-    EXPECT_EQ(ReplaceExtension("/b/a.jpg", 8), "/b/a.png");
-    EXPECT_EQ(ReplaceExtension("/b/A.BMP", 1), "/b/A.bmp");
-    EXPECT_EQ(ReplaceExtension("/b.d/noext", 2), "/b.d/noext.gif");
-    EXPECT_EQ(ReplaceExtension("/b/x.tar.tif", 4), "/b/x.tar.jpg");
+    EXPECT_EQ(ReplaceExtension("/b/a.jpg", fiPng), "/b/a.png");
+    EXPECT_EQ(ReplaceExtension("/b/A.BMP", fiBmp), "/b/A.bmp");
+    EXPECT_EQ(ReplaceExtension("/b.d/noext", fiGif), "/b.d/noext.gif");
+    EXPECT_EQ(ReplaceExtension("/b/x.tar.tif", fiJpg), "/b/x.tar.jpg");
 }
 
 TEST(GetFileSizeOf, MeasuresWithoutOpening)

@@ -55,7 +55,11 @@ int32_t DeinterlacedRow(int32_t r, int32_t height)
 // The one state object of a read: the bytes and the position in them.
 class TGifReader {
 public:
-    explicit TGifReader(std::span<const uint8_t> bytes) : in_(bytes, ThrowPrematureEnd) {}
+    // With `layoutOnly`, image data are passed by undecoded (and the images
+    // hold no pixels).
+    TGifReader(std::span<const uint8_t> bytes, bool layoutOnly) : in_(bytes, ThrowPrematureEnd), layoutOnly_(layoutOnly)
+    {
+    }
 
     TGifContents Read();
 
@@ -79,6 +83,7 @@ private:
     std::vector<uint8_t> JoinDataSubBlocks();
 
     TByteCursor in_;
+    bool layoutOnly_;
 };
 
 TGifContents TGifReader::Read()
@@ -278,7 +283,7 @@ uint64_t DecodeRows(TLzwDecoder& decoder, const TGIFSubImage& image)
 
 void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bool keepPixels)
 {
-    if (keepPixels)
+    if (keepPixels && !layoutOnly_)
         image.pixels = CreateKeptPixels(header, image);
     // Until the data are decoded to the last pixel the image is incomplete.
     image.damaged = true;
@@ -286,6 +291,8 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
         return;  // no code size: the image keeps its fill
     const int minCodeSize = Byte();
     const std::vector<uint8_t> data = JoinDataSubBlocks();
+    if (layoutOnly_)
+        return;
     // Code sizes the decoder cannot take leave the image at its fill value.
     if (minCodeSize > kLzwMaxMinCodeSize)
         return;
@@ -304,7 +311,12 @@ void TGifReader::ReadImageData(const TGIFHeader& header, TGIFSubImage& image, bo
 
 TGifContents ReadGif(std::span<const uint8_t> bytes)
 {
-    return TGifReader(bytes).Read();
+    return TGifReader(bytes, false).Read();
+}
+
+TGifContents ReadGifLayout(std::span<const uint8_t> bytes)
+{
+    return TGifReader(bytes, true).Read();
 }
 
 }  // namespace corvalin

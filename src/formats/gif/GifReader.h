@@ -19,5 +19,8 @@ struct TGifContents {
 // the format allows no way around; damaged image data only ends that image's
 // decoding early and leaves its remaining pixels at the fill value.
 TGifContents ReadGif(std::span<const uint8_t> bytes);
+// As ReadGif, with every image's data passed by undecoded: the images hold
+// no pixels, and say nothing about damage in their data.
+TGifContents ReadGifLayout(std::span<const uint8_t> bytes);
 
 }  // namespace corvalin

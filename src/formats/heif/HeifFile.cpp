@@ -482,4 +482,20 @@ void SaveAvifFile(const TBitmap& picture, const std::string& fileName, int32_t q
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 
+std::optional<TProbe> ProbeHeifFile(std::span<const uint8_t> file)
+{
+    const THeifPrimary primary(file);
+    TProbe probe;
+    probe.width = primary.Width();
+    probe.height = primary.Height();
+    probe.bitsPerSample = uint8_t(std::clamp(primary.Bits(), 8, 16));
+    probe.colour = TProbeColour::YCbCr;
+    probe.alpha = primary.alpha;
+    probe.pictures = primary.pictures;
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(primary.handle.get());
+    probe.iccProfile = profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC;
+    // The container turns the picture: its orientation is applied by the load.
+    return probe;
+}
+
 }  // namespace corvalin

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "formats/Probe.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "picture/RowSampling.h"
 
@@ -16,6 +18,8 @@ namespace corvalin {
 
 class TBitmap;
 
+// The boxes as libheif parses them, without decoding any picture.
+std::optional<TProbe> ProbeHeifFile(std::span<const uint8_t> file);
 size_t LoadHeifFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 // As LoadHeifFile; an opaque 8-bit picture coded full-range in the BT.601
 // matrix (a phone's photograph) gives just the rows `rows` asks for (see TRowRequest), converted from the

@@ -465,4 +465,56 @@ void SaveJxlFile(const TBitmap& picture, const std::string& fileName, int32_t qu
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
 }
 
+std::optional<TProbe> ProbeJxlFile(std::span<const uint8_t> file)
+{
+    std::unique_ptr<JxlDecoder, TJxlDeleter> decoder(JxlDecoderCreate(nullptr));
+    if (!decoder ||
+        JxlDecoderSubscribeEvents(decoder.get(), JXL_DEC_BASIC_INFO | JXL_DEC_COLOR_ENCODING | JXL_DEC_FRAME) !=
+            JXL_DEC_SUCCESS ||
+        JxlDecoderSetInput(decoder.get(), file.data(), file.size()) != JXL_DEC_SUCCESS)
+        return std::nullopt;
+    JxlDecoderCloseInput(decoder.get());
+    TProbe probe;
+    probe.pictures = 0;
+    bool animated = false;
+    for (;;) {
+        switch (JxlDecoderProcessInput(decoder.get())) {
+        case JXL_DEC_BASIC_INFO: {
+            JxlBasicInfo info;
+            if (JxlDecoderGetBasicInfo(decoder.get(), &info) != JXL_DEC_SUCCESS)
+                return std::nullopt;
+            // The decoder applies the orientation: orientations 5 to 8 swap the sides.
+            const bool swapped = info.orientation >= JXL_ORIENT_TRANSPOSE;
+            probe.width = int32_t(std::min<uint32_t>(swapped ? info.ysize : info.xsize, INT32_MAX));
+            probe.height = int32_t(std::min<uint32_t>(swapped ? info.xsize : info.ysize, INT32_MAX));
+            probe.bitsPerSample = uint8_t(std::min<uint32_t>(info.bits_per_sample, 255));
+            probe.colour = info.num_color_channels == 1 ? TProbeColour::Grey : TProbeColour::Rgb;
+            probe.alpha = info.alpha_bits > 0;
+            animated = info.have_animation != 0;
+            break;
+        }
+        case JXL_DEC_COLOR_ENCODING: {
+            JxlColorEncoding encoding;
+            // As the load keeps it: any profile but plain sRGB.
+            probe.iccProfile = JxlDecoderGetColorAsEncodedProfile(decoder.get(), nullptr, JXL_COLOR_PROFILE_TARGET_DATA,
+                                                                  &encoding) != JXL_DEC_SUCCESS ||
+                               encoding.color_space != JXL_COLOR_SPACE_RGB || encoding.primaries != JXL_PRIMARIES_SRGB ||
+                               encoding.white_point != JXL_WHITE_POINT_D65 ||
+                               encoding.transfer_function != JXL_TRANSFER_FUNCTION_SRGB;
+            break;
+        }
+        case JXL_DEC_FRAME:
+            // A still picture has one frame: its header is enough.
+            if (++probe.pictures == 1 && !animated)
+                return probe;
+            break;
+        case JXL_DEC_SUCCESS:
+            if (probe.pictures == 0)
+                return std::nullopt;
+            return probe;
+        default: return std::nullopt;
+        }
+    }
+}
+
 }  // namespace corvalin

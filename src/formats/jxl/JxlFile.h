@@ -5,16 +5,21 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "formats/Probe.h"
 #include "formats/metadata/PictureMetadata.h"
 
 namespace corvalin {
 
 class TBitmap;
 
+// The codestream's basic information, colour encoding and frame headers,
+// without decoding any pixel.
+std::optional<TProbe> ProbeJxlFile(std::span<const uint8_t> file);
 size_t LoadJxlFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 void SaveJxlFile(const TBitmap& picture, const std::string& fileName, int32_t quality,
                  const TPictureMetadata& metadata);

@@ -14,7 +14,7 @@ namespace {
 constexpr size_t kSectorSize = 2048;
 constexpr size_t kHeaderBytes = 3 * kSectorSize;
 constexpr size_t kOrientationOffset = 3586;
-constexpr uint32_t kBaseResolution = 2;  // 768 x 512
+constexpr uint32_t kBaseResolution = kPcdLoadedResolution;
 constexpr uint32_t kHighestResolution = 5;
 // Where the uncompressed base picture starts, and an overview file's first thumbnail.
 constexpr size_t kBaseSector = 96;

@@ -11,6 +11,9 @@
 
 namespace corvalin {
 
+// The resolution a load reads (768 x 512).
+inline constexpr uint32_t kPcdLoadedResolution = 2;
+
 class TPCDGraphic : public TReaderGraphic {
 public:
     // A file that is neither an image pack nor an overview file leaves an

@@ -2,6 +2,7 @@
 
 #include "common/Exceptions.h"
 #include "common/Limits.h"
+#include "formats/metadata/Exif.h"
 
 namespace corvalin {
 
@@ -60,6 +61,42 @@ int64_t TReaderGraphic::TargetRasterBytes(const std::string& format) const
     if (pixelFormat == TPixelFormat::pfCustom)
         ThrowInvalidColorFormat(format);
     return CheckedRasterBytes(properties_.Width, properties_.Height, StorageBitsOf(pixelFormat));
+}
+
+namespace {
+
+TProbeColour ColourOf(TColorScheme scheme)
+{
+    switch (scheme) {
+    case TColorScheme::csIndexed: return TProbeColour::Palette;
+    case TColorScheme::csG: case TColorScheme::csGA: return TProbeColour::Grey;
+    case TColorScheme::csCMY: case TColorScheme::csCMYK: return TProbeColour::Cmyk;
+    case TColorScheme::csCIELab: return TProbeColour::Lab;
+    case TColorScheme::csYCbCr: case TColorScheme::csPhotoYCC: return TProbeColour::YCbCr;
+    default: return TProbeColour::Rgb;
+    }
+}
+
+}  // namespace
+
+TProbe ProbeOfDescription(const TImageProperties& properties)
+{
+    TProbe probe;
+    probe.width = properties.Width;
+    probe.height = properties.Height;
+    probe.bitsPerSample = properties.BitsPerSample;
+    probe.colour = ColourOf(properties.ColorScheme);
+    const TColorScheme scheme = properties.ColorScheme;
+    probe.alpha = properties.HasAlpha || scheme == TColorScheme::csGA || scheme == TColorScheme::csRGBA ||
+                  scheme == TColorScheme::csBGRA;
+    return probe;
+}
+
+void ProbeMetadata(const TPictureMetadata& metadata, TProbe& probe)
+{
+    probe.orientation = std::max(ExifOrientation(metadata.exif), 1);
+    probe.iccProfile = !metadata.iccProfile.empty();
+    probe.cmykProfile = IccColorSpace(metadata.iccProfile) == "CMYK";
 }
 
 }  // namespace corvalin

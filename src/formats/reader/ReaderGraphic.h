@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "formats/Probe.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "formats/reader/ColorManager.h"
 #include "formats/reader/ImageProperties.h"
@@ -76,6 +77,32 @@ size_t LoadThroughReader(TBitmap& picture, std::span<const uint8_t> file, TPictu
     picture.AssignPicture(&reader);
     metadata.source = reader.SourceReport();
     return reader.PictureCount();
+}
+
+// What a reader's description says of its picture: size, depth, colour
+// scheme and opacity.
+TProbe ProbeOfDescription(const TImageProperties& properties);
+// The Exif orientation and colour profile a reader's metadata carries.
+void ProbeMetadata(const TPictureMetadata& metadata, TProbe& probe);
+
+// The format table's probe through a reader (a row's entry is
+// ProbeThroughReader<TReader>): the description of picture `index` and what
+// the reader's report says after it, with the metadata of a reader that
+// reads it alone; no pixel is decoded.
+template <class Reader, uint32_t index = 0>
+std::optional<TProbe> ProbeThroughReader(std::span<const uint8_t> file)
+{
+    Reader reader;
+    if (!reader.ReadPictureInfo(file, index))
+        return std::nullopt;
+    TProbe probe = ProbeOfDescription(reader.ImageProperties());
+    const TSourceReport report = reader.SourceReport();
+    probe.bitsPerSample = report.bitsPerSample;
+    probe.layers = report.layers;
+    probe.pictures = reader.PictureCount();
+    if constexpr (requires { Reader::ReadMetadata(file); })
+        ProbeMetadata(Reader::ReadMetadata(file), probe);
+    return probe;
 }
 
 }  // namespace corvalin

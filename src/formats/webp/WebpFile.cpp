@@ -15,6 +15,7 @@
 #include "common/Limits.h"
 #include "common/MemoryCharge.h"
 #include "common/Stream.h"
+#include "formats/metadata/Exif.h"
 #include "formats/metadata/MetadataBlocks.h"
 #include "picture/Bitmap.h"
 #include "picture/RgbRows.h"
@@ -445,6 +446,21 @@ void SaveWebpFile(const TBitmap& picture, const std::string& fileName, int32_t q
 {
     const std::vector<uint8_t> bytes = EncodeWebpFile(picture, quality, metadata);
     WriteFileAtomically(fileName, [&](TStream& file) { file.WriteBuffer(bytes); });
+}
+
+std::optional<TProbe> ProbeWebpFile(std::span<const uint8_t> file)
+{
+    const TWebpLayout layout = ReadLayout(file);
+    TPictureMetadata metadata;
+    KeepChunks(layout.demux.get(), metadata);
+    TProbe probe;
+    probe.width = layout.width;
+    probe.height = layout.height;
+    probe.alpha = layout.alpha;
+    probe.pictures = layout.pictures;
+    probe.orientation = std::max(ExifOrientation(metadata.exif), 1);
+    probe.iccProfile = !metadata.iccProfile.empty();
+    return probe;
 }
 
 }  // namespace corvalin

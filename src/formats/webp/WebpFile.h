@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "formats/Probe.h"
 #include "formats/metadata/PictureMetadata.h"
 #include "picture/RowSampling.h"
 
@@ -16,6 +18,8 @@ namespace corvalin {
 
 class TBitmap;
 
+// The demuxer's reading of the chunks, without decoding any pixel.
+std::optional<TProbe> ProbeWebpFile(std::span<const uint8_t> file);
 size_t LoadWebpFile(TBitmap& picture, std::span<const uint8_t> file, TPictureMetadata& metadata);
 // As LoadWebpFile; an opaque lossy still picture gives just the rows `rows`
 // asks for (see TRowRequest), turned into colour from its decoded YUV planes
